@@ -1,0 +1,41 @@
+# Halvorn build entry points. `make test` is the test command CI runs.
+BUILD ?= build
+FUZZ_SECONDS ?= 60
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps test bench fuzz run release clean format
+
+all: release
+
+deps:
+	@scripts/install-deps
+
+# Warnings as errors, AddressSanitizer + UndefinedBehaviorSanitizer, then ctest.
+test: deps
+	cmake -S . -B $(BUILD)/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHALVORN_SANITIZE=ON
+	cmake --build $(BUILD)/asan -j $(JOBS)
+	cd $(BUILD)/asan && ctest --output-on-failure -j $(JOBS)
+
+release: deps
+	cmake -S . -B $(BUILD)/release -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD)/release -j $(JOBS)
+
+bench: deps
+	cmake -S . -B $(BUILD)/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DHALVORN_BENCH=ON -DHALVORN_TESTS=OFF
+	cmake --build $(BUILD)/bench -j $(JOBS)
+	$(BUILD)/bench/bench/halvorn_bench
+
+# Bounded libFuzzer runs (clang, ASan + UBSan); FUZZ_SECONDS per target.
+fuzz: deps
+	CXX=clang++ cmake -S . -B $(BUILD)/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALVORN_FUZZ=ON -DHALVORN_SANITIZE=ON -DHALVORN_TESTS=OFF
+	cmake --build $(BUILD)/fuzz -j $(JOBS)
+	scripts/run-fuzzers $(BUILD)/fuzz $(FUZZ_SECONDS)
+
+run: release
+	@scripts/run-demo $(BUILD)/release
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf $(BUILD)

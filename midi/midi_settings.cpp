@@ -1,0 +1,16 @@
+#include "midi/midi_settings.h"
+
+#include <algorithm>
+
+namespace halvorn {
+
+MidiSettings& midiSettings() {
+    static MidiSettings settings;
+    return settings;
+}
+
+bool isValidPpqn(std::int32_t ppqn) {
+    return std::find(kPpqnChoices.begin(), kPpqnChoices.end(), ppqn) != kPpqnChoices.end();
+}
+
+}  // namespace halvorn

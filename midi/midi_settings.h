@@ -1,0 +1,24 @@
+#pragma once
+// Process-wide MIDI settings: not stored in documents, reset at every start.
+// The Global page writes them; rendering and playback read them.
+
+#include <array>
+#include <cstdint>
+
+namespace halvorn {
+
+inline constexpr std::array<std::int32_t, 7> kPpqnChoices = {24, 48, 96, 120, 192, 240, 384};
+inline constexpr std::array<std::int32_t, 5> kBufferBeatChoices = {1, 2, 4, 8, 16};
+
+struct MidiSettings {
+    std::int32_t selectedPort = 0;  // index into the output device list
+    std::int32_t bufferBeats = 1;   // 1, 2, 4, 8 or 16
+    std::int32_t ppqnSetting = 120;  // one of kPpqnChoices
+};
+
+// The one instance; used from the user-interface thread.
+MidiSettings& midiSettings();
+
+bool isValidPpqn(std::int32_t ppqn);
+
+}  // namespace halvorn

@@ -1,0 +1,198 @@
+#include "midi/smf.h"
+
+#include <cmath>
+#include <new>
+#include <stdexcept>
+
+#include "model/byte_order.h"
+#include "model/file_io.h"
+
+namespace halvorn {
+
+int vlqLength(std::uint32_t value) {
+    int length = 1;
+    while (value >= 128) {
+        value >>= 7;
+        ++length;
+    }
+    return length;
+}
+
+namespace {
+
+constexpr std::uint8_t kMetaText = 0x01;
+constexpr std::uint8_t kMetaCopyright = 0x02;
+constexpr std::uint8_t kMetaTrackName = 0x03;
+constexpr std::uint8_t kMetaEndOfTrack = 0x2F;
+constexpr std::uint8_t kMetaTempo = 0x51;
+constexpr std::uint8_t kMetaTimeSignature = 0x58;
+constexpr std::uint8_t kMetaKeySignature = 0x59;
+
+// Appends into a buffer sized in advance by the length pass.
+class ByteWriter {
+public:
+    explicit ByteWriter(std::uint8_t* out) : out_(out) {}
+    void byte(std::uint8_t value) { *out_++ = value; }
+    void bytes(const void* data, std::size_t size) {
+        const auto* p = static_cast<const std::uint8_t*>(data);
+        out_ = std::copy(p, p + size, out_);
+    }
+    void be16(std::uint16_t value) {
+        putBe16(out_, value);
+        out_ += 2;
+    }
+    void be32(std::uint32_t value) {
+        putBe32(out_, value);
+        out_ += 4;
+    }
+    void vlq(std::uint32_t value) {
+        std::uint8_t groups[5];
+        int n = 0;
+        do {
+            groups[n++] = value & 0x7F;
+            value >>= 7;
+        } while (value != 0);
+        while (n > 1) *out_++ = groups[--n] | 0x80;
+        *out_++ = groups[0];
+    }
+    void text(std::uint8_t type, const std::string& value) {
+        byte(0x00);
+        byte(0xFF);
+        byte(type);
+        vlq(static_cast<std::uint32_t>(value.size()));
+        bytes(value.data(), value.size());
+    }
+    std::uint8_t* position() const { return out_; }
+
+private:
+    std::uint8_t* out_;
+};
+
+std::uint64_t textEventLength(const std::string& text) {
+    return 3 + vlqLength(static_cast<std::uint32_t>(text.size())) + text.size();
+}
+
+bool textFits(const std::optional<std::string>& text) {
+    return !text || text->size() <= kMaxVlqValue;
+}
+
+// Microseconds per quarter note, kept within the 24 bits of the event.
+std::uint32_t microsecondsPerQuarter(double tempo) {
+    const double quotient = 60000000.0 / tempo;
+    if (!(quotient >= 1.0)) return tempo > 0 ? 1 : 0xFFFFFF;  // also NaN and negatives
+    if (quotient >= 16777215.0) return 0xFFFFFF;
+    return static_cast<std::uint32_t>(quotient);
+}
+
+std::uint64_t conductorLength(const MidiSong& song) {
+    std::uint64_t length = 25;
+    for (const auto* text : {&song.title, &song.copyright, &song.comments})
+        if (*text) length += textEventLength(**text);
+    return length;
+}
+
+// Length of a track chunk's body, or nothing when the track cannot be written.
+std::optional<std::uint64_t> trackLength(const MidiTrack& track) {
+    const std::string& name = track.name ? *track.name : std::string();
+    if (name.size() > kMaxVlqValue) return std::nullopt;
+    std::uint64_t length = textEventLength(name) + 4;
+    std::uint32_t previousTime = 0;
+    std::uint8_t runningStatus = 0;
+    for (const MidiEvent& event : track.events) {
+        const std::uint32_t delta = event.time - previousTime;
+        // Unsorted times, bytes that are not channel statuses and deltas beyond
+        // a four-byte VLQ would make a file that no reader could follow.
+        if (event.time < previousTime || delta > kMaxVlqValue) return std::nullopt;
+        if (event.status < 0x80 || event.status >= 0xF0) return std::nullopt;
+        length += vlqLength(delta) + (event.status != runningStatus) +
+                  midiDataByteCount(event.status);
+        runningStatus = event.status;
+        previousTime = event.time;
+    }
+    return length;
+}
+
+void writeConductor(ByteWriter& out, const MidiSong& song) {
+    out.bytes("MTrk", 4);
+    out.be32(static_cast<std::uint32_t>(conductorLength(song)));
+    if (song.title) out.text(kMetaTrackName, *song.title);
+    if (song.copyright) out.text(kMetaCopyright, *song.copyright);
+    if (song.comments) out.text(kMetaText, *song.comments);
+    const std::uint32_t tempo = microsecondsPerQuarter(song.tempo);
+    const std::uint8_t tempoEvent[] = {0x00, 0xFF, kMetaTempo, 0x03,
+                                       static_cast<std::uint8_t>(tempo >> 16),
+                                       static_cast<std::uint8_t>(tempo >> 8),
+                                       static_cast<std::uint8_t>(tempo)};
+    out.bytes(tempoEvent, sizeof tempoEvent);
+    const std::uint8_t signatures[] = {0x00, 0xFF, kMetaTimeSignature, 0x04,
+                                       song.timeSignatureNumerator, 0x02, 0x18, 0x08,
+                                       0x00, 0xFF, kMetaKeySignature, 0x02,
+                                       static_cast<std::uint8_t>(song.keySharps), song.keyMinor};
+    out.bytes(signatures, sizeof signatures);
+    const std::uint8_t endOfTrack[] = {0x01, 0xFF, kMetaEndOfTrack, 0x00};
+    out.bytes(endOfTrack, sizeof endOfTrack);
+}
+
+void writeTrack(ByteWriter& out, const MidiTrack& track, std::uint32_t length) {
+    out.bytes("MTrk", 4);
+    out.be32(length);
+    out.text(kMetaTrackName, track.name ? *track.name : std::string());
+    std::uint32_t previousTime = 0;
+    std::uint8_t runningStatus = 0;
+    for (const MidiEvent& event : track.events) {
+        out.vlq(event.time - previousTime);
+        if (event.status != runningStatus) out.byte(event.status);
+        const int dataBytes = midiDataByteCount(event.status);
+        if (dataBytes >= 1) out.byte(event.data1);
+        if (dataBytes == 2) out.byte(event.data2);
+        runningStatus = event.status;
+        previousTime = event.time;
+    }
+    const std::uint8_t endOfTrack[] = {0x01, 0xFF, kMetaEndOfTrack, 0x00};
+    out.bytes(endOfTrack, sizeof endOfTrack);
+}
+
+}  // namespace
+
+int midiSongEncode(const MidiSong* song, std::vector<std::uint8_t>& bytes) {
+    if (!song) return kMidiNoSong;
+    if (song->ppqn == 0 || song->ppqn > 0x7FFF) return kMidiNotSmf;  // bit 15 means SMPTE
+    std::vector<std::pair<const MidiTrack*, std::uint32_t>> used;
+    for (const MidiTrack& track : song->tracks) {
+        if (track.events.empty()) continue;
+        const auto length = trackLength(track);
+        if (!length || *length > UINT32_MAX) return kMidiNotSmf;
+        used.emplace_back(&track, static_cast<std::uint32_t>(*length));
+    }
+    if (used.empty()) return kMidiNothingToDo;
+    if (!textFits(song->title) || !textFits(song->copyright) || !textFits(song->comments))
+        return kMidiNotSmf;
+
+    std::uint64_t total = 14 + 8 + conductorLength(*song);
+    for (const auto& [track, length] : used) total += 8 + std::uint64_t{length};
+    try {
+        bytes.resize(total);
+    } catch (const std::bad_alloc&) {
+        return kMidiOutOfMemory;
+    } catch (const std::length_error&) {
+        return kMidiOutOfMemory;
+    }
+    ByteWriter out(bytes.data());
+    out.bytes("MThd", 4);
+    out.be32(6);
+    out.be16(1);
+    out.be16(static_cast<std::uint16_t>(used.size() + 1));
+    out.be16(song->ppqn);
+    writeConductor(out, *song);
+    for (const auto& [track, length] : used) writeTrack(out, *track, length);
+    return kMidiOk;
+}
+
+int midiSongWriteFile(const std::string& path, const MidiSong* song) {
+    std::vector<std::uint8_t> bytes;
+    const int result = midiSongEncode(song, bytes);
+    if (result != kMidiOk) return result;
+    return writeFileAtomically(path, bytes) ? kMidiOk : kMidiCannotOpen;
+}
+
+}  // namespace halvorn
