@@ -10,8 +10,12 @@ all: release
 deps:
 	@scripts/install-deps
 
-# Warnings as errors, AddressSanitizer + UndefinedBehaviorSanitizer, then ctest.
+# Warnings as errors; the playback tests under ThreadSanitizer (label "tsan"),
+# then everything under AddressSanitizer + UndefinedBehaviorSanitizer.
 test: deps
+	cmake -S . -B $(BUILD)/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHALVORN_TSAN=ON -DHALVORN_GUI=OFF
+	cmake --build $(BUILD)/tsan -j $(JOBS)
+	cd $(BUILD)/tsan && ctest --output-on-failure -j $(JOBS) -L tsan --no-tests=ignore
 	cmake -S . -B $(BUILD)/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHALVORN_SANITIZE=ON
 	cmake --build $(BUILD)/asan -j $(JOBS)
 	cd $(BUILD)/asan && ctest --output-on-failure -j $(JOBS)
