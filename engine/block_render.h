@@ -1,0 +1,49 @@
+#pragma once
+// Block rendering: one Block of the Song becomes a list of timed notes
+// (rhythm, melody, velocity, accents, run in this order), and a note list or
+// the block's beats become a MidiTrack for an audition.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "engine/note.h"
+#include "midi/midi_song.h"
+#include "model/song.h"
+
+namespace halvorn {
+
+using NoteList = std::vector<Note>;
+
+// Rhythm step: reseeds the random source from the block's seed and draws the
+// note lengths. Starts count in beats from the start of the block. An empty
+// list means memory ran out (or the block index is not in use); a block in
+// use always yields at least one note.
+NoteList renderBlockNotes(const Song& song, std::int32_t blockIndex);
+
+// Melody step: sets every pitch from the block's melody microsequence through
+// the Song's scale. Returns notes.size(), or 0 when the microsequence has no
+// values (the notes are then left unchanged).
+std::size_t renderBlockMelody(std::span<Note> notes, const Song& song, std::int32_t blockIndex);
+
+// Velocity step: sets every velocity from the block's velocity microsequence.
+// Returns notes.size(), or 0 when it has no values (notes unchanged).
+std::size_t renderBlockVelocity(std::span<Note> notes, const Song& song, std::int32_t blockIndex);
+
+// Accent step: strengthens notes on accented beats, softens notes between
+// beats. Returns notes.size().
+std::size_t renderBlockAccents(std::span<Note> notes, const Song& song, std::int32_t blockIndex);
+
+// Fills `track` with the event pairs of `notes` on the block's channel,
+// sorted by time. Shows "Not enough memory to generate MIDI data." and
+// leaves the track without events when memory runs out; returns false then.
+bool renderBlockTrack(MidiTrack& track, std::span<const Note> notes, const Block& block);
+
+// Fills `track` with a click on every beat of the block on the percussion
+// channel: `level` (0..127) on accented beats, level / 2 on the others.
+// Failure is handled as in renderBlockTrack.
+bool renderMetronomeTrack(MidiTrack& track, const Song& song, std::int32_t blockIndex,
+                          std::int32_t level);
+
+}  // namespace halvorn

@@ -1,0 +1,25 @@
+#pragma once
+// A note becomes a pair of note-on messages: its start and, one tick before
+// its computed end, a velocity-0 end.
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/note.h"
+#include "midi/midi_song.h"
+
+namespace halvorn {
+
+// trunc(level x 127) for a level in 0..1; below 0 (or NaN) gives 0, 1 and
+// above give 127, so a corrupt level can never leave the 7-bit range.
+std::uint8_t unitToMidiValue(double level);
+
+// Tick of a beat position held inside the range of an event time.
+std::uint32_t beatsToEventTime(double beats);
+
+// Appends the start and end events of `note` on `channel` (0..15). The end
+// lies at beatsToTicks(start + duration) - 1, but never before the start
+// event, so very short notes stay well-formed.
+void appendNoteEvents(std::vector<MidiEvent>& events, const Note& note, std::uint8_t channel);
+
+}  // namespace halvorn
