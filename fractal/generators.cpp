@@ -100,8 +100,7 @@ std::optional<SequenceValues> generateMorseThue(const MorseThueParameters& param
     }
 }
 
-std::optional<SequenceValues> generateNoise(const NoiseParameters& parameters,
-                                            std::int32_t count) {
+std::optional<SequenceValues> generateNoise(const NoiseParameters& parameters, std::int32_t count) {
     if (parameters.correlation < 0 || count <= 0) return std::nullopt;
     try {
         // Generator j redraws when i mod 2^j = 0; for j >= 31 that is only at

@@ -25,8 +25,7 @@ std::optional<SequenceValues> generateMorseThue(const MorseThueParameters& param
                                                 std::int32_t count);
 
 // Voss sum of correlation + 1 generators; reseeds the process-wide random source.
-std::optional<SequenceValues> generateNoise(const NoiseParameters& parameters,
-                                            std::int32_t count);
+std::optional<SequenceValues> generateNoise(const NoiseParameters& parameters, std::int32_t count);
 
 // Refills `values` from type, period and parameters. Keeps the old values when
 // period <= 0 or there are no parameters; otherwise the values are released

@@ -49,16 +49,19 @@ ParameterBytes threeInts(std::int32_t a, std::int32_t b, std::int32_t c) {
 
 }  // namespace
 
-ParameterBytes MorseThueParameters::toBytes() const { return threeInts(base, start, step); }
+ParameterBytes MorseThueParameters::toBytes() const {
+    return threeInts(base, start, step);
+}
 
 std::optional<MorseThueParameters> MorseThueParameters::fromBytes(
     std::span<const std::uint8_t> bytes) {
     if (bytes.size() != kByteSize) return std::nullopt;
-    return MorseThueParameters{getLeInt32(&bytes[0]), getLeInt32(&bytes[4]),
-                               getLeInt32(&bytes[8])};
+    return MorseThueParameters{getLeInt32(&bytes[0]), getLeInt32(&bytes[4]), getLeInt32(&bytes[8])};
 }
 
-ParameterBytes NoiseParameters::toBytes() const { return threeInts(seed, correlation, range); }
+ParameterBytes NoiseParameters::toBytes() const {
+    return threeInts(seed, correlation, range);
+}
 
 std::optional<NoiseParameters> NoiseParameters::fromBytes(std::span<const std::uint8_t> bytes) {
     if (bytes.size() != kByteSize) return std::nullopt;

@@ -11,8 +11,8 @@ inline constexpr std::array<std::int32_t, 7> kPpqnChoices = {24, 48, 96, 120, 19
 inline constexpr std::array<std::int32_t, 5> kBufferBeatChoices = {1, 2, 4, 8, 16};
 
 struct MidiSettings {
-    std::int32_t selectedPort = 0;  // index into the output device list
-    std::int32_t bufferBeats = 1;   // 1, 2, 4, 8 or 16
+    std::int32_t selectedPort = 0;   // index into the output device list
+    std::int32_t bufferBeats = 1;    // 1, 2, 4, 8 or 16
     std::int32_t ppqnSetting = 120;  // one of kPpqnChoices
 };
 

@@ -8,8 +8,7 @@
 namespace halvorn {
 
 int midiDataByteCount(std::uint8_t status) {
-    if ((status >= 0x80 && status <= 0xBF) || (status >= 0xE0 && status <= 0xEF) ||
-        status == 0xF2)
+    if ((status >= 0x80 && status <= 0xBF) || (status >= 0xE0 && status <= 0xEF) || status == 0xF2)
         return 2;
     if (status >= 0xF6) return 0;
     return 1;
@@ -115,8 +114,7 @@ int midiSortEvents(std::span<MidiEvent> events) {
     for (unsigned pass = 0; pass < 4; ++pass) {
         const auto& digitCounts = counts[pass];
         // A digit shared by every event would move nothing.
-        if (std::find(digitCounts.begin(), digitCounts.end(), count) != digitCounts.end())
-            continue;
+        if (std::find(digitCounts.begin(), digitCounts.end(), count) != digitCounts.end()) continue;
         radixPass(source, target, count, 8 * pass, digitCounts);
         std::swap(source, target);
     }

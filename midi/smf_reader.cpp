@@ -16,7 +16,7 @@ struct MalformedFile {};
 
 // A bounds-checked cursor over one region of the file.
 class ByteReader {
-public:
+  public:
     ByteReader(const std::uint8_t* begin, const std::uint8_t* end) : p_(begin), end_(end) {}
 
     std::size_t remaining() const { return static_cast<std::size_t>(end_ - p_); }
@@ -52,7 +52,7 @@ public:
         return std::string(reinterpret_cast<const char*>(data), length);
     }
 
-private:
+  private:
     const std::uint8_t* p_;
     const std::uint8_t* end_;
 };
@@ -62,7 +62,7 @@ constexpr std::uint8_t kSysex = 0xF0;
 constexpr std::uint8_t kEscape = 0xF7;
 
 class TrackChunkReader {
-public:
+  public:
     TrackChunkReader(ByteReader chunk, MidiSong& song, bool firstChunk)
         : in_(chunk), song_(song), firstChunk_(firstChunk) {}
 
@@ -74,7 +74,7 @@ public:
         }
     }
 
-private:
+  private:
     // A data byte in status position repeats the running status.
     std::uint8_t statusFor(std::uint8_t first) {
         if (first & 0x80) {
@@ -170,8 +170,8 @@ private:
 };
 
 int decodeInto(ByteReader& in, MidiSong& song) {
-    if (in.remaining() < 14 || std::string_view(reinterpret_cast<const char*>(in.take(4)), 4) !=
-                                   "MThd")
+    if (in.remaining() < 14 ||
+        std::string_view(reinterpret_cast<const char*>(in.take(4)), 4) != "MThd")
         return kMidiNotSmf;
     if (in.be32() != 6) return kMidiNotSmf;
     if (in.be16() != 1) return kMidiUnsupportedFormat;

@@ -30,7 +30,7 @@ constexpr std::uint8_t kMetaKeySignature = 0x59;
 
 // Appends into a buffer sized in advance by the length pass.
 class ByteWriter {
-public:
+  public:
     explicit ByteWriter(std::uint8_t* out) : out_(out) {}
     void byte(std::uint8_t value) { *out_++ = value; }
     void bytes(const void* data, std::size_t size) {
@@ -64,7 +64,7 @@ public:
     }
     std::uint8_t* position() const { return out_; }
 
-private:
+  private:
     std::uint8_t* out_;
 };
 
@@ -104,8 +104,8 @@ std::optional<std::uint64_t> trackLength(const MidiTrack& track) {
         // a four-byte VLQ would make a file that no reader could follow.
         if (event.time < previousTime || delta > kMaxVlqValue) return std::nullopt;
         if (event.status < 0x80 || event.status >= 0xF0) return std::nullopt;
-        length += vlqLength(delta) + (event.status != runningStatus) +
-                  midiDataByteCount(event.status);
+        length +=
+            vlqLength(delta) + (event.status != runningStatus) + midiDataByteCount(event.status);
         runningStatus = event.status;
         previousTime = event.time;
     }
@@ -119,15 +119,28 @@ void writeConductor(ByteWriter& out, const MidiSong& song) {
     if (song.copyright) out.text(kMetaCopyright, *song.copyright);
     if (song.comments) out.text(kMetaText, *song.comments);
     const std::uint32_t tempo = microsecondsPerQuarter(song.tempo);
-    const std::uint8_t tempoEvent[] = {0x00, 0xFF, kMetaTempo, 0x03,
+    const std::uint8_t tempoEvent[] = {0x00,
+                                       0xFF,
+                                       kMetaTempo,
+                                       0x03,
                                        static_cast<std::uint8_t>(tempo >> 16),
                                        static_cast<std::uint8_t>(tempo >> 8),
                                        static_cast<std::uint8_t>(tempo)};
     out.bytes(tempoEvent, sizeof tempoEvent);
-    const std::uint8_t signatures[] = {0x00, 0xFF, kMetaTimeSignature, 0x04,
-                                       song.timeSignatureNumerator, 0x02, 0x18, 0x08,
-                                       0x00, 0xFF, kMetaKeySignature, 0x02,
-                                       static_cast<std::uint8_t>(song.keySharps), song.keyMinor};
+    const std::uint8_t signatures[] = {0x00,
+                                       0xFF,
+                                       kMetaTimeSignature,
+                                       0x04,
+                                       song.timeSignatureNumerator,
+                                       0x02,
+                                       0x18,
+                                       0x08,
+                                       0x00,
+                                       0xFF,
+                                       kMetaKeySignature,
+                                       0x02,
+                                       static_cast<std::uint8_t>(song.keySharps),
+                                       song.keyMinor};
     out.bytes(signatures, sizeof signatures);
     const std::uint8_t endOfTrack[] = {0x01, 0xFF, kMetaEndOfTrack, 0x00};
     out.bytes(endOfTrack, sizeof endOfTrack);

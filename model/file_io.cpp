@@ -12,7 +12,7 @@ namespace halvorn {
 namespace {
 
 class UniqueFd {
-public:
+  public:
     explicit UniqueFd(int fd) : fd_(fd) {}
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
@@ -28,7 +28,7 @@ public:
         return ::close(fd) == 0;
     }
 
-private:
+  private:
     int fd_;
 };
 

@@ -5,7 +5,9 @@
 namespace halvorn {
 namespace {
 
-void writeToStandardError(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
+void writeToStandardError(const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
 
 MessageHandler& currentHandler() {
     static MessageHandler handler = writeToStandardError;
@@ -14,7 +16,9 @@ MessageHandler& currentHandler() {
 
 }  // namespace
 
-void showMessage(const std::string& text) { currentHandler()(text); }
+void showMessage(const std::string& text) {
+    currentHandler()(text);
+}
 
 MessageHandler setMessageHandler(MessageHandler handler) {
     MessageHandler previous = std::move(currentHandler());

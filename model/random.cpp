@@ -17,7 +17,9 @@ double randomInternalNext() {
     return static_cast<double>(r) / 32768.0;
 }
 
-double randomNext() { return currentGenerator(); }
+double randomNext() {
+    return currentGenerator();
+}
 
 void randomSelectGenerator(std::int32_t kind) {
     if (kind == kInternalGenerator) currentGenerator = &randomInternalNext;

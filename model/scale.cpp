@@ -59,7 +59,9 @@ int scaleSetIntervals(Scale& scale, std::span<const std::int32_t> table) {
     return replaceTable(scale, table);
 }
 
-void scaleSetKey(Scale& scale, std::int32_t key) { scale.key = key; }
+void scaleSetKey(Scale& scale, std::int32_t key) {
+    scale.key = key;
+}
 
 std::int32_t scaleDegreeToPitch(const Scale& scale, std::int32_t degree) {
     const std::int64_t n = scale.intervalCount;

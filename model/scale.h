@@ -23,11 +23,11 @@ enum ScaleType : std::int32_t {
     kScalePentatonic = 3,
 };
 
-inline constexpr std::array<std::string_view, 4> kScaleTypeNames = {"Chromatic", "Major",
-                                                                    "Minor", "Pentatonic"};
+inline constexpr std::array<std::string_view, 4> kScaleTypeNames = {"Chromatic", "Major", "Minor",
+                                                                    "Pentatonic"};
 
-inline constexpr std::array<std::string_view, 12> kKeyNames = {
-    "C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
+inline constexpr std::array<std::string_view, 12> kKeyNames = {"C",  "C#", "D",  "D#", "E",  "F",
+                                                               "F#", "G",  "G#", "A",  "A#", "B"};
 
 // The interval table of a scale type; empty for a type outside 0..3.
 std::span<const std::int32_t> scaleTypeIntervals(std::int32_t scaleType);

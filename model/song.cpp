@@ -57,13 +57,21 @@ void microsequenceReset(Microsequence& microsequence) {
     microsequence.values.reset();
 }
 
-void microsequenceFree(Microsequence& microsequence) { microsequenceReset(microsequence); }
+void microsequenceFree(Microsequence& microsequence) {
+    microsequenceReset(microsequence);
+}
 
-void blockReset(Block& block) { block = Block{}; }
+void blockReset(Block& block) {
+    block = Block{};
+}
 
-void macrosequenceReset(Macrosequence& macrosequence) { macrosequence = Macrosequence{}; }
+void macrosequenceReset(Macrosequence& macrosequence) {
+    macrosequence = Macrosequence{};
+}
 
-void macrosequenceFree(Macrosequence& macrosequence) { macrosequenceReset(macrosequence); }
+void macrosequenceFree(Macrosequence& macrosequence) {
+    macrosequenceReset(macrosequence);
+}
 
 void microsequenceMakeNew(Microsequence& microsequence) {
     microsequenceReset(microsequence);

@@ -30,8 +30,8 @@ inline constexpr std::array<std::string_view, kNoteValueCount> kNoteValueNames =
 struct Microsequence {
     std::string description;  // at most 30 bytes
     std::int32_t fractalType = 0;
-    std::int32_t period = 0;                       // 1..256 when in use
-    std::optional<ParameterBytes> parameters;      // absent until first saved
+    std::int32_t period = 0;                          // 1..256 when in use
+    std::optional<ParameterBytes> parameters;         // absent until first saved
     std::optional<std::vector<std::int32_t>> values;  // absent until computed
 };
 

@@ -133,7 +133,8 @@ Microsequence sequenceOf(std::int32_t type, std::int32_t period, ParameterBytes 
 }
 
 TEST(MicrosequenceCompute, FillsValuesFromTheStoredParameterBytes) {
-    Microsequence morse = sequenceOf(kFractalMorseThue, 5, MorseThueParameters{10, 95, 1}.toBytes());
+    Microsequence morse =
+        sequenceOf(kFractalMorseThue, 5, MorseThueParameters{10, 95, 1}.toBytes());
     ASSERT_NE(microsequenceCompute(morse), nullptr);
     EXPECT_EQ(*morse.values, (Values{14, 15, 16, 17, 18}));
 
@@ -161,8 +162,7 @@ TEST(MicrosequenceCompute, PlaceholdersAndShortBlocksYieldNoValues) {
     EXPECT_FALSE(placeholder.values);
 
     // A Mandelbrot type holding a 12-byte block must not reach the generator.
-    Microsequence mismatched =
-        sequenceOf(kFractalMandelbrot, 4, MorseThueParameters{}.toBytes());
+    Microsequence mismatched = sequenceOf(kFractalMandelbrot, 4, MorseThueParameters{}.toBytes());
     EXPECT_EQ(microsequenceCompute(mismatched), nullptr);
     EXPECT_FALSE(mismatched.values);
 }

@@ -22,8 +22,7 @@ TEST(Scale, DegreesOfCMajorRoundOctavesTowardMinusInfinity) {
 TEST(Scale, PentatonicInDUsesItsOwnTable) {
     Scale scale;
     scaleSet(scale, scaleTypeIntervals(kScalePentatonic), 2);
-    EXPECT_EQ(pitches(scale, {0, 1, 2, 3, 4, 5}),
-              (std::vector<std::int32_t>{2, 4, 7, 9, 11, 14}));
+    EXPECT_EQ(pitches(scale, {0, 1, 2, 3, 4, 5}), (std::vector<std::int32_t>{2, 4, 7, 9, 11, 14}));
 }
 
 TEST(Scale, MappingIsMonotonicOverAWideRange) {
