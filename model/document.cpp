@@ -109,7 +109,7 @@ void writeSettings(ByteWriter& out, const Document& document, std::int32_t micro
                    std::int32_t blockCount) {
     const Song& song = document.song;
     out.int32(song.tempo);
-    out.int32(song.beatsPerMeasure);
+    out.int32(std::clamp(song.beatsPerMeasure, kMinBeatsPerMeasure, kMaxBeatsPerMeasure));
     out.int32(song.minNoteExponent);
     out.int32(song.maxNoteExponent);
     out.int32(document.scaleKey);
@@ -118,13 +118,13 @@ void writeSettings(ByteWriter& out, const Document& document, std::int32_t micro
     out.int32(song.generatorSeed);
     out.int32(microsequenceCount);
     out.int32(blockCount);
-    out.int32(song.lengthMeasures);
+    out.int32(std::clamp(song.lengthMeasures, std::int32_t{1}, kMaxSongMeasures));
 }
 
 void writeMicrosequence(ByteWriter& out, const Microsequence& microsequence) {
     out.text30(microsequence.description);
     out.int32(microsequence.fractalType);
-    // The reader refuses periods it cannot generate, so none is written.
+    // Held to what the reader accepts, so every written file reads back.
     out.int32(std::clamp(microsequence.period, std::int32_t{0}, kMaxPeriod));
     const auto size = static_cast<std::size_t>(parameterBlockSize(microsequence.fractalType));
     out.int32(static_cast<std::int32_t>(size));
@@ -140,7 +140,7 @@ void writeBlock(ByteWriter& out, const Block& block) {
     out.text30(block.description);
     out.int32(block.scaleKey);
     out.int32(block.scaleType);
-    out.int32(block.lengthMeasures);
+    out.int32(std::clamp(block.lengthMeasures, std::int32_t{1}, kMaxBlockMeasures));
     out.int32(block.melodySequence);
     out.int32(block.melodyRange);
     out.int32(block.melodyOffset);
@@ -190,6 +190,14 @@ void readSettings(ByteReader& in, Document& document) {
                                     " microsequences (0 to 32 allowed)")};
     if (song.blockCount < 0 || song.blockCount > kMaxBlocks)
         throw DecodeError{badFormat(std::to_string(song.blockCount) + " blocks (0 to 16 allowed)")};
+    // These two size every rendering: beyond the pages' ranges a file could
+    // make the renderers loop or allocate for hours.
+    if (song.beatsPerMeasure < kMinBeatsPerMeasure || song.beatsPerMeasure > kMaxBeatsPerMeasure)
+        throw DecodeError{badFormat(std::to_string(song.beatsPerMeasure) +
+                                    " beats per measure (2 to 9 allowed)")};
+    if (song.lengthMeasures < 1 || song.lengthMeasures > kMaxSongMeasures)
+        throw DecodeError{badFormat("a piece of " + std::to_string(song.lengthMeasures) +
+                                    " measures (1 to 999 allowed)")};
 }
 
 void readMicrosequence(ByteReader& in, Microsequence& microsequence, std::int32_t index) {
@@ -244,6 +252,13 @@ void readBlock(ByteReader& in, Block& block) {
     readBlockTail(in, block);
 }
 
+void checkBlockLength(const Block& block, std::int32_t index) {
+    if (block.lengthMeasures < 1 || block.lengthMeasures > kMaxBlockMeasures)
+        throw DecodeError{badFormat("block " + std::to_string(index) + " is " +
+                                    std::to_string(block.lengthMeasures) +
+                                    " measures long (1 to 8 allowed)")};
+}
+
 // The older layout stores three flags where the two probabilities now are;
 // they apply in this order, so all-triplets overrides the other two.
 void readOldBlock(ByteReader& in, Block& block) {
@@ -290,6 +305,7 @@ void decodeInto(ByteReader& in, Document& document) {
             readOldBlock(in, song.blocks[i]);
         else
             readBlock(in, song.blocks[i]);
+        checkBlockLength(song.blocks[i], i);
     }
     for (std::int32_t i = 0; i < song.blockCount; ++i)
         readMacrosequence(in, song.macrosequences[i]);

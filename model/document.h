@@ -28,13 +28,24 @@ inline constexpr std::uint8_t kDocumentOldVersionChar = 0x31;
 // because the generators would allocate arrays of that many values.
 inline constexpr std::int32_t kMaxPeriod = 256;
 
-// The file bytes of `document`. Counts are held to 0..32 and 0..16 and
-// descriptions to 30 bytes; each parameter block is written with the size its
-// fractal type needs (zero bytes when the microsequence has none yet).
+// The ranges the pages enforce for the values that size a rendering; files
+// outside them are refused.
+inline constexpr std::int32_t kMinBeatsPerMeasure = 2;
+inline constexpr std::int32_t kMaxSongMeasures = 999;
+inline constexpr std::int32_t kMaxBlockMeasures = 8;
+
+// The file bytes of `document`. Counts, periods, beats per measure and
+// lengths are held to the ranges the reader accepts, descriptions to 30
+// bytes; each parameter block is written with the size its fractal type
+// needs (zero bytes when the microsequence has none yet).
 std::vector<std::uint8_t> documentEncode(const Document& document);
 
 // Fills `document` from file bytes. On failure `error` gets one clear
-// user-facing line and `document` is untouched. The Scale is rebuilt from the
+// user-facing line and `document` is untouched. Refused: wrong magic
+// ("Bad file format."), counts beyond the fixed arrays, parameter blocks of
+// another size than the type's, periods outside 0..256, beats per measure,
+// piece or block lengths outside the pages' ranges (each "Bad file format:
+// ..."), and truncation. The Scale is rebuilt from the
 // stored key and scale type.
 bool documentDecode(std::span<const std::uint8_t> bytes, Document& document, std::string& error);
 

@@ -463,6 +463,52 @@ TEST(DocumentFileRefusal, PeriodOutsideZeroTo256MentionsThePeriod) {
     EXPECT_TRUE(documentDecode(zero, read, error)) << error;
 }
 
+TEST(DocumentFileRefusal, LengthsAndMetreOutsideThePagesRanges) {
+    const Document document = makeComposition();
+    const std::size_t settings = settingsOffset(document);
+    const std::size_t firstBlockLength = settings + 44 + 114 + 54 + 54 + 42 + 38;
+    const std::vector<std::pair<std::size_t, std::int32_t>> cases = {
+        {settings + 4, 1},
+        {settings + 4, 10},
+        {settings + 4, -3},
+        {settings + 40, 0},
+        {settings + 40, 1000},
+        {settings + 40, INT32_MAX},
+        {firstBlockLength, 0},
+        {firstBlockLength, 9},
+        {firstBlockLength + 238, -1},
+        {firstBlockLength + 476, 1 << 30}};
+    for (const auto& [offset, value] : cases) {
+        SCOPED_TRACE(testing::Message() << "offset " << offset << " value " << value);
+        Bytes bytes = documentEncode(document);
+        putLeInt32(&bytes[offset], value);
+        expectRefused(bytes, "Bad file format");
+    }
+}
+
+TEST(DocumentFile, WriterHoldsValuesToWhatTheReaderAccepts) {
+    Document document = makeComposition();
+    Song& song = document.song;
+    song.beatsPerMeasure = 12;
+    song.lengthMeasures = 0;
+    song.blocks[1].lengthMeasures = 20;
+    song.microsequences[1].period = 1000;
+    song.microsequenceCount = 40;
+    song.blockCount = -2;
+    Document read;
+    std::string error;
+    ASSERT_TRUE(documentDecode(documentEncode(document), read, error)) << error;
+    EXPECT_EQ(read.song.beatsPerMeasure, 9);
+    EXPECT_EQ(read.song.lengthMeasures, 1);
+    EXPECT_EQ(read.song.microsequenceCount, 32);
+    EXPECT_EQ(read.song.microsequences[1].period, 256);
+    EXPECT_EQ(read.song.blockCount, 0);
+
+    song.blockCount = 3;
+    ASSERT_TRUE(documentDecode(documentEncode(document), read, error)) << error;
+    EXPECT_EQ(read.song.blocks[1].lengthMeasures, 8);
+}
+
 TEST(DocumentFileRefusal, NegativeOrOverlongTextLength) {
     Bytes bytes = encodedComposition();
     putLeInt32(&bytes[kHeaderEnd], -1);
