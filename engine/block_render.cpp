@@ -63,7 +63,8 @@ std::optional<std::int32_t> drawNoteExponent(const Song& song, const Block& bloc
 struct RhythmState {
     double position = 0.0;
     std::optional<std::int32_t> previousExponent;
-    std::optional<double> tripletLength;  // set while a triplet group is open
+    bool tripletOpen = false;
+    double tripletLength = 0.0;  // of the open triplet group
 };
 
 double nextNoteLength(const Song& song, const Block& block, RhythmState& state) {
@@ -80,11 +81,12 @@ double nextNoteLength(const Song& song, const Block& block, RhythmState& state) 
     if (block.dottedProbability > 0.0 && randomNext() < block.dottedProbability) {
         length = length * 1.5;
     }
-    if (state.tripletLength) {
-        length = *state.tripletLength;
-        if (isWholeBeat(state.position + length)) state.tripletLength.reset();
+    if (state.tripletOpen) {
+        length = state.tripletLength;
+        if (isWholeBeat(state.position + length)) state.tripletOpen = false;
     } else if (block.tripletProbability > 0.0 && randomNext() < block.tripletProbability) {
         length = length / 3;
+        state.tripletOpen = true;
         state.tripletLength = length;
     }
     return length;
