@@ -1,0 +1,65 @@
+// halvorn-cli render SONG.hvn -o OUT.mid [--ppqn N] [--skip-muted]
+// Writes what "Save MIDI" writes; with --skip-muted, what "Play" plays.
+#include <array>
+#include <optional>
+
+#include "cli/arguments.h"
+#include "cli/command.h"
+#include "cli/progress_bar.h"
+#include "cli/song_files.h"
+#include "engine/arrangement.h"
+
+namespace halvorn::cli {
+namespace {
+
+constexpr std::array<OptionSpec, 3> kOptions = {{
+    {"-o", true},
+    {"--ppqn", true},
+    {"--skip-muted", false},
+}};
+
+// The document's texts reach the file only when they are not empty.
+void setTexts(MidiSong& midi, const Document& document) {
+    midi.title.reset();
+    midi.copyright.reset();
+    midi.comments.reset();
+    if (!document.title.empty()) midi.title = document.title;
+    if (!document.author.empty()) midi.copyright = document.author;
+    if (!document.comments.empty()) midi.comments = document.comments;
+}
+
+int runRender(std::span<const std::string> words) {
+    std::string error;
+    const std::optional<Arguments> arguments = Arguments::parse(words, kOptions, 1, error);
+    if (!arguments) return usageError("render: " + error);
+    const std::optional<std::string> output = requiredOption(*arguments, "-o", error);
+    if (!output) return usageError("render: " + error);
+    if (!applyPpqnOption(*arguments, error)) return usageError("render: " + error);
+
+    const std::string& input = arguments->positionals()[0];
+    std::optional<Document> document = loadDocument(input);
+    if (!document) return kExitFailure;
+    if (refuseOverwritingInput(input, *output)) return kExitFailure;
+    if (document->song.blockCount <= 0) {
+        reportError(input + ": Unable to generate MIDI data. The composition has no blocks.");
+        return kExitFailure;
+    }
+
+    MidiSong midi;
+    {
+        ProgressBar progress("Rendering");
+        // The engine reports its own failures through the message handler.
+        if (!renderSong(midi, document->song, progress, arguments->has("--skip-muted")))
+            return kExitFailure;
+    }
+    setTexts(midi, *document);
+    return saveMidiSong(*output, midi) ? kExitSuccess : kExitFailure;
+}
+
+}  // namespace
+
+Command renderCommand() {
+    return {"render", "SONG.hvn -o OUT.mid [--ppqn N] [--skip-muted]", runRender};
+}
+
+}  // namespace halvorn::cli

@@ -1,0 +1,23 @@
+#pragma once
+// Reading documents and writing MIDI files for the subcommands, each failure
+// reported as one error line that names the file.
+
+#include <optional>
+#include <string>
+
+#include "midi/midi_song.h"
+#include "model/document.h"
+
+namespace halvorn::cli {
+
+// The document at `path`, or nothing after reporting why it cannot be read.
+std::optional<Document> loadDocument(const std::string& path);
+
+// True when the output would overwrite the input document; reports it.
+bool refuseOverwritingInput(const std::string& input, const std::string& output);
+
+// midiSongWriteFile, reporting a failure. The file is replaced atomically, so
+// a failure leaves no partial file.
+bool saveMidiSong(const std::string& path, const MidiSong& song);
+
+}  // namespace halvorn::cli
