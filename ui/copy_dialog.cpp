@@ -1,0 +1,118 @@
+#include "ui/copy_dialog.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "model/song.h"
+#include "ui/document_text.h"
+#include "ui/prompts.h"
+
+namespace halvorn {
+namespace {
+
+// "%2d: %s": the index right-aligned in two places.
+QString entryText(std::int32_t index, const QString& name) {
+    return QStringLiteral("%1: %2").arg(index, 2).arg(name);
+}
+
+QString captionFor(CopyMode mode) {
+    switch (mode) {
+        case CopyMode::Microsequence:
+            return QStringLiteral("Copy Microsequence");
+        case CopyMode::Block:
+            return QStringLiteral("Copy Block");
+        case CopyMode::Macrosequence:
+            return QStringLiteral("Copy Macrosequence");
+    }
+    return QStringLiteral("Copy");
+}
+
+}  // namespace
+
+CCopyDialog::CCopyDialog(const Song* song, CopyMode mode, std::int32_t currentIndex,
+                         QWidget* parent)
+    : QDialog(parent),
+      song_(song),
+      mode_(mode),
+      currentIndex_(currentIndex),
+      sourceList_(new QComboBox(this)),
+      destinationList_(new QComboBox(this)) {
+    setWindowTitle(QStringLiteral("Copy"));
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    form->addRow(new QLabel(QStringLiteral("From:"), this), sourceList_);
+    form->addRow(new QLabel(QStringLiteral("to:"), this), destinationList_);
+    layout->addLayout(form);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancel"));
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+    connect(buttons, &QDialogButtonBox::accepted, this, &CCopyDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CCopyDialog::reject);
+    layout->addWidget(buttons);
+}
+
+std::int32_t CCopyDialog::entryCount() const {
+    if (!song_) return 0;
+    // Never more than the records the Song holds, whatever its counts say.
+    if (mode_ == CopyMode::Microsequence) {
+        return std::min(song_->microsequenceCount, kMaxMicrosequences);
+    }
+    return std::min(song_->blockCount, kMaxBlocks);
+}
+
+bool CCopyDialog::prepare() {
+    if (entryCount() <= 0) {
+        prompts().message(QStringLiteral("There's nothing to copy!"));
+        setResult(QDialog::Rejected);
+        return false;
+    }
+    setWindowTitle(captionFor(mode_));
+    fillLists();
+    sourceIndex_ = destinationIndex_ = currentIndex_;
+    sourceList_->setCurrentIndex(currentIndex_);
+    destinationList_->setCurrentIndex(currentIndex_);
+    return true;
+}
+
+void CCopyDialog::fillLists() {
+    sourceList_->clear();
+    destinationList_->clear();
+    const std::int32_t count = entryCount();
+    for (std::int32_t i = 0; i < count; ++i) {
+        const std::string& description = mode_ == CopyMode::Microsequence
+                                             ? song_->microsequences[i].description
+                                             : song_->blocks[i].description;
+        const QString entry = entryText(i, fromDocumentText(description));
+        sourceList_->addItem(entry);
+        destinationList_->addItem(entry);
+    }
+    if (mode_ == CopyMode::Microsequence && count < kMaxMicrosequences) {
+        destinationList_->addItem(entryText(count, QStringLiteral("Create New Sequence")));
+    }
+    if (mode_ == CopyMode::Block && count < kMaxBlocks) {
+        destinationList_->addItem(entryText(count, QStringLiteral("Create New Block")));
+    }
+}
+
+int CCopyDialog::exec() {
+    if (!prepare()) return QDialog::Rejected;
+    return QDialog::exec();
+}
+
+void CCopyDialog::accept() {
+    sourceIndex_ = sourceList_->currentIndex();
+    destinationIndex_ = destinationList_->currentIndex();
+    if (sourceIndex_ == destinationIndex_) {
+        prompts().message(QStringLiteral("Source and destiny must be different."));
+        return;
+    }
+    QDialog::accept();
+}
+
+}  // namespace halvorn

@@ -1,0 +1,83 @@
+#pragma once
+// The main window: menu, dockable toolbar, status bar, and the view with the
+// main sheet in its client area. File commands and "About" are passed on as
+// signals to the application; "Copy", "Random Values" and "Random Seed" go to
+// the page the sheet shows.
+
+#include <QMainWindow>
+#include <QStringList>
+#include <array>
+#include <functional>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QTimer;
+class QToolBar;
+
+namespace halvorn {
+
+enum class FrameCommand {
+    New,
+    Open,
+    Save,
+    SaveAs,
+    Exit,
+    Copy,
+    RandomValues,
+    RandomSeed,
+    ToggleToolbar,
+    ToggleStatusBar,
+    About,
+    Count,
+};
+
+class CMainFrame final : public QMainWindow {
+    Q_OBJECT
+  public:
+    explicit CMainFrame(QWidget* parent = nullptr);
+
+    // The recent-file entries of the "&File" menu, most recent first.
+    void setRecentFiles(const QStringList& paths);
+    // Asked before the window closes; false keeps it open.
+    void setCloseGuard(std::function<bool()> guard) { closeGuard_ = std::move(guard); }
+
+    QAction* action(FrameCommand command) const;
+    QToolBar* toolBar() const { return toolBar_; }
+    QLabel* messagePane() const { return messagePane_; }
+    QList<QLabel*> indicatorPanes() const;
+    QMenu* fileMenu() const { return fileMenu_; }
+
+  signals:
+    void newRequested();
+    void openRequested();
+    void saveRequested();
+    void saveAsRequested();
+    void recentFileRequested(const QString& path);
+    void aboutRequested();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    QAction* makeAction(FrameCommand command, const QString& text, const QString& prompt,
+                        const QString& tip);
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    void createStatusBar();
+    void updateIndicators();
+
+    std::array<QAction*, static_cast<std::size_t>(FrameCommand::Count)> actions_{};
+    QMenu* fileMenu_ = nullptr;
+    QAction* recentStart_ = nullptr;  // the separator before the recent files
+    QAction* recentEnd_ = nullptr;    // the separator after them
+    QList<QAction*> recentActions_;
+    QToolBar* toolBar_ = nullptr;
+    QLabel* messagePane_ = nullptr;
+    std::array<QLabel*, 3> indicators_{};
+    QTimer* indicatorTimer_ = nullptr;
+    std::function<bool()> closeGuard_;
+};
+
+}  // namespace halvorn

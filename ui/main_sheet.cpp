@@ -1,0 +1,120 @@
+#include "ui/main_sheet.h"
+
+#include <QMouseEvent>
+#include <QSignalBlocker>
+#include <QTabBar>
+
+#include "model/random.h"
+#include "ui/global_page.h"
+#include "ui/placeholder_page.h"
+
+namespace halvorn {
+namespace {
+
+CMainSheet* processSheet = nullptr;
+
+constexpr std::array<const char*, kSheetPageCount> kCaptions = {"Global", "Microsequences",
+                                                                "Blocks", "Macrosequences"};
+
+}  // namespace
+
+CMainSheet* theMainSheet() {
+    return processSheet;
+}
+
+CMainSheet::CMainSheet(QWidget* parent) : QTabWidget(parent) {
+    processSheet = this;
+    pages_[kGlobalPageIndex] = new CGlobalPage(this);
+    for (int index = kMicroPageIndex; index < kSheetPageCount; ++index) {
+        pages_[index] = new CPlaceholderPage(QString::fromLatin1(kCaptions[index]), this);
+    }
+    for (int index = 0; index < kSheetPageCount; ++index) {
+        addTab(pages_[index], QString::fromLatin1(kCaptions[index]));
+    }
+    globalPage()->SelectBufferFromSettings();
+    tabBar()->installEventFilter(this);
+    connect(this, &QTabWidget::currentChanged, this, &CMainSheet::pageChanged);
+}
+
+CMainSheet::~CMainSheet() {
+    if (processSheet == this) processSheet = nullptr;
+}
+
+CGlobalPage* CMainSheet::globalPage() const {
+    return static_cast<CGlobalPage*>(pages_[kGlobalPageIndex]);
+}
+
+CSheetPage* CMainSheet::page(int index) const {
+    return index >= 0 && index < kSheetPageCount ? pages_[index] : nullptr;
+}
+
+CSheetPage* CMainSheet::activePage() const {
+    return page(currentIndex());
+}
+
+void CMainSheet::replacePage(int index, CSheetPage* replacement) {
+    if (index <= kGlobalPageIndex || index >= kSheetPageCount || !replacement) return;
+    const QSignalBlocker blocker(this);
+    const int shown = currentIndex();
+    CSheetPage* old = pages_[index];
+    removeTab(index);
+    insertTab(index, replacement, QString::fromLatin1(kCaptions[index]));
+    pages_[index] = replacement;
+    old->deleteLater();
+    setCurrentIndex(shown);
+}
+
+void CMainSheet::showFirstPage() {
+    const QSignalBlocker blocker(this);
+    shownIndex_ = kGlobalPageIndex;
+    setCurrentIndex(kGlobalPageIndex);
+}
+
+void CMainSheet::randomValues() {
+    if (CSheetPage* shown = activePage()) shown->randomValues();
+}
+
+void CMainSheet::randomSeed() {
+    randomSeedFromTime();
+    if (CSheetPage* shown = activePage()) shown->randomSeed();
+}
+
+void CMainSheet::copy() {
+    if (CSheetPage* shown = activePage()) shown->copy();
+}
+
+bool CMainSheet::mayLeave(int target) {
+    if (target == shownIndex_ || target < 0) return true;
+    CSheetPage* shown = page(shownIndex_);
+    return !shown || shown->leavePage();
+}
+
+// A click on another tab asks the shown page first, so a page that cannot be
+// left never disappears behind its own message.
+bool CMainSheet::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == tabBar() && event->type() == QEvent::MouseButtonPress) {
+        const auto* press = static_cast<QMouseEvent*>(event);
+        const int target = tabBar()->tabAt(press->position().toPoint());
+        if (!mayLeave(target)) return true;
+        if (target >= 0 && target != shownIndex_) {
+            shownIndex_ = target;
+            setCurrentIndex(target);
+            return true;
+        }
+    }
+    return QTabWidget::eventFilter(watched, event);
+}
+
+// Every other way of changing pages (keyboard, wheel, code) is checked here
+// and undone when the page shown before refuses to be left.
+void CMainSheet::pageChanged(int index) {
+    if (index == shownIndex_) return;
+    if (!mayLeave(index)) {
+        const QSignalBlocker blocker(this);
+        setCurrentIndex(shownIndex_);
+        return;
+    }
+    shownIndex_ = index;
+}
+
+}  // namespace halvorn

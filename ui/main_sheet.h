@@ -1,0 +1,60 @@
+#pragma once
+// The property sheet that fills the main window: "Global",
+// "Microsequences", "Blocks" and "Macrosequences", in that order. It passes
+// the frame's page commands to the page shown, and keeps a page shown while
+// that page refuses to be left.
+
+#include <QTabWidget>
+#include <array>
+
+#include "ui/sheet_page.h"
+
+namespace halvorn {
+
+class CGlobalPage;
+
+enum SheetPageIndex : int {
+    kGlobalPageIndex = 0,
+    kMicroPageIndex = 1,
+    kBlockPageIndex = 2,
+    kMacroPageIndex = 3,
+    kSheetPageCount = 4,
+};
+
+class CMainSheet final : public QTabWidget {
+    Q_OBJECT
+  public:
+    explicit CMainSheet(QWidget* parent = nullptr);
+    ~CMainSheet() override;
+
+    CGlobalPage* globalPage() const;
+    CSheetPage* page(int index) const;
+    CSheetPage* activePage() const;
+
+    // Puts `page` in place of the placeholder at `index`; the sheet takes it.
+    void replacePage(int index, CSheetPage* page);
+
+    // Shows the "Global" page without asking the page shown (a new or
+    // opened document replaces what that page was editing).
+    void showFirstPage();
+
+    // The frame's commands, acting on the page shown.
+    void randomValues();
+    void randomSeed();
+    void copy();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void pageChanged(int index);
+    bool mayLeave(int target);
+
+    std::array<CSheetPage*, kSheetPageCount> pages_{};
+    int shownIndex_ = 0;
+};
+
+// The one sheet of the process, or null while none exists.
+CMainSheet* theMainSheet();
+
+}  // namespace halvorn

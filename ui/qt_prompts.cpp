@@ -1,0 +1,52 @@
+#include "ui/qt_prompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace halvorn {
+namespace {
+
+const QString kCaption = QStringLiteral("Halvorn");
+
+QWidget* dialogParent() {
+    return QApplication::activeWindow();
+}
+
+std::optional<QString> chosen(const QString& path) {
+    if (path.isEmpty()) return std::nullopt;
+    return path;
+}
+
+}  // namespace
+
+void QtPrompts::message(const QString& text) {
+    QMessageBox::warning(dialogParent(), kCaption, text);
+}
+
+bool QtPrompts::askYesNo(const QString& question) {
+    return QMessageBox::question(dialogParent(), kCaption, question,
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+Answer QtPrompts::askYesNoCancel(const QString& question) {
+    const auto button = QMessageBox::question(
+        dialogParent(), kCaption, question,
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+    if (button == QMessageBox::Yes) return Answer::Yes;
+    if (button == QMessageBox::No) return Answer::No;
+    return Answer::Cancel;
+}
+
+std::optional<QString> QtPrompts::askOpenFileName(const QString& filter) {
+    return chosen(
+        QFileDialog::getOpenFileName(dialogParent(), QStringLiteral("Open"), QString(), filter));
+}
+
+std::optional<QString> QtPrompts::askSaveFileName(const QString& suggestedPath,
+                                                  const QString& filter) {
+    return chosen(QFileDialog::getSaveFileName(dialogParent(), QStringLiteral("Save As"),
+                                               suggestedPath, filter));
+}
+
+}  // namespace halvorn

@@ -1,0 +1,42 @@
+#include "ui/scripted_prompts.h"
+
+namespace halvorn {
+
+Answer ScriptedPrompts::nextAnswer(const QString& question, Answer fallback) {
+    questions.push_back(question);
+    if (answers.empty()) {
+        ++unscripted;
+        return fallback;
+    }
+    const Answer answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+std::optional<QString> ScriptedPrompts::nextFileName() {
+    if (fileNames.empty()) {
+        ++unscripted;
+        return std::nullopt;
+    }
+    auto name = fileNames.front();
+    fileNames.pop_front();
+    return name;
+}
+
+bool ScriptedPrompts::askYesNo(const QString& question) {
+    return nextAnswer(question, Answer::No) == Answer::Yes;
+}
+
+Answer ScriptedPrompts::askYesNoCancel(const QString& question) {
+    return nextAnswer(question, Answer::Cancel);
+}
+
+std::optional<QString> ScriptedPrompts::askOpenFileName(const QString&) {
+    return nextFileName();
+}
+
+std::optional<QString> ScriptedPrompts::askSaveFileName(const QString&, const QString&) {
+    return nextFileName();
+}
+
+}  // namespace halvorn

@@ -1,0 +1,33 @@
+#pragma once
+// Prompts for tests: records every message and question and answers from
+// scripts. An unscripted question is answered Cancel (or No), an unscripted
+// file request as cancelled, and both are counted so a test can notice them.
+
+#include <deque>
+#include <vector>
+
+#include "ui/prompts.h"
+
+namespace halvorn {
+
+class ScriptedPrompts final : public Prompts {
+  public:
+    std::vector<QString> messages;
+    std::vector<QString> questions;
+    std::deque<Answer> answers;
+    std::deque<std::optional<QString>> fileNames;
+    int unscripted = 0;
+
+    void message(const QString& text) override { messages.push_back(text); }
+    bool askYesNo(const QString& question) override;
+    Answer askYesNoCancel(const QString& question) override;
+    std::optional<QString> askOpenFileName(const QString& filter) override;
+    std::optional<QString> askSaveFileName(const QString& suggestedPath,
+                                           const QString& filter) override;
+
+  private:
+    Answer nextAnswer(const QString& question, Answer fallback);
+    std::optional<QString> nextFileName();
+};
+
+}  // namespace halvorn
