@@ -1,0 +1,50 @@
+#pragma once
+// The list of MIDI output devices offered as "Port:", and the provider that
+// knows them. The core knows no device itself: the application installs a
+// provider (the system's outputs, or a recorder in tests) before listing.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "midi/midi_stream.h"
+
+namespace halvorn {
+
+struct MidiOutputDevice {
+    std::uint32_t deviceId = 0;
+    std::string name;
+};
+
+class MidiDeviceProvider {
+  public:
+    virtual ~MidiDeviceProvider() = default;
+
+    // Device names in identifier order; identifiers are 0..n-1.
+    virtual std::vector<std::string> deviceNames() = 0;
+
+    // A new stream on `deviceId`, paused, that reports played buffers to
+    // `done`; null with `error` set to one user-facing line on failure.
+    virtual std::unique_ptr<MidiStream> openStream(std::uint32_t deviceId,
+                                                   MidiStreamDoneFunction done,
+                                                   std::string& error) = 0;
+};
+
+// Installs the provider that the next midiListOutputDevices asks; null
+// leaves no devices. User-interface thread.
+void midiSetDeviceProvider(std::shared_ptr<MidiDeviceProvider> provider);
+std::shared_ptr<MidiDeviceProvider> midiDeviceProvider();
+
+// Builds the device list from the provider (empty without one).
+void midiListOutputDevices();
+const std::vector<MidiOutputDevice>& midiOutputDevices();
+
+// Why the last stream open failed, for messages; empty after a success.
+const std::string& midiLastOpenError();
+
+// Opens a stream on list entry `port`; null on failure (midiLastOpenError
+// says why).
+std::unique_ptr<MidiStream> midiOpenDeviceStream(std::int32_t port, MidiStreamDoneFunction done);
+
+}  // namespace halvorn

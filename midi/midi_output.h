@@ -1,0 +1,39 @@
+#pragma once
+// Where a MIDI stream sends its messages: a system port, the built-in
+// synthesizer, or a recorder in tests.
+
+#include <chrono>
+#include <cstdint>
+
+namespace halvorn {
+
+// A short message packed as the stream's event word: status + data1 * 256 +
+// data2 * 65536.
+using MidiShortMessage = std::uint32_t;
+
+inline constexpr MidiShortMessage midiPackShortMessage(std::uint8_t status, std::uint8_t data1,
+                                                       std::uint8_t data2) {
+    return static_cast<MidiShortMessage>(status) | (static_cast<MidiShortMessage>(data1) << 8) |
+           (static_cast<MidiShortMessage>(data2) << 16);
+}
+inline constexpr std::uint8_t midiMessageStatus(MidiShortMessage m) {
+    return m & 0xFFu;
+}
+inline constexpr std::uint8_t midiMessageData1(MidiShortMessage m) {
+    return (m >> 8) & 0xFFu;
+}
+inline constexpr std::uint8_t midiMessageData2(MidiShortMessage m) {
+    return (m >> 16) & 0xFFu;
+}
+
+class MidiOutput {
+  public:
+    virtual ~MidiOutput() = default;
+
+    // Sends one short message. `due` is the time on the stream's clock the
+    // message was scheduled for: a live output sends at once, an offline one
+    // renders up to `due` first. Called from one thread at a time only.
+    virtual void send(MidiShortMessage message, std::chrono::nanoseconds due) = 0;
+};
+
+}  // namespace halvorn

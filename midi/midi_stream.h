@@ -1,0 +1,69 @@
+#pragma once
+// A MIDI stream: buffers of delta-timed short messages played in queue
+// order at the set resolution and tempo, each played buffer handed back on
+// a thread of the stream's own.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace halvorn {
+
+// One record of a stream buffer is three little-endian uint32: delta ticks
+// since the previous record of the stream, stream id (always 0), event word.
+inline constexpr std::size_t kMidiStreamRecordSize = 12;
+
+// High byte of the event word: 0x00 short message, 0x02 no operation.
+inline constexpr std::uint32_t kMidiStreamShortMessage = 0x00000000;
+inline constexpr std::uint32_t kMidiStreamNoOperation = 0x02000000;
+
+struct MidiStreamRecord {
+    std::uint32_t delta = 0;
+    std::uint32_t streamId = 0;
+    std::uint32_t event = 0;
+    bool operator==(const MidiStreamRecord&) const = default;
+};
+
+struct MidiStreamBuffer {
+    std::vector<std::uint8_t> bytes;  // whole records
+    std::uint32_t userWord = 0;       // left alone by the stream
+    bool prepared = false;            // set by MidiStream::prepare
+
+    std::size_t recordCount() const { return bytes.size() / kMidiStreamRecordSize; }
+};
+
+void midiStreamAppendRecord(MidiStreamBuffer& buffer, const MidiStreamRecord& record);
+MidiStreamRecord midiStreamReadRecord(const MidiStreamBuffer& buffer, std::size_t index);
+
+// Receives each buffer back once it has been played (or dropped by close),
+// in queue order, on the stream's notification thread. It must not close the
+// stream it is called from.
+using MidiStreamDoneFunction = std::function<void(MidiStreamBuffer&& buffer)>;
+
+// Operations return a MIDI result code: 0, or 11 (device error).
+class MidiStream {
+  public:
+    virtual ~MidiStream() = default;
+
+    virtual int setTimeDivision(std::uint32_t ticksPerQuarter) = 0;
+    virtual int setTempo(std::uint32_t microsecondsPerQuarter) = 0;
+
+    // Checks a buffer: a nonzero whole number of records, stream id 0, only
+    // short messages and no-operations. Marks it prepared.
+    virtual int prepare(MidiStreamBuffer& buffer) = 0;
+
+    // Queues a prepared buffer after those queued before it. On failure the
+    // buffer is left with the caller.
+    virtual int queue(MidiStreamBuffer& buffer) = 0;
+
+    // A new stream starts paused; restart starts or resumes it.
+    virtual int restart() = 0;
+    virtual int pause() = 0;
+
+    // Silences the notes that sound, hands every queued buffer back and ends
+    // the stream's threads. Idempotent; the destructor closes too.
+    virtual int close() = 0;
+};
+
+}  // namespace halvorn

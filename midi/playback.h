@@ -1,0 +1,69 @@
+#pragma once
+// Stream playback: plays a MidiSong on the selected output by cutting it
+// into windows of `bufferBeats` beats, each merged from all tracks (with
+// optional MIDI clock) into one stream buffer. Two buffers are queued at the
+// start; each played buffer is replaced by the next window from the
+// stream's notification thread. One playback per process.
+//
+// Threads: the owner calls everything from one thread (the user-interface
+// thread); the notification thread refills. Both share the playback state,
+// the merge list and the song's play cursors under one mutex. The song must
+// stay unchanged until playback stops.
+
+#include <cstdint>
+#include <functional>
+
+#include "midi/device_list.h"
+#include "midi/midi_song.h"
+#include "midi/midi_stream.h"
+
+namespace halvorn {
+
+// Told the tick where playback ended: once at the end of a non-looping song
+// (on the notification thread), when a refill fails (same thread), or when
+// another prepare takes the playback over (on the caller's thread). It only
+// signals: forward it to the owner's thread and stop there.
+using MidiPlaybackEndFunction = std::function<void(std::uint32_t tick)>;
+
+// The user word of a queued buffer: header index in bits 0-14, end mark.
+inline constexpr std::uint32_t kPlaybackHeaderCount = 8;
+inline constexpr std::uint32_t kPlaybackEndMark = 0x8000;
+
+// Opens a stream on `selectedPort`, closing an open one first; 0 or 11.
+int midiOpenStream();
+
+// Closes the stream if one is open (it silences the notes that sound);
+// playback on it ends. 0 or 11.
+int midiCloseStream();
+
+// Opens the stream, sets its resolution and tempo from the song, rewinds.
+// A playback still running is stopped first and its owner told through its
+// end function. 0, 6 (no song), 7 or 11.
+int midiPlaybackPrepare(MidiSong* song, MidiPlaybackEndFunction endCallback, bool loop,
+                        bool sendClock);
+
+// Queues the first two buffers and lets the stream run; 0 while already
+// playing. 0, 7 or 11.
+int midiPlaybackStart();
+
+// Ends playback and closes the stream; 0, or 11 when no stream is open.
+int midiPlaybackStop();
+
+// Toggles between paused and running; 0 or 11.
+int midiPlaybackPause();
+
+// Builds and queues the buffer of the next window: 0, 7, 9 (end reached),
+// 11; 5 when a window holds more events than memory allows.
+int midiPlaybackQueueNext(MidiSong* song);
+
+// The stream's done function: releases the played buffer, refills or ends.
+void midiPlaybackDone(MidiStreamBuffer&& buffer);
+
+// True while a playback is prepared or running on `song`: an owner whose end
+// notification arrives late checks this before stopping, so it never stops
+// a playback that has been taken over since.
+bool midiPlaybackUsesSong(const MidiSong* song);
+
+bool midiPlaybackIsPlaying();
+
+}  // namespace halvorn

@@ -1,0 +1,86 @@
+#include "midi/playback_window.h"
+
+#include <limits>
+#include <new>
+#include <span>
+
+namespace halvorn {
+
+namespace {
+
+std::uint32_t eventWord(const MidiEvent& event) {
+    return static_cast<std::uint32_t>(event.status) |
+           (static_cast<std::uint32_t>(event.data1) << 8) |
+           (static_cast<std::uint32_t>(event.data2) << 16);
+}
+
+int gatherTracks(MidiSong& song, MidiEventList& list, std::uint64_t windowEnd) {
+    for (MidiTrack& track : song.tracks) {
+        while (track.playCursor < track.eventCount() &&
+               track.events[track.playCursor].time < windowEnd) {
+            if (midiEventListAppend(list, track.events[track.playCursor]) != kMidiOk)
+                return kMidiMergeListFull;
+            ++track.playCursor;
+        }
+    }
+    return kMidiOk;
+}
+
+int gatherClock(MidiEventList& list, const PlaybackWindow& window, std::uint32_t ppqn) {
+    const std::uint32_t step = playbackClockStep(ppqn);
+    const std::uint64_t start = window.end - window.ticks;
+    const std::uint64_t last = std::numeric_limits<std::uint32_t>::max();
+    for (std::uint64_t t = start; t < window.end && t <= last; t += step) {
+        const MidiEvent clock{static_cast<std::uint32_t>(t), kMidiClockStatus, 0, 0};
+        if (midiEventListAppend(list, clock) != kMidiOk) return kMidiMergeListFull;
+    }
+    return kMidiOk;
+}
+
+}  // namespace
+
+std::uint32_t playbackClockStep(std::uint32_t ppqn) {
+    return ppqn >= kClocksPerQuarter ? ppqn / kClocksPerQuarter : 1;
+}
+
+int playbackGatherWindow(MidiSong& song, MidiEventList& list, const PlaybackWindow& window,
+                         bool sendClock) {
+    list.count = 0;
+    if (gatherTracks(song, list, window.end) != kMidiOk) return kMidiMergeListFull;
+    if (sendClock && gatherClock(list, window, song.ppqn) != kMidiOk) return kMidiMergeListFull;
+    if (list.count == 0) return kMidiNoEventsInWindow;
+    return midiSortEvents(std::span<MidiEvent>(list.items.get(), list.count));
+}
+
+int playbackBuildEventBuffer(const MidiEventList& list, PlaybackWindow& window,
+                             MidiStreamBuffer& buffer) {
+    try {
+        const std::size_t records = list.count + (window.startPending ? 1 : 0);
+        buffer.bytes.clear();
+        buffer.bytes.reserve(records * kMidiStreamRecordSize);
+        if (window.startPending) midiStreamAppendRecord(buffer, {0, 0, kMidiStartStatus});
+        std::uint32_t last = window.lastEventTime;
+        for (std::uint32_t i = 0; i < list.count; ++i) {
+            const MidiEvent& event = list.items[i];
+            midiStreamAppendRecord(buffer, {event.time - last, 0, eventWord(event)});
+            last = event.time;
+        }
+        window.lastEventTime = last;
+        window.startPending = false;
+        return kMidiOk;
+    } catch (const std::bad_alloc&) {
+        return kMidiOutOfMemory;
+    }
+}
+
+int playbackBuildEmptyBuffer(MidiStreamBuffer& buffer) {
+    try {
+        buffer.bytes.clear();
+        midiStreamAppendRecord(buffer, {0, 0, kMidiStreamNoOperation});
+        return kMidiOk;
+    } catch (const std::bad_alloc&) {
+        return kMidiOutOfMemory;
+    }
+}
+
+}  // namespace halvorn

@@ -1,0 +1,46 @@
+#pragma once
+// Cutting a song into playback windows: the merge of one window's events
+// from all tracks (with MIDI clock) and its conversion into stream records.
+
+#include <cstdint>
+
+#include "midi/midi_song.h"
+#include "midi/midi_stream.h"
+#include "midi/playback_event_list.h"
+
+namespace halvorn {
+
+inline constexpr std::uint8_t kMidiClockStatus = 0xF8;
+inline constexpr std::uint8_t kMidiStartStatus = 0xFA;
+inline constexpr std::uint32_t kClocksPerQuarter = 24;
+
+// Where the next buffer starts. Kept wider than the ticks of the song so
+// the window arithmetic cannot wrap.
+struct PlaybackWindow {
+    std::uint64_t end = 0;            // exclusive end of the window the next buffer covers
+    std::uint64_t ticks = 0;          // window length: ppqn x bufferBeats
+    std::uint32_t lastEventTime = 0;  // base of the next delta
+    bool startPending = false;        // the next buffer begins with a Start
+};
+
+// Ticks between two clock messages; at least 1 for resolutions below 24.
+std::uint32_t playbackClockStep(std::uint32_t ppqn);
+
+// Takes every event before `window.end` from each track's play cursor, track
+// 0 first, then clock messages for the whole window when `sendClock`; sorts
+// stably by time. The list grows when a window holds more events than it
+// does. Returns 0, 5 when it cannot grow, 7 when the sort ran out of memory,
+// 8 when the window is empty.
+int playbackGatherWindow(MidiSong& song, MidiEventList& list, const PlaybackWindow& window,
+                         bool sendClock);
+
+// The records of the gathered list, a Start first when one is pending;
+// advances lastEventTime and clears startPending. 0, or 7 when memory ran out
+// (the window is unchanged then).
+int playbackBuildEventBuffer(const MidiEventList& list, PlaybackWindow& window,
+                             MidiStreamBuffer& buffer);
+
+// A single no-operation record at delta 0; 0 or 7.
+int playbackBuildEmptyBuffer(MidiStreamBuffer& buffer);
+
+}  // namespace halvorn
