@@ -1,5 +1,6 @@
 #include "midi/smf.h"
 
+#include <algorithm>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -67,6 +68,7 @@ class TrackChunkReader {
         : in_(chunk), song_(song), firstChunk_(firstChunk) {}
 
     void read() {
+        reserveForChunk();
         while (!endOfTrack_) {
             time_ += in_.vlq();
             if (time_ > UINT32_MAX) throw MalformedFile{};
@@ -75,6 +77,14 @@ class TrackChunkReader {
     }
 
   private:
+    // Channel events take at least three bytes with running status; growing
+    // geometrically keeps many small chunks linear.
+    void reserveForChunk() {
+        std::vector<MidiEvent>& events = song_.tracks[0].events;
+        const std::size_t needed = events.size() + in_.remaining() / 3;
+        if (needed > events.capacity()) events.reserve(std::max(needed, 2 * events.capacity()));
+    }
+
     // A data byte in status position repeats the running status.
     std::uint8_t statusFor(std::uint8_t first) {
         if (first & 0x80) {
