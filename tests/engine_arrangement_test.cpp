@@ -12,9 +12,12 @@
 #include "model/messages.h"
 #include "model/random.h"
 #include "model/song.h"
+#include "tests/test_support.h"
 
 namespace halvorn {
 namespace {
+
+using namespace halvorn::test;
 
 constexpr std::size_t kSixteenthIndex = 2;  // "1/16", a quarter beat
 constexpr std::size_t kQuarterIndex = 4;    // "1/4", one beat
@@ -52,84 +55,6 @@ bool isSortedByTime(const MidiTrack& track) {
     return std::is_sorted(track.events.begin(), track.events.end(),
                           [](const MidiEvent& a, const MidiEvent& b) { return a.time < b.time; });
 }
-
-// Replaces the random source by a fixed list of draws (the first one is the
-// draw that seeding discards); 0.0 once the list is used up.
-class ScriptedDraws {
-  public:
-    explicit ScriptedDraws(std::vector<double> draws) {
-        script() = std::move(draws);
-        taken() = 0;
-        previous_ = randomSetCurrentGenerator(&next);
-    }
-    ~ScriptedDraws() { randomSetCurrentGenerator(previous_); }
-    ScriptedDraws(const ScriptedDraws&) = delete;
-    ScriptedDraws& operator=(const ScriptedDraws&) = delete;
-
-  private:
-    static std::vector<double>& script() {
-        static std::vector<double> draws;
-        return draws;
-    }
-    static std::size_t& taken() {
-        static std::size_t index = 0;
-        return index;
-    }
-    static double next() {
-        const std::size_t index = taken()++;
-        return index < script().size() ? script()[index] : 0.0;
-    }
-    RandomGenerator previous_;
-};
-
-class CountedDraws {
-  public:
-    CountedDraws() {
-        counter() = 0;
-        previous_ = randomSetCurrentGenerator([] {
-            ++counter();
-            return randomInternalNext();
-        });
-    }
-    ~CountedDraws() { randomSetCurrentGenerator(previous_); }
-    CountedDraws(const CountedDraws&) = delete;
-    CountedDraws& operator=(const CountedDraws&) = delete;
-    static int count() { return counter(); }
-
-  private:
-    static int& counter() {
-        static int draws = 0;
-        return draws;
-    }
-    RandomGenerator previous_;
-};
-
-class PpqnScope {
-  public:
-    explicit PpqnScope(std::int32_t ppqn) : saved_(midiSettings().ppqnSetting) {
-        midiSettings().ppqnSetting = ppqn;
-    }
-    ~PpqnScope() { midiSettings().ppqnSetting = saved_; }
-    PpqnScope(const PpqnScope&) = delete;
-    PpqnScope& operator=(const PpqnScope&) = delete;
-
-  private:
-    std::int32_t saved_;
-};
-
-class MessageRecorder {
-  public:
-    MessageRecorder()
-        : previous_(setMessageHandler([this](const std::string& text) { texts.push_back(text); })) {
-    }
-    ~MessageRecorder() { setMessageHandler(previous_); }
-    MessageRecorder(const MessageRecorder&) = delete;
-    MessageRecorder& operator=(const MessageRecorder&) = delete;
-    std::vector<std::string> texts;
-
-  private:
-    MessageHandler previous_;
-};
 
 class RecordingProgress final : public RenderProgress {
   public:

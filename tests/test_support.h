@@ -1,0 +1,94 @@
+#pragma once
+// Scoped stand-ins shared by the test suites: scripted or counted random
+// draws, a temporary PPQN setting, and a recorder of the core's messages.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "midi/midi_settings.h"
+#include "model/messages.h"
+#include "model/random.h"
+
+namespace halvorn::test {
+
+// Replaces the random source by a fixed list of draws (the first one is the
+// draw that seeding discards); 0.0 once the list is used up.
+class ScriptedDraws {
+  public:
+    explicit ScriptedDraws(std::vector<double> draws) {
+        script() = std::move(draws);
+        taken() = 0;
+        previous_ = randomSetCurrentGenerator(&next);
+    }
+    ~ScriptedDraws() { randomSetCurrentGenerator(previous_); }
+    ScriptedDraws(const ScriptedDraws&) = delete;
+    ScriptedDraws& operator=(const ScriptedDraws&) = delete;
+
+  private:
+    static std::vector<double>& script() {
+        static std::vector<double> draws;
+        return draws;
+    }
+    static std::size_t& taken() {
+        static std::size_t index = 0;
+        return index;
+    }
+    static double next() {
+        const std::size_t index = taken()++;
+        return index < script().size() ? script()[index] : 0.0;
+    }
+    RandomGenerator previous_;
+};
+
+class CountedDraws {
+  public:
+    CountedDraws() {
+        counter() = 0;
+        previous_ = randomSetCurrentGenerator([] {
+            ++counter();
+            return randomInternalNext();
+        });
+    }
+    ~CountedDraws() { randomSetCurrentGenerator(previous_); }
+    CountedDraws(const CountedDraws&) = delete;
+    CountedDraws& operator=(const CountedDraws&) = delete;
+    static int count() { return counter(); }
+
+  private:
+    static int& counter() {
+        static int draws = 0;
+        return draws;
+    }
+    RandomGenerator previous_;
+};
+
+class PpqnScope {
+  public:
+    explicit PpqnScope(std::int32_t ppqn) : saved_(midiSettings().ppqnSetting) {
+        midiSettings().ppqnSetting = ppqn;
+    }
+    ~PpqnScope() { midiSettings().ppqnSetting = saved_; }
+    PpqnScope(const PpqnScope&) = delete;
+    PpqnScope& operator=(const PpqnScope&) = delete;
+
+  private:
+    std::int32_t saved_;
+};
+
+class MessageRecorder {
+  public:
+    MessageRecorder()
+        : previous_(setMessageHandler([this](const std::string& text) { texts.push_back(text); })) {
+    }
+    ~MessageRecorder() { setMessageHandler(previous_); }
+    MessageRecorder(const MessageRecorder&) = delete;
+    MessageRecorder& operator=(const MessageRecorder&) = delete;
+    std::vector<std::string> texts;
+
+  private:
+    MessageHandler previous_;
+};
+
+}  // namespace halvorn::test
