@@ -1,0 +1,385 @@
+#!/usr/bin/env python3
+"""Runs the built halvorn-cli the way scripts do.
+
+Documents are written here by an independent writer of the .hvn layout, so a
+render is checked end to end: document bytes -> halvorn-cli -> MIDI file read
+by mido (tempo, signature, texts, tracks, note times, pitches, velocities).
+Also: the examples, audition with and without metronome, info, and every kind
+of bad argument or bad document, which must give one error line, a non-zero
+status and no output file.
+"""
+import argparse
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import traceback
+
+import mido
+from mido.midifiles import meta
+
+# The key signature carries the key number 0..11 unchanged; mido refuses
+# numbers above 7, so keep the raw number instead of failing.
+_decode_key = meta.MetaSpec_key_signature.decode
+
+
+def _decode_key_leniently(self, message, data):
+    try:
+        _decode_key(self, message, data)
+    except meta.KeySignatureError:
+        vars(message)["key"] = ("raw", struct.unpack("b", bytes([data[0]]))[0], data[1])
+
+
+meta.MetaSpec_key_signature.decode = _decode_key_leniently
+
+EXAMPLES = ("orbit_garden.hvn", "morse_procession.hvn", "noise_nocturne.hvn")
+
+
+# ---- an independent writer of the document layout --------------------------
+
+def i32(value):
+    return struct.pack("<i", value)
+
+
+def f64(value):
+    return struct.pack("<d", value)
+
+
+def text(value):
+    return i32(len(value)) + value
+
+
+def text30(value):
+    return value[:30].ljust(30, b"\0")
+
+
+def morse_thue(name, period, base, start, step):
+    return text30(name) + i32(1) + i32(period) + i32(12) + i32(base) + i32(start) + i32(step)
+
+
+def block(name, length=1, melody=0, melody_range=8, offset=0, velocity=1, velocity_range=100,
+          rhythm=None, seed=1, program=0, channel=0):
+    rhythm = rhythm or {4: 1.0}  # index 4 is "1/4"
+    return (text30(name) + i32(0) + i32(0) + i32(length) + i32(melody) + i32(melody_range)
+            + i32(offset) + i32(velocity) + i32(velocity_range) + f64(1.0) + f64(0.0)
+            + b"".join(f64(rhythm.get(k, 0.0)) for k in range(10))
+            + f64(0.0) + f64(0.0) + f64(1.0) + i32(seed) + i32(0) * 9 + f64(0.0)
+            + i32(program) + i32(channel))
+
+
+def track(muted=0, probability=1.0, align=1):
+    return (i32(1) + f64(1.0) + f64(0.5) + f64(probability) + i32(align) + i32(muted)
+            + f64(1.0) + f64(0.0) * 3)
+
+
+def document(microsequences, blocks, tracks, tempo=120, beats=4, length=4, key=0, scale=1,
+             title=b"Round Trip", author=b"Tester", comments=b"Made by cli_test"):
+    settings = [tempo, beats, -4, 1, key, scale, 0, 1, len(microsequences), len(blocks), length]
+    return (b"HVN\x11" + text(title) + text(author) + text(comments)
+            + b"".join(i32(v) for v in settings) + b"".join(microsequences)
+            + b"".join(blocks) + b"".join(tracks))
+
+
+def simple_song(**overrides):
+    """Two quarter-note blocks over 4 measures of 4/4 in C major; track 1 muted.
+
+    Block 0 reads digit sums 0, 1, 2, 3, ... (base 10) as degrees 0..7:
+    C D E F G A B C; block 1 reads the same shifted by 100 (digit sum 1..).
+    Velocities come from digit sums too: value v gives trunc(v / 127 x 127) = v.
+    """
+    microsequences = [morse_thue(b"Counting", 8, 10, 0, 1), morse_thue(b"Loud", 4, 10, 99, 1)]
+    blocks = [block(b"Lead", channel=0), block(b"Second", offset=7, channel=3)]
+    tracks = [track(), track(muted=1)]
+    kwargs = dict(microsequences=microsequences, blocks=blocks, tracks=tracks)
+    kwargs.update(overrides)
+    return document(**kwargs)
+
+
+# ---- running the tool -------------------------------------------------------
+
+class Tool:
+    def __init__(self, cli, workdir):
+        self.cli = cli
+        self.workdir = workdir
+
+    def path(self, name):
+        return os.path.join(self.workdir, name)
+
+    def write(self, name, data):
+        path = self.path(name)
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
+    def run(self, *args):
+        return subprocess.run([self.cli, *args], capture_output=True, text=True, timeout=120)
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def absolute_notes(midi_track):
+    """(tick, channel, note, velocity) of every note-on, with absolute ticks."""
+    now = 0
+    for msg in midi_track:
+        now += msg.time
+        if msg.type == "note_on":
+            yield now, msg.channel, msg.note, msg.velocity
+
+
+def metas(midi_track, kind):
+    return [msg for msg in midi_track if msg.is_meta and msg.type == kind]
+
+
+def expect_success(result, what):
+    check(result.returncode == 0, f"{what}: exit {result.returncode}, stderr {result.stderr!r}")
+
+
+def expect_error(result, output, what, status=None):
+    check(result.returncode != 0, f"{what}: exit 0")
+    if status is not None:
+        check(result.returncode == status, f"{what}: exit {result.returncode}, wanted {status}")
+    lines = result.stderr.splitlines()
+    check(len(lines) == 1 and lines[0].startswith("halvorn-cli: "),
+          f"{what}: stderr is not one error line: {result.stderr!r}")
+    if output is not None:
+        check(not os.path.exists(output), f"{what}: left {output} behind")
+        leftovers = [n for n in os.listdir(os.path.dirname(output))
+                     if n.startswith(os.path.basename(output) + ".")]
+        check(not leftovers, f"{what}: left temporary files {leftovers}")
+
+
+# ---- tests --------------------------------------------------------------------
+
+def test_render_round_trip(tool):
+    song = tool.write("simple.hvn", simple_song())
+    out = tool.path("simple.mid")
+    expect_success(tool.run("render", song, "-o", out), "render")
+    mid = mido.MidiFile(out)
+    check(mid.type == 1 and mid.ticks_per_beat == 120, f"type {mid.type} ppqn {mid.ticks_per_beat}")
+    check(len(mid.tracks) == 3, f"{len(mid.tracks)} tracks (conductor + 2 blocks, muted kept)")
+    conductor = mid.tracks[0]
+    check(metas(conductor, "track_name")[0].name == "Round Trip", "title")
+    check(metas(conductor, "copyright")[0].text == "Tester", "author as copyright")
+    check(metas(conductor, "text")[0].text == "Made by cli_test", "comments")
+    check(metas(conductor, "set_tempo")[0].tempo == 500000, "tempo 120")
+    check(metas(conductor, "time_signature")[0].numerator == 4, "time signature")
+
+    lead = list(absolute_notes(mid.tracks[1]))
+    check(metas(mid.tracks[1], "track_name")[0].name == "Lead", "block name as track name")
+    starts = [(t, n, v) for t, c, n, v in lead if v > 0]
+    ends = [(t, n) for t, c, n, v in lead if v == 0]
+    check(len(starts) == 16 and len(ends) == 16, f"{len(starts)} notes, {len(ends)} ends")
+    check([t for t, _, _ in starts] == [120 * k for k in range(16)], "one note per beat")
+    major = [60, 62, 64, 65, 67, 69, 71, 72]
+    check([n for _, n, _ in starts] == [major[k % 4] for k in range(16)],
+          f"pitches {[n for _, n, _ in starts]}")
+    # Velocity sequence: digit sums of 99, 100, 101, 102 -> 18, 1, 2, 3, each
+    # through the velocity formula with range 100 and amp 1.
+    expected = [int(((100 - 100) + v * 100 / 100) / 127 * 127) for v in (18, 1, 2, 3)]
+    check([v for _, _, v in starts][:4] == expected, f"velocities {starts[:4]}")
+    check(sorted(t for t, _ in ends) == [120 * k + 119 for k in range(16)], "ends a tick early")
+    check(all(c == 0 for _, c, _, _ in lead), "lead on channel 1")
+
+    second = [x for x in absolute_notes(mid.tracks[2]) if x[3] > 0]
+    check(len(second) == 16 and all(c == 3 for _, c, _, _ in second), "muted track rendered")
+    check(second[0][2] == 72, f"offset 7 degrees is an octave up, got {second[0][2]}")
+
+
+def test_render_skip_muted_and_ppqn(tool):
+    song = tool.write("simple.hvn", simple_song())
+    out = tool.path("skipped.mid")
+    expect_success(tool.run("render", song, "-o", out, "--skip-muted", "--ppqn", "96"), "render")
+    mid = mido.MidiFile(out)
+    check(len(mid.tracks) == 2, f"{len(mid.tracks)} tracks with --skip-muted")
+    check(mid.ticks_per_beat == 96, f"ppqn {mid.ticks_per_beat}")
+    starts = [t for t, _, _, v in absolute_notes(mid.tracks[1]) if v > 0]
+    check(starts[:3] == [0, 96, 192], f"note times at 96 ppqn: {starts[:3]}")
+
+
+def test_empty_texts_are_left_out(tool):
+    song = tool.write("untitled.hvn", simple_song(title=b"", author=b"", comments=b""))
+    out = tool.path("untitled.mid")
+    expect_success(tool.run("render", song, "-o", out), "render")
+    conductor = mido.MidiFile(out).tracks[0]
+    check(not metas(conductor, "copyright") and not metas(conductor, "text"),
+          "empty author and comments must not be written")
+
+
+def test_examples_render_and_describe(tool, examples):
+    muted_somewhere = 0
+    for name in EXAMPLES:
+        song = os.path.join(examples, name)
+        out = tool.path(name + ".mid")
+        expect_success(tool.run("render", song, "-o", out), f"render {name}")
+        mid = mido.MidiFile(out)
+        check(len(mid.tracks) == 5, f"{name}: {len(mid.tracks)} tracks")
+        for index, midi_track in enumerate(mid.tracks[1:]):
+            notes = [x for x in absolute_notes(midi_track) if x[3] > 0]
+            check(len(notes) >= 10, f"{name}: track {index} has only {len(notes)} notes")
+            check(len(set(n for _, _, n, _ in notes)) >= 3, f"{name}: track {index} is monotone")
+        check(mid.length > 30, f"{name}: only {mid.length:.1f} s long")
+
+        info = tool.run("info", song)
+        expect_success(info, f"info {name}")
+        for expected in ("Title: ", "Tempo: ", "Microsequences: 5", "Blocks: 4", "Tracks: 4",
+                         "Stretch: 1x", "Parameters: "):
+            check(expected in info.stdout, f"info {name}: no {expected!r}")
+
+        # What info calls muted is what --skip-muted leaves out.
+        muted = info.stdout.count(", muted\n")
+        skipped = tool.path(name + ".skip.mid")
+        expect_success(tool.run("render", song, "-o", skipped, "--skip-muted"), f"skip {name}")
+        check(len(mido.MidiFile(skipped).tracks) == 5 - muted, f"{name}: muted tracks rendered")
+        muted_somewhere += muted
+    check(muted_somewhere > 0, "no example has a muted track")
+
+
+def test_audition(tool, examples):
+    song = os.path.join(examples, EXAMPLES[1])  # 3/4
+    out = tool.path("audition.mid")
+    expect_success(tool.run("audition", song, "--block", "2", "-o", out), "audition")
+    mid = mido.MidiFile(out)
+    check(len(mid.tracks) == 2, f"{len(mid.tracks)} tracks without metronome")
+    names = metas(mid.tracks[1], "track_name")
+    check(len(names) == 1 and names[0].name == "", f"block track name {names}")
+    check(metas(mid.tracks[0], "time_signature")[0].numerator == 3, "audition metre")
+
+    out = tool.path("audition_metronome.mid")
+    expect_success(tool.run("audition", song, "--block", "2", "-o", out, "--metronome", "100",
+                            "--ppqn", "48"), "audition with metronome")
+    mid = mido.MidiFile(out)
+    check(len(mid.tracks) == 3, f"{len(mid.tracks)} tracks with metronome")
+    clicks = [x for x in absolute_notes(mid.tracks[2]) if x[3] > 0]
+    # Block 2 of the procession is 2 measures of 3/4: six clicks, beat 1 accented.
+    check([t for t, _, _, _ in clicks] == [48 * k for k in range(6)], f"clicks {clicks}")
+    check(all(c == 9 and n == 42 for _, c, n, _ in clicks), "clicks on channel 10, note 42")
+    check([v for _, _, _, v in clicks] == [100, 50, 50, 100, 50, 50], "accented first beats")
+
+
+def test_audition_needs_values(tool):
+    # Block 0 reads microsequence 1, an empty placeholder without values.
+    placeholder = text30(b"Nothing") + i32(3) + i32(0) + i32(0)
+    song = tool.write("novalues.hvn", simple_song(
+        microsequences=[morse_thue(b"Counting", 8, 10, 0, 1), placeholder]))
+    out = tool.path("novalues.mid")
+    result = tool.run("audition", song, "--block", "0", "-o", out)
+    expect_error(result, out, "audition of a block without velocity values", status=1)
+    check("velocity" in result.stderr, f"message {result.stderr!r}")
+
+
+def test_bad_arguments(tool):
+    song = tool.write("simple.hvn", simple_song())
+    out = tool.path("bad.mid")
+    cases = [
+        (["render", song], "missing -o"),
+        (["render", "-o", out], "missing document"),
+        (["render", song, "extra.hvn", "-o", out], "two documents"),
+        (["render", song, "-o", out, "--ppqn", "100"], "ppqn outside the list"),
+        (["render", song, "-o", out, "--ppqn", "12x"], "ppqn not a number"),
+        (["render", song, "-o", out, "--loud"], "unknown option"),
+        (["render", song, "-o", out, "-o", out], "option twice"),
+        (["render", song, "-o"], "option without value"),
+        (["audition", song, "-o", out], "missing --block"),
+        (["audition", song, "--block", "x", "-o", out], "block not a number"),
+        (["audition", song, "--block", "-1", "-o", out], "negative block"),
+        (["audition", song, "--block", "0", "-o", out, "--metronome", "128"], "metronome 128"),
+        (["info"], "info without document"),
+        (["transmogrify", song], "unknown command"),
+        ([], "no command"),
+    ]
+    for args, what in cases:
+        result = tool.run(*args)
+        if args:
+            expect_error(result, out, what, status=2)
+        else:
+            check(result.returncode == 2 and "usage" in result.stderr, "no command: usage")
+    result = tool.run("audition", song, "--block", "2", "-o", out)
+    expect_error(result, out, "block beyond the document's blocks", status=1)
+
+
+def test_bad_documents(tool, examples):
+    good = open(os.path.join(examples, EXAMPLES[0]), "rb").read()
+    out = tool.path("never.mid")
+    bad = {
+        "truncated.hvn": good[:len(good) // 2],
+        "magic.hvn": b"XYZ" + good[3:],
+        "empty.hvn": b"",
+        "counts.hvn": simple_song(microsequences=[]).replace(i32(0) + i32(2) + i32(4),
+                                                             i32(40) + i32(2) + i32(4)),
+    }
+    for name, data in bad.items():
+        song = tool.write(name, data)
+        for args in (["render", song, "-o", out], ["audition", song, "--block", "0", "-o", out],
+                     ["info", song]):
+            expect_error(tool.run(*args), out, f"{args[0]} {name}", status=1)
+    missing = tool.path("absent.hvn")
+    expect_error(tool.run("render", missing, "-o", out), out, "missing document", status=1)
+    no_blocks = tool.write("noblocks.hvn", document([], [], []))
+    expect_error(tool.run("render", no_blocks, "-o", out), out, "no blocks", status=1)
+
+    # A failing render leaves an existing output file as it was.
+    with open(out, "wb") as f:
+        f.write(b"keep me")
+    expect_error(tool.run("render", tool.path("truncated.hvn"), "-o", out), None, "over old file")
+    check(open(out, "rb").read() == b"keep me", "existing output file changed")
+    os.remove(out)
+
+    # Writing the MIDI file over the document itself is refused.
+    song = tool.write("self.hvn", simple_song())
+    result = tool.run("render", song, "-o", song)
+    check(result.returncode == 1, "render over its own document")
+    check(open(song, "rb").read() == simple_song(), "document overwritten")
+
+    # An output directory that does not exist.
+    result = tool.run("render", song, "-o", tool.path("no/such/dir.mid"))
+    expect_error(result, None, "unwritable output")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--cli", required=True)
+    parser.add_argument("--examples", required=True)
+    parser.add_argument("--workdir", required=True)
+    args = parser.parse_args()
+    shutil.rmtree(args.workdir, ignore_errors=True)
+    os.makedirs(args.workdir)
+    tool = Tool(args.cli, args.workdir)
+
+    tests = [
+        lambda: test_render_round_trip(tool),
+        lambda: test_render_skip_muted_and_ppqn(tool),
+        lambda: test_empty_texts_are_left_out(tool),
+        lambda: test_examples_render_and_describe(tool, args.examples),
+        lambda: test_audition(tool, args.examples),
+        lambda: test_audition_needs_values(tool),
+        lambda: test_bad_arguments(tool),
+        lambda: test_bad_documents(tool, args.examples),
+    ]
+    names = ["render_round_trip", "render_skip_muted_and_ppqn", "empty_texts_are_left_out",
+             "examples_render_and_describe", "audition", "audition_needs_values",
+             "bad_arguments", "bad_documents"]
+    failed = 0
+    for name, test in zip(names, tests):
+        try:
+            test()
+            print(f"ok   {name}")
+        except Failure as failure:
+            failed += 1
+            print(f"FAIL {name}: {failure}")
+        except Exception:  # a crash of the test itself counts as a failure
+            failed += 1
+            print(f"FAIL {name}:\n{traceback.format_exc()}")
+    print(f"cli: {len(tests) - failed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
