@@ -22,6 +22,7 @@ struct PlaybackState {
     bool streamOpen = false;
     bool playing = false;
     bool paused = false;
+    bool ending = false;  // the end-marked buffer is queued: no more refills
     bool halted = false;  // a refill failed: notifications only release buffers
     MidiSong* song = nullptr;
     bool loop = false;
@@ -91,6 +92,7 @@ int queueWindowBufferLocked(PlaybackState& s, MidiSong& song, MidiStreamBuffer& 
     if (s.stream->prepare(buffer) != kMidiOk || s.stream->queue(buffer) != kMidiOk)
         return kMidiDeviceError;
     s.headerQueued[s.nextHeader] = true;
+    if (endReached && !s.loop) s.ending = true;
     if (endReached && s.loop) {
         s.window.end = 0;
         rewindSong(song);
@@ -224,8 +226,12 @@ int midiPlaybackPrepare(MidiSong* song, MidiPlaybackEndFunction endCallback, boo
     s.stream->setTempo(tempo);
     s.song = song;
     s.endCallback = std::move(endCallback);
+    s.ending = false;
     s.halted = false;
     s.paused = false;
+    // The previous stream handed every buffer back when it closed.
+    s.nextHeader = 0;
+    s.headerQueued.fill(false);
     return kMidiOk;
 }
 
@@ -292,7 +298,7 @@ void midiPlaybackDone(MidiStreamBuffer&& played) {
         } else if ((buffer.userWord & kPlaybackEndMark) != 0) {
             notify = std::move(s.endCallback);
             s.endCallback = nullptr;
-        } else if (!s.halted && isQueueFailure(queueNextLocked(s, s.song))) {
+        } else if (!s.ending && !s.halted && isQueueFailure(queueNextLocked(s, s.song))) {
             // Falling silent while "playing" would strand the owner: tell it.
             s.halted = true;
             notify = std::move(s.endCallback);

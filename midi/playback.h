@@ -19,7 +19,7 @@
 
 namespace halvorn {
 
-// Told the tick where playback ended: once at the end of a non-looping song
+// Told the window end playback had reached (in ticks): once at the end of a non-looping song
 // (on the notification thread), when a refill fails (same thread), or when
 // another prepare takes the playback over (on the caller's thread). It only
 // signals: forward it to the owner's thread and stop there.

@@ -1,0 +1,155 @@
+#include "midi/io/audio_export.h"
+
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+#include "midi/device_list.h"
+#include "midi/io/output_device_provider.h"
+#include "midi/io/synth_output.h"
+#include "midi/io/wav_file_writer.h"
+#include "midi/midi_clock.h"
+#include "midi/midi_settings.h"
+#include "midi/playback.h"
+
+namespace halvorn {
+
+namespace {
+
+using std::chrono::nanoseconds;
+
+// If the virtual clock stands still this long, playback has stalled.
+constexpr auto kStallLimit = std::chrono::seconds(30);
+constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+
+nanoseconds songPlaybackTime(const MidiSong& song) {
+    if (song.ppqn == 0 || !(song.tempo > 0.0)) return nanoseconds(0);
+    const auto usPerQuarter = static_cast<std::uint64_t>(std::trunc(60000000.0 / song.tempo));
+    const unsigned __int128 ns =
+        static_cast<unsigned __int128>(song.lengthTicks) * usPerQuarter * 1000u / song.ppqn;
+    return nanoseconds(static_cast<std::int64_t>(ns));
+}
+
+// Points playback at one offline device for the export and puts the
+// previous provider, device list and port back afterwards.
+class OfflineDeviceScope {
+  public:
+    OfflineDeviceScope(std::shared_ptr<OfflineSynth> synth, std::shared_ptr<MidiClock> clock)
+        : previousProvider_(midiDeviceProvider()), previousPort_(midiSettings().selectedPort) {
+        std::vector<OutputDeviceEntry> entries;
+        entries.push_back({"Offline synthesizer", [synth](std::string&) {
+                               return std::unique_ptr<MidiOutput>(
+                                   std::make_unique<OfflineSynthOutput>(synth));
+                           }});
+        midiSetDeviceProvider(
+            std::make_shared<OutputDeviceProvider>(std::move(entries), std::move(clock)));
+        midiListOutputDevices();
+        midiSettings().selectedPort = 0;
+    }
+    ~OfflineDeviceScope() {
+        midiPlaybackStop();
+        midiCloseStream();
+        midiSetDeviceProvider(previousProvider_);
+        midiListOutputDevices();
+        midiSettings().selectedPort = previousPort_;
+    }
+    OfflineDeviceScope(const OfflineDeviceScope&) = delete;
+    OfflineDeviceScope& operator=(const OfflineDeviceScope&) = delete;
+
+  private:
+    std::shared_ptr<MidiDeviceProvider> previousProvider_;
+    std::int32_t previousPort_;
+};
+
+struct EndSignal {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool ended = false;
+
+    void raise() {
+        std::lock_guard lock(mutex);
+        ended = true;
+        changed.notify_all();
+    }
+};
+
+// Waits for the end of playback, reporting progress; false when the clock
+// stands still for too long.
+bool waitForEnd(EndSignal& signal, const MidiClock& clock, nanoseconds total,
+                const AudioExportProgress& progress) {
+    std::unique_lock lock(signal.mutex);
+    nanoseconds lastTime = clock.now();
+    auto lastChange = std::chrono::steady_clock::now();
+    while (!signal.changed.wait_for(lock, kProgressInterval, [&] { return signal.ended; })) {
+        const nanoseconds now = clock.now();
+        if (progress && total.count() > 0)
+            progress(std::min(1.0, static_cast<double>(now.count()) / total.count()));
+        if (now != lastTime) {
+            lastTime = now;
+            lastChange = std::chrono::steady_clock::now();
+        } else if (std::chrono::steady_clock::now() - lastChange > kStallLimit) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool songHasEvents(const MidiSong& song) {
+    for (const auto& track : song.tracks)
+        if (!track.events.empty()) return true;
+    return false;
+}
+
+}  // namespace
+
+double songPlaybackSeconds(const MidiSong& song) {
+    return std::chrono::duration<double>(songPlaybackTime(song)).count();
+}
+
+bool exportSongAudio(MidiSong& song, const std::string& path, const AudioExportOptions& options,
+                     const AudioExportProgress& progress, std::string& error) {
+    if (!songHasEvents(song)) {
+        error = "The song has no notes to play.";
+        return false;
+    }
+    auto engine = SynthEngine::create(options.soundfontPath, options.sampleRate, error);
+    if (!engine) return false;
+    auto writer = WavFileWriter::create(path, options.sampleRate, error);
+    if (!writer) return false;
+    auto synth = std::make_shared<OfflineSynth>(
+        std::move(engine), [&writer](const std::int16_t* samples, std::size_t frames) {
+            return writer->write(samples, frames);
+        });
+    auto clock = std::make_shared<VirtualMidiClock>();
+    const nanoseconds total = songPlaybackTime(song);
+    {
+        OfflineDeviceScope scope(synth, clock);
+        EndSignal signal;
+        if (midiPlaybackPrepare(
+                &song, [&signal](std::uint32_t) { signal.raise(); }, false, false) != kMidiOk) {
+            error = "Unable to prepare MIDI data";
+            return false;
+        }
+        if (midiPlaybackStart() != kMidiOk) {
+            error = "Unable to playback MIDI data";
+            return false;
+        }
+        if (!waitForEnd(signal, *clock, total, progress) || clock->now() < total) {
+            error = "Playback stopped before the end of the song.";
+            return false;
+        }
+    }
+    const auto tail = std::chrono::duration_cast<nanoseconds>(
+        std::chrono::duration<double>(std::max(0.0, options.tailSeconds)));
+    synth->renderUntil(total + tail);
+    if (synth->failed()) {
+        error = "Cannot write " + path + ".";
+        return false;
+    }
+    if (progress) progress(1.0);
+    return writer->commit(error);
+}
+
+}  // namespace halvorn

@@ -1,0 +1,33 @@
+#pragma once
+// Renders a song to a WAV file: the playback engine plays it on a virtual
+// clock into the built-in synthesizer, which renders audio up to each
+// message before playing it.
+
+#include <functional>
+#include <string>
+
+#include "midi/io/synth_engine.h"
+#include "midi/midi_song.h"
+
+namespace halvorn {
+
+struct AudioExportOptions {
+    std::string soundfontPath = kDefaultSoundfontPath;
+    int sampleRate = 44100;
+    double tailSeconds = 1.0;  // after the last event, so released notes fade out
+};
+
+// Seconds from the start of the song to its last event at the tempo
+// playback uses.
+double songPlaybackSeconds(const MidiSong& song);
+
+// Told the fraction of the song done, 0..1, from the calling thread.
+using AudioExportProgress = std::function<void(double fraction)>;
+
+// Writes a 16-bit stereo WAV of `song` followed by the tail. Uses the one
+// playback of the process (and restores its device list afterwards). On
+// failure `error` gets one line and no file is left.
+bool exportSongAudio(MidiSong& song, const std::string& path, const AudioExportOptions& options,
+                     const AudioExportProgress& progress, std::string& error);
+
+}  // namespace halvorn

@@ -1,0 +1,29 @@
+#include "midi/io/output_device_provider.h"
+
+#include "midi/software_midi_stream.h"
+
+namespace halvorn {
+
+OutputDeviceProvider::OutputDeviceProvider(std::vector<OutputDeviceEntry> entries,
+                                           std::shared_ptr<MidiClock> clock)
+    : entries_(std::move(entries)), clock_(std::move(clock)) {}
+
+std::vector<std::string> OutputDeviceProvider::deviceNames() {
+    std::vector<std::string> names;
+    for (const auto& entry : entries_) names.push_back(entry.name);
+    return names;
+}
+
+std::unique_ptr<MidiStream> OutputDeviceProvider::openStream(std::uint32_t deviceId,
+                                                             MidiStreamDoneFunction done,
+                                                             std::string& error) {
+    if (deviceId >= entries_.size()) {
+        error = "No such MIDI output device.";
+        return nullptr;
+    }
+    auto output = entries_[deviceId].open(error);
+    if (!output) return nullptr;
+    return std::make_unique<SoftwareMidiStream>(std::move(output), clock_, std::move(done));
+}
+
+}  // namespace halvorn

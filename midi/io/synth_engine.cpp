@@ -1,0 +1,77 @@
+#include "midi/io/synth_engine.h"
+
+#include <filesystem>
+
+namespace halvorn {
+
+std::unique_ptr<SynthEngine> SynthEngine::create(const std::string& soundfontPath,
+                                                 double sampleRate, std::string& error) {
+    fluidCaptureLog();
+    std::error_code ignored;
+    if (!std::filesystem::is_regular_file(soundfontPath, ignored)) {
+        error = "Soundfont not found: " + soundfontPath;
+        return nullptr;
+    }
+    FluidSettingsHandle settings(new_fluid_settings());
+    if (!settings) {
+        error = "Cannot create the synthesizer settings.";
+        return nullptr;
+    }
+    fluid_settings_setnum(settings.get(), "synth.sample-rate", sampleRate);
+    FluidSynthHandle synth(new_fluid_synth(settings.get()));
+    if (!synth) {
+        error = "Cannot create the synthesizer: " + fluidLastError();
+        return nullptr;
+    }
+    if (fluid_synth_sfload(synth.get(), soundfontPath.c_str(), 1) == FLUID_FAILED) {
+        error = "Cannot load the soundfont " + soundfontPath + ".";
+        return nullptr;
+    }
+    return std::unique_ptr<SynthEngine>(
+        new SynthEngine(std::move(settings), std::move(synth), sampleRate));
+}
+
+SynthEngine::SynthEngine(FluidSettingsHandle settings, FluidSynthHandle synth, double sampleRate)
+    : settings_(std::move(settings)), synth_(std::move(synth)), sampleRate_(sampleRate) {}
+
+void SynthEngine::apply(MidiShortMessage message) {
+    fluid_synth_t* s = synth_.get();
+    const int status = midiMessageStatus(message);
+    const int channel = status & 0x0F;
+    const int data1 = midiMessageData1(message) & 0x7F;
+    const int data2 = midiMessageData2(message) & 0x7F;
+    switch (status & 0xF0) {
+        case 0x80:
+            fluid_synth_noteoff(s, channel, data1);
+            break;
+        case 0x90:
+            if (data2 == 0)
+                fluid_synth_noteoff(s, channel, data1);
+            else
+                fluid_synth_noteon(s, channel, data1, data2);
+            break;
+        case 0xA0:
+            fluid_synth_key_pressure(s, channel, data1, data2);
+            break;
+        case 0xB0:
+            fluid_synth_cc(s, channel, data1, data2);
+            break;
+        case 0xC0:
+            fluid_synth_program_change(s, channel, data1);
+            break;
+        case 0xD0:
+            fluid_synth_channel_pressure(s, channel, data1);
+            break;
+        case 0xE0:
+            fluid_synth_pitch_bend(s, channel, data1 | (data2 << 7));
+            break;
+        default:
+            break;  // clock, start and the like mean nothing to a synthesizer
+    }
+}
+
+bool SynthEngine::render(std::int16_t* samples, int frames) {
+    return fluid_synth_write_s16(synth_.get(), frames, samples, 0, 2, samples, 1, 2) == FLUID_OK;
+}
+
+}  // namespace halvorn

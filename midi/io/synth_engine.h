@@ -1,0 +1,39 @@
+#pragma once
+// A FluidSynth synthesizer with one General MIDI soundfont loaded.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "midi/io/fluid_handles.h"
+#include "midi/midi_output.h"
+
+namespace halvorn {
+
+inline constexpr const char* kDefaultSoundfontPath = "/usr/share/sounds/sf2/default-GM.sf2";
+
+class SynthEngine {
+  public:
+    // Null with `error` set when the synthesizer or the soundfont fails.
+    static std::unique_ptr<SynthEngine> create(const std::string& soundfontPath, double sampleRate,
+                                               std::string& error);
+
+    // Plays one short message (system real-time messages are ignored).
+    void apply(MidiShortMessage message);
+
+    // Renders `frames` interleaved stereo 16-bit frames into `samples`.
+    bool render(std::int16_t* samples, int frames);
+
+    double sampleRate() const { return sampleRate_; }
+    fluid_settings_t* settings() const { return settings_.get(); }
+    fluid_synth_t* synth() const { return synth_.get(); }
+
+  private:
+    SynthEngine(FluidSettingsHandle settings, FluidSynthHandle synth, double sampleRate);
+
+    FluidSettingsHandle settings_;
+    FluidSynthHandle synth_;
+    double sampleRate_;
+};
+
+}  // namespace halvorn

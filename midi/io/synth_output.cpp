@@ -1,0 +1,102 @@
+#include "midi/io/synth_output.h"
+
+#include <algorithm>
+
+namespace halvorn {
+
+namespace {
+
+constexpr double kLiveSampleRate = 44100.0;
+constexpr std::uint64_t kRenderChunkFrames = 4096;
+
+FluidAudioDriverHandle openAudioDriver(const SynthEngine& engine, std::string& error) {
+    alsaQuietErrors();
+    FluidAudioDriverHandle driver(new_fluid_audio_driver(engine.settings(), engine.synth()));
+    if (!driver) {
+        const std::string detail = fluidLastError();
+        error =
+            "The built-in synthesizer has no audio output (no sound card or sound server "
+            "found" +
+            (detail.empty() ? std::string(")") : "; " + detail + ")") + ".";
+    }
+    return driver;
+}
+
+}  // namespace
+
+std::unique_ptr<SynthOutput> SynthOutput::create(const std::string& soundfontPath,
+                                                 std::string& error) {
+    auto engine = SynthEngine::create(soundfontPath, kLiveSampleRate, error);
+    if (!engine) return nullptr;
+    auto driver = openAudioDriver(*engine, error);
+    if (!driver) return nullptr;
+    return std::unique_ptr<SynthOutput>(new SynthOutput(std::move(engine), std::move(driver)));
+}
+
+SynthOutput::SynthOutput(std::unique_ptr<SynthEngine> engine, FluidAudioDriverHandle driver)
+    : engine_(std::move(engine)), driver_(std::move(driver)) {}
+
+void SynthOutput::send(MidiShortMessage message, std::chrono::nanoseconds) {
+    engine_->apply(message);  // FluidSynth's event calls are thread-safe
+}
+
+bool synthAudioOutputAvailable(std::string& error) {
+    fluidCaptureLog();
+    FluidSettingsHandle settings(new_fluid_settings());
+    if (!settings) {
+        error = "Cannot create the synthesizer settings.";
+        return false;
+    }
+    FluidSynthHandle synth(new_fluid_synth(settings.get()));
+    if (!synth) {
+        error = "Cannot create the synthesizer.";
+        return false;
+    }
+    alsaQuietErrors();
+    FluidAudioDriverHandle driver(new_fluid_audio_driver(settings.get(), synth.get()));
+    if (driver) return true;
+    const std::string detail = fluidLastError();
+    error = "no audio output (no sound card or sound server found" +
+            (detail.empty() ? std::string(")") : "; " + detail + ")");
+    return false;
+}
+
+OfflineSynth::OfflineSynth(std::unique_ptr<SynthEngine> engine, AudioSink sink)
+    : engine_(std::move(engine)), sink_(std::move(sink)) {}
+
+void OfflineSynth::send(MidiShortMessage message, std::chrono::nanoseconds due) {
+    std::lock_guard lock(mutex_);
+    renderUntilLocked(due);
+    engine_->apply(message);
+}
+
+void OfflineSynth::renderUntil(std::chrono::nanoseconds time) {
+    std::lock_guard lock(mutex_);
+    renderUntilLocked(time);
+}
+
+void OfflineSynth::renderUntilLocked(std::chrono::nanoseconds time) {
+    if (time.count() <= 0) return;
+    const auto target = static_cast<std::uint64_t>(static_cast<long double>(time.count()) *
+                                                   engine_->sampleRate() / 1e9L);
+    while (!failed_ && frames_ < target) {
+        const std::uint64_t frames = std::min(target - frames_, kRenderChunkFrames);
+        scratch_.resize(frames * 2);
+        const bool ok = engine_->render(scratch_.data(), static_cast<int>(frames)) &&
+                        sink_(scratch_.data(), frames);
+        if (!ok) failed_ = true;
+        frames_ += frames;
+    }
+}
+
+std::uint64_t OfflineSynth::framesRendered() const {
+    std::lock_guard lock(mutex_);
+    return frames_;
+}
+
+bool OfflineSynth::failed() const {
+    std::lock_guard lock(mutex_);
+    return failed_;
+}
+
+}  // namespace halvorn

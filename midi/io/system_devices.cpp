@@ -1,0 +1,52 @@
+#include "midi/io/system_devices.h"
+
+#include <filesystem>
+#include <memory>
+
+#include "midi/device_list.h"
+#include "midi/io/output_device_provider.h"
+#include "midi/io/rtmidi_output.h"
+#include "midi/io/synth_output.h"
+
+namespace halvorn {
+
+namespace {
+
+bool soundfontExists() {
+    std::error_code ignored;
+    return std::filesystem::is_regular_file(kDefaultSoundfontPath, ignored);
+}
+
+OutputDeviceEntry synthEntry() {
+    return {kBuiltInSynthName, [](std::string& error) -> std::unique_ptr<MidiOutput> {
+                return SynthOutput::create(kDefaultSoundfontPath, error);
+            }};
+}
+
+OutputDeviceEntry portEntry(const RtMidiPort& port) {
+    return {port.name, [port](std::string& error) -> std::unique_ptr<MidiOutput> {
+                return RtMidiOutput::open(port, error);
+            }};
+}
+
+}  // namespace
+
+std::vector<std::string> installSystemMidiDevices() {
+    std::vector<std::string> notes;
+    std::vector<OutputDeviceEntry> entries;
+    if (soundfontExists())
+        entries.push_back(synthEntry());
+    else
+        notes.push_back(std::string("No built-in synthesizer: no soundfont at ") +
+                        kDefaultSoundfontPath + ".");
+    std::string portsNote;
+    for (const RtMidiPort& port : rtMidiListOutputPorts(portsNote))
+        entries.push_back(portEntry(port));
+    if (!portsNote.empty()) notes.push_back("No system MIDI ports: " + portsNote + ".");
+    midiSetDeviceProvider(std::make_shared<OutputDeviceProvider>(
+        std::move(entries), std::make_shared<SteadyMidiClock>()));
+    midiListOutputDevices();
+    return notes;
+}
+
+}  // namespace halvorn

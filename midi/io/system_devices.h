@@ -1,0 +1,16 @@
+#pragma once
+// The system's MIDI outputs: the built-in synthesizer first (when a
+// soundfont exists), then every system MIDI port, all on the real clock.
+
+#include <string>
+#include <vector>
+
+namespace halvorn {
+
+inline constexpr const char* kBuiltInSynthName = "Built-in GM synthesizer";
+
+// Installs the system provider and builds the device list. Returns notes on
+// what is missing (no soundfont, no system MIDI), one line each.
+std::vector<std::string> installSystemMidiDevices();
+
+}  // namespace halvorn

@@ -1,0 +1,151 @@
+#pragma once
+// Test doubles for playback: a stream that captures its buffers and plays
+// them only when the test says so, and a recorder on a virtual clock.
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "midi/device_list.h"
+#include "midi/io/output_device_provider.h"
+#include "midi/io/recording_output.h"
+#include "midi/midi_clock.h"
+#include "midi/midi_settings.h"
+#include "midi/midi_song.h"
+#include "midi/midi_stream.h"
+#include "midi/playback.h"
+
+namespace halvorn::test {
+
+// Shared between the test and the streams it opens.
+struct CaptureLog {
+    std::vector<MidiStreamBuffer> queued;  // a copy of every queued buffer, in order
+    std::deque<MidiStreamBuffer> inFlight;
+    MidiStreamDoneFunction done;
+    int queueFailuresFrom = -1;  // queue calls from this number on fail
+    int queueCalls = 0;
+    int opens = 0;
+    bool running = false;
+    bool closed = false;
+
+    // Reports the oldest queued buffer as played; false when none is queued.
+    bool playNext() {
+        if (inFlight.empty()) return false;
+        MidiStreamBuffer buffer = std::move(inFlight.front());
+        inFlight.pop_front();
+        done(std::move(buffer));
+        return true;
+    }
+};
+
+class CapturingStream final : public MidiStream {
+  public:
+    explicit CapturingStream(std::shared_ptr<CaptureLog> log) : log_(std::move(log)) {}
+    ~CapturingStream() override { close(); }
+    int setTimeDivision(std::uint32_t) override { return 0; }
+    int setTempo(std::uint32_t) override { return 0; }
+    int prepare(MidiStreamBuffer& buffer) override {
+        buffer.prepared = true;
+        return 0;
+    }
+    int queue(MidiStreamBuffer& buffer) override {
+        const int call = log_->queueCalls++;
+        if (log_->queueFailuresFrom >= 0 && call >= log_->queueFailuresFrom)
+            return kMidiDeviceError;
+        log_->queued.push_back(buffer);
+        log_->inFlight.push_back(std::move(buffer));
+        return 0;
+    }
+    int restart() override {
+        log_->running = true;
+        return 0;
+    }
+    int pause() override {
+        log_->running = false;
+        return 0;
+    }
+    int close() override {
+        if (log_->closed) return 0;
+        log_->closed = true;
+        while (log_->playNext()) {
+        }
+        return 0;
+    }
+
+  private:
+    std::shared_ptr<CaptureLog> log_;
+};
+
+class CaptureProvider final : public MidiDeviceProvider {
+  public:
+    explicit CaptureProvider(std::shared_ptr<CaptureLog> log) : log_(std::move(log)) {}
+    std::vector<std::string> deviceNames() override { return {"Capture"}; }
+    std::unique_ptr<MidiStream> openStream(std::uint32_t, MidiStreamDoneFunction done,
+                                           std::string&) override {
+        ++log_->opens;
+        log_->done = std::move(done);
+        log_->closed = false;
+        log_->inFlight.clear();
+        return std::make_unique<CapturingStream>(log_);
+    }
+
+  private:
+    std::shared_ptr<CaptureLog> log_;
+};
+
+// Points playback at one RecordingOutput device on `clock`.
+inline std::shared_ptr<MessageLog> installRecorder(std::shared_ptr<MidiClock> clock) {
+    auto log = std::make_shared<MessageLog>();
+    std::vector<OutputDeviceEntry> entries;
+    entries.push_back({"Recorder", [log, clock](std::string&) {
+                           return std::unique_ptr<MidiOutput>(
+                               std::make_unique<RecordingOutput>(log, clock));
+                       }});
+    midiSetDeviceProvider(std::make_shared<OutputDeviceProvider>(std::move(entries), clock));
+    midiListOutputDevices();
+    midiSettings().selectedPort = 0;
+    return log;
+}
+
+// Leaves the process-wide playback as a fresh process has it.
+inline void resetPlayback() {
+    midiPlaybackStop();
+    midiCloseStream();
+    midiSetDeviceProvider(nullptr);
+    midiListOutputDevices();
+    midiSettings() = MidiSettings{};
+}
+
+inline MidiEvent noteOn(std::uint32_t time, std::uint8_t key, std::uint8_t velocity = 100,
+                        std::uint8_t channel = 0) {
+    return {time, static_cast<std::uint8_t>(0x90 | channel), key, velocity};
+}
+inline MidiEvent noteOff(std::uint32_t time, std::uint8_t key, std::uint8_t channel = 0) {
+    return noteOn(time, key, 0, channel);
+}
+
+// A song whose tracks hold `events` (sorted), with its derived fields set.
+inline MidiSong makeSong(std::vector<std::vector<MidiEvent>> tracks, std::uint16_t ppqn = 120,
+                         double tempo = 120.0) {
+    MidiSong song;
+    song.ppqn = ppqn;
+    song.tempo = tempo;
+    for (std::size_t i = 0; i < tracks.size() && i < song.tracks.size(); ++i) {
+        song.tracks[i].name = "Track";
+        song.tracks[i].events = std::move(tracks[i]);
+    }
+    midiSongCountEvents(song);
+    midiSongComputeLength(song);
+    midiSongSortTracks(song);
+    return song;
+}
+
+inline std::vector<MidiStreamRecord> recordsOf(const MidiStreamBuffer& buffer) {
+    std::vector<MidiStreamRecord> records;
+    for (std::size_t i = 0; i < buffer.recordCount(); ++i)
+        records.push_back(midiStreamReadRecord(buffer, i));
+    return records;
+}
+
+}  // namespace halvorn::test

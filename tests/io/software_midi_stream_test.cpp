@@ -1,0 +1,178 @@
+// The software stream: timing from absolute ticks, buffer order, pause,
+// close, and what it refuses.
+
+#include "midi/software_midi_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include "midi/io/recording_output.h"
+#include "midi/midi_song.h"
+#include "tests/io/wait_for.h"
+
+namespace halvorn::test {
+namespace {
+
+using std::chrono::nanoseconds;
+
+struct DoneLog {
+    std::mutex mutex;
+    std::vector<std::uint32_t> userWords;
+    std::vector<std::thread::id> threads;
+    std::vector<std::size_t> messagesAtDone;
+
+    std::size_t count() {
+        std::lock_guard lock(mutex);
+        return userWords.size();
+    }
+};
+
+class SoftwareStream : public ::testing::Test {
+  protected:
+    std::unique_ptr<SoftwareMidiStream> open(std::shared_ptr<MidiClock> clock) {
+        clock_ = clock;
+        return std::make_unique<SoftwareMidiStream>(
+            std::make_unique<RecordingOutput>(messages, clock), clock,
+            [this](MidiStreamBuffer&& buffer) {
+                std::lock_guard lock(done.mutex);
+                done.userWords.push_back(buffer.userWord);
+                done.threads.push_back(std::this_thread::get_id());
+                done.messagesAtDone.push_back(messages->size());
+            });
+    }
+
+    static MidiStreamBuffer buffer(std::vector<MidiStreamRecord> records, std::uint32_t user = 0) {
+        MidiStreamBuffer b;
+        for (const auto& r : records) midiStreamAppendRecord(b, r);
+        b.userWord = user;
+        return b;
+    }
+
+    int queue(MidiStream& stream, MidiStreamBuffer b) {
+        if (const int r = stream.prepare(b); r != 0) return r;
+        return stream.queue(b);
+    }
+
+    std::shared_ptr<MessageLog> messages = std::make_shared<MessageLog>();
+    DoneLog done;
+    std::shared_ptr<MidiClock> clock_;
+};
+
+TEST_F(SoftwareStream, TimesComeFromAbsoluteTicksWithoutDrift) {
+    auto stream = open(std::make_shared<VirtualMidiClock>());
+    stream->setTimeDivision(96);
+    stream->setTempo(500000);
+    std::vector<MidiStreamRecord> records(1000, MidiStreamRecord{1, 0, 0xF8});
+    ASSERT_EQ(queue(*stream, buffer(records)), 0);
+    ASSERT_EQ(stream->restart(), 0);
+    ASSERT_TRUE(waitFor([&] { return done.count() == 1; }));
+    const auto sent = messages->messages();
+    ASSERT_EQ(sent.size(), 1000u);
+    // 1000 ticks of 5208333.33 ns: summing truncated deltas would give
+    // 5208333000.
+    EXPECT_EQ(sent.back().due, nanoseconds(5208333333));
+    EXPECT_EQ(sent[2].due, nanoseconds(3 * 500000000LL / 96));
+    EXPECT_EQ(stream->positionTicks(), 1000u);
+}
+
+TEST_F(SoftwareStream, BuffersAreDoneInQueueOrderAfterTheirLastMessageOnAnotherThread) {
+    auto stream = open(std::make_shared<VirtualMidiClock>());
+    ASSERT_EQ(queue(*stream, buffer({{0, 0, 0x643C90}, {10, 0, 0x3C90}}, 7)), 0);
+    ASSERT_EQ(queue(*stream, buffer({{0, 0, kMidiStreamNoOperation}}, 3)), 0);
+    ASSERT_EQ(queue(*stream, buffer({{5, 0, 0xF8}}, 5)), 0);
+    EXPECT_EQ(messages->size(), 0u);  // a new stream waits for restart
+    ASSERT_EQ(stream->restart(), 0);
+    ASSERT_TRUE(waitFor([&] { return done.count() == 3; }));
+    std::lock_guard lock(done.mutex);
+    EXPECT_EQ(done.userWords, (std::vector<std::uint32_t>{7, 3, 5}));
+    // Reported only after its last message (the virtual clock may run ahead).
+    EXPECT_GE(done.messagesAtDone[0], 2u);
+    EXPECT_GE(done.messagesAtDone[2], 3u);
+    EXPECT_NE(done.threads[0], std::this_thread::get_id());
+    const auto sent = messages->messages();
+    EXPECT_EQ(sent[2].due, nanoseconds(15LL * 500000000 / 96));
+}
+
+TEST_F(SoftwareStream, TempoChangeAppliesFromThePositionReached) {
+    auto clock = std::make_shared<VirtualMidiClock>();
+    auto stream = open(clock);
+    stream->setTimeDivision(100);
+    stream->setTempo(1000000);  // 10 ms a tick
+    ASSERT_EQ(queue(*stream, buffer({{100, 0, 0xF8}})), 0);
+    ASSERT_EQ(stream->restart(), 0);
+    ASSERT_TRUE(waitFor([&] { return done.count() == 1; }));
+    stream->setTempo(500000);  // 5 ms a tick from tick 100 on
+    ASSERT_EQ(queue(*stream, buffer({{100, 0, 0xF8}})), 0);
+    ASSERT_TRUE(waitFor([&] { return done.count() == 2; }));
+    const auto sent = messages->messages();
+    EXPECT_EQ(sent[0].due, nanoseconds(1000000000));
+    EXPECT_EQ(sent[1].due, nanoseconds(1500000000));
+}
+
+TEST_F(SoftwareStream, PauseSilencesSoundingNotesAndResumeShiftsLaterTimes) {
+    auto stream = open(std::make_shared<SteadyMidiClock>());
+    stream->setTimeDivision(100);
+    stream->setTempo(1000000);  // 10 ms a tick
+    ASSERT_EQ(queue(*stream, buffer({{0, 0, 0x643C90}, {30, 0, 0x3C90}})), 0);
+    ASSERT_EQ(stream->restart(), 0);
+    ASSERT_TRUE(waitFor([&] { return messages->size() == 1; }));
+    ASSERT_EQ(stream->pause(), 0);
+    ASSERT_TRUE(waitFor([&] { return messages->size() == 2; }));
+    EXPECT_EQ(messages->messages()[1].message, 0x3C90u);  // velocity 0 at pause
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_EQ(messages->size(), 2u);
+    ASSERT_EQ(stream->restart(), 0);
+    ASSERT_TRUE(waitFor([&] { return done.count() == 1; }));
+    const auto sent = messages->messages();
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_GE(sent[2].due - sent[0].due, std::chrono::milliseconds(300 + 400));
+}
+
+TEST_F(SoftwareStream, CloseSilencesNotesAndHandsBackUnplayedBuffers) {
+    auto stream = open(std::make_shared<SteadyMidiClock>());
+    stream->setTimeDivision(1);
+    stream->setTempo(10000000);  // ten seconds a tick
+    ASSERT_EQ(queue(*stream, buffer({{0, 0, 0x643C91}, {0, 0, 0x643C91}, {1, 0, 0x3C91}}, 1)), 0);
+    ASSERT_EQ(queue(*stream, buffer({{1, 0, 0x3C91}}, 2)), 0);
+    ASSERT_EQ(stream->restart(), 0);
+    ASSERT_TRUE(waitFor([&] { return messages->size() == 2; }));
+    ASSERT_EQ(stream->close(), 0);
+    const auto sent = messages->messages();
+    ASSERT_EQ(sent.size(), 4u);  // both stacked notes end
+    EXPECT_EQ(sent[2].message, 0x3C91u);
+    EXPECT_EQ(sent[3].message, 0x3C91u);
+    std::lock_guard lock(done.mutex);
+    EXPECT_EQ(done.userWords, (std::vector<std::uint32_t>{1, 2}));
+    EXPECT_EQ(stream->close(), 0);
+}
+
+TEST_F(SoftwareStream, RefusesMalformedBuffersAndWorkAfterClose) {
+    auto stream = open(std::make_shared<VirtualMidiClock>());
+    MidiStreamBuffer empty;
+    EXPECT_EQ(stream->prepare(empty), kMidiDeviceError);
+    MidiStreamBuffer partial = buffer({{0, 0, 0xF8}});
+    partial.bytes.pop_back();
+    EXPECT_EQ(stream->prepare(partial), kMidiDeviceError);
+    MidiStreamBuffer otherStream = buffer({{0, 1, 0xF8}});
+    EXPECT_EQ(stream->prepare(otherStream), kMidiDeviceError);
+    MidiStreamBuffer longMessage = buffer({{0, 0, 0x80000000}});
+    EXPECT_EQ(stream->prepare(longMessage), kMidiDeviceError);
+    MidiStreamBuffer unprepared = buffer({{0, 0, 0xF8}});
+    EXPECT_EQ(stream->queue(unprepared), kMidiDeviceError);
+    EXPECT_EQ(stream->setTimeDivision(0), kMidiDeviceError);
+    EXPECT_EQ(stream->setTempo(0), kMidiDeviceError);
+
+    ASSERT_EQ(stream->close(), 0);
+    MidiStreamBuffer late = buffer({{0, 0, 0xF8}});
+    ASSERT_EQ(stream->prepare(late), 0);
+    EXPECT_EQ(stream->queue(late), kMidiDeviceError);
+    EXPECT_FALSE(late.bytes.empty());  // left with the caller
+    EXPECT_EQ(stream->restart(), kMidiDeviceError);
+    EXPECT_EQ(stream->pause(), kMidiDeviceError);
+}
+
+}  // namespace
+}  // namespace halvorn::test
