@@ -26,8 +26,12 @@ std::string percent(double fraction) {
     return buffer;
 }
 
+// Built by appending: GCC 12 warns falsely (-Wrestrict) on "literal" + string.
 std::string quoted(const std::string& text) {
-    return "\"" + windows1252ToUtf8(text) + "\"";
+    std::string out(1, '"');
+    out += windows1252ToUtf8(text);
+    out += '"';
+    return out;
 }
 
 std::string plural(std::int64_t count, const char* unit) {
@@ -46,7 +50,12 @@ std::string noteValueName(std::int32_t exponent) {
 }
 
 std::string point(double x, double y) {
-    return "(" + number(x) + ", " + number(y) + ")";
+    std::string out(1, '(');
+    out += number(x);
+    out += ", ";
+    out += number(y);
+    out += ')';
+    return out;
 }
 
 std::string describeParameters(const Microsequence& sequence) {
