@@ -67,32 +67,57 @@ struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
 };
 
-using DigitCounts = std::array<std::array<std::size_t, 256>, 4>;
+// An LSD radix sort on `Bits`-bit digits of the time. Each pass is a stable
+// counting sort, so events with equal times keep their order. Passes whose
+// digit is the same for every event move nothing and are skipped, so songs
+// that span a few million ticks take fewer passes.
+template <unsigned Bits>
+class RadixSorter {
+  public:
+    static constexpr unsigned kPasses = (32 + Bits - 1) / Bits;
+    static constexpr std::size_t kBuckets = std::size_t{1} << Bits;
+    static constexpr std::uint32_t kMask = kBuckets - 1;
 
-// All four digit histograms in one walk over the array.
-DigitCounts countDigits(const MidiEvent* events, std::size_t count) {
-    DigitCounts counts{};
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint32_t t = events[i].time;
-        ++counts[0][t & 0xFFu];
-        ++counts[1][(t >> 8) & 0xFFu];
-        ++counts[2][(t >> 16) & 0xFFu];
-        ++counts[3][t >> 24];
+    static void sort(MidiEvent* events, MidiEvent* scratch, std::size_t count) {
+        const auto counts = std::make_unique<Counts>();
+        countDigits(events, count, *counts);
+        MidiEvent* source = events;
+        MidiEvent* target = scratch;
+        for (unsigned pass = 0; pass < kPasses; ++pass) {
+            const auto& digitCounts = (*counts)[pass];
+            if (std::find(digitCounts.begin(), digitCounts.end(), count) != digitCounts.end())
+                continue;
+            scatter(source, target, count, pass * Bits, digitCounts);
+            std::swap(source, target);
+        }
+        if (source != events) std::copy(source, source + count, events);
     }
-    return counts;
-}
 
-// One stable counting-sort pass on the digit at `shift`, from `in` to `out`.
-void radixPass(const MidiEvent* in, MidiEvent* out, std::size_t count, unsigned shift,
-               const std::array<std::size_t, 256>& digitCounts) {
-    std::array<std::size_t, 256> next;
-    std::size_t position = 0;
-    for (std::size_t d = 0; d < 256; ++d) {
-        next[d] = position;
-        position += digitCounts[d];
+  private:
+    using Counts = std::array<std::array<std::size_t, kBuckets>, kPasses>;
+
+    // Every pass's histogram in one walk over the array.
+    static void countDigits(const MidiEvent* events, std::size_t count, Counts& counts) {
+        for (auto& digitCounts : counts) digitCounts.fill(0);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint32_t t = events[i].time;
+            for (unsigned pass = 0; pass < kPasses; ++pass)
+                ++counts[pass][(t >> (pass * Bits)) & kMask];
+        }
     }
-    for (std::size_t i = 0; i < count; ++i) out[next[(in[i].time >> shift) & 0xFFu]++] = in[i];
-}
+
+    static void scatter(const MidiEvent* in, MidiEvent* out, std::size_t count, unsigned shift,
+                        const std::array<std::size_t, kBuckets>& digitCounts) {
+        auto next = std::make_unique<std::array<std::size_t, kBuckets>>();
+        std::size_t position = 0;
+        for (std::size_t d = 0; d < kBuckets; ++d) {
+            (*next)[d] = position;
+            position += digitCounts[d];
+        }
+        for (std::size_t i = 0; i < count; ++i)
+            out[(*next)[(in[i].time >> shift) & kMask]++] = in[i];
+    }
+};
 
 bool isSorted(std::span<const MidiEvent> events) {
     return std::is_sorted(events.begin(), events.end(),
@@ -108,17 +133,11 @@ int midiSortEvents(std::span<MidiEvent> events) {
     std::unique_ptr<MidiEvent[], FreeDeleter> scratch(
         static_cast<MidiEvent*>(std::malloc(count * sizeof(MidiEvent))));
     if (!scratch) return kMidiOutOfMemory;
-    const DigitCounts counts = countDigits(events.data(), count);
-    MidiEvent* source = events.data();
-    MidiEvent* target = scratch.get();
-    for (unsigned pass = 0; pass < 4; ++pass) {
-        const auto& digitCounts = counts[pass];
-        // A digit shared by every event would move nothing.
-        if (std::find(digitCounts.begin(), digitCounts.end(), count) != digitCounts.end()) continue;
-        radixPass(source, target, count, 8 * pass, digitCounts);
-        std::swap(source, target);
+    try {
+        RadixSorter<8>::sort(events.data(), scratch.get(), count);
+    } catch (const std::bad_alloc&) {
+        return kMidiOutOfMemory;
     }
-    if (source != events.data()) std::copy(source, source + count, events.data());
     return kMidiOk;
 }
 
