@@ -84,8 +84,13 @@ void CMainFrame::createActions() {
                             QStringLiteral("Copy blocks and sequences"), QStringLiteral("Copy"));
     copy->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
-    copy->setIcon(toolbarIcon(ToolbarIcon::Copy));
     connect(copy, &QAction::triggered, this, [] { dispatchToSheet(&CMainSheet::copy); });
+    // The menu bar would show an icon in place of "&Copy", so the toolbar
+    // button has an action of its own that triggers this one.
+    copyButton_ = new QAction(toolbarIcon(ToolbarIcon::Copy), copy->text(), this);
+    copyButton_->setStatusTip(copy->statusTip());
+    copyButton_->setToolTip(copy->toolTip());
+    connect(copyButton_, &QAction::triggered, copy, &QAction::trigger);
 
     auto* values = makeAction(FrameCommand::RandomValues, QStringLiteral("Random Values"),
                               QStringLiteral("Generate random values for parameters"),
@@ -148,7 +153,7 @@ void CMainFrame::createToolBar() {
     toolBar_->addAction(action(FrameCommand::Open));
     toolBar_->addAction(action(FrameCommand::Save));
     toolBar_->addSeparator();
-    toolBar_->addAction(action(FrameCommand::Copy));
+    toolBar_->addAction(copyButton_);
     toolBar_->addSeparator();
     toolBar_->addAction(action(FrameCommand::RandomValues));
     toolBar_->addAction(action(FrameCommand::RandomSeed));

@@ -73,6 +73,7 @@ class CMainFrame final : public QMainWindow {
     QAction* recentStart_ = nullptr;  // the separator before the recent files
     QAction* recentEnd_ = nullptr;    // the separator after them
     QList<QAction*> recentActions_;
+    QAction* copyButton_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     QLabel* messagePane_ = nullptr;
     std::array<QLabel*, 3> indicators_{};

@@ -1,0 +1,55 @@
+#include "app/halvorn_app.h"
+
+#include <QCommandLineParser>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+
+#include "app/first_paint.h"
+#include "app/output_device_list.h"
+#include "app/single_doc_template.h"
+#include "model/messages.h"
+#include "ui/main_frame.h"
+
+namespace halvorn {
+
+CHalvornApp::CHalvornApp(int& argc, char** argv) : QApplication(argc, argv) {
+    installOutputDeviceList();
+}
+
+CHalvornApp::~CHalvornApp() {
+    template_.reset();
+    setMessageHandler({});
+    setPrompts(nullptr);
+}
+
+bool CHalvornApp::InitInstance() {
+    // Per-user settings (the recent-file list) live under Quorlane/Halvorn.
+    setOrganizationName(QStringLiteral("Quorlane"));
+    setApplicationName(QStringLiteral("Halvorn"));
+    setApplicationVersion(QStringLiteral("1.0"));
+    setPrompts(&messageBoxes_);
+    setMessageHandler(
+        [](const std::string& text) { prompts().message(QString::fromStdString(text)); });
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Composes music from fractal sequences."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("document"),
+                                 QStringLiteral("The .hvn document to open."),
+                                 QStringLiteral("[document]"));
+    parser.process(arguments());
+    const QStringList documents = parser.positionalArguments();
+
+    template_ = std::make_unique<CSingleDocTemplate>();
+    if (!template_->OpenStartupDocument(documents.value(0))) return false;
+
+    CMainFrame& frame = template_->frame();
+    reportFirstPaint(frame);
+    frame.show();
+    frame.activateWindow();
+    return true;
+}
+
+}  // namespace halvorn

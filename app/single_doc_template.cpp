@@ -1,0 +1,132 @@
+#include "app/single_doc_template.h"
+
+#include <QFileInfo>
+
+#include "app/about_box.h"
+#include "app/halvorn_doc.h"
+#include "app/halvorn_view.h"
+#include "ui/main_frame.h"
+#include "ui/prompts.h"
+
+namespace halvorn {
+namespace {
+
+QString withDocumentExtension(const QString& path) {
+    return QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".hvn") : path;
+}
+
+}  // namespace
+
+CSingleDocTemplate::CSingleDocTemplate()
+    : frame_(std::make_unique<CMainFrame>()),
+      view_(new CHalvornView(frame_.get())),
+      doc_(std::make_unique<CHalvornDoc>()) {
+    frame_->setCentralWidget(view_);
+    frame_->setWindowIcon(applicationIcon());
+    frame_->setCloseGuard([this] { return SaveModified(); });
+    QObject::connect(frame_.get(), &CMainFrame::newRequested, [this] { FileNew(); });
+    QObject::connect(frame_.get(), &CMainFrame::openRequested, [this] { FileOpen(); });
+    QObject::connect(frame_.get(), &CMainFrame::saveRequested, [this] { FileSave(); });
+    QObject::connect(frame_.get(), &CMainFrame::saveAsRequested, [this] { FileSaveAs(); });
+    QObject::connect(frame_.get(), &CMainFrame::recentFileRequested,
+                     [this](const QString& path) { OpenDocumentFile(path); });
+    QObject::connect(frame_.get(), &CMainFrame::aboutRequested, [this] { About(); });
+    recentFiles_.load();
+    frame_->setRecentFiles(recentFiles_.paths());
+}
+
+// The frame (with the sheet) goes before the document, as the window closes
+// before the document is released.
+CSingleDocTemplate::~CSingleDocTemplate() {
+    frame_.reset();
+}
+
+bool CSingleDocTemplate::OpenStartupDocument(const QString& path) {
+    // The Song must exist before any file is read into the document, and the
+    // random generator must be selected before the first draw.
+    if (!doc_->OnNewDocument()) return false;
+    if (!path.isEmpty() && doc_->OnOpenDocument(path)) {
+        rememberFile(path);
+    }
+    updateTitle();
+    return true;
+}
+
+void CSingleDocTemplate::FileNew() {
+    if (!SaveModified()) return;
+    doc_->OnNewDocument();
+    updateTitle();
+}
+
+void CSingleDocTemplate::FileOpen() {
+    const auto path = prompts().askOpenFileName(kDocumentFilter);
+    if (path) OpenDocumentFile(*path);
+}
+
+bool CSingleDocTemplate::OpenDocumentFile(const QString& path) {
+    if (!SaveModified()) return false;
+    if (!doc_->OnOpenDocument(path)) {
+        forgetFile(path);
+        return false;
+    }
+    rememberFile(path);
+    updateTitle();
+    return true;
+}
+
+bool CSingleDocTemplate::FileSave() {
+    if (doc_->pathName().isEmpty()) return FileSaveAs();
+    return SaveTo(doc_->pathName());
+}
+
+bool CSingleDocTemplate::FileSaveAs() {
+    const QString suggested =
+        doc_->pathName().isEmpty() ? QStringLiteral("Untitled.hvn") : doc_->pathName();
+    const auto path = prompts().askSaveFileName(suggested, kDocumentFilter);
+    if (!path) return false;
+    return SaveTo(withDocumentExtension(*path));
+}
+
+bool CSingleDocTemplate::SaveTo(const QString& path) {
+    if (!doc_->OnSaveDocument(path)) return false;
+    rememberFile(path);
+    updateTitle();
+    return true;
+}
+
+bool CSingleDocTemplate::SaveModified() {
+    if (!doc_->IsModified()) return true;
+    const QString question = QStringLiteral("Save changes to %1?").arg(doc_->displayName());
+    switch (prompts().askYesNoCancel(question)) {
+        case Answer::Yes:
+            return FileSave();
+        case Answer::No:
+            return true;
+        case Answer::Cancel:
+            return false;
+    }
+    return false;
+}
+
+void CSingleDocTemplate::About() {
+    CAboutBox box(frame_.get());
+    box.exec();
+}
+
+void CSingleDocTemplate::rememberFile(const QString& path) {
+    recentFiles_.add(path);
+    recentFiles_.save();
+    frame_->setRecentFiles(recentFiles_.paths());
+}
+
+void CSingleDocTemplate::forgetFile(const QString& path) {
+    recentFiles_.remove(path);
+    recentFiles_.save();
+    frame_->setRecentFiles(recentFiles_.paths());
+}
+
+void CSingleDocTemplate::updateTitle() {
+    frame_->setWindowTitle(QStringLiteral("%1 - Halvorn").arg(doc_->displayName()));
+}
+
+}  // namespace halvorn

@@ -1,0 +1,60 @@
+#pragma once
+// Ties the one document to the main window: creates the frame, the view and
+// the sheet, and carries out New, Open, Save, Save As, the recent files and
+// Exit, asking to save changes first where they would be lost.
+
+#include <QString>
+#include <memory>
+
+#include "app/recent_file_list.h"
+
+namespace halvorn {
+
+class CHalvornDoc;
+class CHalvornView;
+class CMainFrame;
+
+inline constexpr int kRecentFileCount = 4;
+inline const QString kDocumentFilter = QStringLiteral("HVN Document (*.hvn)");
+
+class CSingleDocTemplate {
+  public:
+    CSingleDocTemplate();  // frame, view and sheet; no document contents yet
+    ~CSingleDocTemplate();
+    CSingleDocTemplate(const CSingleDocTemplate&) = delete;
+    CSingleDocTemplate& operator=(const CSingleDocTemplate&) = delete;
+
+    // Start-up: a new composition, then the file named on the command line
+    // when there is one. A file that cannot be opened leaves the new
+    // composition after its message.
+    bool OpenStartupDocument(const QString& path);
+
+    void FileNew();
+    void FileOpen();
+    bool FileSave();
+    bool FileSaveAs();
+    bool OpenDocumentFile(const QString& path);
+    void About();
+
+    // Asks "Save changes to <name>?" when the document changed; false when
+    // the user cancels or the save fails.
+    bool SaveModified();
+
+    CMainFrame& frame() const { return *frame_; }
+    CHalvornView& view() const { return *view_; }
+    CHalvornDoc& doc() const { return *doc_; }
+    const RecentFileList& recentFiles() const { return recentFiles_; }
+
+  private:
+    bool SaveTo(const QString& path);
+    void rememberFile(const QString& path);
+    void forgetFile(const QString& path);
+    void updateTitle();
+
+    std::unique_ptr<CMainFrame> frame_;
+    CHalvornView* view_;  // owned by the frame
+    std::unique_ptr<CHalvornDoc> doc_;
+    RecentFileList recentFiles_{kRecentFileCount};
+};
+
+}  // namespace halvorn

@@ -1,0 +1,319 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+
+#include "app/halvorn_doc.h"
+#include "app/recent_file_list.h"
+#include "app/single_doc_template.h"
+#include "fractal/parameters.h"
+#include "model/file_io.h"
+#include "model/random.h"
+#include "ui/global_page.h"
+#include "ui/main_frame.h"
+#include "ui/main_sheet.h"
+#include "ui/scripted_prompts.h"
+#include "ui_test_support.h"
+
+namespace halvorn {
+namespace {
+
+// A composition with every kind of record: each fractal type, blocks with
+// non-default settings, and their macrosequences.
+void fillComposition(Song& song) {
+    song.microsequenceCount = 4;
+    MandelbrotParameters mandelbrot;
+    MorseThueParameters morse;
+    NoiseParameters noise;
+    const std::array<ParameterBytes, 3> blocks = {mandelbrot.toBytes(), morse.toBytes(),
+                                                  noise.toBytes()};
+    for (int i = 0; i < 3; ++i) {
+        Microsequence& sequence = song.microsequences[i];
+        microsequenceMakeNew(sequence);
+        sequence.fractalType = i;
+        sequence.period = 16 + i;
+        sequence.parameters = blocks[i];
+    }
+    microsequenceMakeNew(song.microsequences[3]);
+    song.microsequences[3].fractalType = kFractalPlaceholder;
+    song.blockCount = 2;
+    for (int i = 0; i < 2; ++i) {
+        blockMakeNew(song.blocks[i], i);
+        song.blocks[i].dottedProbability = 0.37;
+        song.blocks[i].rhythmDistribution[4] = 0.5;
+        song.blocks[i].accents[0] = 1;
+        song.blocks[i].program = 40 + i;
+        song.macrosequences[i].alignment = makeAlignment(2, 3);
+        song.macrosequences[i].volume = 0.25;
+        song.macrosequences[i].muted = i;
+    }
+}
+
+class ApplicationTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::resetProcessState();
+        clearRecentFiles();
+        app = std::make_unique<CSingleDocTemplate>();
+    }
+
+    static void clearRecentFiles() {
+        RecentFileList empty(kRecentFileCount);
+        empty.save();
+    }
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+    Document& document() { return *app->doc().document(); }
+    CGlobalPage& page() { return *theMainSheet()->globalPage(); }
+    const GlobalPageControls& controls() { return page().controls(); }
+
+    QString writeBytes(const QString& name, const std::vector<std::uint8_t>& bytes) {
+        const QString file = path(name);
+        EXPECT_TRUE(writeFileAtomically(file.toStdString(), bytes));
+        return file;
+    }
+
+    QString savedComposition(const QString& name) {
+        Document stored;
+        stored.title = "Stored " + name.toStdString();
+        fillComposition(stored.song);
+        return writeBytes(name, documentEncode(stored));
+    }
+
+    QTemporaryDir dir;
+    ScriptedPrompts prompts;
+    PromptsScope promptsScope{prompts};
+    std::unique_ptr<CSingleDocTemplate> app;
+};
+
+TEST_F(ApplicationTest, StartUpWithoutArgumentsShowsANewComposition) {
+    ASSERT_TRUE(app->OpenStartupDocument(QString()));
+    EXPECT_EQ(app->frame().windowTitle(), QStringLiteral("Untitled - Halvorn"));
+    EXPECT_EQ(controls().title->text(), QStringLiteral("Untitled"));
+    EXPECT_EQ(controls().scaleKey->currentText(), QStringLiteral("C"));
+    EXPECT_EQ(controls().scaleType->currentText(), QStringLiteral("Major"));
+    EXPECT_EQ(controls().tempo->text(), QStringLiteral("100"));
+    EXPECT_EQ(controls().signature->currentText(), QStringLiteral("4"));
+    EXPECT_EQ(document().song.lengthMeasures, 4);
+    EXPECT_EQ(theMainSheet()->currentIndex(), kGlobalPageIndex);
+    EXPECT_FALSE(app->doc().IsModified());
+    // The generator is selected and seeded with 1: the first used draw.
+    randomSeed(1);
+    EXPECT_EQ(randomNext(), 18467.0 / 32768.0);
+}
+
+TEST_F(ApplicationTest, SaveNewAndOpenRoundTripEveryRecord) {
+    ASSERT_TRUE(app->OpenStartupDocument(QString()));
+    fillComposition(document().song);
+    controls().title->setText("Round trip");
+    controls().author->setText("Quorlane");
+    controls().tempo->setText("212");
+    controls().scaleType->setCurrentIndex(kScaleMinor);
+    controls().scaleKey->setCurrentIndex(9);
+    const QString file = path("round.hvn");
+    prompts.fileNames.push_back(path("round"));  // the extension is added
+    ASSERT_TRUE(app->FileSaveAs());
+    ASSERT_TRUE(QFile::exists(file));
+    EXPECT_EQ(app->frame().windowTitle(), QStringLiteral("round.hvn - Halvorn"));
+    const auto saved = documentEncode(document());
+    EXPECT_FALSE(app->doc().IsModified());
+
+    app->FileNew();
+    EXPECT_TRUE(prompts.questions.empty());
+    EXPECT_EQ(document().song.blockCount, 0);
+    EXPECT_EQ(controls().title->text(), QStringLiteral("Untitled"));
+
+    ASSERT_TRUE(app->OpenDocumentFile(file));
+    EXPECT_EQ(documentEncode(document()), saved);
+    EXPECT_EQ(document().title, "Round trip");
+    EXPECT_EQ(document().song.tempo, 212);
+    EXPECT_EQ(document().song.microsequences[2].parameters, NoiseParameters{}.toBytes());
+    EXPECT_EQ(document().song.blocks[1].dottedProbability, 0.37);
+    EXPECT_EQ(document().song.macrosequences[1].alignment, 196610);
+    EXPECT_EQ(controls().title->text(), QStringLiteral("Round trip"));
+    EXPECT_EQ(controls().scaleKey->currentText(), QStringLiteral("A"));
+    EXPECT_EQ(controls().scaleType->currentText(), QStringLiteral("Minor"));
+    EXPECT_EQ(document().song.scale.key, 9);
+    EXPECT_FALSE(app->doc().IsModified());
+    EXPECT_EQ(prompts.unscripted, 0);
+}
+
+TEST_F(ApplicationTest, SaveWritesEditsStillOnTheGlobalPage) {
+    ASSERT_TRUE(app->OpenStartupDocument(QString()));
+    controls().author->setText("Typed, never committed");
+    prompts.fileNames.push_back(path("typed.hvn"));
+    ASSERT_TRUE(app->FileSave());
+    Document reread;
+    std::string error;
+    ASSERT_TRUE(documentRead(path("typed.hvn").toStdString(), reread, error)) << error;
+    EXPECT_EQ(reread.author, "Typed, never committed");
+
+    controls().tempo->setText("oops");
+    EXPECT_FALSE(app->FileSave());
+    EXPECT_EQ(prompts.messages.back(), QStringLiteral("Introduzca un número entero."));
+}
+
+TEST_F(ApplicationTest, BadFileIsRefusedAndTheCompositionStays) {
+    ASSERT_TRUE(app->OpenStartupDocument(QString()));
+    fillComposition(document().song);
+    controls().title->setText("Keep me");
+    ASSERT_TRUE(page().CommitToSong());
+    const auto before = documentEncode(document());
+    const QString bad = writeBytes("bad.hvn", {'N', 'O', 'T', 0x11, 1, 2, 3});
+    const QString truncated =
+        writeBytes("short.hvn", std::vector<std::uint8_t>(before.begin(), before.begin() + 60));
+
+    for (const QString& file : {bad, truncated, path("missing.hvn")}) {
+        prompts.messages.clear();
+        prompts.answers.push_back(Answer::No);  // do not save the changes first
+        EXPECT_FALSE(app->OpenDocumentFile(file));
+        ASSERT_EQ(prompts.messages.size(), 1u) << file.toStdString();
+        EXPECT_EQ(documentEncode(document()), before);
+        EXPECT_EQ(controls().title->text(), QStringLiteral("Keep me"));
+        EXPECT_EQ(app->frame().windowTitle(), QStringLiteral("Untitled - Halvorn"));
+    }
+    EXPECT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(app->recentFiles().paths().isEmpty());
+}
+
+TEST_F(ApplicationTest, NewAsksToSaveChangesOnlyWhenThereAreSome) {
+    ASSERT_TRUE(app->OpenStartupDocument(QString()));
+    app->FileNew();
+    EXPECT_TRUE(prompts.questions.empty());
+
+    controls().title->setText("Edited");
+    prompts.answers.push_back(Answer::Cancel);
+    app->FileNew();
+    ASSERT_EQ(prompts.questions.size(), 1u);
+    EXPECT_EQ(prompts.questions[0], QStringLiteral("Save changes to Untitled?"));
+    EXPECT_EQ(controls().title->text(), QStringLiteral("Edited"));  // cancelled: nothing lost
+
+    prompts.answers.push_back(Answer::No);
+    app->FileNew();
+    EXPECT_EQ(controls().title->text(), QStringLiteral("Untitled"));
+    EXPECT_FALSE(app->doc().IsModified());
+}
+
+TEST_F(ApplicationTest, YesSavesBeforeTheCompositionIsReplaced) {
+    ASSERT_TRUE(app->OpenStartupDocument(QString()));
+    const QString other = savedComposition("other.hvn");
+    document().song.blockCount = 1;  // a change made by another page
+    blockMakeNew(document().song.blocks[0], 0);
+    prompts.answers.push_back(Answer::Yes);
+    prompts.fileNames.push_back(path("kept.hvn"));
+    ASSERT_TRUE(app->OpenDocumentFile(other));
+    EXPECT_EQ(prompts.questions,
+              std::vector<QString>({QStringLiteral("Save changes to Untitled?")}));
+    Document kept;
+    std::string error;
+    ASSERT_TRUE(documentRead(path("kept.hvn").toStdString(), kept, error)) << error;
+    EXPECT_EQ(kept.song.blockCount, 1);
+    EXPECT_EQ(document().title, "Stored other.hvn");
+
+    // A cancelled save dialog cancels the open as well.
+    controls().author->setText("changed again");
+    ASSERT_TRUE(app->doc().IsModified());
+    app->doc().OnSaveDocument(other);  // saved under its own name: no dialog needed
+    controls().author->setText("and again");
+    prompts.answers.push_back(Answer::Cancel);
+    EXPECT_FALSE(app->OpenDocumentFile(path("kept.hvn")));
+    EXPECT_EQ(controls().author->text(), QStringLiteral("and again"));
+    EXPECT_EQ(prompts.questions.back(), QStringLiteral("Save changes to other.hvn?"));
+}
+
+TEST_F(ApplicationTest, ScaleChoiceAndRandomSeedCountAsChanges) {
+    ASSERT_TRUE(app->OpenStartupDocument(QString()));
+    controls().scaleKey->setCurrentIndex(3);
+    EXPECT_TRUE(app->doc().IsModified());
+    controls().scaleKey->setCurrentIndex(0);
+    EXPECT_FALSE(app->doc().IsModified());
+    test::ConstantDraws draws(0.5);
+    theMainSheet()->randomSeed();
+    EXPECT_TRUE(app->doc().IsModified());
+}
+
+TEST_F(ApplicationTest, ExitAsksAndCanBeCancelled) {
+    ASSERT_TRUE(app->OpenStartupDocument(QString()));
+    app->frame().show();
+    controls().comments->setPlainText("unsaved thoughts");
+    prompts.answers.push_back(Answer::Cancel);
+    EXPECT_FALSE(app->frame().close());
+    EXPECT_TRUE(app->frame().isVisible());
+    prompts.answers.push_back(Answer::No);
+    EXPECT_TRUE(app->frame().close());
+    EXPECT_EQ(prompts.questions.size(), 2u);
+}
+
+TEST_F(ApplicationTest, CommandLineDocumentOpensBeforeAnySongExists) {
+    const QString file = savedComposition("command line.hvn");
+    ASSERT_EQ(app->doc().document(), nullptr);
+    ASSERT_TRUE(app->OpenStartupDocument(file));
+    EXPECT_EQ(document().title, "Stored command line.hvn");
+    EXPECT_EQ(document().song.blockCount, 2);
+    EXPECT_EQ(app->frame().windowTitle(), QStringLiteral("command line.hvn - Halvorn"));
+    EXPECT_EQ(app->recentFiles().paths(), QStringList({file}));
+    EXPECT_FALSE(app->doc().IsModified());
+}
+
+TEST_F(ApplicationTest, CommandLineFileThatCannotBeOpenedLeavesANewComposition) {
+    const QString bad = writeBytes("bad.hvn", {'X', 'Y', 'Z'});
+    ASSERT_TRUE(app->OpenStartupDocument(bad));
+    EXPECT_EQ(prompts.messages, std::vector<QString>({QStringLiteral("Bad file format.")}));
+    EXPECT_EQ(document().title, "Untitled");
+    EXPECT_EQ(app->frame().windowTitle(), QStringLiteral("Untitled - Halvorn"));
+}
+
+TEST_F(ApplicationTest, ExampleDocumentsOpen) {
+    ASSERT_TRUE(app->OpenStartupDocument(QString()));
+    for (const char* name : {"morse_procession.hvn", "noise_nocturne.hvn", "orbit_garden.hvn"}) {
+        const QString file = QStringLiteral(HALVORN_SOURCE_DIR "/examples/") + name;
+        if (!QFile::exists(file)) continue;
+        EXPECT_TRUE(app->OpenDocumentFile(file)) << name;
+        EXPECT_FALSE(app->doc().IsModified()) << name;
+    }
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(ApplicationTest, RecentFileListKeepsTheFourLatestAndPersists) {
+    ASSERT_TRUE(app->OpenStartupDocument(QString()));
+    QStringList files;
+    for (int i = 0; i < 5; ++i) files << savedComposition(QStringLiteral("song%1.hvn").arg(i));
+    for (const QString& file : files) ASSERT_TRUE(app->OpenDocumentFile(file));
+    EXPECT_EQ(app->recentFiles().paths(), QStringList({files[4], files[3], files[2], files[1]}));
+
+    ASSERT_TRUE(app->OpenDocumentFile(files[2]));
+    EXPECT_EQ(app->recentFiles().paths(), QStringList({files[2], files[4], files[3], files[1]}));
+
+    RecentFileList reloaded(kRecentFileCount);
+    reloaded.load();
+    EXPECT_EQ(reloaded.paths(), app->recentFiles().paths());
+
+    // The menu opens them; one that has gone is dropped from the list.
+    QFile::remove(files[3]);
+    QAction* third = nullptr;
+    for (QAction* a : app->frame().fileMenu()->actions()) {
+        if (a->text().startsWith("&3 ")) third = a;
+    }
+    ASSERT_NE(third, nullptr);
+    third->trigger();
+    EXPECT_EQ(app->recentFiles().paths(), QStringList({files[2], files[4], files[1]}));
+    EXPECT_EQ(prompts.messages.size(), 1u);
+}
+
+TEST_F(ApplicationTest, RecentFilesLoadAtStartUp) {
+    app.reset();
+    RecentFileList stored(kRecentFileCount);
+    stored.add(path("a.hvn"));
+    stored.add(path("b.hvn"));
+    stored.save();
+    CSingleDocTemplate second;
+    EXPECT_EQ(second.recentFiles().paths(), QStringList({path("b.hvn"), path("a.hvn")}));
+}
+
+}  // namespace
+}  // namespace halvorn

@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+
+#include "model/song.h"
+#include "ui/copy_dialog.h"
+#include "ui/scripted_prompts.h"
+#include "ui_test_support.h"
+
+namespace halvorn {
+namespace {
+
+using test::itemTexts;
+
+const QString kSameEntryMessage = QStringLiteral("Source and destiny must be different.");
+const QString kNothingMessage = QStringLiteral("There's nothing to copy!");
+
+class CopyDialogTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (int i = 0; i < kMaxMicrosequences; ++i) {
+            setDescription(song.microsequences[i].description, "Sequence " + std::to_string(i));
+        }
+        for (int i = 0; i < kMaxBlocks; ++i) {
+            setDescription(song.blocks[i].description, "Block " + std::to_string(i));
+        }
+    }
+
+    ScriptedPrompts prompts;
+    PromptsScope promptsScope{prompts};
+    Song song = songInit();
+};
+
+TEST_F(CopyDialogTest, MicrosequenceModeOffersANewSequenceBelowThirtyTwo) {
+    song.microsequenceCount = 31;
+    CCopyDialog dialog(&song, CopyMode::Microsequence, 4);
+    ASSERT_TRUE(dialog.prepare());
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Copy Microsequence"));
+    EXPECT_EQ(dialog.sourceList()->count(), 31);
+    EXPECT_EQ(dialog.destinationList()->count(), 32);
+    EXPECT_EQ(dialog.sourceList()->itemText(4), QStringLiteral(" 4: Sequence 4"));
+    EXPECT_EQ(dialog.destinationList()->itemText(31), QStringLiteral("31: Create New Sequence"));
+
+    song.microsequenceCount = 32;
+    CCopyDialog full(&song, CopyMode::Microsequence, 0);
+    ASSERT_TRUE(full.prepare());
+    EXPECT_EQ(full.destinationList()->count(), 32);
+    EXPECT_EQ(full.destinationList()->itemText(31), QStringLiteral("31: Sequence 31"));
+}
+
+TEST_F(CopyDialogTest, BlockModeEndsWithANewBlockEntry) {
+    song.blockCount = 5;
+    CCopyDialog dialog(&song, CopyMode::Block, 2);
+    ASSERT_TRUE(dialog.prepare());
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Copy Block"));
+    EXPECT_EQ(itemTexts(dialog.destinationList()),
+              QStringList({" 0: Block 0", " 1: Block 1", " 2: Block 2", " 3: Block 3",
+                           " 4: Block 4", " 5: Create New Block"}));
+
+    song.blockCount = 16;
+    CCopyDialog full(&song, CopyMode::Block, 0);
+    ASSERT_TRUE(full.prepare());
+    EXPECT_EQ(full.destinationList()->count(), 16);
+}
+
+TEST_F(CopyDialogTest, MacrosequenceModeListsBlocksAndNeverOffersANewEntry) {
+    song.blockCount = 3;
+    CCopyDialog dialog(&song, CopyMode::Macrosequence, 1);
+    ASSERT_TRUE(dialog.prepare());
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Copy Macrosequence"));
+    EXPECT_EQ(itemTexts(dialog.sourceList()), itemTexts(dialog.destinationList()));
+    EXPECT_EQ(dialog.destinationList()->count(), 3);
+    EXPECT_EQ(dialog.destinationList()->itemText(2), QStringLiteral(" 2: Block 2"));
+}
+
+TEST_F(CopyDialogTest, OkOnThePreselectionIsRefused) {
+    song.blockCount = 4;
+    CCopyDialog dialog(&song, CopyMode::Block, 3);
+    ASSERT_TRUE(dialog.prepare());
+    EXPECT_EQ(dialog.sourceList()->currentIndex(), 3);
+    EXPECT_EQ(dialog.destinationList()->currentIndex(), 3);
+    dialog.accept();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0], kSameEntryMessage);
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+}
+
+TEST_F(CopyDialogTest, OkReturnsSourceAndDestination) {
+    song.blockCount = 4;
+    CCopyDialog dialog(&song, CopyMode::Block, 1);
+    EXPECT_EQ(dialog.sourceIndex(), -1);
+    EXPECT_EQ(dialog.destinationIndex(), -1);
+    ASSERT_TRUE(dialog.prepare());
+    dialog.destinationList()->setCurrentIndex(4);  // the new-block entry
+    dialog.accept();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.sourceIndex(), 1);
+    EXPECT_EQ(dialog.destinationIndex(), 4);
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(CopyDialogTest, NothingToCopyReturnsAsCancelled) {
+    struct Case {
+        const Song* song;
+        CopyMode mode;
+    };
+    const Song empty = songInit();
+    Song onlySequences = songInit();
+    onlySequences.microsequenceCount = 2;
+    for (const Case& c :
+         {Case{&empty, CopyMode::Microsequence}, Case{&onlySequences, CopyMode::Block},
+          Case{&onlySequences, CopyMode::Macrosequence}, Case{nullptr, CopyMode::Microsequence}}) {
+        prompts.messages.clear();
+        CCopyDialog dialog(c.song, c.mode, 0);
+        EXPECT_EQ(dialog.exec(), QDialog::Rejected);
+        ASSERT_EQ(prompts.messages.size(), 1u);
+        EXPECT_EQ(prompts.messages[0], kNothingMessage);
+        EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Copy"));
+        EXPECT_EQ(dialog.sourceList()->count(), 0);
+        EXPECT_EQ(dialog.destinationList()->count(), 0);
+        EXPECT_EQ(dialog.sourceIndex(), -1);
+    }
+}
+
+TEST_F(CopyDialogTest, CountsBeyondTheRecordsAreNeverListed) {
+    song.blockCount = 40;
+    CCopyDialog dialog(&song, CopyMode::Block, 0);
+    ASSERT_TRUE(dialog.prepare());
+    EXPECT_EQ(dialog.sourceList()->count(), kMaxBlocks);
+}
+
+TEST_F(CopyDialogTest, DescriptionsShowTheirWindows1252Characters) {
+    song.blockCount = 1;
+    song.blocks[0].description =
+        "Pi\xF1"
+        "a \x80";
+    CCopyDialog dialog(&song, CopyMode::Block, 0);
+    ASSERT_TRUE(dialog.prepare());
+    EXPECT_EQ(dialog.sourceList()->itemText(0), QStringLiteral(" 0: Piña €"));
+}
+
+}  // namespace
+}  // namespace halvorn

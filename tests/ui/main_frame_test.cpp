@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+
+#include "ui/global_page.h"
+#include "ui/main_frame.h"
+#include "ui/main_sheet.h"
+#include "ui/scripted_prompts.h"
+#include "ui_test_support.h"
+
+namespace halvorn {
+namespace {
+
+// Counts the frame's page commands that reach it.
+class CountingPage final : public CSheetPage {
+  public:
+    int values = 0, seeds = 0, copies = 0;
+    void randomValues() override { ++values; }
+    void randomSeed() override { ++seeds; }
+    void copy() override { ++copies; }
+};
+
+class MainFrameTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::resetProcessState();
+        sheet = new CMainSheet;
+        frame.setCentralWidget(sheet);
+        sheet->globalPage()->ResetForNewDocument();
+        counting = new CountingPage;
+        sheet->replacePage(kBlockPageIndex, counting);
+    }
+
+    void showFrame() {
+        frame.show();
+        frame.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    }
+
+    QAction* action(FrameCommand command) { return frame.action(command); }
+
+    ScriptedPrompts prompts;
+    PromptsScope promptsScope{prompts};
+    test::TestDocument document;
+    CMainFrame frame;
+    CMainSheet* sheet = nullptr;
+    CountingPage* counting = nullptr;
+};
+
+QStringList actionTexts(const QList<QAction*>& actions) {
+    QStringList texts;
+    for (const QAction* a : actions) texts << (a->isSeparator() ? QStringLiteral("|") : a->text());
+    return texts;
+}
+
+TEST_F(MainFrameTest, MenusHoldTheirItemsInOrder) {
+    EXPECT_EQ(actionTexts(frame.menuBar()->actions()),
+              QStringList({"&File", "&Copy", "&View", "&Help"}));
+    EXPECT_EQ(actionTexts(frame.fileMenu()->actions()),
+              QStringList({"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save\tCtrl+S", "Save &as...", "|",
+                           "Recent File", "|", "&Exit"}));
+    EXPECT_EQ(frame.menuBar()->actions()[1]->menu(), nullptr);  // a command, no drop-down
+    EXPECT_EQ(actionTexts(frame.menuBar()->actions()[2]->menu()->actions()),
+              QStringList({"&Toolbar", "&Status bar"}));
+    EXPECT_EQ(actionTexts(frame.menuBar()->actions()[3]->menu()->actions()),
+              QStringList({"&About Halvorn..."}));
+}
+
+TEST_F(MainFrameTest, AcceleratorsDifferFromTheShortcutTextsForOpenAndSave) {
+    EXPECT_EQ(action(FrameCommand::New)->shortcut(), QKeySequence("Ctrl+N"));
+    EXPECT_EQ(action(FrameCommand::Open)->shortcut(), QKeySequence("Ctrl+A"));
+    EXPECT_EQ(action(FrameCommand::Save)->shortcut(), QKeySequence("Ctrl+G"));
+    EXPECT_EQ(action(FrameCommand::Copy)->shortcuts(),
+              QList<QKeySequence>({QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")}));
+}
+
+TEST_F(MainFrameTest, ToolbarOrderAndDocking) {
+    QStringList tips;
+    for (const QAction* a : frame.toolBar()->actions()) {
+        tips << (a->isSeparator() ? QStringLiteral("|") : a->toolTip());
+    }
+    EXPECT_EQ(tips, QStringList({"New", "Open", "Save", "|", "Copy", "|", "Random Values",
+                                 "Random Seed", "|", "About..."}));
+    for (const QAction* a : frame.toolBar()->actions()) {
+        if (!a->isSeparator()) {
+            EXPECT_FALSE(a->icon().isNull()) << a->toolTip().toStdString();
+        }
+    }
+    EXPECT_EQ(frame.toolBar()->allowedAreas(), Qt::AllToolBarAreas);
+    EXPECT_TRUE(frame.toolBar()->isMovable());
+    EXPECT_TRUE(frame.toolBar()->isFloatable());
+    EXPECT_EQ(frame.toolBarArea(frame.toolBar()), Qt::TopToolBarArea);
+    for (const auto area : {Qt::LeftToolBarArea, Qt::RightToolBarArea, Qt::BottomToolBarArea}) {
+        frame.addToolBar(area, frame.toolBar());
+        EXPECT_EQ(frame.toolBarArea(frame.toolBar()), area);
+    }
+}
+
+TEST_F(MainFrameTest, PromptsAndTooltips) {
+    struct Row {
+        FrameCommand command;
+        const char* prompt;
+        const char* tip;
+    };
+    for (const Row& row : {
+             Row{FrameCommand::New, "Create a new document", "New"},
+             Row{FrameCommand::Open, "Open an existing document", "Open"},
+             Row{FrameCommand::Save, "Save the current document", "Save"},
+             Row{FrameCommand::SaveAs, "Save the active document with a new name", "Save as"},
+             Row{FrameCommand::Copy, "Copy blocks and sequences", "Copy"},
+             Row{FrameCommand::RandomValues, "Generate random values for parameters",
+                 "Random Values"},
+             Row{FrameCommand::RandomSeed, "Generate a random seed", "Random Seed"},
+             Row{FrameCommand::About, "Shows program info, version and copyright", "About..."},
+             Row{FrameCommand::Exit, "Exist the application", "Exit"},
+             Row{FrameCommand::ToggleToolbar, "Show or hide the toolbar", "Switch toolbar"},
+             Row{FrameCommand::ToggleStatusBar, "Show or hide the status bar", "Switch Status bar"},
+         }) {
+        EXPECT_EQ(action(row.command)->statusTip(), QString::fromUtf8(row.prompt));
+        EXPECT_EQ(action(row.command)->toolTip(), QString::fromUtf8(row.tip));
+    }
+}
+
+TEST_F(MainFrameTest, StatusBarShowsReadyAndTheLockIndicators) {
+    EXPECT_EQ(frame.messagePane()->text(), QStringLiteral("Ready"));
+    QStringList names;
+    for (const QLabel* pane : frame.indicatorPanes()) names << pane->text();
+    EXPECT_EQ(names, QStringList({"CAPS", "NUM", "SCRL"}));
+}
+
+TEST_F(MainFrameTest, ViewMenuHidesAndShowsToolbarAndStatusBar) {
+    showFrame();
+    action(FrameCommand::ToggleToolbar)->trigger();
+    EXPECT_FALSE(frame.toolBar()->isVisible());
+    action(FrameCommand::ToggleStatusBar)->trigger();
+    EXPECT_FALSE(frame.statusBar()->isVisible());
+    action(FrameCommand::ToggleToolbar)->trigger();
+    action(FrameCommand::ToggleStatusBar)->trigger();
+    EXPECT_TRUE(frame.toolBar()->isVisible());
+    EXPECT_TRUE(frame.statusBar()->isVisible());
+}
+
+TEST_F(MainFrameTest, CommandsReachThePageShown) {
+    sheet->setCurrentIndex(kBlockPageIndex);
+    action(FrameCommand::RandomValues)->trigger();
+    action(FrameCommand::RandomSeed)->trigger();
+    action(FrameCommand::Copy)->trigger();
+    EXPECT_EQ(counting->values, 1);
+    EXPECT_EQ(counting->seeds, 1);
+    EXPECT_EQ(counting->copies, 1);
+
+    sheet->setCurrentIndex(kGlobalPageIndex);
+    action(FrameCommand::Copy)->trigger();
+    EXPECT_EQ(counting->copies, 1);
+}
+
+TEST_F(MainFrameTest, KeyboardAcceleratorsReachTheirCommands) {
+    showFrame();
+    QSignalSpy opens(&frame, &CMainFrame::openRequested);
+    QSignalSpy saves(&frame, &CMainFrame::saveRequested);
+    QSignalSpy news(&frame, &CMainFrame::newRequested);
+    QWidget* list = sheet->globalPage()->controls().signature;
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(list, Qt::Key_G, Qt::ControlModifier);
+    QTest::keyClick(list, Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(opens.count(), 1);
+    EXPECT_EQ(saves.count(), 1);
+    EXPECT_EQ(news.count(), 1);
+}
+
+TEST_F(MainFrameTest, CtrlCInATextFieldCopiesTextNotRecords) {
+    showFrame();
+    sheet->setCurrentIndex(kBlockPageIndex);
+    auto* field = new QLineEdit(counting);
+    field->setText("some text");
+    field->show();
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_Insert, Qt::ControlModifier);
+    EXPECT_EQ(counting->copies, 0);
+
+    sheet->tabBar()->setFocus();
+    QTest::keyClick(sheet->tabBar(), Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(sheet->tabBar(), Qt::Key_Insert, Qt::ControlModifier);
+    EXPECT_EQ(counting->copies, 2);
+}
+
+TEST_F(MainFrameTest, RecentFilesAppearInTheFileMenu) {
+    frame.setRecentFiles({"/music/first.hvn", "/music/second.hvn"});
+    QStringList texts = actionTexts(frame.fileMenu()->actions());
+    EXPECT_EQ(texts.mid(4), QStringList({"|", "&1 first.hvn", "&2 second.hvn", "|", "&Exit"}));
+    QSignalSpy chosen(&frame, &CMainFrame::recentFileRequested);
+    frame.fileMenu()->actions()[6]->trigger();
+    ASSERT_EQ(chosen.count(), 1);
+    EXPECT_EQ(chosen[0][0].toString(), QStringLiteral("/music/second.hvn"));
+    frame.setRecentFiles({});
+    EXPECT_EQ(actionTexts(frame.fileMenu()->actions()).mid(4),
+              QStringList({"|", "Recent File", "|", "&Exit"}));
+}
+
+}  // namespace
+}  // namespace halvorn

@@ -1,0 +1,59 @@
+#pragma once
+// Shared pieces of the UI tests: a document the pages can reach without the
+// application, and the reset of the process-wide state between tests.
+
+#include <QComboBox>
+#include <QStringList>
+
+#include "midi/midi_settings.h"
+#include "model/document.h"
+#include "model/random.h"
+#include "ui/document_access.h"
+#include "ui/output_devices.h"
+
+namespace halvorn::test {
+
+class TestDocument final : public CDocumentAccess {
+  public:
+    TestDocument() : previous_(theDocument()) { setTheDocument(this); }
+    ~TestDocument() override { setTheDocument(previous_); }
+    Document* document() override { return &contents; }
+
+    Document contents;
+
+  private:
+    CDocumentAccess* previous_;
+};
+
+inline void resetProcessState() {
+    midiSettings() = MidiSettings{};
+    setOutputDeviceNameSource({});
+    randomSelectGenerator(kInternalGenerator);
+}
+
+inline QStringList itemTexts(const QComboBox* list) {
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i) texts << list->itemText(i);
+    return texts;
+}
+
+// Replaces the random source by a constant draw for the life of the scope.
+class ConstantDraws {
+  public:
+    explicit ConstantDraws(double draw) {
+        value() = draw;
+        previous_ = randomSetCurrentGenerator([] { return value(); });
+    }
+    ~ConstantDraws() { randomSetCurrentGenerator(previous_); }
+    ConstantDraws(const ConstantDraws&) = delete;
+    ConstantDraws& operator=(const ConstantDraws&) = delete;
+
+  private:
+    static double& value() {
+        static double draw = 0.0;
+        return draw;
+    }
+    RandomGenerator previous_;
+};
+
+}  // namespace halvorn::test
