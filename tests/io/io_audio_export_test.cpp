@@ -1,0 +1,109 @@
+// Rendering a song to a WAV file through the playback engine.
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "midi/io/audio_export.h"
+#include "midi/io/wav_file_writer.h"
+#include "midi/midi_settings.h"
+
+namespace halvorn::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class AudioExport : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!fs::exists(kDefaultSoundfontPath)) GTEST_SKIP() << "no soundfont installed";
+        dir = fs::temp_directory_path() / ("halvorn-audio-" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+    std::size_t filesInDir() const {
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), {}));
+    }
+    fs::path dir;
+};
+
+MidiSong twoBarSong() {
+    MidiSong song;
+    song.ppqn = 96;
+    song.tempo = 120.0;
+    for (std::uint32_t beat = 0; beat < 8; ++beat) {
+        const auto key = static_cast<std::uint8_t>(60 + beat);
+        song.tracks[0].events.push_back({beat * 96, 0x90, key, 100});
+        song.tracks[0].events.push_back({beat * 96 + 90, 0x90, key, 0});
+    }
+    song.tracks[0].events.push_back({8 * 96, 0x90, 72, 0});
+    midiSongCountEvents(song);
+    midiSongComputeLength(song);
+    return song;
+}
+
+TEST_F(AudioExport, WavLastsThePieceAndTheTailAndIsNotSilent) {
+    MidiSong song = twoBarSong();
+    const fs::path out = dir / "song.wav";
+    std::vector<double> progress;
+    std::string error;
+    ASSERT_TRUE(exportSongAudio(
+        song, out.string(), AudioExportOptions{}, [&](double f) { progress.push_back(f); }, error))
+        << error;
+    EXPECT_DOUBLE_EQ(songPlaybackSeconds(song), 4.0);
+    SF_INFO info{};
+    SNDFILE* file = sf_open(out.c_str(), SFM_READ, &info);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(info.channels, 2);
+    EXPECT_EQ(info.samplerate, 44100);
+    EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    EXPECT_EQ(info.frames, 5 * 44100);
+    std::vector<short> samples(static_cast<std::size_t>(info.frames) * 2);
+    EXPECT_EQ(sf_readf_short(file, samples.data(), info.frames), info.frames);
+    sf_close(file);
+    int peak = 0;
+    for (short s : samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
+    EXPECT_GT(peak, 1000);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back(), 1.0);
+    EXPECT_EQ(filesInDir(), 1u);  // no temporary left beside it
+    EXPECT_EQ(midiSettings().selectedPort, 0);
+}
+
+TEST_F(AudioExport, FailuresLeaveNoFile) {
+    MidiSong song = twoBarSong();
+    std::string error;
+    EXPECT_FALSE(exportSongAudio(song, (dir / "missing" / "x.wav").string(), AudioExportOptions{},
+                                 nullptr, error));
+    EXPECT_FALSE(error.empty());
+
+    AudioExportOptions noSoundfont;
+    noSoundfont.soundfontPath = (dir / "none.sf2").string();
+    EXPECT_FALSE(exportSongAudio(song, (dir / "y.wav").string(), noSoundfont, nullptr, error));
+    EXPECT_NE(error.find("none.sf2"), std::string::npos);
+
+    MidiSong empty;
+    EXPECT_FALSE(
+        exportSongAudio(empty, (dir / "z.wav").string(), AudioExportOptions{}, nullptr, error));
+    EXPECT_EQ(filesInDir(), 0u);
+}
+
+TEST_F(AudioExport, UncommittedWriterRemovesItsTemporaryFile) {
+    std::string error;
+    {
+        auto writer = WavFileWriter::create((dir / "a.wav").string(), 8000, error);
+        ASSERT_NE(writer, nullptr) << error;
+        const std::int16_t frame[2] = {1, -1};
+        EXPECT_TRUE(writer->write(frame, 1));
+        EXPECT_EQ(filesInDir(), 1u);
+    }
+    EXPECT_EQ(filesInDir(), 0u);
+}
+
+}  // namespace
+}  // namespace halvorn::test

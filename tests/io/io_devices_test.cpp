@@ -1,0 +1,59 @@
+// The system device list on whatever this machine has: the synthesizer
+// first when a soundfont exists, system ports after, never a crash.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "midi/device_list.h"
+#include "midi/io/rtmidi_output.h"
+#include "midi/io/synth_output.h"
+#include "midi/io/system_devices.h"
+#include "midi/midi_settings.h"
+#include "midi/playback.h"
+
+namespace halvorn::test {
+namespace {
+
+TEST(SystemDevicesTest, SynthesizerFirstThenSystemPorts) {
+    const auto notes = installSystemMidiDevices();
+    const auto& devices = midiOutputDevices();
+    std::string portsNote;
+    const auto ports = rtMidiListOutputPorts(portsNote);
+    const bool synth = std::filesystem::exists(kDefaultSoundfontPath);
+    ASSERT_EQ(devices.size(), ports.size() + (synth ? 1 : 0));
+    if (synth) {
+        EXPECT_EQ(devices[0].name, kBuiltInSynthName);
+    }
+    for (std::size_t i = 0; i < devices.size(); ++i) EXPECT_EQ(devices[i].deviceId, i);
+    if (ports.empty()) {
+        EXPECT_FALSE(portsNote.empty());
+        EXPECT_FALSE(notes.empty());
+    }
+    midiSetDeviceProvider(nullptr);
+    midiListOutputDevices();
+}
+
+TEST(SystemDevicesTest, PlaybackOnAnUnusableDeviceFailsCleanly) {
+    installSystemMidiDevices();
+    std::string probe;
+    if (midiOutputDevices().empty() || synthAudioOutputAvailable(probe))
+        GTEST_SKIP() << "this machine can play";
+    MidiSong song;
+    song.tracks[0].events = {{0, 0x90, 60, 100}, {10, 0x90, 60, 0}};
+    midiSongCountEvents(song);
+    midiSongComputeLength(song);
+    midiSettings().selectedPort = 0;
+    EXPECT_EQ(midiPlaybackPrepare(&song, nullptr, false, false), kMidiDeviceError);
+    EXPECT_NE(midiLastOpenError().find("no audio output"), std::string::npos);
+    EXPECT_EQ(midiPlaybackStart(), kMidiDeviceError);
+    EXPECT_EQ(midiCloseStream(), kMidiOk);
+    midiSettings().selectedPort = 99;
+    EXPECT_EQ(midiPlaybackPrepare(&song, nullptr, false, false), kMidiDeviceError);
+    midiSettings() = MidiSettings{};
+    midiSetDeviceProvider(nullptr);
+    midiListOutputDevices();
+}
+
+}  // namespace
+}  // namespace halvorn::test
