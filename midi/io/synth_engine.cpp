@@ -1,8 +1,25 @@
 #include "midi/io/synth_engine.h"
 
+#include <array>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 
 namespace halvorn {
+
+namespace {
+
+// A SoundFont 2 file is a RIFF form of type "sfbk"; checked here so that
+// other files get a clear message instead of the loader's diagnostics.
+bool looksLikeSoundfont(const std::string& path) {
+    std::array<char, 12> header{};
+    std::ifstream in(path, std::ios::binary);
+    if (!in.read(header.data(), header.size())) return false;
+    return std::memcmp(header.data(), "RIFF", 4) == 0 &&
+           std::memcmp(header.data() + 8, "sfbk", 4) == 0;
+}
+
+}  // namespace
 
 std::unique_ptr<SynthEngine> SynthEngine::create(const std::string& soundfontPath,
                                                  double sampleRate, std::string& error) {
@@ -10,6 +27,10 @@ std::unique_ptr<SynthEngine> SynthEngine::create(const std::string& soundfontPat
     std::error_code ignored;
     if (!std::filesystem::is_regular_file(soundfontPath, ignored)) {
         error = "Soundfont not found: " + soundfontPath;
+        return nullptr;
+    }
+    if (!looksLikeSoundfont(soundfontPath)) {
+        error = soundfontPath + " is not a SoundFont 2 file.";
         return nullptr;
     }
     FluidSettingsHandle settings(new_fluid_settings());
