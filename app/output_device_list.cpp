@@ -1,13 +1,31 @@
 #include "app/output_device_list.h"
 
+#include <QString>
+
+#include "midi/device_list.h"
 #include "ui/output_devices.h"
+
+#ifdef HALVORN_HAVE_MIDI_IO
+#include "midi/io/system_devices.h"
+#endif
 
 namespace halvorn {
 
-// TODO(playback): take the names from midiListOutputDevices once the device
-// list is part of the MIDI module; until then "Port:" stays empty.
+// The list is built once, before any window exists, and kept for the life of
+// the process; "Port:" shows its names in list order. What is missing (no
+// soundfont, no system MIDI) shows as a shorter list, and playback reports it
+// when it cannot open a stream.
 void installOutputDeviceList() {
-    setOutputDeviceNameSource([] { return QStringList(); });
+#ifdef HALVORN_HAVE_MIDI_IO
+    installSystemMidiDevices();
+#endif
+    setOutputDeviceNameSource([] {
+        QStringList names;
+        for (const MidiOutputDevice& device : midiOutputDevices()) {
+            names << QString::fromStdString(device.name);
+        }
+        return names;
+    });
 }
 
 }  // namespace halvorn

@@ -119,6 +119,8 @@ QWidget* CGlobalPage::buildTempoField() {
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
     controls_.tempo = new QLineEdit(field);
+    controls_.tempo->setMaximumWidth(controls_.tempo->fontMetrics().horizontalAdvance("00000") +
+                                     16);
     row->addWidget(controls_.tempo);
     auto* buttons = new QVBoxLayout;
     buttons->setSpacing(0);
@@ -138,6 +140,7 @@ QWidget* CGlobalPage::buildTempoField() {
 QGroupBox* CGlobalPage::buildParametersGroup() {
     auto* group = new QGroupBox(QStringLiteral("Parameters"), this);
     auto* form = new QFormLayout(group);
+    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     form->addRow(caption(QStringLiteral("Tempo:"), group), buildTempoField());
 
     auto* signatureRow = new QHBoxLayout;
@@ -173,6 +176,7 @@ QGroupBox* CGlobalPage::buildMidiGroup() {
     auto* group = new QGroupBox(QStringLiteral("MIDI"), this);
     auto* grid = new QGridLayout(group);
     auto* form = new QFormLayout;
+    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     controls_.port = new QComboBox(group);
     controls_.port->setMinimumContentsLength(16);
     form->addRow(caption(QStringLiteral("Port:"), group), controls_.port);
