@@ -14,6 +14,9 @@ namespace halvorn::cli {
 Command renderCommand();
 Command auditionCommand();
 Command infoCommand();
+Command portsCommand();
+Command playCommand();
+Command exportAudioCommand();
 
 namespace {
 
@@ -22,6 +25,9 @@ std::vector<Command> commandTable() {
         renderCommand(),
         auditionCommand(),
         infoCommand(),
+        portsCommand(),
+        playCommand(),
+        exportAudioCommand(),
     };
 }
 

@@ -1,0 +1,39 @@
+// halvorn-cli ports
+// Lists the MIDI output devices "play --port N" can use, and says what is
+// missing on this machine (no sound card, no system MIDI).
+#include <cstdio>
+#include <string>
+
+#include "cli/arguments.h"
+#include "cli/command.h"
+#include "midi/device_list.h"
+#include "midi/io/synth_output.h"
+#include "midi/io/system_devices.h"
+
+namespace halvorn::cli {
+namespace {
+
+int runPorts(std::span<const std::string> words) {
+    std::string error;
+    if (!Arguments::parse(words, {}, 0, error)) return usageError("ports: " + error);
+    const auto notes = installSystemMidiDevices();
+    const auto& devices = midiOutputDevices();
+    for (const MidiOutputDevice& device : devices) {
+        std::string line = std::to_string(device.deviceId) + ": " + device.name;
+        std::string why;
+        if (device.name == kBuiltInSynthName && !synthAudioOutputAvailable(why))
+            line += " (cannot sound here: " + why + ")";
+        std::printf("%s\n", line.c_str());
+    }
+    if (devices.empty()) std::printf("No MIDI output ports.\n");
+    for (const std::string& note : notes) std::printf("%s\n", note.c_str());
+    return kExitSuccess;
+}
+
+}  // namespace
+
+Command portsCommand() {
+    return {"ports", "", runPorts};
+}
+
+}  // namespace halvorn::cli
