@@ -18,8 +18,9 @@ std::optional<QString> ScriptedPrompts::nextFileName() {
         ++unscripted;
         return std::nullopt;
     }
-    auto name = fileNames.front();
+    const QString name = fileNames.front();
     fileNames.pop_front();
+    if (name.isEmpty()) return std::nullopt;
     return name;
 }
 

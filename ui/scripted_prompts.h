@@ -15,7 +15,7 @@ class ScriptedPrompts final : public Prompts {
     std::vector<QString> messages;
     std::vector<QString> questions;
     std::deque<Answer> answers;
-    std::deque<std::optional<QString>> fileNames;
+    std::deque<QString> fileNames;  // an empty name answers as cancelled
     int unscripted = 0;
 
     void message(const QString& text) override { messages.push_back(text); }
