@@ -163,6 +163,9 @@ void CMainFrame::createToolBar() {
 
     QAction* toggle = action(FrameCommand::ToggleToolbar);
     connect(toggle, &QAction::triggered, toolBar_, &QWidget::setVisible);
+    // The toolbar can also be hidden from the window's context menu; the
+    // check mark follows whichever way it was.
+    connect(toolBar_->toggleViewAction(), &QAction::toggled, toggle, &QAction::setChecked);
 }
 
 void CMainFrame::createStatusBar() {

@@ -2,13 +2,19 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 
+#include "app/about_box.h"
 #include "app/halvorn_doc.h"
+#include "app/halvorn_view.h"
 #include "app/recent_file_list.h"
 #include "app/single_doc_template.h"
 #include "fractal/parameters.h"
@@ -313,6 +319,35 @@ TEST_F(ApplicationTest, RecentFilesLoadAtStartUp) {
     stored.save();
     CSingleDocTemplate second;
     EXPECT_EQ(second.recentFiles().paths(), QStringList({path("b.hvn"), path("a.hvn")}));
+}
+
+TEST_F(ApplicationTest, SheetFollowsTheWindowSize) {
+    ASSERT_TRUE(app->OpenStartupDocument(QString()));
+    CMainFrame& frame = app->frame();
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    for (const QSize size : {QSize(900, 700), QSize(1200, 820)}) {
+        frame.resize(size);
+        QApplication::processEvents();
+        const QRect view = app->view().rect();
+        const QRect sheet = app->view().sheet()->geometry();
+        EXPECT_TRUE(view.contains(sheet));
+        EXPECT_GE(sheet.width(), view.width() - 10);
+        EXPECT_GE(sheet.height(), view.height() - 10);
+    }
+}
+
+TEST_F(ApplicationTest, AboutBoxShowsNameAndVersion) {
+    CAboutBox box;
+    EXPECT_EQ(box.windowTitle(), QStringLiteral("&Acerca de Halvorn..."));
+    QStringList texts;
+    for (const QLabel* label : box.findChildren<QLabel*>()) texts << label->text();
+    EXPECT_TRUE(texts.contains(QStringLiteral("Halvorn  Version 1.0")));
+    const auto* buttons = box.findChild<QDialogButtonBox*>();
+    ASSERT_NE(buttons, nullptr);
+    EXPECT_EQ(buttons->buttons().size(), 1);
+    EXPECT_EQ(buttons->buttons()[0]->text(), QStringLiteral("OK"));
+    EXPECT_FALSE(applicationIcon().pixmap(48, 48).isNull());
 }
 
 }  // namespace

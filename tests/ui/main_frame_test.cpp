@@ -147,6 +147,11 @@ TEST_F(MainFrameTest, ViewMenuHidesAndShowsToolbarAndStatusBar) {
     action(FrameCommand::ToggleStatusBar)->trigger();
     EXPECT_TRUE(frame.toolBar()->isVisible());
     EXPECT_TRUE(frame.statusBar()->isVisible());
+
+    frame.toolBar()->toggleViewAction()->trigger();  // as the context menu does
+    EXPECT_FALSE(action(FrameCommand::ToggleToolbar)->isChecked());
+    action(FrameCommand::ToggleToolbar)->trigger();
+    EXPECT_TRUE(frame.toolBar()->isVisible());
 }
 
 TEST_F(MainFrameTest, CommandsReachThePageShown) {
