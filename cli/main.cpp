@@ -20,7 +20,9 @@ Command exportAudioCommand();
 
 namespace {
 
+// One line per subcommand, kept one per line for easy additions.
 std::vector<Command> commandTable() {
+    // clang-format off
     return {
         renderCommand(),
         auditionCommand(),
@@ -29,6 +31,7 @@ std::vector<Command> commandTable() {
         playCommand(),
         exportAudioCommand(),
     };
+    // clang-format on
 }
 
 void printUsage(std::FILE* stream, const std::vector<Command>& commands) {
