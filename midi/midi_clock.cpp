@@ -1,5 +1,6 @@
 #include "midi/midi_clock.h"
 
+#include <algorithm>
 #include <thread>
 
 namespace halvorn {
@@ -7,7 +8,15 @@ namespace halvorn {
 using std::chrono::nanoseconds;
 using std::chrono::steady_clock;
 
-SteadyMidiClock::SteadyMidiClock(nanoseconds spinMargin) : spinMargin_(spinMargin) {}
+namespace {
+
+// Headroom over the latest wake-up seen, and how slowly the spun stretch
+// shrinks again (1/4096 of the excess per wake-up: about half a minute at a
+// hundred wake-ups a second).
+constexpr nanoseconds kSpinHeadroom = std::chrono::microseconds(100);
+constexpr int kSpinDecayShift = 12;
+
+}  // namespace
 
 nanoseconds SteadyMidiClock::now() const {
     return std::chrono::duration_cast<nanoseconds>(steady_clock::now().time_since_epoch());
@@ -15,9 +24,11 @@ nanoseconds SteadyMidiClock::now() const {
 
 void SteadyMidiClock::waitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake,
                                 nanoseconds deadline) {
-    const nanoseconds sleepUntil = deadline - spinMargin_;
+    const nanoseconds sleepUntil = deadline - spinMargin();
     if (now() < sleepUntil) {
         wake.wait_until(lock, steady_clock::time_point(sleepUntil));
+        const nanoseconds late = now() - sleepUntil;
+        if (late.count() > 0) learnWakeLateness(late);  // woken by the timer
         return;
     }
     // Spin the last stretch with the lock released so other threads can
@@ -25,6 +36,16 @@ void SteadyMidiClock::waitUntil(std::unique_lock<std::mutex>& lock, std::conditi
     lock.unlock();
     while (now() < deadline) std::this_thread::yield();
     lock.lock();
+}
+
+void SteadyMidiClock::learnWakeLateness(nanoseconds late) {
+    const nanoseconds spin = spinMargin();
+    nanoseconds next = spin;
+    if (late + kSpinHeadroom > spin)
+        next = std::min(kMaxSpin, late + late / 2 + kSpinHeadroom);
+    else
+        next = std::max(kMinSpin, spin - nanoseconds((spin - kMinSpin).count() >> kSpinDecayShift));
+    spin_.store(next.count());
 }
 
 nanoseconds VirtualMidiClock::now() const {

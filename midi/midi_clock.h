@@ -29,17 +29,25 @@ class MidiClock {
 
 // The system's steady clock. Sleeps to absolute deadlines; the last stretch
 // before a deadline is spun (without holding the lock) because a sleeping
-// thread wakes tens of microseconds late.
+// thread wakes late: tens of microseconds on a quiet machine, now and then a
+// millisecond or two on a busy one. The spun stretch follows the lateness
+// seen: it grows at once after a late wake-up and shrinks slowly after.
 class SteadyMidiClock final : public MidiClock {
   public:
-    explicit SteadyMidiClock(std::chrono::nanoseconds spinMargin = std::chrono::microseconds(200));
+    static constexpr std::chrono::nanoseconds kMinSpin = std::chrono::microseconds(100);
+    static constexpr std::chrono::nanoseconds kMaxSpin = std::chrono::microseconds(2500);
+
     std::chrono::nanoseconds now() const override;
     void waitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake,
                    std::chrono::nanoseconds deadline) override;
     bool isRealTime() const override { return true; }
 
+    std::chrono::nanoseconds spinMargin() const { return std::chrono::nanoseconds(spin_.load()); }
+
   private:
-    std::chrono::nanoseconds spinMargin_;
+    void learnWakeLateness(std::chrono::nanoseconds late);
+
+    std::atomic<std::chrono::nanoseconds::rep> spin_{200000};  // starts at 200 us
 };
 
 // Time moves only when a waiter asks for a later deadline; it starts at 0.

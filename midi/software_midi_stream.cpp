@@ -32,13 +32,19 @@ bool isValidRecord(const MidiStreamRecord& record) {
     return type == kMidiStreamShortMessage || type == kMidiStreamNoOperation;
 }
 
+// Real-time priorities above every ordinary thread: the scheduler's, and
+// just below it the notification thread's, which takes the stream's lock to
+// queue and must not be preempted while the scheduler waits for that lock.
+constexpr int kSchedulerPriority = 10;
+constexpr int kNotifierPriority = 5;
+
 // Asks for a real-time priority and a fine timer slack for the calling
 // thread; where the system refuses, the thread keeps what it has.
-void raiseSchedulerPriority() {
+void raiseThreadPriority([[maybe_unused]] int aboveMinimum) {
 #if defined(__linux__)
     prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
     sched_param param{};
-    param.sched_priority = sched_get_priority_min(SCHED_FIFO) + 10;
+    param.sched_priority = sched_get_priority_min(SCHED_FIFO) + aboveMinimum;
     pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
 #endif
 }
@@ -177,7 +183,7 @@ nanoseconds SoftwareMidiStream::timeOfTick(std::uint64_t tick) const {
 }
 
 void SoftwareMidiStream::runScheduler() {
-    if (clock_->isRealTime()) raiseSchedulerPriority();
+    if (clock_->isRealTime()) raiseThreadPriority(kSchedulerPriority);
     std::unique_lock lock(mutex_);
     while (!closing_) {
         if (silenceRequested_) {
@@ -228,6 +234,7 @@ void SoftwareMidiStream::finishHeadBuffer() {
 }
 
 void SoftwareMidiStream::runNotifier() {
+    if (clock_->isRealTime()) raiseThreadPriority(kNotifierPriority);
     std::unique_lock lock(mutex_);
     for (;;) {
         notifierWake_.wait(lock, [this] { return !played_.empty() || notifierStopping_; });

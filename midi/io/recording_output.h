@@ -26,6 +26,7 @@ class MessageLog {
     void append(const RecordedMessage& message);
     std::vector<RecordedMessage> messages() const;
     std::size_t size() const;
+    // Room for `count` messages, already paged in.
     void reserve(std::size_t count);
 
   private:
