@@ -321,6 +321,39 @@ TEST_F(ApplicationTest, RecentFilesLoadAtStartUp) {
     EXPECT_EQ(second.recentFiles().paths(), QStringList({path("b.hvn"), path("a.hvn")}));
 }
 
+TEST_F(ApplicationTest, FailedSaveKeepsTheDocumentUnsavedUnderItsName) {
+    ASSERT_TRUE(app->OpenStartupDocument(QString()));
+    controls().title->setText("Precious");
+    prompts.fileNames.push_back(path("no such folder/song.hvn"));
+    EXPECT_FALSE(app->FileSaveAs());
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(app->doc().pathName().isEmpty());
+    EXPECT_TRUE(app->doc().IsModified());
+    EXPECT_EQ(app->frame().windowTitle(), QStringLiteral("Untitled - Halvorn"));
+
+    // Saving as part of the question fails the same way and cancels the New.
+    prompts.answers.push_back(Answer::Yes);
+    prompts.fileNames.push_back(path("no such folder/song.hvn"));
+    app->FileNew();
+    EXPECT_EQ(controls().title->text(), QStringLiteral("Precious"));
+}
+
+TEST_F(ApplicationTest, OpenCommandAsksForTheFileThenForTheChanges) {
+    ASSERT_TRUE(app->OpenStartupDocument(QString()));
+    const QString file = savedComposition("chosen.hvn");
+    prompts.fileNames.push_back(QString());  // the dialog is cancelled
+    app->FileOpen();
+    EXPECT_EQ(document().title, "Untitled");
+
+    controls().author->setText("edited");
+    prompts.fileNames.push_back(file);
+    prompts.answers.push_back(Answer::No);
+    app->FileOpen();
+    EXPECT_EQ(document().title, "Stored chosen.hvn");
+    EXPECT_EQ(prompts.questions.size(), 1u);
+    EXPECT_EQ(prompts.unscripted, 0);
+}
+
 TEST_F(ApplicationTest, SheetFollowsTheWindowSize) {
     ASSERT_TRUE(app->OpenStartupDocument(QString()));
     CMainFrame& frame = app->frame();
