@@ -25,7 +25,8 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import halvorn_oracle as oracle  # noqa: E402
 
 DEFAULT_SEED = 20240617
-DEFAULT_COUNT = 150
+DEFAULT_COUNT = 250
+DEFAULT_HOSTILE = 60
 
 # ---- random documents --------------------------------------------------------
 
@@ -266,6 +267,107 @@ def random_document(seed):
     return out
 
 
+# ---- hostile documents ---------------------------------------------------------
+# Valid documents with a few fields set far outside the pages' ranges. The text
+# leaves their rendering open, so only the tool's conduct is checked: a clean
+# refusal or a file, never a crash, a sanitizer report or a hang.
+
+NAN, INF = float("nan"), float("inf")
+INT_EXTREMES = [-2**31, -1, 2**31 - 1]
+DOUBLE_EXTREMES = [NAN, INF, -INF, -1.0, 1e308, -0.0, 5.0]
+
+
+def record_offsets(data):
+    """Offsets of the settings and of every record of a document we wrote."""
+    pos = 4
+    for _ in range(3):
+        pos += 4 + struct.unpack_from("<i", data, pos)[0]
+    settings = pos
+    micro_count, block_count = struct.unpack_from("<2i", data, settings + 32)
+    pos = settings + 44
+    micros = []
+    for _ in range(micro_count):
+        fractal_type, _, size = struct.unpack_from("<3i", data, pos + 30)
+        micros.append((pos, fractal_type))
+        pos += 42 + size
+    block_size = 234 if data[3] in (0x10, 0x31) else 238
+    blocks = [pos + k * block_size for k in range(block_count)]
+    pos += block_count * block_size
+    macros = [pos + k * 68 for k in range(block_count)]
+    return settings, micros, blocks, macros, block_size == 238
+
+
+def _corruptions(rng, data):
+    """(offset, struct format, value) candidates for one document."""
+    settings, micros, blocks, macros, current_layout = record_offsets(data)
+    out = [
+        (settings, "<i", rng.choice([0, -100, 1, 3, 100000] + INT_EXTREMES)),
+        (settings + 8, "<i", rng.choice([-100, -7, 4, 100] + INT_EXTREMES)),
+        (settings + 12, "<i", rng.choice([-100, -7, 4, 100] + INT_EXTREMES)),
+        (settings + 16, "<i", rng.choice([12, 255] + INT_EXTREMES)),
+        (settings + 20, "<i", rng.choice([4, 99] + INT_EXTREMES)),
+        (settings + 24, "<i", rng.choice([1, 7, -1])),
+    ]
+    for pos, fractal_type in micros:
+        params = pos + 42
+        if fractal_type == 0:
+            out.append((params + 8 * rng.randint(4, 7), "<d", rng.choice(DOUBLE_EXTREMES)))
+            out.append((params + 64, "<i", rng.choice(INT_EXTREMES)))
+        elif fractal_type == 1:
+            out.append((params + 4 * rng.randint(0, 2), "<i",
+                        rng.choice([0, 1, 2, 2147483000] + INT_EXTREMES)))
+        elif fractal_type == 2:
+            out.append((params + 4, "<i", rng.choice([5, 30, 31, 32, 40, 200, -1])))
+            out.append((params + 8, "<i", rng.choice([-255, 100000] + INT_EXTREMES)))
+    for pos in blocks:
+        for offset in (42, 46, 50, 54, 58):  # sequences, ranges, offset
+            out.append((pos + offset, "<i", rng.choice([0, 101, 1000, 32] + INT_EXTREMES)))
+        for offset in [62, 70] + [78 + 8 * k for k in range(10)]:
+            out.append((pos + offset, "<d", rng.choice(DOUBLE_EXTREMES)))
+        if current_layout:
+            for offset in (158, 166, 174, 222):  # dotted, triplet, legato, accent level
+                out.append((pos + offset, "<d", rng.choice(DOUBLE_EXTREMES + [1e6])))
+            out.append((pos + 186 + 4 * rng.randint(0, 8), "<i", rng.choice(INT_EXTREMES)))
+            out.append((pos + 230, "<i", rng.choice([128, 1000] + INT_EXTREMES)))
+            out.append((pos + 234, "<i", rng.choice([16, 99] + INT_EXTREMES)))
+    for pos in macros:
+        for offset in (4, 12, 20, 36, 44, 52, 60):  # volume .. stretches
+            out.append((pos + offset, "<d", rng.choice(DOUBLE_EXTREMES)))
+        out.append((pos + 28, "<i", rng.choice([0, 0xFFFF, 0x7FFF0001, -65536 + 2,
+                                                rng.randint(-2**31, 2**31 - 1)] + INT_EXTREMES)))
+        out.append((pos + 32, "<i", rng.choice([2, -1])))
+    return out
+
+
+def hostile_document(seed):
+    rng = random.Random(seed)
+    data = bytearray(random_document(rng.randint(0, 2**40)))
+    candidates = _corruptions(rng, bytes(data))
+    for offset, fmt, value in rng.sample(candidates, min(len(candidates), rng.randint(1, 4))):
+        struct.pack_into(fmt, data, offset, value)
+    return bytes(data)
+
+
+def check_conduct(cli, name, data, work_dir):
+    """Failure lines when the tool crashes, hangs or fails untidily."""
+    path = os.path.join(work_dir, name + ".hvn")
+    with open(path, "wb") as document_file:
+        document_file.write(data)
+    output = os.path.join(work_dir, name + ".mid")
+    try:
+        status, actual, stderr = run_cli(cli, path, output, None, False)
+    except subprocess.TimeoutExpired:
+        return [f"{name}: no result within the time limit"]
+    if status < 0 or "Sanitizer" in stderr or "runtime error" in stderr:
+        return [f"{name}: crashed (status {status}): {stderr[-600:]}"]
+    if status == 0 and actual is None:
+        return [f"{name}: success reported but no file written"]
+    if status != 0 and (actual is not None or not stderr or "\n" in stderr):
+        return [f"{name}: failure (status {status}) without one clear error line or with "
+                f"a file left behind: {stderr!r}"]
+    return []
+
+
 # ---- reading MIDI files back for the report ----------------------------------
 
 
@@ -337,6 +439,99 @@ def describe_difference(expected, actual):
     return text
 
 
+# ---- the oracle against the worked examples of the text --------------------
+
+
+def _one_block_document(distribution, low=-6, high=3, dotted=0.0, triplet=0.0, legato=1.0):
+    document = oracle.Document()
+    document.min_note_exponent, document.max_note_exponent = low, high
+    block = oracle.Block()
+    block.rhythm_distribution = distribution
+    block.dotted_probability, block.triplet_probability, block.legato = dotted, triplet, legato
+    document.blocks = [block]
+    return document, block
+
+
+def oracle_self_check():
+    """Failure lines where the oracle disagrees with the text's own examples,
+    so that the tool and the oracle cannot agree on a shared mistake there."""
+    failures = []
+
+    def expect(what, actual, wanted):
+        if actual != wanted:
+            failures.append(f"oracle self-check {what}: got {actual!r}, want {wanted!r}")
+
+    source = oracle.Random()
+    source.seed(1)
+    expect("seed 1", [source.next() * 32768 for _ in range(3)], [18467, 6334, 26500])
+    source.seed(0)
+    expect("seed 0", source.next() * 32768, 7719)
+
+    quarter = [0.0] * 4 + [1.0] + [0.0] * 5
+    document, block = _one_block_document(quarter, legato=0.5)
+    notes = oracle.render_block_notes(document, block, oracle.Random())
+    expect("quarters", [(n.start, n.duration) for n in notes], [(float(k), 0.5) for k in range(4)])
+    document, block = _one_block_document(quarter, dotted=1.0)
+    notes = oracle.render_block_notes(document, block, oracle.Random())
+    expect("dotted", [(n.start, n.duration) for n in notes], [(0.0, 1.5), (1.5, 1.5), (3.0, 1.0)])
+    document, block = _one_block_document(quarter, triplet=1.0)
+    notes = oracle.render_block_notes(document, block, oracle.Random())
+    expect("triplets", (len(notes), notes[6].start, notes[-1].start + notes[-1].duration),
+           (12, 1.9999999999999998, 4.0))
+    document, block = _one_block_document([0.0] * 3 + [0.4, 0.6] + [0.0] * 5, -2, -2)
+    notes = oracle.render_block_notes(document, block, oracle.Random())
+    expect("fall-through", [n.duration for n in notes], [1.0] * 4)
+
+    def mandelbrot(p1, p2, kind, count):
+        parameters = struct.pack("<8di", 0, 0, 0, 0, *p1, *p2, kind) + bytes(4)
+        return oracle.generate_mandelbrot(parameters, count)
+
+    expect("orbit (1,0)", mandelbrot((1.0, 0.0), (0, 0), 0, 6), [0, 32, 512, 0, 32, 512])
+    expect("orbit (-1,0)", mandelbrot((-1.0, 0.0), (0, 0), 0, 4), [0, 32, 0, 32])
+    expect("line", mandelbrot((-2.0, 0.0), (2.0, 0.0), 1, 4), [512, 512, 512, 3])
+    expect("morse-thue", oracle.generate_morse_thue(struct.pack("<3i", 10, 95, 1), 7),
+           [14, 15, 16, 17, 18, 1, 2])
+    expect("morse-thue base 2", oracle.generate_morse_thue(struct.pack("<3i", 2, 0, 1), 8),
+           [0, 1, 1, 2, 1, 2, 2, 3])
+    counter = oracle.Random()
+    draws = [0]
+    plain_next = counter.next
+    counter.next = lambda: draws.__setitem__(0, draws[0] + 1) or plain_next()
+    oracle.generate_noise(struct.pack("<3i", 5, 4, 10), 16, counter)
+    expect("noise draws", draws[0], 32)  # 31 plus the one the seeding discards
+
+    expect("major degrees", [oracle.scale_degree_to_pitch(oracle.SCALE_INTERVALS[1], 0, d)
+                             for d in (-8, -7, -1, 0, 6, 7)], [-13, -12, -1, 0, 11, 12])
+    expect("pentatonic D", [oracle.scale_degree_to_pitch(oracle.SCALE_INTERVALS[3], 2, d)
+                            for d in range(6)], [2, 4, 7, 9, 11, 14])
+
+    macro = oracle.Macrosequence()
+    expect("placements", oracle.place_macrosequence(macro, 4, 1, 4, oracle.Random()),
+           [(0, 1.0), (4, 1.0), (8, 1.0), (12, 1.0)])
+    macro.alignment = 3
+    expect("placements on a 3-measure grid",
+           [p[0] for p in oracle.place_macrosequence(macro, 4, 2, 4, oracle.Random())], [0, 12])
+    macro.alignment = 1 * 65536 + 1
+    expect("displaced placements",
+           [p[0] for p in oracle.place_macrosequence(macro, 4, 1, 4, oracle.Random())],
+           [4, 8, 12, 16])
+
+    track = oracle.TrackNotes(0, b"Bass", 0, 0, [(1.0, 0.5, 60, 0.5)])
+    expect("note events", oracle.track_events(track, 120),
+           [(120, 0x90, 60, 63), (179, 0x90, 60, 0)])
+    example = oracle.write_smf(120, 100.0, 4, 0, 0, (None, None, None),
+                               [(b"Bass", [(0, 0x90, 0x3C, 0x64), (119, 0x90, 0x3C, 0)])])
+    expect("worked file example", example.hex(" ").upper(),
+           "4D 54 68 64 00 00 00 06 00 01 00 02 00 78 "
+           "4D 54 72 6B 00 00 00 19 00 FF 51 03 09 27 C0 00 FF 58 04 04 02 18 08 "
+           "00 FF 59 02 00 00 01 FF 2F 00 "
+           "4D 54 72 6B 00 00 00 13 00 FF 03 04 42 61 73 73 00 90 3C 64 77 3C 00 01 FF 2F 00")
+    slow = oracle.write_smf(120, 70.0, 4, 0, 0, (b"x" * 200, None, None), [(b"", [(0, 0x90, 1, 1)])])
+    expect("tempo 70 and a long title", (slow[22:22 + 5], slow[227:234].hex()),
+           (b"\x00\xff\x03\x81\x48", "00ff51030d1436"))
+    return failures
+
+
 # ---- running both sides ------------------------------------------------------
 
 
@@ -399,6 +594,8 @@ def main():
     parser.add_argument("--examples", default=os.path.join(
         os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples"))
     parser.add_argument("--keep", help="keep the documents and files in this directory")
+    parser.add_argument("--hostile", type=int, default=DEFAULT_HOSTILE,
+                        help="documents with out-of-range fields, checked for conduct only")
     parser.add_argument("--jobs", type=int, default=2)
     args = parser.parse_args()
 
@@ -415,12 +612,20 @@ def main():
         seed = args.seed + index
         cases.append((f"seed-{seed}", random_document(seed), variants(random.Random(~seed))))
 
+    hostile = [(f"hostile-{args.seed + index}", hostile_document(args.seed + index))
+               for index in range(args.hostile)]
+
     passed = failed = 0
+    for line in oracle_self_check():
+        print("MISMATCH " + line)
+        failed += 1
     try:
         with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
             futures = [pool.submit(compare_document, args.cli, name, data, work_dir, runs)
                        for name, data, runs in cases]
-            for (name, _, runs), future in zip(cases, futures):
+            futures += [pool.submit(check_conduct, args.cli, name, data, work_dir)
+                        for name, data in hostile]
+            for future in futures:
                 failures = future.result()
                 if failures:
                     failed += 1

@@ -219,10 +219,16 @@ def read_document(data):
      document.max_note_exponent, document.scale_key, document.scale_type,
      document.generator_kind, document.generator_seed, micro_count, block_count,
      document.length_measures) = (reader.int32() for _ in range(11))
+    # Beyond these ranges a file could make rendering run or allocate for
+    # hours, so the reader refuses them; other fields are rendered as read.
     if not 0 <= micro_count <= 32 or not 0 <= block_count <= 16:
         raise OracleError("record counts out of range")
+    if not 2 <= document.beats_per_measure <= 9:
+        raise OracleError("beats per measure out of range")
+    if not 1 <= document.length_measures <= 999:
+        raise OracleError("piece length out of range")
     if not 0 <= document.scale_type <= 3 or not 0 <= document.scale_key <= 11:
-        raise OracleError("scale out of range")
+        raise OracleError("scale out of range (not modelled)")
     for _ in range(micro_count):
         micro = Microsequence()
         micro.description = reader.text30()
@@ -231,9 +237,13 @@ def read_document(data):
         size = reader.int32()
         if size != parameter_block_size(micro.fractal_type):
             raise OracleError("parameter block size does not fit the type")
+        if not 0 <= micro.period <= 256:
+            raise OracleError("period out of range")
         micro.parameters = reader.take(size) if size > 0 else None
         document.microsequences.append(micro)
     document.blocks = [_read_block(reader, old_layout) for _ in range(block_count)]
+    if any(not 1 <= block.length_measures <= 8 for block in document.blocks):
+        raise OracleError("block length out of range")
     document.macrosequences = [_read_macrosequence(reader) for _ in range(block_count)]
     return document
 
