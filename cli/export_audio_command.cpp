@@ -8,6 +8,7 @@
 
 #include "cli/arguments.h"
 #include "cli/command.h"
+#include "cli/interrupt_scope.h"
 #include "cli/progress_bar.h"
 #include "cli/song_files.h"
 #include "engine/arrangement.h"
@@ -58,10 +59,12 @@ int runExportAudio(std::span<const std::string> words) {
     }
     ProgressBar progress("Exporting");
     progress.setRange(0, kProgressSteps);
+    InterruptScope interrupts;  // Ctrl+C cancels and leaves no file
     const bool written = exportSongAudio(
         midi, *output, options,
         [&progress](double fraction) {
             progress.setPosition(static_cast<int>(std::lround(fraction * kProgressSteps)));
+            return !InterruptScope::interrupted();
         },
         error);
     if (!written) {

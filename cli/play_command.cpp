@@ -8,13 +8,13 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <thread>
 
 #include "cli/arguments.h"
 #include "cli/command.h"
+#include "cli/interrupt_scope.h"
 #include "cli/progress_bar.h"
 #include "cli/song_files.h"
 #include "engine/arrangement.h"
@@ -36,34 +36,6 @@ constexpr std::array<OptionSpec, 6> kOptions = {{
 }};
 
 constexpr auto kPollInterval = std::chrono::milliseconds(20);
-
-volatile std::sig_atomic_t interrupted = 0;
-
-void onInterrupt(int) {
-    interrupted = 1;
-}
-
-// Ctrl+C asks the wait loop to stop; the previous handler comes back after.
-class InterruptScope {
-  public:
-    InterruptScope() {
-        struct sigaction action {};
-        action.sa_handler = onInterrupt;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &previousInt_);
-        sigaction(SIGTERM, &action, &previousTerm_);
-    }
-    ~InterruptScope() {
-        sigaction(SIGINT, &previousInt_, nullptr);
-        sigaction(SIGTERM, &previousTerm_, nullptr);
-    }
-    InterruptScope(const InterruptScope&) = delete;
-    InterruptScope& operator=(const InterruptScope&) = delete;
-
-  private:
-    struct sigaction previousInt_ {};
-    struct sigaction previousTerm_ {};
-};
 
 std::optional<std::int32_t> bufferBeatsOption(const Arguments& arguments, std::string& error) {
     const auto beats = integerOption(arguments, "--buffer-beats", 1, 16, 1, error);
@@ -162,15 +134,15 @@ int playSong(MidiSong& song, bool loop, bool clock) {
     }
     {
         PositionDisplay display(song, loop);
-        while (!ended && !interrupted) {
+        while (!ended && !InterruptScope::interrupted()) {
             display.update();
             std::this_thread::sleep_for(kPollInterval);
         }
-        if (!interrupted) display.update();
+        if (!InterruptScope::interrupted()) display.update();
     }
     midiPlaybackStop();
     midiCloseStream();
-    if (interrupted) std::printf("Stopped.\n");
+    if (InterruptScope::interrupted()) std::printf("Stopped.\n");
     return kExitSuccess;
 }
 

@@ -75,25 +75,27 @@ struct EndSignal {
     }
 };
 
-// Waits for the end of playback, reporting progress; false when the clock
-// stands still for too long.
-bool waitForEnd(EndSignal& signal, const MidiClock& clock, nanoseconds total,
-                const AudioExportProgress& progress) {
+enum class WaitResult { kEnded, kCancelled, kStalled };
+
+// Waits for the end of playback, reporting progress.
+WaitResult waitForEnd(EndSignal& signal, const MidiClock& clock, nanoseconds total,
+                      const AudioExportProgress& progress) {
     std::unique_lock lock(signal.mutex);
     nanoseconds lastTime = clock.now();
     auto lastChange = std::chrono::steady_clock::now();
     while (!signal.changed.wait_for(lock, kProgressInterval, [&] { return signal.ended; })) {
         const nanoseconds now = clock.now();
-        if (progress && total.count() > 0)
-            progress(std::min(1.0, static_cast<double>(now.count()) / total.count()));
+        const double fraction =
+            total.count() > 0 ? std::min(1.0, static_cast<double>(now.count()) / total.count()) : 0;
+        if (progress && !progress(fraction)) return WaitResult::kCancelled;
         if (now != lastTime) {
             lastTime = now;
             lastChange = std::chrono::steady_clock::now();
         } else if (std::chrono::steady_clock::now() - lastChange > kStallLimit) {
-            return false;
+            return WaitResult::kStalled;
         }
     }
-    return true;
+    return WaitResult::kEnded;
 }
 
 bool songHasEvents(const MidiSong& song) {
@@ -136,19 +138,28 @@ bool exportSongAudio(MidiSong& song, const std::string& path, const AudioExportO
             error = "Unable to playback MIDI data";
             return false;
         }
-        if (!waitForEnd(signal, *clock, total, progress) || clock->now() < total) {
+        const WaitResult result = waitForEnd(signal, *clock, total, progress);
+        if (result == WaitResult::kCancelled) {
+            error = "Export cancelled.";
+            return false;
+        }
+        if (result == WaitResult::kStalled || clock->now() < total) {
             error = "Playback stopped before the end of the song.";
             return false;
         }
     }
     const auto tail = std::chrono::duration_cast<nanoseconds>(
         std::chrono::duration<double>(std::max(0.0, options.tailSeconds)));
+    // The last word before the file is committed, however quick the export.
+    if (progress && !progress(1.0)) {
+        error = "Export cancelled.";
+        return false;
+    }
     synth->renderUntil(total + tail);
     if (synth->failed()) {
         error = "Cannot write " + path + ".";
         return false;
     }
-    if (progress) progress(1.0);
     return writer->commit(error);
 }
 

@@ -21,8 +21,9 @@ struct AudioExportOptions {
 // playback uses.
 double songPlaybackSeconds(const MidiSong& song);
 
-// Told the fraction of the song done, 0..1, from the calling thread.
-using AudioExportProgress = std::function<void(double fraction)>;
+// Told the fraction of the song done, 0..1, from the calling thread;
+// returning false cancels the export.
+using AudioExportProgress = std::function<bool(double fraction)>;
 
 // Writes a 16-bit stereo WAV of `song` followed by the tail. Uses the one
 // playback of the process (and restores its device list afterwards). On

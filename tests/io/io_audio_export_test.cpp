@@ -53,7 +53,12 @@ TEST_F(AudioExport, WavLastsThePieceAndTheTailAndIsNotSilent) {
     std::vector<double> progress;
     std::string error;
     ASSERT_TRUE(exportSongAudio(
-        song, out.string(), AudioExportOptions{}, [&](double f) { progress.push_back(f); }, error))
+        song, out.string(), AudioExportOptions{},
+        [&](double f) {
+            progress.push_back(f);
+            return true;
+        },
+        error))
         << error;
     EXPECT_DOUBLE_EQ(songPlaybackSeconds(song), 4.0);
     SF_INFO info{};
@@ -90,6 +95,15 @@ TEST_F(AudioExport, FailuresLeaveNoFile) {
     MidiSong empty;
     EXPECT_FALSE(
         exportSongAudio(empty, (dir / "z.wav").string(), AudioExportOptions{}, nullptr, error));
+    EXPECT_EQ(filesInDir(), 0u);
+}
+
+TEST_F(AudioExport, CancelledExportLeavesNoFile) {
+    MidiSong song = twoBarSong();
+    std::string error;
+    EXPECT_FALSE(exportSongAudio(
+        song, (dir / "c.wav").string(), AudioExportOptions{}, [](double) { return false; }, error));
+    EXPECT_EQ(error, "Export cancelled.");
     EXPECT_EQ(filesInDir(), 0u);
 }
 
