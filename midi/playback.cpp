@@ -190,6 +190,7 @@ int midiCloseStream() {
 
 int midiPlaybackPrepare(MidiSong* song, MidiPlaybackEndFunction endCallback, bool loop,
                         bool sendClock) {
+    if (!song) return kMidiNoSong;
     PlaybackState& s = state();
     MidiPlaybackEndFunction previousOwner;
     std::uint32_t previousEnd = 0;
@@ -201,23 +202,20 @@ int midiPlaybackPrepare(MidiSong* song, MidiPlaybackEndFunction endCallback, boo
         }
         s.endCallback = nullptr;
         s.song = nullptr;
-        s.loop = loop;
-        s.sendClock = sendClock;
     }
-    // Stop a running playback before telling its owner, so the owner finds
-    // it gone.
-    if (midiOpenStream() != kMidiOk) {
-        if (previousOwner) previousOwner(previousEnd);
-        return kMidiDeviceError;
-    }
+    // The running playback is stopped before its owner hears of it, so the
+    // owner finds it gone.
+    const int opened = midiOpenStream();
     if (previousOwner) previousOwner(previousEnd);
-    if (!song) return kMidiNoSong;
+    if (opened != kMidiOk) return kMidiDeviceError;
 
     std::lock_guard lock(s.mutex);
     if (!s.stream) return kMidiDeviceError;
     const std::uint32_t tempo = microsecondsPerQuarter(song->tempo);
     if (song->ppqn == 0 || tempo == 0) return kMidiDeviceError;
     if (midiEventListCreate(s.list, kMidiEventListCapacity) != kMidiOk) return kMidiOutOfMemory;
+    s.loop = loop;
+    s.sendClock = sendClock;
     s.window = PlaybackWindow{};
     s.window.ticks = windowTicksFor(*song);
     s.window.end = s.window.ticks;

@@ -231,6 +231,7 @@ TEST_F(PlaybackBuffers, ResultCodes) {
     EXPECT_EQ(midiPlaybackPause(), kMidiDeviceError);
     EXPECT_EQ(midiPlaybackQueueNext(&song), kMidiDeviceError);
     EXPECT_EQ(midiPlaybackPrepare(nullptr, nullptr, false, false), kMidiNoSong);
+    EXPECT_EQ(log->opens, 0);  // refused before touching the stream
     ASSERT_EQ(midiPlaybackPrepare(&song, nullptr, false, false), kMidiOk);
     EXPECT_EQ(midiPlaybackQueueNext(&song), kMidiEndOfSong);
     EXPECT_EQ(midiPlaybackPause(), kMidiOk);
