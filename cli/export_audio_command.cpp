@@ -11,7 +11,6 @@
 #include "cli/interrupt_scope.h"
 #include "cli/progress_bar.h"
 #include "cli/song_files.h"
-#include "engine/arrangement.h"
 #include "midi/io/audio_export.h"
 
 namespace halvorn::cli {
@@ -47,16 +46,9 @@ int runExportAudio(std::span<const std::string> words) {
     std::optional<Document> document = loadDocument(input);
     if (!document) return kExitFailure;
     if (refuseOverwritingInput(input, *output)) return kExitFailure;
-    if (document->song.blockCount <= 0) {
-        reportError(input + ": Unable to generate MIDI data. The composition has no blocks.");
-        return kExitFailure;
-    }
     MidiSong midi;
-    {
-        ProgressBar progress("Rendering");
-        // What "Play" plays: muted tracks stay silent.
-        if (!renderSong(midi, document->song, progress, true)) return kExitFailure;
-    }
+    // What "Play" plays: muted tracks stay silent.
+    if (!renderDocumentSong(input, *document, midi, true)) return kExitFailure;
     ProgressBar progress("Exporting");
     progress.setRange(0, kProgressSteps);
     InterruptScope interrupts;  // Ctrl+C cancels and leaves no file

@@ -15,9 +15,7 @@
 #include "cli/arguments.h"
 #include "cli/command.h"
 #include "cli/interrupt_scope.h"
-#include "cli/progress_bar.h"
 #include "cli/song_files.h"
-#include "engine/arrangement.h"
 #include "midi/device_list.h"
 #include "midi/io/system_devices.h"
 #include "midi/midi_settings.h"
@@ -160,20 +158,13 @@ int runPlay(std::span<const std::string> words) {
     const std::string& input = arguments->positionals()[0];
     std::optional<Document> document = loadDocument(input);
     if (!document) return kExitFailure;
-    if (document->song.blockCount <= 0) {
-        reportError(input + ": Unable to generate MIDI data. The composition has no blocks.");
-        return kExitFailure;
-    }
     if (!selectPort(*arguments, error)) {
         reportError("play: " + error);
         return kExitFailure;
     }
     MidiSong midi;
-    {
-        ProgressBar progress("Rendering");
-        if (!renderSong(midi, document->song, progress, arguments->has("--skip-muted")))
-            return kExitFailure;
-    }
+    if (!renderDocumentSong(input, *document, midi, arguments->has("--skip-muted")))
+        return kExitFailure;
     return playSong(midi, arguments->has("--loop"), arguments->has("--clock"));
 }
 

@@ -5,9 +5,7 @@
 
 #include "cli/arguments.h"
 #include "cli/command.h"
-#include "cli/progress_bar.h"
 #include "cli/song_files.h"
-#include "engine/arrangement.h"
 
 namespace halvorn::cli {
 namespace {
@@ -40,18 +38,10 @@ int runRender(std::span<const std::string> words) {
     std::optional<Document> document = loadDocument(input);
     if (!document) return kExitFailure;
     if (refuseOverwritingInput(input, *output)) return kExitFailure;
-    if (document->song.blockCount <= 0) {
-        reportError(input + ": Unable to generate MIDI data. The composition has no blocks.");
-        return kExitFailure;
-    }
 
     MidiSong midi;
-    {
-        ProgressBar progress("Rendering");
-        // The engine reports its own failures through the message handler.
-        if (!renderSong(midi, document->song, progress, arguments->has("--skip-muted")))
-            return kExitFailure;
-    }
+    if (!renderDocumentSong(input, *document, midi, arguments->has("--skip-muted")))
+        return kExitFailure;
     setTexts(midi, *document);
     return saveMidiSong(*output, midi) ? kExitSuccess : kExitFailure;
 }

@@ -16,6 +16,11 @@ std::optional<Document> loadDocument(const std::string& path);
 // True when the output would overwrite the input document; reports it.
 bool refuseOverwritingInput(const std::string& input, const std::string& output);
 
+// Renders the whole song as "Save MIDI" (or, with skipMuted, "Play") does,
+// with a progress bar; false after reporting why it could not.
+bool renderDocumentSong(const std::string& input, Document& document, MidiSong& midi,
+                        bool skipMuted);
+
 // midiSongWriteFile, reporting a failure. The file is replaced atomically, so
 // a failure leaves no partial file.
 bool saveMidiSong(const std::string& path, const MidiSong& song);
