@@ -9,16 +9,30 @@ namespace {
 constexpr double kLiveSampleRate = 44100.0;
 constexpr std::uint64_t kRenderChunkFrames = 4096;
 
-FluidAudioDriverHandle openAudioDriver(const SynthEngine& engine, std::string& error) {
+// Sound servers first: on a desktop the PulseAudio protocol (also served by
+// PipeWire) reaches the speakers even while another program holds the sound
+// card, where ALSA's own default device may be busy.
+constexpr const char* kAudioDrivers[] = {"pulseaudio", "alsa"};
+
+// The first audio driver that opens, or none with `error` saying why.
+FluidAudioDriverHandle openFirstAudioDriver(fluid_settings_t* settings, fluid_synth_t* synth,
+                                            std::string& error) {
     alsaQuietErrors();
-    FluidAudioDriverHandle driver(new_fluid_audio_driver(engine.settings(), engine.synth()));
-    if (!driver) {
-        const std::string detail = fluidLastError();
-        error =
-            "The built-in synthesizer has no audio output (no sound card or sound server "
-            "found" +
-            (detail.empty() ? std::string(")") : "; " + detail + ")") + ".";
+    std::string detail;
+    for (const char* name : kAudioDrivers) {
+        if (fluid_settings_setstr(settings, "audio.driver", name) != FLUID_OK) continue;
+        FluidAudioDriverHandle driver(new_fluid_audio_driver(settings, synth));
+        if (driver) return driver;
+        if (detail.empty()) detail = fluidLastError();
     }
+    error = "no audio output (no sound card or sound server found" +
+            (detail.empty() ? std::string(")") : "; " + detail + ")");
+    return FluidAudioDriverHandle();
+}
+
+FluidAudioDriverHandle openAudioDriver(const SynthEngine& engine, std::string& error) {
+    FluidAudioDriverHandle driver = openFirstAudioDriver(engine.settings(), engine.synth(), error);
+    if (!driver) error = "The built-in synthesizer has " + error + ".";
     return driver;
 }
 
@@ -52,13 +66,7 @@ bool synthAudioOutputAvailable(std::string& error) {
         error = "Cannot create the synthesizer.";
         return false;
     }
-    alsaQuietErrors();
-    FluidAudioDriverHandle driver(new_fluid_audio_driver(settings.get(), synth.get()));
-    if (driver) return true;
-    const std::string detail = fluidLastError();
-    error = "no audio output (no sound card or sound server found" +
-            (detail.empty() ? std::string(")") : "; " + detail + ")");
-    return false;
+    return static_cast<bool>(openFirstAudioDriver(settings.get(), synth.get(), error));
 }
 
 OfflineSynth::OfflineSynth(std::unique_ptr<SynthEngine> engine, AudioSink sink)
