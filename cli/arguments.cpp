@@ -10,7 +10,7 @@ namespace {
 
 const OptionSpec* findOption(std::span<const OptionSpec> options, std::string_view word) {
     const auto found = std::find_if(options.begin(), options.end(),
-                                    [&](const OptionSpec& spec) { return spec.name == word; });
+                                    [&](const OptionSpec& option) { return option.name == word; });
     return found == options.end() ? nullptr : &*found;
 }
 
@@ -36,8 +36,8 @@ std::optional<Arguments> Arguments::parse(std::span<const std::string> words,
             arguments.positionals_.push_back(word);
             continue;
         }
-        const OptionSpec* spec = findOption(options, word);
-        if (!spec) {
+        const OptionSpec* option = findOption(options, word);
+        if (!option) {
             error = "unknown option " + word;
             return std::nullopt;
         }
@@ -46,7 +46,7 @@ std::optional<Arguments> Arguments::parse(std::span<const std::string> words,
             return std::nullopt;
         }
         std::string value;
-        if (spec->takesValue) {
+        if (option->takesValue) {
             if (i + 1 >= words.size()) {
                 error = "option " + word + " needs a value";
                 return std::nullopt;
