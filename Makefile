@@ -21,7 +21,7 @@ test: deps
 	cd $(BUILD)/asan && ctest --output-on-failure -j $(JOBS)
 
 release: deps
-	cmake -S . -B $(BUILD)/release -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD)/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DHALVORN_TESTS=OFF
 	cmake --build $(BUILD)/release -j $(JOBS)
 
 bench: deps

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/worst_case.h"
 #include "engine/arrangement.h"
 #include "midi/midi_settings.h"
 #include "midi/smf.h"
@@ -21,29 +22,7 @@ Document worstCaseDocument() {
     Document document;
     document.title = "Worst case";
     document.author = "Benchmark";
-    Song& song = document.song;
-    song.beatsPerMeasure = 9;
-    song.lengthMeasures = 999;
-    song.minNoteExponent = kMinNoteExponent;
-    song.microsequenceCount = 2;
-    microsequenceMakeNew(song.microsequences[0]);
-    song.microsequences[0].fractalType = kFractalNoise;
-    song.microsequences[0].parameters = NoiseParameters{7, 2, 64}.toBytes();
-    microsequenceMakeNew(song.microsequences[1]);
-    song.microsequences[1].fractalType = kFractalMorseThue;
-    song.microsequences[1].parameters = MorseThueParameters{7, 1000, 13}.toBytes();
-    song.blockCount = kMaxBlocks;
-    for (std::int32_t i = 0; i < kMaxBlocks; ++i) {
-        Block& block = song.blocks[static_cast<std::size_t>(i)];
-        blockMakeNew(block, i);
-        block.lengthMeasures = 8;
-        block.rhythmDistribution[0] = 1.0;  // "1/64"
-        block.tripletProbability = 1.0;
-        block.melodyRange = 24;
-        block.velocitySequence = 1;
-        block.seed = i + 1;
-        song.macrosequences[static_cast<std::size_t>(i)].probability = 1.0;
-    }
+    document.song = worstCaseSong();
     return document;
 }
 

@@ -45,17 +45,26 @@ void sortBenchmark(benchmark::State& state, Times kind, bool radix) {
         if (radix)
             midiSortEvents(events);
         else
-            std::stable_sort(events.begin(), events.end(),
-                             [](const MidiEvent& a, const MidiEvent& b) { return a.time < b.time; });
+            std::stable_sort(
+                events.begin(), events.end(),
+                [](const MidiEvent& a, const MidiEvent& b) { return a.time < b.time; });
         benchmark::DoNotOptimize(events.data());
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-void BM_RadixSortRandom(benchmark::State& s) { sortBenchmark(s, Times::Random32, true); }
-void BM_StableSortRandom(benchmark::State& s) { sortBenchmark(s, Times::Random32, false); }
-void BM_RadixSortSongLike(benchmark::State& s) { sortBenchmark(s, Times::SongLike, true); }
-void BM_StableSortSongLike(benchmark::State& s) { sortBenchmark(s, Times::SongLike, false); }
+void BM_RadixSortRandom(benchmark::State& s) {
+    sortBenchmark(s, Times::Random32, true);
+}
+void BM_StableSortRandom(benchmark::State& s) {
+    sortBenchmark(s, Times::Random32, false);
+}
+void BM_RadixSortSongLike(benchmark::State& s) {
+    sortBenchmark(s, Times::SongLike, true);
+}
+void BM_StableSortSongLike(benchmark::State& s) {
+    sortBenchmark(s, Times::SongLike, false);
+}
 
 BENCHMARK(BM_RadixSortRandom)->Arg(1'000'000)->Arg(10'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StableSortRandom)->Arg(1'000'000)->Arg(10'000'000)->Unit(benchmark::kMillisecond);
@@ -84,7 +93,9 @@ MidiSong bigSong(std::size_t totalEvents) {
     return song;
 }
 
-std::string scratchPath() { return "/tmp/halvorn-bench-" + std::to_string(::getpid()) + ".mid"; }
+std::string scratchPath() {
+    return "/tmp/halvorn-bench-" + std::to_string(::getpid()) + ".mid";
+}
 
 void BM_WriteFile(benchmark::State& state) {
     const MidiSong song = bigSong(static_cast<std::size_t>(state.range(0)));

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -226,7 +227,7 @@ Bytes chunk(const Bytes& body, const char* type = "MTrk") {
 
 Bytes file(std::initializer_list<Bytes> parts, std::uint16_t division = 96) {
     Bytes out = header(static_cast<std::uint16_t>(parts.size()), division);
-    for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+    for (const Bytes& part : parts) std::copy(part.begin(), part.end(), std::back_inserter(out));
     return out;
 }
 

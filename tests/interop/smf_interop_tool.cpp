@@ -36,9 +36,11 @@ std::string eventsJson(const std::vector<MidiEvent>& events) {
     std::string out = "[";
     for (std::size_t i = 0; i < events.size(); ++i) {
         const MidiEvent& e = events[i];
-        out += (i ? "," : "") + std::string("[") + std::to_string(e.time) + "," +
-               std::to_string(e.status) + "," + std::to_string(e.data1) + "," +
-               std::to_string(e.data2) + "]";
+        if (i > 0) out += ',';
+        out += '[';
+        out += std::to_string(e.time) + ',' + std::to_string(e.status) + ',' +
+               std::to_string(e.data1) + ',' + std::to_string(e.data2);
+        out += ']';
     }
     return out + "]";
 }
