@@ -92,6 +92,23 @@ double nextNoteLength(const Song& song, const Block& block, RhythmState& state) 
     return length;
 }
 
+// Builds a track's events with `append`, sorts them and stores them; on
+// exhausted memory shows the message and leaves the track without events.
+template <typename Append>
+bool fillTrackEvents(MidiTrack& track, std::size_t expected, Append append) {
+    try {
+        std::vector<MidiEvent> events;
+        events.reserve(expected);
+        append(events);
+        if (midiSortEvents(events) != kMidiOk) throw std::bad_alloc();
+        track.events = std::move(events);
+        return true;
+    } catch (const std::bad_alloc&) {
+        showMessage(kEventMemoryMessage);
+        return false;
+    }
+}
+
 }  // namespace
 
 NoteList renderBlockNotes(const Song& song, std::int32_t blockIndex) {
@@ -179,17 +196,9 @@ bool renderBlockTrack(MidiTrack& track, std::span<const Note> notes, const Block
     track.pan = 64;
     track.program = static_cast<std::uint8_t>(block.program & 0x7F);
     track.events.clear();
-    try {
-        std::vector<MidiEvent> events;
-        events.reserve(2 * notes.size());
+    return fillTrackEvents(track, 2 * notes.size(), [&](std::vector<MidiEvent>& events) {
         for (const Note& note : notes) appendNoteEvents(events, note, track.channel);
-        if (midiSortEvents(events) != kMidiOk) throw std::bad_alloc();
-        track.events = std::move(events);
-        return true;
-    } catch (const std::bad_alloc&) {
-        showMessage(kEventMemoryMessage);
-        return false;
-    }
+    });
 }
 
 bool renderMetronomeTrack(MidiTrack& track, const Song& song, std::int32_t blockIndex,
@@ -206,23 +215,16 @@ bool renderMetronomeTrack(MidiTrack& track, const Song& song, std::int32_t block
     const std::int64_t beats = std::max<std::int64_t>(block->lengthMeasures, 0) * beatsPerMeasure;
     const auto accentLevel = static_cast<std::uint8_t>(std::clamp(level, 0, 127));
     const auto plainLevel = static_cast<std::uint8_t>(accentLevel / 2);
-    try {
-        std::vector<MidiEvent> events;
-        events.reserve(static_cast<std::size_t>(2 * beats));
-        for (std::int64_t k = 0; k < beats; ++k) {
-            const double beat = static_cast<double>(k);
-            const std::uint8_t velocity =
-                isAccented(*block, k % beatsPerMeasure) ? accentLevel : plainLevel;
-            events.push_back({beatsToEventTime(beat), 0x99, 42, velocity});
-            events.push_back({beatsToEventTime(beat + 0.25), 0x99, 42, 0});
-        }
-        if (midiSortEvents(events) != kMidiOk) throw std::bad_alloc();
-        track.events = std::move(events);
-        return true;
-    } catch (const std::bad_alloc&) {
-        showMessage(kEventMemoryMessage);
-        return false;
-    }
+    return fillTrackEvents(
+        track, static_cast<std::size_t>(2 * beats), [&](std::vector<MidiEvent>& events) {
+            for (std::int64_t k = 0; k < beats; ++k) {
+                const double beat = static_cast<double>(k);
+                const std::uint8_t velocity =
+                    isAccented(*block, k % beatsPerMeasure) ? accentLevel : plainLevel;
+                events.push_back({beatsToEventTime(beat), 0x99, 42, velocity});
+                events.push_back({beatsToEventTime(beat + 0.25), 0x99, 42, 0});
+            }
+        });
 }
 
 }  // namespace halvorn
