@@ -18,7 +18,6 @@
 
 #include <sys/mman.h>
 
-#include "midi/io/output_device_provider.h"
 #include "midi/io/recording_output.h"
 #include "midi/midi_settings.h"
 #include "midi/playback.h"
@@ -85,14 +84,7 @@ double percentile(std::vector<double> sorted, double p) {
 int main(int argc, char** argv) {
     const Options options = parseOptions(argc, argv);
     auto clock = std::make_shared<SteadyMidiClock>();
-    auto log = std::make_shared<MessageLog>();
-    std::vector<OutputDeviceEntry> entries;
-    entries.push_back({"Recorder", [log, clock](std::string&) {
-                           return std::unique_ptr<MidiOutput>(
-                               std::make_unique<RecordingOutput>(log, clock));
-                       }});
-    midiSetDeviceProvider(std::make_shared<OutputDeviceProvider>(std::move(entries), clock));
-    midiListOutputDevices();
+    auto log = installRecordingDevice(clock);
     midiSettings().bufferBeats = options.bufferBeats;
 
     MidiSong song = denseSong(options.seconds);

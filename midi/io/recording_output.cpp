@@ -1,5 +1,9 @@
 #include "midi/io/recording_output.h"
 
+#include "midi/device_list.h"
+#include "midi/io/output_device_provider.h"
+#include "midi/midi_settings.h"
+
 #include <algorithm>
 
 namespace halvorn {
@@ -29,6 +33,19 @@ void MessageLog::reserve(std::size_t count) {
 
 void RecordingOutput::send(MidiShortMessage message, std::chrono::nanoseconds due) {
     log_->append({message, due, clock_->now()});
+}
+
+std::shared_ptr<MessageLog> installRecordingDevice(std::shared_ptr<MidiClock> clock) {
+    auto log = std::make_shared<MessageLog>();
+    std::vector<OutputDeviceEntry> entries;
+    entries.push_back({"Recorder", [log, clock](std::string&) {
+                           return std::unique_ptr<MidiOutput>(
+                               std::make_unique<RecordingOutput>(log, clock));
+                       }});
+    midiSetDeviceProvider(std::make_shared<OutputDeviceProvider>(std::move(entries), clock));
+    midiListOutputDevices();
+    midiSettings().selectedPort = 0;
+    return log;
 }
 
 }  // namespace halvorn

@@ -96,16 +96,7 @@ class CaptureProvider final : public MidiDeviceProvider {
 
 // Points playback at one RecordingOutput device on `clock`.
 inline std::shared_ptr<MessageLog> installRecorder(std::shared_ptr<MidiClock> clock) {
-    auto log = std::make_shared<MessageLog>();
-    std::vector<OutputDeviceEntry> entries;
-    entries.push_back({"Recorder", [log, clock](std::string&) {
-                           return std::unique_ptr<MidiOutput>(
-                               std::make_unique<RecordingOutput>(log, clock));
-                       }});
-    midiSetDeviceProvider(std::make_shared<OutputDeviceProvider>(std::move(entries), clock));
-    midiListOutputDevices();
-    midiSettings().selectedPort = 0;
-    return log;
+    return installRecordingDevice(std::move(clock));
 }
 
 // Leaves the process-wide playback as a fresh process has it.
