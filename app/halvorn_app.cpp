@@ -8,7 +8,7 @@
 #include "app/first_paint.h"
 #include "app/output_device_list.h"
 #include "app/single_doc_template.h"
-#include "model/messages.h"
+#include "midi/playback.h"
 #include "ui/main_frame.h"
 
 namespace halvorn {
@@ -19,7 +19,9 @@ CHalvornApp::CHalvornApp(int& argc, char** argv) : QApplication(argc, argv) {
 
 CHalvornApp::~CHalvornApp() {
     template_.reset();
-    setMessageHandler({});
+    // No playback, and no stream closing on a thread of its own, outlives
+    // the application.
+    midiPlaybackShutdown();
     setPrompts(nullptr);
 }
 
@@ -29,8 +31,6 @@ bool CHalvornApp::InitInstance() {
     setApplicationName(QStringLiteral("Halvorn"));
     setApplicationVersion(QStringLiteral("1.0"));
     setPrompts(&messageBoxes_);
-    setMessageHandler(
-        [](const std::string& text) { prompts().message(QString::fromStdString(text)); });
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Composes music from fractal sequences."));

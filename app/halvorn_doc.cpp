@@ -48,14 +48,13 @@ bool CHalvornDoc::OnNewDocument() {
 }
 
 bool CHalvornDoc::OnOpenDocument(const QString& path) {
-    Document loaded;
-    std::string error;
-    if (!documentRead(localPath(path), loaded, error)) {
-        prompts().message(QString::fromStdString(error));
+    auto loaded = documentRead(localPath(path));
+    if (!loaded) {
+        prompts().message(QString::fromStdString(loaded.error()));
         return false;
     }
     if (!document_) document_ = std::make_unique<Document>();
-    *document_ = std::move(loaded);
+    *document_ = std::move(*loaded);
     pathName_ = path;
     showLoadedDocument();
     takeSnapshot();
@@ -71,9 +70,8 @@ bool CHalvornDoc::OnSaveDocument(const QString& path) {
     if (!document_) return false;
     CGlobalPage* page = globalPage();
     if (page && !page->CommitToSong()) return false;
-    std::string error;
-    if (!documentWrite(localPath(path), *document_, error)) {
-        prompts().message(QString::fromStdString(error));
+    if (const auto written = documentWrite(localPath(path), *document_); !written) {
+        prompts().message(QString::fromStdString(written.error()));
         return false;
     }
     pathName_ = path;

@@ -35,22 +35,22 @@ std::string scratchPath() {
 // Read, render, texts, write: everything `halvorn-cli render` does.
 void BM_WorstCaseDocumentToMidiFile(benchmark::State& state) {
     randomSelectGenerator(kInternalGenerator);
-    midiSettings().ppqnSetting = 120;
     const std::vector<std::uint8_t> bytes = documentEncode(worstCaseDocument());
     const std::string path = scratchPath();
     NoRenderProgress progress;
     std::uint32_t events = 0;
     for (auto _ : state) {
-        Document document;
-        std::string error;
-        if (!documentDecode(bytes, document, error)) state.SkipWithError(error.c_str());
+        auto decoded = documentDecode(bytes);
+        if (!decoded) state.SkipWithError(decoded.error().c_str());
+        Document& document = *decoded;
         MidiSong midi;
-        if (!renderSong(midi, document.song, progress, false))
+        if (!renderSong(midi, document.song, progress, false, kDefaultPpqn))
             state.SkipWithError("rendering failed");
         midi.title = document.title;
         midi.copyright = document.author;
         midi.comments = document.comments;
-        if (midiSongWriteFile(path, &midi) != kMidiOk) state.SkipWithError("writing failed");
+        if (midiSongWriteFile(path, &midi) != MidiResult::kOk)
+            state.SkipWithError("writing failed");
         events = midi.eventCount;
     }
     state.counters["events"] = static_cast<double>(events);
@@ -63,9 +63,7 @@ void BM_DocumentRoundTrip(benchmark::State& state) {
     const Document original = worstCaseDocument();
     for (auto _ : state) {
         const std::vector<std::uint8_t> bytes = documentEncode(original);
-        Document document;
-        std::string error;
-        benchmark::DoNotOptimize(documentDecode(bytes, document, error));
+        benchmark::DoNotOptimize(documentDecode(bytes));
     }
 }
 BENCHMARK(BM_DocumentRoundTrip);

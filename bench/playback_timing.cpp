@@ -18,9 +18,9 @@
 
 #include <sys/mman.h>
 
-#include "midi/io/recording_output.h"
 #include "midi/midi_settings.h"
 #include "midi/playback.h"
+#include "midi/recording_output.h"
 
 namespace {
 
@@ -105,8 +105,8 @@ int main(int argc, char** argv) {
                 options.seconds, options.bufferBeats, options.clock ? ", MIDI clock" : "",
                 locked ? ", memory locked" : "");
     std::fflush(stdout);
-    if (midiPlaybackPrepare(&song, onEnd, false, options.clock) != kMidiOk ||
-        midiPlaybackStart() != kMidiOk) {
+    if (midiPlaybackPrepare(&song, onEnd, false, options.clock) != MidiResult::kOk ||
+        midiPlaybackStart() != MidiResult::kOk) {
         std::fprintf(stderr, "playback failed to start\n");
         return 1;
     }

@@ -6,6 +6,7 @@
 #include "bench/worst_case.h"
 #include "engine/arrangement.h"
 #include "engine/block_render.h"
+#include "midi/midi_settings.h"
 #include "model/random.h"
 #include "model/song.h"
 
@@ -27,7 +28,7 @@ void BM_RenderSong(benchmark::State& state) {
     MidiSong midi;
     NoRenderProgress progress;
     for (auto _ : state) {
-        renderSong(midi, song, progress, false);
+        static_cast<void>(renderSong(midi, song, progress, false, kDefaultPpqn));
         benchmark::DoNotOptimize(midi.eventCount);
     }
     state.counters["events"] = static_cast<double>(midi.eventCount);

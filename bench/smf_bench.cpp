@@ -101,7 +101,7 @@ void BM_WriteFile(benchmark::State& state) {
     const MidiSong song = bigSong(static_cast<std::size_t>(state.range(0)));
     const std::string path = scratchPath();
     for (auto _ : state)
-        if (midiSongWriteFile(path, &song) != kMidiOk) state.SkipWithError("write failed");
+        if (midiSongWriteFile(path, &song) != MidiResult::kOk) state.SkipWithError("write failed");
     state.SetItemsProcessed(state.iterations() * song.eventCount);
     ::unlink(path.c_str());
 }
@@ -112,7 +112,7 @@ void BM_ReadFile(benchmark::State& state) {
     midiSongWriteFile(path, &written);
     for (auto _ : state) {
         MidiSong song;
-        if (midiSongReadFile(path, &song) != kMidiOk) state.SkipWithError("read failed");
+        if (midiSongReadFile(path, &song) != MidiResult::kOk) state.SkipWithError("read failed");
         benchmark::DoNotOptimize(song.eventCount);
     }
     state.SetItemsProcessed(state.iterations() * written.eventCount);

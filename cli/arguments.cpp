@@ -8,9 +8,9 @@
 namespace halvorn::cli {
 namespace {
 
-const OptionSpec* findOption(std::span<const OptionSpec> options, std::string_view word) {
+const OptionRule* findOption(std::span<const OptionRule> options, std::string_view word) {
     const auto found = std::find_if(options.begin(), options.end(),
-                                    [&](const OptionSpec& option) { return option.name == word; });
+                                    [&](const OptionRule& option) { return option.name == word; });
     return found == options.end() ? nullptr : &*found;
 }
 
@@ -27,7 +27,7 @@ std::string positionalCountError(std::size_t expected, std::size_t given) {
 }  // namespace
 
 std::optional<Arguments> Arguments::parse(std::span<const std::string> words,
-                                          std::span<const OptionSpec> options,
+                                          std::span<const OptionRule> options,
                                           std::size_t positionalCount, std::string& error) {
     Arguments arguments;
     for (std::size_t i = 0; i < words.size(); ++i) {
@@ -36,7 +36,7 @@ std::optional<Arguments> Arguments::parse(std::span<const std::string> words,
             arguments.positionals_.push_back(word);
             continue;
         }
-        const OptionSpec* option = findOption(options, word);
+        const OptionRule* option = findOption(options, word);
         if (!option) {
             error = "unknown option " + word;
             return std::nullopt;
@@ -104,19 +104,15 @@ std::optional<std::string> requiredOption(const Arguments& arguments, std::strin
     return value;
 }
 
-bool applyPpqnOption(const Arguments& arguments, std::string& error) {
+std::optional<std::int32_t> ppqnOption(const Arguments& arguments, std::string& error) {
     const std::optional<std::string> text = arguments.value("--ppqn");
-    if (!text) {
-        midiSettings().ppqnSetting = 120;
-        return true;
-    }
+    if (!text) return kDefaultPpqn;
     const std::optional<std::int64_t> value = parseInteger(*text);
     if (!value || *value < 0 || *value > 1000 || !isValidPpqn(static_cast<std::int32_t>(*value))) {
         error = "--ppqn takes 24, 48, 96, 120, 192, 240 or 384, not \"" + *text + "\"";
-        return false;
+        return std::nullopt;
     }
-    midiSettings().ppqnSetting = static_cast<std::int32_t>(*value);
-    return true;
+    return static_cast<std::int32_t>(*value);
 }
 
 }  // namespace halvorn::cli

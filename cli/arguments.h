@@ -13,7 +13,7 @@
 
 namespace halvorn::cli {
 
-struct OptionSpec {
+struct OptionRule {
     std::string_view name;  // as typed: "--ppqn", "-o"
     bool takesValue = false;
 };
@@ -24,7 +24,7 @@ class Arguments {
     // value, an option given twice, or a positional count other than
     // `positionalCount`.
     static std::optional<Arguments> parse(std::span<const std::string> words,
-                                          std::span<const OptionSpec> options,
+                                          std::span<const OptionRule> options,
                                           std::size_t positionalCount, std::string& error);
 
     const std::vector<std::string>& positionals() const { return positionals_; }
@@ -51,8 +51,8 @@ std::optional<std::int32_t> integerOption(const Arguments& arguments, std::strin
 std::optional<std::string> requiredOption(const Arguments& arguments, std::string_view option,
                                           std::string& error);
 
-// Reads "--ppqn N" (24, 48, 96, 120, 192, 240 or 384; 120 when absent) into
-// the process-wide MIDI settings. False with `error` set for any other value.
-bool applyPpqnOption(const Arguments& arguments, std::string& error);
+// The resolution of "--ppqn N": 24, 48, 96, 120, 192, 240 or 384, and 120
+// when absent. Nothing (with `error` set) for any other value.
+std::optional<std::int32_t> ppqnOption(const Arguments& arguments, std::string& error);
 
 }  // namespace halvorn::cli

@@ -16,7 +16,7 @@
 namespace halvorn::cli {
 namespace {
 
-constexpr std::array<OptionSpec, 4> kOptions = {{
+constexpr std::array<OptionRule, 4> kOptions = {{
     {"-o", true},
     {"--soundfont", true},
     {"--ppqn", true},
@@ -34,7 +34,8 @@ int runExportAudio(std::span<const std::string> words) {
     if (!arguments) return usageError("export-audio: " + error);
     const std::optional<std::string> output = requiredOption(*arguments, "-o", error);
     if (!output) return usageError("export-audio: " + error);
-    if (!applyPpqnOption(*arguments, error)) return usageError("export-audio: " + error);
+    const std::optional<std::int32_t> ppqn = ppqnOption(*arguments, error);
+    if (!ppqn) return usageError("export-audio: " + error);
     const auto sampleRate =
         integerOption(*arguments, "--sample-rate", kMinSampleRate, kMaxSampleRate, 44100, error);
     if (!sampleRate) return usageError("export-audio: " + error);
@@ -48,19 +49,16 @@ int runExportAudio(std::span<const std::string> words) {
     if (refuseOverwritingInput(input, *output)) return kExitFailure;
     MidiSong midi;
     // What "Play" plays: muted tracks stay silent.
-    if (!renderDocumentSong(input, *document, midi, true)) return kExitFailure;
+    if (!renderDocumentSong(input, *document, midi, true, *ppqn)) return kExitFailure;
     ProgressBar progress("Exporting");
     progress.setRange(0, kProgressSteps);
     InterruptScope interrupts;  // Ctrl+C cancels and leaves no file
-    const bool written = exportSongAudio(
-        midi, *output, options,
-        [&progress](double fraction) {
-            progress.setPosition(static_cast<int>(std::lround(fraction * kProgressSteps)));
-            return !InterruptScope::interrupted();
-        },
-        error);
+    const auto written = exportSongAudio(midi, *output, options, [&progress](double fraction) {
+        progress.setPosition(static_cast<int>(std::lround(fraction * kProgressSteps)));
+        return !InterruptScope::interrupted();
+    });
     if (!written) {
-        reportError(*output + ": " + error);
+        reportError(*output + ": " + written.error());
         return kExitFailure;
     }
     return kExitSuccess;

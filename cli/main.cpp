@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "cli/command.h"
-#include "model/messages.h"
 
 namespace halvorn::cli {
 
@@ -65,8 +64,6 @@ int run(std::span<const std::string> words) {
 }  // namespace halvorn::cli
 
 int main(int argc, char** argv) {
-    // The core's messages (rendering failures) become error lines.
-    halvorn::setMessageHandler([](const std::string& text) { halvorn::cli::reportError(text); });
     const std::vector<std::string> words(argv + 1, argv + argc);
     return halvorn::cli::run(words);
 }

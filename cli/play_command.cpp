@@ -20,11 +20,12 @@
 #include "midi/io/system_devices.h"
 #include "midi/midi_settings.h"
 #include "midi/playback.h"
+#include "midi/tempo.h"
 
 namespace halvorn::cli {
 namespace {
 
-constexpr std::array<OptionSpec, 6> kOptions = {{
+constexpr std::array<OptionRule, 6> kOptions = {{
     {"--port", true},
     {"--ppqn", true},
     {"--buffer-beats", true},
@@ -50,8 +51,8 @@ class PositionDisplay {
   public:
     explicit PositionDisplay(const MidiSong& song, bool loop)
         : song_(song), loop_(loop), terminal_(::isatty(STDOUT_FILENO) == 1) {
-        const double usPerQuarter = std::trunc(60000000.0 / song.tempo);
-        nsPerTick_ = usPerQuarter * 1000.0 / song.ppqn;
+        const double usPerQuarter = microsecondsPerQuarter(song.tempo).value_or(0);
+        nsPerTick_ = std::max(usPerQuarter * 1000.0 / std::max<int>(song.ppqn, 1), 1.0);
         started_ = std::chrono::steady_clock::now();
     }
     ~PositionDisplay() {
@@ -118,16 +119,17 @@ bool selectPort(const Arguments& arguments, std::string& error) {
 // Plays until the end or an interrupt; the stream is closed on return.
 int playSong(MidiSong& song, bool loop, bool clock) {
     std::atomic<bool> ended{false};
-    if (midiPlaybackPrepare(
-            &song, [&ended](std::uint32_t) { ended = true; }, loop, clock) != kMidiOk) {
-        reportError("Unable to prepare MIDI data: " + midiLastOpenError());
-        midiCloseStream();
+    const MidiStatus prepared = midiPlaybackPrepare(
+        &song, [&ended](std::uint32_t) { ended = true; }, loop, clock);
+    if (!prepared) {
+        reportError("Unable to prepare MIDI data: " + prepared.error().detail);
+        midiPlaybackShutdown();
         return kExitFailure;
     }
     InterruptScope interrupts;
-    if (midiPlaybackStart() != kMidiOk) {
+    if (midiPlaybackStart() != MidiResult::kOk) {
         reportError("Unable to playback MIDI data");
-        midiCloseStream();
+        midiPlaybackShutdown();
         return kExitFailure;
     }
     {
@@ -138,8 +140,7 @@ int playSong(MidiSong& song, bool loop, bool clock) {
         }
         if (!InterruptScope::interrupted()) display.update();
     }
-    midiPlaybackStop();
-    midiCloseStream();
+    midiPlaybackShutdown();
     if (InterruptScope::interrupted()) std::printf("Stopped.\n");
     return kExitSuccess;
 }
@@ -148,7 +149,8 @@ int runPlay(std::span<const std::string> words) {
     std::string error;
     const std::optional<Arguments> arguments = Arguments::parse(words, kOptions, 1, error);
     if (!arguments) return usageError("play: " + error);
-    if (!applyPpqnOption(*arguments, error)) return usageError("play: " + error);
+    const std::optional<std::int32_t> ppqn = ppqnOption(*arguments, error);
+    if (!ppqn) return usageError("play: " + error);
     const auto beats = bufferBeatsOption(*arguments, error);
     if (!beats) return usageError("play: " + error);
     if (!integerOption(*arguments, "--port", 0, 65535, 0, error))
@@ -163,7 +165,7 @@ int runPlay(std::span<const std::string> words) {
         return kExitFailure;
     }
     MidiSong midi;
-    if (!renderDocumentSong(input, *document, midi, arguments->has("--skip-muted")))
+    if (!renderDocumentSong(input, *document, midi, arguments->has("--skip-muted"), *ppqn))
         return kExitFailure;
     return playSong(midi, arguments->has("--loop"), arguments->has("--clock"));
 }

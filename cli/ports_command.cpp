@@ -7,7 +7,7 @@
 #include "cli/arguments.h"
 #include "cli/command.h"
 #include "midi/device_list.h"
-#include "midi/io/synth_output.h"
+#include "midi/io/fluidsynth/synth_output.h"
 #include "midi/io/system_devices.h"
 
 namespace halvorn::cli {

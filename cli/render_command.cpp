@@ -10,7 +10,7 @@
 namespace halvorn::cli {
 namespace {
 
-constexpr std::array<OptionSpec, 3> kOptions = {{
+constexpr std::array<OptionRule, 3> kOptions = {{
     {"-o", true},
     {"--ppqn", true},
     {"--skip-muted", false},
@@ -32,7 +32,8 @@ int runRender(std::span<const std::string> words) {
     if (!arguments) return usageError("render: " + error);
     const std::optional<std::string> output = requiredOption(*arguments, "-o", error);
     if (!output) return usageError("render: " + error);
-    if (!applyPpqnOption(*arguments, error)) return usageError("render: " + error);
+    const std::optional<std::int32_t> ppqn = ppqnOption(*arguments, error);
+    if (!ppqn) return usageError("render: " + error);
 
     const std::string& input = arguments->positionals()[0];
     std::optional<Document> document = loadDocument(input);
@@ -40,7 +41,7 @@ int runRender(std::span<const std::string> words) {
     if (refuseOverwritingInput(input, *output)) return kExitFailure;
 
     MidiSong midi;
-    if (!renderDocumentSong(input, *document, midi, arguments->has("--skip-muted")))
+    if (!renderDocumentSong(input, *document, midi, arguments->has("--skip-muted"), *ppqn))
         return kExitFailure;
     setTexts(midi, *document);
     return saveMidiSong(*output, midi) ? kExitSuccess : kExitFailure;

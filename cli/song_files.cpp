@@ -11,13 +11,12 @@
 namespace halvorn::cli {
 
 std::optional<Document> loadDocument(const std::string& path) {
-    Document document;
-    std::string error;
-    if (!documentRead(path, document, error)) {
-        reportError(path + ": " + error);
+    auto document = documentRead(path);
+    if (!document) {
+        reportError(path + ": " + document.error());
         return std::nullopt;
     }
-    return document;
+    return std::move(*document);
 }
 
 bool refuseOverwritingInput(const std::string& input, const std::string& output) {
@@ -27,38 +26,49 @@ bool refuseOverwritingInput(const std::string& input, const std::string& output)
     return true;
 }
 
+std::string renderErrorMessage(RenderError error) {
+    switch (error) {
+        case RenderError::kNotesOutOfMemory:
+            return "Unable to generate MIDI data. Not enough memory.";
+        case RenderError::kEventsOutOfMemory:
+            break;
+    }
+    return "Not enough memory to generate MIDI data.";
+}
+
 bool renderDocumentSong(const std::string& input, Document& document, MidiSong& midi,
-                        bool skipMuted) {
+                        bool skipMuted, std::int32_t ppqn) {
     if (document.song.blockCount <= 0) {
         reportError(input + ": Unable to generate MIDI data. The composition has no blocks.");
         return false;
     }
     ProgressBar progress("Rendering");
-    // The engine reports its own failures through the message handler.
-    return renderSong(midi, document.song, progress, skipMuted);
+    const auto rendered = renderSong(midi, document.song, progress, skipMuted, ppqn);
+    if (!rendered) reportError(renderErrorMessage(rendered.error()));
+    return rendered.has_value();
 }
 
 bool saveMidiSong(const std::string& path, const MidiSong& song) {
-    const int result = midiSongWriteFile(path, &song);
-    if (result == kMidiOk) return true;
+    const MidiResult result = midiSongWriteFile(path, &song);
+    if (result == MidiResult::kOk) return true;
     switch (result) {
-        case kMidiNothingToDo:
+        case MidiResult::kNothingToDo:
             reportError(path + ": Unable to save MIDI file. No track has any notes.");
             break;
-        case kMidiCannotOpen:
+        case MidiResult::kCannotOpen:
             reportError(path + ": Unable to save MIDI file. It cannot be created or written.");
             break;
-        case kMidiNotSmf:
+        case MidiResult::kNotSmf:
             reportError(path +
                         ": Unable to save MIDI file. The song holds times or texts too long "
                         "for a MIDI file.");
             break;
-        case kMidiOutOfMemory:
+        case MidiResult::kOutOfMemory:
             reportError(path + ": Unable to save MIDI file. Not enough memory.");
             break;
         default:
-            reportError(path + ": Unable to save MIDI file. (error " + std::to_string(result) +
-                        ")");
+            reportError(path + ": Unable to save MIDI file. (error " +
+                        std::to_string(static_cast<int>(result)) + ")");
             break;
     }
     return false;

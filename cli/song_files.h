@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/render_error.h"
 #include "midi/midi_song.h"
 #include "model/document.h"
 
@@ -16,10 +17,14 @@ std::optional<Document> loadDocument(const std::string& path);
 // True when the output would overwrite the input document; reports it.
 bool refuseOverwritingInput(const std::string& input, const std::string& output);
 
+// The words the user sees for a rendering failure.
+std::string renderErrorMessage(RenderError error);
+
 // Renders the whole song as "Save MIDI" (or, with skipMuted, "Play") does,
-// with a progress bar; false after reporting why it could not.
+// at `ppqn` ticks per quarter note, with a progress bar; false after
+// reporting why it could not.
 bool renderDocumentSong(const std::string& input, Document& document, MidiSong& midi,
-                        bool skipMuted);
+                        bool skipMuted, std::int32_t ppqn);
 
 // midiSongWriteFile, reporting a failure. The file is replaced atomically, so
 // a failure leaves no partial file.

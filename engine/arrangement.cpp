@@ -7,15 +7,10 @@
 
 #include "engine/note_events.h"
 #include "fractal/generators.h"
-#include "midi/midi_settings.h"
-#include "model/messages.h"
 #include "model/random.h"
 
 namespace halvorn {
 namespace {
-
-constexpr const char* kNotesMemoryMessage = "Unable to generate MIDI data. Not enough memory.";
-constexpr const char* kEventMemoryMessage = "Not enough memory to generate MIDI data.";
 
 bool isTrackInUse(const Song& song, std::int32_t trackIndex) {
     return trackIndex >= 0 && trackIndex < std::min(song.blockCount, kMaxBlocks);
@@ -77,17 +72,6 @@ std::vector<Placement> placeOnGrid(const Macrosequence& macrosequence, std::int6
     return placements;
 }
 
-// The block's notes after all four steps; empty when the rhythm step failed.
-NoteList renderBlock(const Song& song, std::int32_t blockIndex) {
-    NoteList notes = renderBlockNotes(song, blockIndex);
-    // Melody and velocity leave the notes' defaults when their sequences
-    // have no values; the track is rendered all the same.
-    renderBlockMelody(notes, song, blockIndex);
-    renderBlockVelocity(notes, song, blockIndex);
-    renderBlockAccents(notes, song, blockIndex);
-    return notes;
-}
-
 NoteList repeatAtPlacements(const NoteList& blockNotes, std::span<const Placement> placements) {
     NoteList notes;
     notes.reserve(blockNotes.size() * placements.size());
@@ -123,64 +107,55 @@ std::int32_t macrosequencePlace(Macrosequence& macrosequence, std::int32_t total
     return macrosequence.placementCount;
 }
 
-std::optional<NoteList> renderTrackNotes(const Song& song, std::int32_t trackIndex) {
+Expected<NoteList, RenderError> renderTrackNotes(const Song& song, std::int32_t trackIndex) {
     if (!isTrackInUse(song, trackIndex)) return NoteList{};
     const Macrosequence& macrosequence = song.macrosequences[static_cast<std::size_t>(trackIndex)];
     const std::size_t placementCount =
         std::min(static_cast<std::size_t>(std::max(macrosequence.placementCount, 0)),
                  macrosequence.placements.size());
     if (placementCount == 0) return NoteList{};
+    // A long piece of short notes repeats a block thousands of times.
     try {
-        const NoteList blockNotes = renderBlock(song, trackIndex);
-        if (blockNotes.empty()) {
-            showMessage(kNotesMemoryMessage);
-            return std::nullopt;
-        }
-        return repeatAtPlacements(blockNotes,
+        const auto blockNotes = renderBlock(song, trackIndex);
+        if (!blockNotes) return unexpected(blockNotes.error());
+        return repeatAtPlacements(*blockNotes,
                                   std::span(macrosequence.placements).first(placementCount));
     } catch (const std::bad_alloc&) {
-        showMessage(kNotesMemoryMessage);
-        return std::nullopt;
+        return unexpected(RenderError::kNotesOutOfMemory);
     }
 }
 
-std::int64_t renderTrack(MidiTrack& slot, const Song& song, std::int32_t trackIndex) {
-    const std::optional<NoteList> notes = renderTrackNotes(song, trackIndex);
-    if (!notes) return -1;
-    if (notes->empty()) return 0;
+Expected<std::int64_t, RenderError> renderTrack(MidiTrack& slot, const Song& song,
+                                                std::int32_t trackIndex, std::int32_t ppqn) {
+    const auto notes = renderTrackNotes(song, trackIndex);
+    if (!notes) return unexpected(notes.error());
+    if (notes->empty()) return std::int64_t{0};
     const Block& block = song.blocks[static_cast<std::size_t>(trackIndex)];
     const Macrosequence& macrosequence = song.macrosequences[static_cast<std::size_t>(trackIndex)];
-    slot.events.clear();
-    try {
-        slot.name = block.description;
-        slot.channel = static_cast<std::uint8_t>(block.channel & 0x0F);
-        slot.volume = unitToMidiValue(macrosequence.volume);
-        slot.pan = unitToMidiValue(macrosequence.panning);
-        slot.program = static_cast<std::uint8_t>(block.program & 0x7F);
-
-        std::vector<MidiEvent> events;
-        events.reserve(2 * notes->size());
-        const double limit =
-            static_cast<double>(std::int64_t{song.lengthMeasures} * song.beatsPerMeasure);
-        for (const Note& note : *notes) {
-            // Notes come in ascending start order: the first late one ends the track.
-            if (!(note.start < limit)) break;
-            // Only a negative displacement (a corrupt file) starts notes
-            // before the piece; they have no tick to sound at.
-            if (note.start < 0.0) continue;
-            appendNoteEvents(events, note, slot.channel);
-        }
-        if (midiSortEvents(events) != kMidiOk) throw std::bad_alloc();
-        slot.events = std::move(events);
-    } catch (const std::bad_alloc&) {
-        slot.events.clear();
-        showMessage(kEventMemoryMessage);
-        return -1;
-    }
+    slot.name = block.description;
+    slot.channel = static_cast<std::uint8_t>(block.channel & 0x0F);
+    slot.volume = unitToMidiValue(macrosequence.volume);
+    slot.pan = unitToMidiValue(macrosequence.panning);
+    slot.program = static_cast<std::uint8_t>(block.program & 0x7F);
+    const double limit =
+        static_cast<double>(std::int64_t{song.lengthMeasures} * song.beatsPerMeasure);
+    const auto filled =
+        fillTrackEvents(slot, 2 * notes->size(), [&](std::vector<MidiEvent>& events) {
+            for (const Note& note : *notes) {
+                // Notes come in ascending start order: the first late one ends the track.
+                if (!(note.start < limit)) break;
+                // Only a negative displacement (a corrupt file) starts notes
+                // before the piece; they have no tick to sound at.
+                if (note.start < 0.0) continue;
+                appendNoteEvents(events, note, slot.channel, ppqn);
+            }
+        });
+    if (!filled) return unexpected(filled.error());
     return static_cast<std::int64_t>(slot.events.size());
 }
 
-bool renderSong(MidiSong& midi, Song& song, RenderProgress& progress, bool skipMuted) {
+Expected<void, RenderError> renderSong(MidiSong& midi, Song& song, RenderProgress& progress,
+                                       bool skipMuted, std::int32_t ppqn) {
     const std::int32_t sequenceCount = std::clamp(song.microsequenceCount, 0, kMaxMicrosequences);
     const std::int32_t trackCount = std::clamp(song.blockCount, 0, kMaxBlocks);
     progress.setRange(0, sequenceCount + 2 * trackCount);
@@ -202,7 +177,7 @@ bool renderSong(MidiSong& midi, Song& song, RenderProgress& progress, bool skipM
     midiSongReset(&midi);
     midi.tempo = static_cast<double>(song.tempo);
     midi.timeSignatureNumerator = static_cast<std::uint8_t>(song.beatsPerMeasure);
-    midi.ppqn = static_cast<std::uint16_t>(midiSettings().ppqnSetting);
+    midi.ppqn = static_cast<std::uint16_t>(ppqn);
     // The key number as it is, not a count of sharps or flats.
     midi.keySharps = static_cast<std::int8_t>(song.scale.key);
     midi.keyMinor = 0;
@@ -210,15 +185,18 @@ bool renderSong(MidiSong& midi, Song& song, RenderProgress& progress, bool skipM
     for (std::int32_t i = 0; i < trackCount; ++i) {
         const auto index = static_cast<std::size_t>(i);
         const bool skipped = skipMuted && song.macrosequences[index].muted != 0;
-        if (!skipped && renderTrack(midi.tracks[index], song, i) < 0) return false;
+        if (!skipped) {
+            const auto rendered = renderTrack(midi.tracks[index], song, i, ppqn);
+            if (!rendered) return unexpected(rendered.error());
+        }
         progress.stepOnce();
     }
 
     midiSongCountEvents(midi);
     midiSongComputeLength(midi);
     // Every track was sorted as it was rendered; a failure here loses nothing.
-    midiSongSortTracks(midi);
-    return true;
+    static_cast<void>(midiSongSortTracks(midi));
+    return {};
 }
 
 }  // namespace halvorn

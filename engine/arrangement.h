@@ -7,8 +7,10 @@
 #include <optional>
 
 #include "engine/block_render.h"
+#include "engine/render_error.h"
 #include "engine/render_progress.h"
 #include "midi/midi_song.h"
+#include "model/expected.h"
 #include "model/song.h"
 
 namespace halvorn {
@@ -22,19 +24,21 @@ std::int32_t macrosequencePlace(Macrosequence& macrosequence, std::int32_t total
 
 // The notes of track `trackIndex`, starts counted in beats from the start of
 // the piece: the block's notes at every placement, in placement order. Empty
-// when the track has no placements; nothing after a reported failure
-// ("Unable to generate MIDI data. Not enough memory.").
-std::optional<NoteList> renderTrackNotes(const Song& song, std::int32_t trackIndex);
+// when the track has no placements; kNotesOutOfMemory when they cannot be
+// held.
+Expected<NoteList, RenderError> renderTrackNotes(const Song& song, std::int32_t trackIndex);
 
-// Fills `slot` from track `trackIndex`, keeping the notes that start before
-// the end of the piece. Returns the event count; 0 when the track has no
-// notes (the slot is left untouched); -1 after a reported failure.
-std::int64_t renderTrack(MidiTrack& slot, const Song& song, std::int32_t trackIndex);
+// Fills `slot` from track `trackIndex` at `ppqn` ticks per quarter note,
+// keeping the notes that start before the end of the piece. The event
+// count; 0 when the track has no notes (the slot is left untouched).
+Expected<std::int64_t, RenderError> renderTrack(MidiTrack& slot, const Song& song,
+                                                std::int32_t trackIndex, std::int32_t ppqn);
 
 // Computes every microsequence, places every track and refills `midi` with
-// the whole piece. With `skipMuted`, muted tracks leave their slots empty.
-// Returns false after a reported failure; `midi` then holds the tracks
+// the whole piece at `ppqn` ticks per quarter note. With `skipMuted`, muted
+// tracks leave their slots empty. On failure `midi` holds the tracks
 // rendered so far.
-bool renderSong(MidiSong& midi, Song& song, RenderProgress& progress, bool skipMuted);
+Expected<void, RenderError> renderSong(MidiSong& midi, Song& song, RenderProgress& progress,
+                                       bool skipMuted, std::int32_t ppqn);
 
 }  // namespace halvorn

@@ -7,13 +7,16 @@
 #include <optional>
 
 #include "engine/note_events.h"
-#include "model/messages.h"
+#include "midi/general_midi.h"
 #include "model/random.h"
 
 namespace halvorn {
 namespace {
 
-constexpr const char* kEventMemoryMessage = "Not enough memory to generate MIDI data.";
+// The metronome: a closed hi-hat click a quarter of a beat long on every
+// beat, on General MIDI's percussion channel.
+constexpr std::uint8_t kMetronomeProgram = 127;
+constexpr double kMetronomeClickBeats = 0.25;
 
 const Block* blockInUse(const Song& song, std::int32_t blockIndex) {
     if (blockIndex < 0 || blockIndex >= std::min(song.blockCount, kMaxBlocks)) return nullptr;
@@ -92,23 +95,6 @@ double nextNoteLength(const Song& song, const Block& block, RhythmState& state) 
     return length;
 }
 
-// Builds a track's events with `append`, sorts them and stores them; on
-// exhausted memory shows the message and leaves the track without events.
-template <typename Append>
-bool fillTrackEvents(MidiTrack& track, std::size_t expected, Append append) {
-    try {
-        std::vector<MidiEvent> events;
-        events.reserve(expected);
-        append(events);
-        if (midiSortEvents(events) != kMidiOk) throw std::bad_alloc();
-        track.events = std::move(events);
-        return true;
-    } catch (const std::bad_alloc&) {
-        showMessage(kEventMemoryMessage);
-        return false;
-    }
-}
-
 }  // namespace
 
 NoteList renderBlockNotes(const Song& song, std::int32_t blockIndex) {
@@ -148,7 +134,8 @@ std::size_t renderBlockMelody(std::span<Note> notes, const Song& song, std::int3
                                      std::numeric_limits<std::int32_t>::max()));
         // Unsigned arithmetic wraps like the low seven bits the pitch keeps.
         const std::uint32_t pitch =
-            static_cast<std::uint32_t>(scaleDegreeToPitch(song.scale, clampedDegree)) + 60u;
+            static_cast<std::uint32_t>(scaleDegreeToPitch(song.scale, clampedDegree)) +
+            static_cast<std::uint32_t>(kMiddleC);
         notes[k].pitch = static_cast<std::int32_t>(pitch & 127u);
     }
     return notes.size();
@@ -189,40 +176,57 @@ std::size_t renderBlockAccents(std::span<Note> notes, const Song& song, std::int
     return notes.size();
 }
 
-bool renderBlockTrack(MidiTrack& track, std::span<const Note> notes, const Block& block) {
+Expected<NoteList, RenderError> renderBlock(const Song& song, std::int32_t blockIndex) {
+    NoteList notes = renderBlockNotes(song, blockIndex);
+    if (notes.empty()) return unexpected(RenderError::kNotesOutOfMemory);
+    // Melody and velocity leave the notes' defaults when their sequences
+    // have no values; the block is rendered all the same.
+    static_cast<void>(renderBlockMelody(notes, song, blockIndex));
+    static_cast<void>(renderBlockVelocity(notes, song, blockIndex));
+    static_cast<void>(renderBlockAccents(notes, song, blockIndex));
+    return notes;
+}
+
+Expected<void, RenderError> renderBlockTrack(MidiTrack& track, std::span<const Note> notes,
+                                             const Block& block, std::int32_t ppqn) {
     track.name.reset();
     track.channel = static_cast<std::uint8_t>(block.channel & 0x0F);
-    track.volume = 100;
-    track.pan = 64;
+    track.volume = kDefaultTrackVolume;
+    track.pan = kCentrePan;
     track.program = static_cast<std::uint8_t>(block.program & 0x7F);
-    track.events.clear();
     return fillTrackEvents(track, 2 * notes.size(), [&](std::vector<MidiEvent>& events) {
-        for (const Note& note : notes) appendNoteEvents(events, note, track.channel);
+        for (const Note& note : notes) appendNoteEvents(events, note, track.channel, ppqn);
     });
 }
 
-bool renderMetronomeTrack(MidiTrack& track, const Song& song, std::int32_t blockIndex,
-                          std::int32_t level) {
+Expected<void, RenderError> renderMetronomeTrack(MidiTrack& track, const Song& song,
+                                                 std::int32_t blockIndex, std::int32_t level,
+                                                 std::int32_t ppqn) {
     track.name.reset();
-    track.channel = 9;
-    track.volume = 100;
-    track.pan = 64;
-    track.program = 127;
+    track.channel = kPercussionChannel;
+    track.volume = kDefaultTrackVolume;
+    track.pan = kCentrePan;
+    track.program = kMetronomeProgram;
     track.events.clear();
     const Block* block = blockInUse(song, blockIndex);
-    if (!block || song.beatsPerMeasure <= 0) return true;
+    if (!block || song.beatsPerMeasure <= 0) return {};
     const std::int64_t beatsPerMeasure = song.beatsPerMeasure;
     const std::int64_t beats = std::max<std::int64_t>(block->lengthMeasures, 0) * beatsPerMeasure;
-    const auto accentLevel = static_cast<std::uint8_t>(std::clamp(level, 0, 127));
+    // Accented beats click at the level, the others at half of it.
+    const auto accentLevel =
+        static_cast<std::uint8_t>(std::clamp<std::int32_t>(level, 0, kMaxDataValue));
     const auto plainLevel = static_cast<std::uint8_t>(accentLevel / 2);
+    const auto status = static_cast<std::uint8_t>(kNoteOnStatus | kPercussionChannel);
     return fillTrackEvents(
         track, static_cast<std::size_t>(2 * beats), [&](std::vector<MidiEvent>& events) {
             for (std::int64_t k = 0; k < beats; ++k) {
                 const double beat = static_cast<double>(k);
                 const std::uint8_t velocity =
                     isAccented(*block, k % beatsPerMeasure) ? accentLevel : plainLevel;
-                events.push_back({beatsToEventTime(beat), 0x99, 42, velocity});
-                events.push_back({beatsToEventTime(beat + 0.25), 0x99, 42, 0});
+                events.push_back(
+                    {beatsToEventTime(beat, ppqn), status, kClosedHiHatNote, velocity});
+                events.push_back({beatsToEventTime(beat + kMetronomeClickBeats, ppqn), status,
+                                  kClosedHiHatNote, 0});
             }
         });
 }

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "engine/note.h"
+#include "engine/render_error.h"
 #include "midi/midi_song.h"
+#include "model/expected.h"
 #include "model/song.h"
 
 namespace halvorn {
@@ -35,15 +37,22 @@ std::size_t renderBlockVelocity(std::span<Note> notes, const Song& song, std::in
 // beats. Returns notes.size().
 std::size_t renderBlockAccents(std::span<Note> notes, const Song& song, std::int32_t blockIndex);
 
-// Fills `track` with the event pairs of `notes` on the block's channel,
-// sorted by time. Shows "Not enough memory to generate MIDI data." and
-// leaves the track without events when memory runs out; returns false then.
-bool renderBlockTrack(MidiTrack& track, std::span<const Note> notes, const Block& block);
+// The four steps in their order: the block's notes with pitches,
+// velocities and accents. kNotesOutOfMemory when the rhythm step made no
+// notes (memory ran out, or the index is not in use).
+Expected<NoteList, RenderError> renderBlock(const Song& song, std::int32_t blockIndex);
+
+// Fills `track` with the event pairs of `notes` on the block's channel at
+// `ppqn` ticks per quarter note, sorted by time. kEventsOutOfMemory, with
+// the track left without events, when memory runs out.
+Expected<void, RenderError> renderBlockTrack(MidiTrack& track, std::span<const Note> notes,
+                                             const Block& block, std::int32_t ppqn);
 
 // Fills `track` with a click on every beat of the block on the percussion
 // channel: `level` (0..127) on accented beats, level / 2 on the others.
 // Failure is handled as in renderBlockTrack.
-bool renderMetronomeTrack(MidiTrack& track, const Song& song, std::int32_t blockIndex,
-                          std::int32_t level);
+Expected<void, RenderError> renderMetronomeTrack(MidiTrack& track, const Song& song,
+                                                 std::int32_t blockIndex, std::int32_t level,
+                                                 std::int32_t ppqn);
 
 }  // namespace halvorn

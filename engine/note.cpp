@@ -3,12 +3,10 @@
 #include <cmath>
 #include <limits>
 
-#include "midi/midi_settings.h"
-
 namespace halvorn {
 
-std::int64_t beatsToTicks(double beats) {
-    const double ticks = std::trunc(static_cast<double>(midiSettings().ppqnSetting) * beats);
+std::int64_t beatsToTicks(double beats, std::int32_t ppqn) {
+    const double ticks = std::trunc(static_cast<double>(ppqn) * beats);
     // 2^63 is exactly representable; anything at or beyond it saturates.
     constexpr double kLimit = 9223372036854775808.0;
     if (std::isnan(ticks)) return 0;

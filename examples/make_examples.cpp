@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "fractal/parameters.h"
 #include "model/document.h"
 
 namespace halvorn {
@@ -367,9 +368,8 @@ Document noiseNocturne() {
 
 bool save(const std::string& directory, const char* name, const Document& document) {
     const std::string path = directory + "/" + name;
-    std::string error;
-    if (!documentWrite(path, document, error)) {
-        std::fprintf(stderr, "make_examples: %s: %s\n", path.c_str(), error.c_str());
+    if (const auto written = documentWrite(path, document); !written) {
+        std::fprintf(stderr, "make_examples: %s: %s\n", path.c_str(), written.error().c_str());
         return false;
     }
     std::printf("%s\n", path.c_str());

@@ -4,19 +4,6 @@
 
 namespace halvorn {
 
-std::int32_t parameterBlockSize(std::int32_t fractalType) {
-    switch (fractalType) {
-        case kFractalMandelbrot:
-            return static_cast<std::int32_t>(MandelbrotParameters::kByteSize);
-        case kFractalMorseThue:
-            return static_cast<std::int32_t>(MorseThueParameters::kByteSize);
-        case kFractalNoise:
-            return static_cast<std::int32_t>(NoiseParameters::kByteSize);
-        default:
-            return 0;
-    }
-}
-
 ParameterBytes MandelbrotParameters::toBytes() const {
     ParameterBytes bytes(kByteSize, 0);
     const double fields[] = {viewMinX, viewMinY, viewMaxX, viewMaxY,
@@ -65,7 +52,8 @@ ParameterBytes NoiseParameters::toBytes() const {
 
 std::optional<NoiseParameters> NoiseParameters::fromBytes(std::span<const std::uint8_t> bytes) {
     if (bytes.size() != kByteSize) return std::nullopt;
-    return NoiseParameters{getLeInt32(&bytes[0]), getLeInt32(&bytes[4]), getLeInt32(&bytes[8])};
+    return NoiseParameters{getLeInt32(&bytes[0]), getLeInt32(&bytes[kNoiseCorrelationOffset]),
+                           getLeInt32(&bytes[8])};
 }
 
 }  // namespace halvorn

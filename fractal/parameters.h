@@ -10,14 +10,9 @@
 #include <string_view>
 #include <vector>
 
-namespace halvorn {
+#include "model/parameter_block.h"
 
-enum FractalType : std::int32_t {
-    kFractalMandelbrot = 0,
-    kFractalMorseThue = 1,
-    kFractalNoise = 2,
-    kFractalPlaceholder = 3,  // an empty entry: no parameters, no values
-};
+namespace halvorn {
 
 // Texts of the "Fractal:" list, in type order.
 inline constexpr std::array<std::string_view, 4> kFractalTypeNames = {"Mandelbrot", "Morse-Thue",
@@ -27,14 +22,8 @@ inline constexpr std::array<std::string_view, 4> kFractalTypeNames = {"Mandelbro
 inline constexpr std::array<std::string_view, 5> kCorrelationNames = {
     "None (White Noise)", "Little", "Medium (Pink Noise)", "High", "Very High"};
 
-// A parameter block in its stored byte form.
-using ParameterBytes = std::vector<std::uint8_t>;
-
-// 72 for Mandelbrot, 12 for Morse-Thue and Noise, 0 for every other type.
-std::int32_t parameterBlockSize(std::int32_t fractalType);
-
 struct MandelbrotParameters {
-    static constexpr std::size_t kByteSize = 72;
+    static constexpr std::size_t kByteSize = kMandelbrotParameterSize;
     static constexpr std::int32_t kOrbit = 0;
     static constexpr std::int32_t kLine = 1;
 
@@ -54,7 +43,7 @@ struct MandelbrotParameters {
 };
 
 struct MorseThueParameters {
-    static constexpr std::size_t kByteSize = 12;
+    static constexpr std::size_t kByteSize = kMorseThueParameterSize;
 
     std::int32_t base = 2;
     std::int32_t start = 0;
@@ -66,7 +55,7 @@ struct MorseThueParameters {
 };
 
 struct NoiseParameters {
-    static constexpr std::size_t kByteSize = 12;
+    static constexpr std::size_t kByteSize = kNoiseParameterSize;
 
     std::int32_t seed = 1;
     std::int32_t correlation = 0;  // index of the "Correlation:" list, 0..4

@@ -8,12 +8,12 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     halvorn::MidiSong song;
     song.title = "unchanged";
-    const int result = halvorn::midiSongDecode({data, size}, &song);
-    if (result != halvorn::kMidiOk && song.title != "unchanged") std::abort();
-    if (result == halvorn::kMidiOk) {
+    const halvorn::MidiResult result = halvorn::midiSongDecode({data, size}, &song);
+    if (result != halvorn::MidiResult::kOk && song.title != "unchanged") std::abort();
+    if (result == halvorn::MidiResult::kOk) {
         // Whatever was read must encode again without trouble.
         std::vector<std::uint8_t> bytes;
-        halvorn::midiSongEncode(&song, bytes);
+        static_cast<void>(halvorn::midiSongEncode(&song, bytes));
     }
     return 0;
 }

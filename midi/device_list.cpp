@@ -9,7 +9,6 @@ namespace {
 struct DeviceRegistry {
     std::shared_ptr<MidiDeviceProvider> provider;
     std::vector<MidiOutputDevice> devices;
-    std::string lastOpenError;
 };
 
 DeviceRegistry& registry() {
@@ -40,24 +39,17 @@ const std::vector<MidiOutputDevice>& midiOutputDevices() {
     return registry().devices;
 }
 
-const std::string& midiLastOpenError() {
-    return registry().lastOpenError;
-}
-
-std::unique_ptr<MidiStream> midiOpenDeviceStream(std::int32_t port, MidiStreamDoneFunction done) {
+Expected<std::unique_ptr<MidiStream>, std::string> midiOpenDeviceStream(
+    std::int32_t port, MidiStreamDoneFunction done) {
     DeviceRegistry& r = registry();
-    r.lastOpenError.clear();
-    if (r.devices.empty() || !r.provider) {
-        r.lastOpenError = "No MIDI output device is available.";
-        return nullptr;
-    }
-    if (port < 0 || static_cast<std::size_t>(port) >= r.devices.size()) {
-        r.lastOpenError = "The selected MIDI port does not exist.";
-        return nullptr;
-    }
-    auto stream =
-        r.provider->openStream(r.devices[port].deviceId, std::move(done), r.lastOpenError);
-    if (!stream && r.lastOpenError.empty()) r.lastOpenError = "The MIDI output cannot be opened.";
+    if (r.devices.empty() || !r.provider)
+        return unexpected(std::string("No MIDI output device is available."));
+    if (port < 0 || static_cast<std::size_t>(port) >= r.devices.size())
+        return unexpected(std::string("The selected MIDI port does not exist."));
+    std::string error;
+    auto stream = r.provider->openStream(r.devices[port].deviceId, std::move(done), error);
+    if (!stream)
+        return unexpected(error.empty() ? std::string("The MIDI output cannot be opened.") : error);
     return stream;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "midi/midi_stream.h"
+#include "model/expected.h"
 
 namespace halvorn {
 
@@ -40,11 +41,9 @@ std::shared_ptr<MidiDeviceProvider> midiDeviceProvider();
 void midiListOutputDevices();
 const std::vector<MidiOutputDevice>& midiOutputDevices();
 
-// Why the last stream open failed, for messages; empty after a success.
-const std::string& midiLastOpenError();
-
-// Opens a stream on list entry `port`; null on failure (midiLastOpenError
-// says why).
-std::unique_ptr<MidiStream> midiOpenDeviceStream(std::int32_t port, MidiStreamDoneFunction done);
+// Opens a stream on list entry `port`; on failure one user-facing line
+// that says why.
+Expected<std::unique_ptr<MidiStream>, std::string> midiOpenDeviceStream(
+    std::int32_t port, MidiStreamDoneFunction done);
 
 }  // namespace halvorn

@@ -1,8 +1,5 @@
 #include "midi/midi_clock.h"
 
-#include <algorithm>
-#include <thread>
-
 namespace halvorn {
 
 using std::chrono::nanoseconds;
@@ -10,11 +7,12 @@ using std::chrono::steady_clock;
 
 namespace {
 
-// Headroom over the latest wake-up seen, and how slowly the spun stretch
-// shrinks again (1/4096 of the excess per wake-up: about half a minute at a
-// hundred wake-ups a second).
-constexpr nanoseconds kSpinHeadroom = std::chrono::microseconds(100);
-constexpr int kSpinDecayShift = 12;
+// Tells the core that this is a busy-wait, so a sibling hyper-thread runs on.
+inline void relaxCpu() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
 
 }  // namespace
 
@@ -22,38 +20,24 @@ nanoseconds SteadyMidiClock::now() const {
     return std::chrono::duration_cast<nanoseconds>(steady_clock::now().time_since_epoch());
 }
 
-void SteadyMidiClock::waitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake,
-                                nanoseconds deadline) {
-    const nanoseconds sleepUntil = deadline - spinMargin();
-    if (now() < sleepUntil) {
-        wake.wait_until(lock, steady_clock::time_point(sleepUntil));
-        const nanoseconds late = now() - sleepUntil;
-        if (late.count() > 0) learnWakeLateness(late);  // woken by the timer
-        return;
-    }
-    // Spin the last stretch with the lock released so other threads can
-    // queue, pause or close meanwhile; the caller re-checks its state.
-    lock.unlock();
-    while (now() < deadline) std::this_thread::yield();
-    lock.lock();
+void SteadyMidiClock::sleepOnSignal(const WakeSignal& wake, std::uint32_t seen, nanoseconds until) {
+    wake.wait(seen, until);
 }
 
-void SteadyMidiClock::learnWakeLateness(nanoseconds late) {
-    const nanoseconds spin = spinMargin();
-    nanoseconds next = spin;
-    if (late + kSpinHeadroom > spin)
-        next = std::min(kMaxSpin, late + late / 2 + kSpinHeadroom);
-    else
-        next = std::max(kMinSpin, spin - nanoseconds((spin - kMinSpin).count() >> kSpinDecayShift));
-    spin_.store(next.count());
+void SteadyMidiClock::waitUntil(const WakeSignal& wake, std::uint32_t seen, nanoseconds deadline) {
+    const nanoseconds sleepUntil = deadline - kFinalSpin;
+    if (now() < sleepUntil) {
+        sleep_(wake, seen, sleepUntil);
+        return;  // the caller comes back for the final stretch
+    }
+    while (now() < deadline && wake.sequence() == seen) relaxCpu();
 }
 
 nanoseconds VirtualMidiClock::now() const {
     return nanoseconds(now_.load());
 }
 
-void VirtualMidiClock::waitUntil(std::unique_lock<std::mutex>&, std::condition_variable&,
-                                 nanoseconds deadline) {
+void VirtualMidiClock::waitUntil(const WakeSignal&, std::uint32_t, nanoseconds deadline) {
     auto current = now_.load();
     while (current < deadline.count() && !now_.compare_exchange_weak(current, deadline.count())) {
     }

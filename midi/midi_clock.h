@@ -4,8 +4,9 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
+#include <cstdint>
+
+#include "midi/wake_signal.h"
 
 namespace halvorn {
 
@@ -16,10 +17,10 @@ class MidiClock {
     // Time since the clock's epoch.
     virtual std::chrono::nanoseconds now() const = 0;
 
-    // Waits until `deadline` has come or `wake` is notified, whichever is
-    // first (spurious returns allowed: callers re-check their state). `lock`
-    // is held on entry and on return.
-    virtual void waitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake,
+    // Waits until `deadline` has come or `wake` has moved past `seen`,
+    // whichever is first. Spurious returns are allowed: callers re-check
+    // their state and call again. Takes no lock and allocates nothing.
+    virtual void waitUntil(const WakeSignal& wake, std::uint32_t seen,
                            std::chrono::nanoseconds deadline) = 0;
 
     // True when waiting takes real time, so a scheduler thread should ask
@@ -27,34 +28,38 @@ class MidiClock {
     virtual bool isRealTime() const = 0;
 };
 
-// The system's steady clock. Sleeps to absolute deadlines; the last stretch
-// before a deadline is spun (without holding the lock) because a sleeping
-// thread wakes late: tens of microseconds on a quiet machine, now and then a
-// millisecond or two on a busy one. The spun stretch follows the lateness
-// seen: it grows at once after a late wake-up and shrinks slowly after.
+// The system's steady clock. Sleeps to an absolute time a little before the
+// deadline and spins the last stretch, because a sleeping thread wakes late
+// (tens of microseconds on a quiet machine). The spun stretch is at most
+// kFinalSpin, so the spin never takes a core away for long.
 class SteadyMidiClock final : public MidiClock {
   public:
-    static constexpr std::chrono::nanoseconds kMinSpin = std::chrono::microseconds(100);
-    static constexpr std::chrono::nanoseconds kMaxSpin = std::chrono::microseconds(2500);
+    static constexpr std::chrono::nanoseconds kFinalSpin = std::chrono::microseconds(100);
+
+    // The absolute-deadline sleep; replaceable so that tests can make it
+    // wake late on purpose.
+    using SleepFunction = void (*)(const WakeSignal& wake, std::uint32_t seen,
+                                   std::chrono::nanoseconds until);
+
+    explicit SteadyMidiClock(SleepFunction sleep = &sleepOnSignal) : sleep_(sleep) {}
 
     std::chrono::nanoseconds now() const override;
-    void waitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake,
+    void waitUntil(const WakeSignal& wake, std::uint32_t seen,
                    std::chrono::nanoseconds deadline) override;
     bool isRealTime() const override { return true; }
 
-    std::chrono::nanoseconds spinMargin() const { return std::chrono::nanoseconds(spin_.load()); }
+    static void sleepOnSignal(const WakeSignal& wake, std::uint32_t seen,
+                              std::chrono::nanoseconds until);
 
   private:
-    void learnWakeLateness(std::chrono::nanoseconds late);
-
-    std::atomic<std::chrono::nanoseconds::rep> spin_{200000};  // starts at 200 us
+    SleepFunction sleep_;
 };
 
 // Time moves only when a waiter asks for a later deadline; it starts at 0.
 class VirtualMidiClock final : public MidiClock {
   public:
     std::chrono::nanoseconds now() const override;
-    void waitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake,
+    void waitUntil(const WakeSignal& wake, std::uint32_t seen,
                    std::chrono::nanoseconds deadline) override;
     bool isRealTime() const override { return false; }
 

@@ -9,11 +9,12 @@ namespace halvorn {
 
 inline constexpr std::array<std::int32_t, 7> kPpqnChoices = {24, 48, 96, 120, 192, 240, 384};
 inline constexpr std::array<std::int32_t, 5> kBufferBeatChoices = {1, 2, 4, 8, 16};
+inline constexpr std::int32_t kDefaultPpqn = 120;
 
 struct MidiSettings {
-    std::int32_t selectedPort = 0;   // index into the output device list
-    std::int32_t bufferBeats = 1;    // 1, 2, 4, 8 or 16
-    std::int32_t ppqnSetting = 120;  // one of kPpqnChoices
+    std::int32_t selectedPort = 0;            // index into the output device list
+    std::int32_t bufferBeats = 1;             // 1, 2, 4, 8 or 16
+    std::int32_t ppqnSetting = kDefaultPpqn;  // one of kPpqnChoices
 };
 
 // The one instance; used from the user-interface thread.

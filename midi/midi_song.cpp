@@ -53,11 +53,11 @@ void midiSongComputeLength(MidiSong& song) {
     song.lengthTicks = length;
 }
 
-int midiSongSortTracks(MidiSong& song) {
-    int result = kMidiOk;
+MidiResult midiSongSortTracks(MidiSong& song) {
+    MidiResult result = MidiResult::kOk;
     for (auto& track : song.tracks)
-        if (!track.events.empty() && midiSortEvents(track.events) != kMidiOk)
-            result = kMidiOutOfMemory;
+        if (!track.events.empty() && midiSortEvents(track.events) != MidiResult::kOk)
+            result = MidiResult::kOutOfMemory;
     return result;
 }
 
@@ -126,19 +126,19 @@ bool isSorted(std::span<const MidiEvent> events) {
 
 }  // namespace
 
-int midiSortEvents(std::span<MidiEvent> events) {
+MidiResult midiSortEvents(std::span<MidiEvent> events) {
     const std::size_t count = events.size();
     // Renderers mostly hand over arrays that are already in order.
-    if (count < 2 || isSorted(events)) return kMidiOk;
+    if (count < 2 || isSorted(events)) return MidiResult::kOk;
     std::unique_ptr<MidiEvent[], FreeDeleter> scratch(
         static_cast<MidiEvent*>(std::malloc(count * sizeof(MidiEvent))));
-    if (!scratch) return kMidiOutOfMemory;
+    if (!scratch) return MidiResult::kOutOfMemory;
     try {
         RadixSorter<8>::sort(events.data(), scratch.get(), count);
     } catch (const std::bad_alloc&) {
-        return kMidiOutOfMemory;
+        return MidiResult::kOutOfMemory;
     }
-    return kMidiOk;
+    return MidiResult::kOk;
 }
 
 }  // namespace halvorn

@@ -11,19 +11,21 @@
 
 namespace halvorn {
 
-// Result codes shared by the MIDI module; 0 is success.
-enum MidiResult : int {
-    kMidiOk = 0,
-    kMidiNotSmf = 1,             // not a Standard MIDI File, or malformed
-    kMidiUnsupportedFormat = 2,  // a format other than 1
-    kMidiNothingToDo = 3,        // no used track when writing; zero tracks when reading
-    kMidiCannotOpen = 4,         // the file cannot be opened, created or written
-    kMidiMergeListFull = 5,
-    kMidiNoSong = 6,
-    kMidiOutOfMemory = 7,
-    kMidiNoEventsInWindow = 8,
-    kMidiEndOfSong = 9,  // informational
-    kMidiDeviceError = 11,
+// Result codes shared by the MIDI module; the numbers are the ones the
+// module has always documented. Every function that returns one must have
+// its result looked at.
+enum class [[nodiscard]] MidiResult : int{
+    kOk = 0,
+    kNotSmf = 1,             // not a Standard MIDI File, or malformed
+    kUnsupportedFormat = 2,  // a format other than 1
+    kNothingToDo = 3,        // no used track when writing; zero tracks when reading
+    kCannotOpen = 4,         // the file cannot be opened, created or written
+    kMergeListFull = 5,
+    kNoSong = 6,
+    kOutOfMemory = 7,
+    kNoEventsInWindow = 8,
+    kEndOfSong = 9,  // informational
+    kDeviceError = 11,
 };
 
 inline constexpr int kMidiTrackSlots = 16;
@@ -77,10 +79,10 @@ void midiSongComputeLength(MidiSong& song);
 
 // Sorts every used slot by time. Returns 0, or 7 when scratch memory ran out
 // (the slots that could not be sorted keep their order).
-int midiSongSortTracks(MidiSong& song);
+MidiResult midiSongSortTracks(MidiSong& song);
 
 // Stable sort by ascending unsigned time: a four-pass LSD radix sort.
 // Returns 0, or 7 when scratch memory ran out (the array is left as it was).
-int midiSortEvents(std::span<MidiEvent> events);
+MidiResult midiSortEvents(std::span<MidiEvent> events);
 
 }  // namespace halvorn

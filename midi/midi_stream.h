@@ -8,6 +8,8 @@
 #include <functional>
 #include <vector>
 
+#include "midi/midi_song.h"
+
 namespace halvorn {
 
 // One record of a stream buffer is three little-endian uint32: delta ticks
@@ -41,29 +43,29 @@ MidiStreamRecord midiStreamReadRecord(const MidiStreamBuffer& buffer, std::size_
 // stream it is called from.
 using MidiStreamDoneFunction = std::function<void(MidiStreamBuffer&& buffer)>;
 
-// Operations return a MIDI result code: 0, or 11 (device error).
+// Operations return kOk or kDeviceError.
 class MidiStream {
   public:
     virtual ~MidiStream() = default;
 
-    virtual int setTimeDivision(std::uint32_t ticksPerQuarter) = 0;
-    virtual int setTempo(std::uint32_t microsecondsPerQuarter) = 0;
+    virtual MidiResult setTimeDivision(std::uint32_t ticksPerQuarter) = 0;
+    virtual MidiResult setTempo(std::uint32_t microsecondsPerQuarter) = 0;
 
     // Checks a buffer: a nonzero whole number of records, stream id 0, only
     // short messages and no-operations. Marks it prepared.
-    virtual int prepare(MidiStreamBuffer& buffer) = 0;
+    virtual MidiResult prepare(MidiStreamBuffer& buffer) = 0;
 
     // Queues a prepared buffer after those queued before it. On failure the
     // buffer is left with the caller.
-    virtual int queue(MidiStreamBuffer& buffer) = 0;
+    virtual MidiResult queue(MidiStreamBuffer& buffer) = 0;
 
     // A new stream starts paused; restart starts or resumes it.
-    virtual int restart() = 0;
-    virtual int pause() = 0;
+    virtual MidiResult restart() = 0;
+    virtual MidiResult pause() = 0;
 
     // Silences the notes that sound, hands every queued buffer back and ends
     // the stream's threads. Idempotent; the destructor closes too.
-    virtual int close() = 0;
+    virtual MidiResult close() = 0;
 };
 
 }  // namespace halvorn

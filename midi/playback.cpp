@@ -1,16 +1,17 @@
 #include "midi/playback.h"
 
 #include <array>
-#include <cmath>
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 
 #include "midi/midi_settings.h"
 #include "midi/playback_event_list.h"
 #include "midi/playback_window.h"
+#include "midi/tempo.h"
 
 namespace halvorn {
 
@@ -32,6 +33,14 @@ struct PlaybackState {
     std::array<bool, kPlaybackHeaderCount> headerQueued{};
     MidiPlaybackEndFunction endCallback;
     MidiEventList list;
+    // Closes a stream on behalf of its own notification thread; joined
+    // before the next such close and at shutdown, so it never outlives main.
+    std::thread closer;
+
+    ~PlaybackState() { joinCloser(); }
+    void joinCloser() {
+        if (closer.joinable() && closer.get_id() != std::this_thread::get_id()) closer.join();
+    }
 };
 
 PlaybackState& state() {
@@ -60,12 +69,21 @@ std::unique_ptr<MidiStream> detachStreamLocked(PlaybackState& s) {
 }
 
 // A stream cannot be closed from its own notification thread (it joins that
-// thread): there the close is handed to a thread of its own.
-int closeDetachedStream(std::unique_ptr<MidiStream> stream) {
-    if (!stream) return kMidiOk;
+// thread): there the close is handed to the state's closer thread. Called
+// without the state's lock.
+MidiResult closeDetachedStream(std::unique_ptr<MidiStream> stream) {
+    if (!stream) return MidiResult::kOk;
     if (insideNotification) {
-        std::thread([s = std::move(stream)] { s->close(); }).detach();
-        return kMidiOk;
+        std::thread previous;
+        {
+            std::lock_guard lock(state().mutex);
+            previous = std::move(state().closer);
+        }
+        if (previous.joinable()) previous.join();
+        std::thread closer([s = std::move(stream)] { static_cast<void>(s->close()); });
+        std::lock_guard lock(state().mutex);
+        state().closer = std::move(closer);
+        return MidiResult::kOk;
     }
     return stream->close();
 }
@@ -86,11 +104,11 @@ void restoreCursors(MidiSong& song, const std::array<std::uint32_t, kMidiTrackSl
 
 // Queues `buffer` under the next header, marks the end when the window just
 // filled covers the song's last event, and moves to the next window.
-int queueWindowBufferLocked(PlaybackState& s, MidiSong& song, MidiStreamBuffer& buffer) {
+MidiResult queueWindowBufferLocked(PlaybackState& s, MidiSong& song, MidiStreamBuffer& buffer) {
     const bool endReached = s.window.end > song.lengthTicks;
     buffer.userWord = s.nextHeader | (endReached && !s.loop ? kPlaybackEndMark : 0);
-    if (s.stream->prepare(buffer) != kMidiOk || s.stream->queue(buffer) != kMidiOk)
-        return kMidiDeviceError;
+    if (s.stream->prepare(buffer) != MidiResult::kOk || s.stream->queue(buffer) != MidiResult::kOk)
+        return MidiResult::kDeviceError;
     s.headerQueued[s.nextHeader] = true;
     if (endReached && !s.loop) s.ending = true;
     if (endReached && s.loop) {
@@ -100,53 +118,44 @@ int queueWindowBufferLocked(PlaybackState& s, MidiSong& song, MidiStreamBuffer& 
     }
     s.nextHeader = (s.nextHeader + 1) % kPlaybackHeaderCount;
     s.window.end += s.window.ticks;
-    return endReached ? kMidiEndOfSong : kMidiOk;
+    return endReached ? MidiResult::kEndOfSong : MidiResult::kOk;
 }
 
 // The window fill. A failure leaves the cursors, the window and the header
 // ring as they were, and the buffer is released.
-int fillWindowLocked(PlaybackState& s, MidiSong& song) {
-    if (!s.stream || s.headerQueued[s.nextHeader]) return kMidiDeviceError;
+MidiResult fillWindowLocked(PlaybackState& s, MidiSong& song) {
+    if (!s.stream || s.headerQueued[s.nextHeader]) return MidiResult::kDeviceError;
     const auto cursors = saveCursors(song);
     const PlaybackWindow window = s.window;
-    int result = playbackGatherWindow(song, s.list, s.window, s.sendClock);
-    if (result == kMidiNoEventsInWindow && !s.sendClock) return result;
+    MidiResult result = playbackGatherWindow(song, s.list, s.window, s.sendClock);
+    if (result == MidiResult::kNoEventsInWindow && !s.sendClock) return result;
     MidiStreamBuffer buffer;
-    if (result == kMidiOk) result = playbackBuildEventBuffer(s.list, s.window, buffer);
-    if (result == kMidiOk) result = queueWindowBufferLocked(s, song, buffer);
-    if (result != kMidiOk && result != kMidiEndOfSong) {
+    if (result == MidiResult::kOk) result = playbackBuildEventBuffer(s.list, s.window, buffer);
+    if (result == MidiResult::kOk) result = queueWindowBufferLocked(s, song, buffer);
+    if (result != MidiResult::kOk && result != MidiResult::kEndOfSong) {
         restoreCursors(song, cursors);
         s.window = window;
     }
     return result;
 }
 
-int fillEmptyLocked(PlaybackState& s, MidiSong& song) {
-    if (!s.stream || s.headerQueued[s.nextHeader]) return kMidiDeviceError;
+MidiResult fillEmptyLocked(PlaybackState& s, MidiSong& song) {
+    if (!s.stream || s.headerQueued[s.nextHeader]) return MidiResult::kDeviceError;
     MidiStreamBuffer buffer;
-    const int result = playbackBuildEmptyBuffer(buffer);
-    if (result != kMidiOk) return result;
+    const MidiResult result = playbackBuildEmptyBuffer(buffer);
+    if (result != MidiResult::kOk) return result;
     return queueWindowBufferLocked(s, song, buffer);
 }
 
-int queueNextLocked(PlaybackState& s, MidiSong* song) {
-    if (!song) return kMidiNoSong;
-    const int result = fillWindowLocked(s, *song);
-    if (result == kMidiNoEventsInWindow) return fillEmptyLocked(s, *song);
+MidiResult queueNextLocked(PlaybackState& s, MidiSong* song) {
+    if (!song) return MidiResult::kNoSong;
+    const MidiResult result = fillWindowLocked(s, *song);
+    if (result == MidiResult::kNoEventsInWindow) return fillEmptyLocked(s, *song);
     return result;
 }
 
-bool isQueueFailure(int result) {
-    return result != kMidiOk && result != kMidiEndOfSong;
-}
-
-// Microseconds per quarter note for `tempo` beats per minute, or 0 when the
-// tempo cannot be played.
-std::uint32_t microsecondsPerQuarter(double tempo) {
-    if (!std::isfinite(tempo) || tempo <= 0.0) return 0;
-    const double us = std::trunc(60000000.0 / tempo);
-    if (us < 1.0 || us > std::numeric_limits<std::uint32_t>::max()) return 0;
-    return static_cast<std::uint32_t>(us);
+bool isQueueFailure(MidiResult result) {
+    return result != MidiResult::kOk && result != MidiResult::kEndOfSong;
 }
 
 std::uint64_t windowTicksFor(const MidiSong& song) {
@@ -155,42 +164,40 @@ std::uint64_t windowTicksFor(const MidiSong& song) {
            static_cast<std::uint64_t>(beats > 0 ? beats : 1);
 }
 
-int openStreamLocked(PlaybackState& s, std::unique_ptr<MidiStream> stream) {
-    if (!stream) return kMidiDeviceError;
-    s.stream = std::move(stream);
-    s.streamOpen = true;
-    return kMidiOk;
-}
-
 }  // namespace
 
-int midiOpenStream() {
+MidiStatus midiOpenStream() {
     PlaybackState& s = state();
     std::unique_ptr<MidiStream> previous;
     {
         std::lock_guard lock(s.mutex);
         if (s.streamOpen) previous = detachStreamLocked(s);
     }
-    closeDetachedStream(std::move(previous));
+    static_cast<void>(closeDetachedStream(std::move(previous)));
     auto stream = midiOpenDeviceStream(midiSettings().selectedPort, midiPlaybackDone);
+    if (!stream) return unexpected(MidiError{MidiResult::kDeviceError, stream.error()});
     std::lock_guard lock(s.mutex);
-    return openStreamLocked(s, std::move(stream));
+    s.stream = std::move(*stream);
+    s.streamOpen = true;
+    return {};
 }
 
-int midiCloseStream() {
+MidiResult midiCloseStream() {
     PlaybackState& s = state();
     std::unique_ptr<MidiStream> stream;
     {
         std::lock_guard lock(s.mutex);
-        if (!s.streamOpen) return kMidiOk;
+        if (!s.streamOpen) return MidiResult::kOk;
         stream = detachStreamLocked(s);
     }
-    return closeDetachedStream(std::move(stream)) == kMidiOk ? kMidiOk : kMidiDeviceError;
+    return closeDetachedStream(std::move(stream)) == MidiResult::kOk ? MidiResult::kOk
+                                                                     : MidiResult::kDeviceError;
 }
 
-int midiPlaybackPrepare(MidiSong* song, MidiPlaybackEndFunction endCallback, bool loop,
-                        bool sendClock) {
-    if (!song) return kMidiNoSong;
+MidiStatus midiPlaybackPrepare(MidiSong* song, MidiPlaybackEndFunction endCallback, bool loop,
+                               bool sendClock) {
+    const auto fail = [](MidiResult code) { return unexpected(MidiError{code, {}}); };
+    if (!song) return fail(MidiResult::kNoSong);
     PlaybackState& s = state();
     MidiPlaybackEndFunction previousOwner;
     std::uint32_t previousEnd = 0;
@@ -205,23 +212,25 @@ int midiPlaybackPrepare(MidiSong* song, MidiPlaybackEndFunction endCallback, boo
     }
     // The running playback is stopped before its owner hears of it, so the
     // owner finds it gone.
-    const int opened = midiOpenStream();
+    MidiStatus opened = midiOpenStream();
     if (previousOwner) previousOwner(previousEnd);
-    if (opened != kMidiOk) return kMidiDeviceError;
+    if (!opened) return opened;
 
     std::lock_guard lock(s.mutex);
-    if (!s.stream) return kMidiDeviceError;
-    const std::uint32_t tempo = microsecondsPerQuarter(song->tempo);
-    if (song->ppqn == 0 || tempo == 0) return kMidiDeviceError;
-    if (midiEventListCreate(s.list, kMidiEventListCapacity) != kMidiOk) return kMidiOutOfMemory;
+    if (!s.stream) return fail(MidiResult::kDeviceError);
+    const std::optional<std::uint32_t> tempo = microsecondsPerQuarter(song->tempo);
+    if (song->ppqn == 0 || !tempo) return fail(MidiResult::kDeviceError);
+    if (midiEventListCreate(s.list, kMidiEventListCapacity) != MidiResult::kOk)
+        return fail(MidiResult::kOutOfMemory);
     s.loop = loop;
     s.sendClock = sendClock;
     s.window = PlaybackWindow{};
     s.window.ticks = windowTicksFor(*song);
     s.window.end = s.window.ticks;
     rewindSong(*song);
-    s.stream->setTimeDivision(song->ppqn);
-    s.stream->setTempo(tempo);
+    // As the stream interface has it, failures of these two are not acted on.
+    static_cast<void>(s.stream->setTimeDivision(song->ppqn));
+    static_cast<void>(s.stream->setTempo(*tempo));
     s.song = song;
     s.endCallback = std::move(endCallback);
     s.ending = false;
@@ -230,53 +239,53 @@ int midiPlaybackPrepare(MidiSong* song, MidiPlaybackEndFunction endCallback, boo
     // The previous stream handed every buffer back when it closed.
     s.nextHeader = 0;
     s.headerQueued.fill(false);
-    return kMidiOk;
+    return {};
 }
 
-int midiPlaybackStart() {
+MidiResult midiPlaybackStart() {
     PlaybackState& s = state();
     std::lock_guard lock(s.mutex);
-    if (s.playing) return kMidiOk;
-    if (!s.stream || !s.song) return kMidiDeviceError;
+    if (s.playing) return MidiResult::kOk;
+    if (!s.stream || !s.song) return MidiResult::kDeviceError;
     s.window.startPending = s.sendClock;
     // The stream is paused: no notification can refill meanwhile.
-    int result = queueNextLocked(s, s.song);
-    if (result == kMidiOk) result = queueNextLocked(s, s.song);
+    MidiResult result = queueNextLocked(s, s.song);
+    if (result == MidiResult::kOk) result = queueNextLocked(s, s.song);
     if (isQueueFailure(result)) return result;
-    if (s.stream->restart() != kMidiOk) return kMidiDeviceError;
+    if (s.stream->restart() != MidiResult::kOk) return MidiResult::kDeviceError;
     s.playing = true;
-    return kMidiOk;
+    return MidiResult::kOk;
 }
 
-int midiPlaybackStop() {
+MidiResult midiPlaybackStop() {
     PlaybackState& s = state();
     std::unique_ptr<MidiStream> stream;
     {
         std::lock_guard lock(s.mutex);
-        if (!s.playing) return kMidiOk;
+        if (!s.playing) return MidiResult::kOk;
         s.playing = false;
-        if (!s.stream) return kMidiDeviceError;
+        if (!s.stream) return MidiResult::kDeviceError;
         stream = detachStreamLocked(s);
     }
-    closeDetachedStream(std::move(stream));
-    return kMidiOk;
+    static_cast<void>(closeDetachedStream(std::move(stream)));
+    return MidiResult::kOk;
 }
 
-int midiPlaybackPause() {
+MidiResult midiPlaybackPause() {
     PlaybackState& s = state();
     std::lock_guard lock(s.mutex);
-    if (!s.stream) return kMidiDeviceError;
+    if (!s.stream) return MidiResult::kDeviceError;
     if (s.paused) {
-        if (s.stream->restart() != kMidiOk) return kMidiDeviceError;
+        if (s.stream->restart() != MidiResult::kOk) return MidiResult::kDeviceError;
         s.paused = false;
     } else {
-        if (s.stream->pause() != kMidiOk) return kMidiDeviceError;
+        if (s.stream->pause() != MidiResult::kOk) return MidiResult::kDeviceError;
         s.paused = true;
     }
-    return kMidiOk;
+    return MidiResult::kOk;
 }
 
-int midiPlaybackQueueNext(MidiSong* song) {
+MidiResult midiPlaybackQueueNext(MidiSong* song) {
     PlaybackState& s = state();
     std::lock_guard lock(s.mutex);
     return queueNextLocked(s, song);
@@ -318,6 +327,18 @@ bool midiPlaybackIsPlaying() {
     PlaybackState& s = state();
     std::lock_guard lock(s.mutex);
     return s.playing;
+}
+
+void midiPlaybackShutdown() {
+    static_cast<void>(midiPlaybackStop());
+    static_cast<void>(midiCloseStream());
+    PlaybackState& s = state();
+    std::thread closer;
+    {
+        std::lock_guard lock(s.mutex);
+        closer = std::move(s.closer);
+    }
+    if (closer.joinable()) closer.join();
 }
 
 }  // namespace halvorn

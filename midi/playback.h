@@ -12,10 +12,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "midi/device_list.h"
 #include "midi/midi_song.h"
 #include "midi/midi_stream.h"
+#include "model/expected.h"
 
 namespace halvorn {
 
@@ -29,32 +31,50 @@ using MidiPlaybackEndFunction = std::function<void(std::uint32_t tick)>;
 inline constexpr std::uint32_t kPlaybackHeaderCount = 8;
 inline constexpr std::uint32_t kPlaybackEndMark = 0x8000;
 
-// Opens a stream on `selectedPort`, closing an open one first; 0 or 11.
-int midiOpenStream();
+// A failed playback operation: its result code and, for a stream that
+// would not open, the device's reason.
+struct MidiError {
+    MidiResult code = MidiResult::kDeviceError;
+    std::string detail;
+};
+using MidiStatus = Expected<void, MidiError>;
+
+// kOk for a success, the failure's code otherwise.
+inline MidiResult midiResultOf(const MidiStatus& status) {
+    return status ? MidiResult::kOk : status.error().code;
+}
+inline bool operator==(const MidiStatus& status, MidiResult result) {
+    return midiResultOf(status) == result;
+}
+
+// Opens a stream on `selectedPort`, closing an open one first; kDeviceError
+// with the reason when it cannot.
+MidiStatus midiOpenStream();
 
 // Closes the stream if one is open (it silences the notes that sound);
 // playback on it ends. 0 or 11.
-int midiCloseStream();
+MidiResult midiCloseStream();
 
 // Opens the stream, sets its resolution and tempo from the song, rewinds.
 // A playback still running is stopped first and its owner told through its
-// end function. 0, 6 (no song), 7 or 11.
-int midiPlaybackPrepare(MidiSong* song, MidiPlaybackEndFunction endCallback, bool loop,
-                        bool sendClock);
+// end function. Fails with kNoSong, kOutOfMemory or kDeviceError (with the
+// reason when the stream would not open).
+MidiStatus midiPlaybackPrepare(MidiSong* song, MidiPlaybackEndFunction endCallback, bool loop,
+                               bool sendClock);
 
 // Queues the first two buffers and lets the stream run; 0 while already
 // playing. 0, 7 or 11.
-int midiPlaybackStart();
+MidiResult midiPlaybackStart();
 
 // Ends playback and closes the stream; 0, or 11 when no stream is open.
-int midiPlaybackStop();
+MidiResult midiPlaybackStop();
 
 // Toggles between paused and running; 0 or 11.
-int midiPlaybackPause();
+MidiResult midiPlaybackPause();
 
 // Builds and queues the buffer of the next window: 0, 7, 9 (end reached),
 // 11; 5 when a window holds more events than memory allows.
-int midiPlaybackQueueNext(MidiSong* song);
+MidiResult midiPlaybackQueueNext(MidiSong* song);
 
 // The stream's done function: releases the played buffer, refills or ends.
 void midiPlaybackDone(MidiStreamBuffer&& buffer);
@@ -65,5 +85,9 @@ void midiPlaybackDone(MidiStreamBuffer&& buffer);
 bool midiPlaybackUsesSong(const MidiSong* song);
 
 bool midiPlaybackIsPlaying();
+
+// Stops playback, closes the stream and waits for a close still running on
+// another thread. The program calls it before main returns.
+void midiPlaybackShutdown();
 
 }  // namespace halvorn

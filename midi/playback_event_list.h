@@ -18,16 +18,16 @@ struct MidiEventList {
 };
 
 // Allocates `capacity` items, count 0; 0, or 7 leaving the list without items.
-int midiEventListCreate(MidiEventList& list, std::uint32_t capacity);
+MidiResult midiEventListCreate(MidiEventList& list, std::uint32_t capacity);
 
 // Releases the items; capacity and count become 0.
 void midiEventListFree(MidiEventList& list);
 
 // Doubles the capacity keeping the items; 0, or 5 when it cannot grow (the
 // list is unchanged then).
-int midiEventListGrow(MidiEventList& list);
+MidiResult midiEventListGrow(MidiEventList& list);
 
 // Appends, growing when full; 0 or 5.
-int midiEventListAppend(MidiEventList& list, const MidiEvent& event);
+MidiResult midiEventListAppend(MidiEventList& list, const MidiEvent& event);
 
 }  // namespace halvorn

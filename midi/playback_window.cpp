@@ -14,27 +14,27 @@ std::uint32_t eventWord(const MidiEvent& event) {
            (static_cast<std::uint32_t>(event.data2) << 16);
 }
 
-int gatherTracks(MidiSong& song, MidiEventList& list, std::uint64_t windowEnd) {
+MidiResult gatherTracks(MidiSong& song, MidiEventList& list, std::uint64_t windowEnd) {
     for (MidiTrack& track : song.tracks) {
         while (track.playCursor < track.eventCount() &&
                track.events[track.playCursor].time < windowEnd) {
-            if (midiEventListAppend(list, track.events[track.playCursor]) != kMidiOk)
-                return kMidiMergeListFull;
+            if (midiEventListAppend(list, track.events[track.playCursor]) != MidiResult::kOk)
+                return MidiResult::kMergeListFull;
             ++track.playCursor;
         }
     }
-    return kMidiOk;
+    return MidiResult::kOk;
 }
 
-int gatherClock(MidiEventList& list, const PlaybackWindow& window, std::uint32_t ppqn) {
+MidiResult gatherClock(MidiEventList& list, const PlaybackWindow& window, std::uint32_t ppqn) {
     const std::uint32_t step = playbackClockStep(ppqn);
     const std::uint64_t start = window.end - window.ticks;
     const std::uint64_t last = std::numeric_limits<std::uint32_t>::max();
     for (std::uint64_t t = start; t < window.end && t <= last; t += step) {
         const MidiEvent clock{static_cast<std::uint32_t>(t), kMidiClockStatus, 0, 0};
-        if (midiEventListAppend(list, clock) != kMidiOk) return kMidiMergeListFull;
+        if (midiEventListAppend(list, clock) != MidiResult::kOk) return MidiResult::kMergeListFull;
     }
-    return kMidiOk;
+    return MidiResult::kOk;
 }
 
 }  // namespace
@@ -43,17 +43,18 @@ std::uint32_t playbackClockStep(std::uint32_t ppqn) {
     return ppqn >= kClocksPerQuarter ? ppqn / kClocksPerQuarter : 1;
 }
 
-int playbackGatherWindow(MidiSong& song, MidiEventList& list, const PlaybackWindow& window,
-                         bool sendClock) {
+MidiResult playbackGatherWindow(MidiSong& song, MidiEventList& list, const PlaybackWindow& window,
+                                bool sendClock) {
     list.count = 0;
-    if (gatherTracks(song, list, window.end) != kMidiOk) return kMidiMergeListFull;
-    if (sendClock && gatherClock(list, window, song.ppqn) != kMidiOk) return kMidiMergeListFull;
-    if (list.count == 0) return kMidiNoEventsInWindow;
+    if (gatherTracks(song, list, window.end) != MidiResult::kOk) return MidiResult::kMergeListFull;
+    if (sendClock && gatherClock(list, window, song.ppqn) != MidiResult::kOk)
+        return MidiResult::kMergeListFull;
+    if (list.count == 0) return MidiResult::kNoEventsInWindow;
     return midiSortEvents(std::span<MidiEvent>(list.items.get(), list.count));
 }
 
-int playbackBuildEventBuffer(const MidiEventList& list, PlaybackWindow& window,
-                             MidiStreamBuffer& buffer) {
+MidiResult playbackBuildEventBuffer(const MidiEventList& list, PlaybackWindow& window,
+                                    MidiStreamBuffer& buffer) {
     try {
         const std::size_t records = list.count + (window.startPending ? 1 : 0);
         buffer.bytes.clear();
@@ -67,19 +68,19 @@ int playbackBuildEventBuffer(const MidiEventList& list, PlaybackWindow& window,
         }
         window.lastEventTime = last;
         window.startPending = false;
-        return kMidiOk;
+        return MidiResult::kOk;
     } catch (const std::bad_alloc&) {
-        return kMidiOutOfMemory;
+        return MidiResult::kOutOfMemory;
     }
 }
 
-int playbackBuildEmptyBuffer(MidiStreamBuffer& buffer) {
+MidiResult playbackBuildEmptyBuffer(MidiStreamBuffer& buffer) {
     try {
         buffer.bytes.clear();
         midiStreamAppendRecord(buffer, {0, 0, kMidiStreamNoOperation});
-        return kMidiOk;
+        return MidiResult::kOk;
     } catch (const std::bad_alloc&) {
-        return kMidiOutOfMemory;
+        return MidiResult::kOutOfMemory;
     }
 }
 

@@ -31,16 +31,16 @@ std::uint32_t playbackClockStep(std::uint32_t ppqn);
 // stably by time. The list grows when a window holds more events than it
 // does. Returns 0, 5 when it cannot grow, 7 when the sort ran out of memory,
 // 8 when the window is empty.
-int playbackGatherWindow(MidiSong& song, MidiEventList& list, const PlaybackWindow& window,
-                         bool sendClock);
+MidiResult playbackGatherWindow(MidiSong& song, MidiEventList& list, const PlaybackWindow& window,
+                                bool sendClock);
 
 // The records of the gathered list, a Start first when one is pending;
 // advances lastEventTime and clears startPending. 0, or 7 when memory ran out
 // (the window is unchanged then).
-int playbackBuildEventBuffer(const MidiEventList& list, PlaybackWindow& window,
-                             MidiStreamBuffer& buffer);
+MidiResult playbackBuildEventBuffer(const MidiEventList& list, PlaybackWindow& window,
+                                    MidiStreamBuffer& buffer);
 
 // A single no-operation record at delta 0; 0 or 7.
-int playbackBuildEmptyBuffer(MidiStreamBuffer& buffer);
+MidiResult playbackBuildEmptyBuffer(MidiStreamBuffer& buffer);
 
 }  // namespace halvorn

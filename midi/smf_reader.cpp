@@ -179,14 +179,14 @@ class TrackChunkReader {
     bool endOfTrack_ = false;
 };
 
-int decodeInto(ByteReader& in, MidiSong& song) {
+MidiResult decodeInto(ByteReader& in, MidiSong& song) {
     if (in.remaining() < 14 ||
         std::string_view(reinterpret_cast<const char*>(in.take(4)), 4) != "MThd")
-        return kMidiNotSmf;
-    if (in.be32() != 6) return kMidiNotSmf;
-    if (in.be16() != 1) return kMidiUnsupportedFormat;
+        return MidiResult::kNotSmf;
+    if (in.be32() != 6) return MidiResult::kNotSmf;
+    if (in.be16() != 1) return MidiResult::kUnsupportedFormat;
     const std::uint16_t chunkCount = in.be16();
-    if (chunkCount == 0) return kMidiNothingToDo;
+    if (chunkCount == 0) return MidiResult::kNothingToDo;
     const std::uint16_t division = in.be16();
     song.ppqn = (division & 0x8000) ? 120 : division;
 
@@ -205,27 +205,27 @@ int decodeInto(ByteReader& in, MidiSong& song) {
 
 }  // namespace
 
-int midiSongDecode(std::span<const std::uint8_t> bytes, MidiSong* song) {
-    if (!song) return kMidiNoSong;
+MidiResult midiSongDecode(std::span<const std::uint8_t> bytes, MidiSong* song) {
+    if (!song) return MidiResult::kNoSong;
     MidiSong decoded;
     midiSongReset(&decoded);
     try {
         ByteReader in(bytes.data(), bytes.data() + bytes.size());
-        const int result = decodeInto(in, decoded);
-        if (result != kMidiOk) return result;
+        const MidiResult result = decodeInto(in, decoded);
+        if (result != MidiResult::kOk) return result;
     } catch (const MalformedFile&) {
-        return kMidiNotSmf;
+        return MidiResult::kNotSmf;
     } catch (const std::bad_alloc&) {
-        return kMidiOutOfMemory;
+        return MidiResult::kOutOfMemory;
     }
     *song = std::move(decoded);
-    return kMidiOk;
+    return MidiResult::kOk;
 }
 
-int midiSongReadFile(const std::string& path, MidiSong* song) {
-    if (!song) return kMidiNoSong;
+MidiResult midiSongReadFile(const std::string& path, MidiSong* song) {
+    if (!song) return MidiResult::kNoSong;
     const auto bytes = readWholeFile(path);
-    if (!bytes) return kMidiCannotOpen;
+    if (!bytes) return MidiResult::kCannotOpen;
     return midiSongDecode(*bytes, song);
 }
 

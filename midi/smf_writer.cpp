@@ -4,8 +4,9 @@
 #include <new>
 #include <stdexcept>
 
+#include "midi/tempo.h"
 #include "model/byte_order.h"
-#include "model/file_io.h"
+#include "model/output_file.h"
 
 namespace halvorn {
 
@@ -27,6 +28,13 @@ constexpr std::uint8_t kMetaEndOfTrack = 0x2F;
 constexpr std::uint8_t kMetaTempo = 0x51;
 constexpr std::uint8_t kMetaTimeSignature = 0x58;
 constexpr std::uint8_t kMetaKeySignature = 0x59;
+
+// The time signature's fixed bytes: the denominator as a power of two (a
+// quarter note), MIDI clocks per metronome click (one a quarter note) and
+// thirty-second notes per quarter note.
+constexpr std::uint8_t kQuarterNoteDenominator = 0x02;
+constexpr std::uint8_t kClocksPerMetronomeClick = 0x18;
+constexpr std::uint8_t kThirtySecondsPerQuarter = 0x08;
 
 // Appends into a buffer sized in advance by the length pass.
 class ByteWriter {
@@ -62,7 +70,6 @@ class ByteWriter {
         vlq(static_cast<std::uint32_t>(value.size()));
         bytes(value.data(), value.size());
     }
-    std::uint8_t* position() const { return out_; }
 
   private:
     std::uint8_t* out_;
@@ -74,14 +81,6 @@ std::uint64_t textEventLength(const std::string& text) {
 
 bool textFits(const std::optional<std::string>& text) {
     return !text || text->size() <= kMaxVlqValue;
-}
-
-// Microseconds per quarter note, kept within the 24 bits of the event.
-std::uint32_t microsecondsPerQuarter(double tempo) {
-    const double quotient = 60000000.0 / tempo;
-    if (!(quotient >= 1.0)) return tempo > 0 ? 1 : 0xFFFFFF;  // also NaN and negatives
-    if (quotient >= 16777215.0) return 0xFFFFFF;
-    return static_cast<std::uint32_t>(quotient);
 }
 
 std::uint64_t conductorLength(const MidiSong& song) {
@@ -118,7 +117,7 @@ void writeConductor(ByteWriter& out, const MidiSong& song) {
     if (song.title) out.text(kMetaTrackName, *song.title);
     if (song.copyright) out.text(kMetaCopyright, *song.copyright);
     if (song.comments) out.text(kMetaText, *song.comments);
-    const std::uint32_t tempo = microsecondsPerQuarter(song.tempo);
+    const std::uint32_t tempo = smfMicrosecondsPerQuarter(song.tempo);
     const std::uint8_t tempoEvent[] = {0x00,
                                        0xFF,
                                        kMetaTempo,
@@ -132,9 +131,9 @@ void writeConductor(ByteWriter& out, const MidiSong& song) {
                                        kMetaTimeSignature,
                                        0x04,
                                        song.timeSignatureNumerator,
-                                       0x02,
-                                       0x18,
-                                       0x08,
+                                       kQuarterNoteDenominator,
+                                       kClocksPerMetronomeClick,
+                                       kThirtySecondsPerQuarter,
                                        0x00,
                                        0xFF,
                                        kMetaKeySignature,
@@ -167,28 +166,28 @@ void writeTrack(ByteWriter& out, const MidiTrack& track, std::uint32_t length) {
 
 }  // namespace
 
-int midiSongEncode(const MidiSong* song, std::vector<std::uint8_t>& bytes) {
-    if (!song) return kMidiNoSong;
-    if (song->ppqn == 0 || song->ppqn > 0x7FFF) return kMidiNotSmf;  // bit 15 means SMPTE
+MidiResult midiSongEncode(const MidiSong* song, std::vector<std::uint8_t>& bytes) {
+    if (!song) return MidiResult::kNoSong;
+    if (song->ppqn == 0 || song->ppqn > 0x7FFF) return MidiResult::kNotSmf;  // bit 15 means SMPTE
     std::vector<std::pair<const MidiTrack*, std::uint32_t>> used;
     for (const MidiTrack& track : song->tracks) {
         if (track.events.empty()) continue;
         const auto length = trackLength(track);
-        if (!length || *length > UINT32_MAX) return kMidiNotSmf;
+        if (!length || *length > UINT32_MAX) return MidiResult::kNotSmf;
         used.emplace_back(&track, static_cast<std::uint32_t>(*length));
     }
-    if (used.empty()) return kMidiNothingToDo;
+    if (used.empty()) return MidiResult::kNothingToDo;
     if (!textFits(song->title) || !textFits(song->copyright) || !textFits(song->comments))
-        return kMidiNotSmf;
+        return MidiResult::kNotSmf;
 
     std::uint64_t total = 14 + 8 + conductorLength(*song);
     for (const auto& [track, length] : used) total += 8 + std::uint64_t{length};
     try {
         bytes.resize(total);
     } catch (const std::bad_alloc&) {
-        return kMidiOutOfMemory;
+        return MidiResult::kOutOfMemory;
     } catch (const std::length_error&) {
-        return kMidiOutOfMemory;
+        return MidiResult::kOutOfMemory;
     }
     ByteWriter out(bytes.data());
     out.bytes("MThd", 4);
@@ -198,14 +197,14 @@ int midiSongEncode(const MidiSong* song, std::vector<std::uint8_t>& bytes) {
     out.be16(song->ppqn);
     writeConductor(out, *song);
     for (const auto& [track, length] : used) writeTrack(out, *track, length);
-    return kMidiOk;
+    return MidiResult::kOk;
 }
 
-int midiSongWriteFile(const std::string& path, const MidiSong* song) {
+MidiResult midiSongWriteFile(const std::string& path, const MidiSong* song) {
     std::vector<std::uint8_t> bytes;
-    const int result = midiSongEncode(song, bytes);
-    if (result != kMidiOk) return result;
-    return writeFileAtomically(path, bytes) ? kMidiOk : kMidiCannotOpen;
+    const MidiResult result = midiSongEncode(song, bytes);
+    if (result != MidiResult::kOk) return result;
+    return writeFileSafely(path, bytes) ? MidiResult::kOk : MidiResult::kCannotOpen;
 }
 
 }  // namespace halvorn

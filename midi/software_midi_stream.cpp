@@ -1,8 +1,10 @@
 #include "midi/software_midi_stream.h"
 
+#include <cstdio>
+#include <cstring>
 #include <utility>
 
-#include "midi/midi_song.h"
+#include "model/byte_order.h"
 
 #if defined(__linux__)
 #include <pthread.h>
@@ -16,16 +18,6 @@ using std::chrono::nanoseconds;
 
 namespace {
 
-std::uint32_t readLe32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-void appendLe32(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8)
-        bytes.push_back(static_cast<std::uint8_t>((value >> shift) & 0xFFu));
-}
-
 bool isValidRecord(const MidiStreamRecord& record) {
     if (record.streamId != 0) return false;
     const std::uint32_t type = record.event & 0xFF000000u;
@@ -33,20 +25,32 @@ bool isValidRecord(const MidiStreamRecord& record) {
 }
 
 // Real-time priorities above every ordinary thread: the scheduler's, and
-// just below it the notification thread's, which takes the stream's lock to
-// queue and must not be preempted while the scheduler waits for that lock.
+// below it the notification thread's, which refills the queue in time.
 constexpr int kSchedulerPriority = 10;
 constexpr int kNotifierPriority = 5;
 
 // Asks for a real-time priority and a fine timer slack for the calling
-// thread; where the system refuses, the thread keeps what it has.
+// thread. Where the system refuses, the thread keeps what it has and
+// standard error says so once: timing then suffers on a busy machine.
 void raiseThreadPriority([[maybe_unused]] int aboveMinimum) {
 #if defined(__linux__)
     prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
     sched_param param{};
     param.sched_priority = sched_get_priority_min(SCHED_FIFO) + aboveMinimum;
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    const int refused = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    static std::atomic<bool> told{false};
+    if (refused != 0 && !told.exchange(true))
+        std::fprintf(stderr,
+                     "halvorn: real-time priority refused for MIDI playback (%s); timing may "
+                     "suffer while the machine is busy\n",
+                     std::strerror(refused));
 #endif
+}
+
+void appendLe32(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
+    std::uint8_t word[4];
+    putLe32(word, value);
+    bytes.insert(bytes.end(), word, word + 4);
 }
 
 }  // namespace
@@ -59,7 +63,7 @@ void midiStreamAppendRecord(MidiStreamBuffer& buffer, const MidiStreamRecord& re
 
 MidiStreamRecord midiStreamReadRecord(const MidiStreamBuffer& buffer, std::size_t index) {
     const std::uint8_t* p = buffer.bytes.data() + index * kMidiStreamRecordSize;
-    return {readLe32(p), readLe32(p + 4), readLe32(p + 8)};
+    return {getLe32(p), getLe32(p + 4), getLe32(p + 8)};
 }
 
 SoftwareMidiStream::SoftwareMidiStream(std::unique_ptr<MidiOutput> output,
@@ -71,102 +75,87 @@ SoftwareMidiStream::SoftwareMidiStream(std::unique_ptr<MidiOutput> output,
 }
 
 SoftwareMidiStream::~SoftwareMidiStream() {
-    close();
+    static_cast<void>(close());
 }
 
-int SoftwareMidiStream::setTimeDivision(std::uint32_t ticksPerQuarter) {
-    if (ticksPerQuarter == 0) return kMidiDeviceError;
-    std::lock_guard lock(mutex_);
-    if (closing_) return kMidiDeviceError;
-    reanchor();
-    ticksPerQuarter_ = ticksPerQuarter;
-    schedulerWake_.notify_all();
-    return kMidiOk;
+MidiResult SoftwareMidiStream::post(Command command) {
+    std::lock_guard lock(producerMutex_);
+    if (closing_.load() || !commands_.push(std::move(command))) return MidiResult::kDeviceError;
+    schedulerWake_.notify();
+    return MidiResult::kOk;
 }
 
-int SoftwareMidiStream::setTempo(std::uint32_t microsecondsPerQuarter) {
-    if (microsecondsPerQuarter == 0) return kMidiDeviceError;
-    std::lock_guard lock(mutex_);
-    if (closing_) return kMidiDeviceError;
-    reanchor();
-    microsecondsPerQuarter_ = microsecondsPerQuarter;
-    schedulerWake_.notify_all();
-    return kMidiOk;
+MidiResult SoftwareMidiStream::setTimeDivision(std::uint32_t ticksPerQuarter) {
+    if (ticksPerQuarter == 0) return MidiResult::kDeviceError;
+    return post({Command::Kind::kTimeDivision, ticksPerQuarter, clock_->now()});
 }
 
-int SoftwareMidiStream::prepare(MidiStreamBuffer& buffer) {
+MidiResult SoftwareMidiStream::setTempo(std::uint32_t microsecondsPerQuarter) {
+    if (microsecondsPerQuarter == 0) return MidiResult::kDeviceError;
+    return post({Command::Kind::kTempo, microsecondsPerQuarter, clock_->now()});
+}
+
+MidiResult SoftwareMidiStream::prepare(MidiStreamBuffer& buffer) {
     if (buffer.bytes.empty() || buffer.bytes.size() % kMidiStreamRecordSize != 0)
-        return kMidiDeviceError;
+        return MidiResult::kDeviceError;
     for (std::size_t i = 0; i < buffer.recordCount(); ++i)
-        if (!isValidRecord(midiStreamReadRecord(buffer, i))) return kMidiDeviceError;
+        if (!isValidRecord(midiStreamReadRecord(buffer, i))) return MidiResult::kDeviceError;
     buffer.prepared = true;
-    return kMidiOk;
+    return MidiResult::kOk;
 }
 
-int SoftwareMidiStream::queue(MidiStreamBuffer& buffer) {
-    if (!buffer.prepared) return kMidiDeviceError;
-    std::lock_guard lock(mutex_);
-    if (closing_) return kMidiDeviceError;
-    queue_.push_back(Pending{std::move(buffer), 0});
+MidiResult SoftwareMidiStream::queue(MidiStreamBuffer& buffer) {
+    if (!buffer.prepared) return MidiResult::kDeviceError;
+    std::lock_guard lock(producerMutex_);
+    if (closing_.load() || inFlight_.load() >= kMaxBuffersInFlight) return MidiResult::kDeviceError;
+    inFlight_.fetch_add(1);
+    if (!queued_.push(std::move(buffer))) {
+        inFlight_.fetch_sub(1);
+        return MidiResult::kDeviceError;
+    }
     buffer = MidiStreamBuffer{};
-    schedulerWake_.notify_all();
-    return kMidiOk;
+    schedulerWake_.notify();
+    return MidiResult::kOk;
 }
 
-int SoftwareMidiStream::restart() {
-    std::lock_guard lock(mutex_);
-    if (closing_) return kMidiDeviceError;
-    if (running_) return kMidiOk;
-    const nanoseconds now = clock_->now();
-    if (everStarted_) {
-        anchorTime_ += now - pausedAt_;  // the pause shifts every later time
-    } else {
-        anchorTick_ = positionTick_;
-        anchorTime_ = now;
-        everStarted_ = true;
-    }
-    running_ = true;
-    schedulerWake_.notify_all();
-    return kMidiOk;
+MidiResult SoftwareMidiStream::restart() {
+    return post({Command::Kind::kRestart, 0, clock_->now()});
 }
 
-int SoftwareMidiStream::pause() {
-    std::lock_guard lock(mutex_);
-    if (closing_) return kMidiDeviceError;
-    if (!running_) return kMidiOk;
-    running_ = false;
-    pausedAt_ = clock_->now();
-    silenceRequested_ = true;  // a paused stream leaves no note hanging
-    schedulerWake_.notify_all();
-    return kMidiOk;
+MidiResult SoftwareMidiStream::pause() {
+    return post({Command::Kind::kPause, 0, clock_->now()});
 }
 
-int SoftwareMidiStream::close() {
+MidiResult SoftwareMidiStream::close() {
     std::lock_guard closeLock(closeMutex_);
-    if (closed_) return kMidiOk;
+    if (closed_) return MidiResult::kOk;
     // The notification thread cannot join itself.
-    if (std::this_thread::get_id() == notifier_.get_id()) return kMidiDeviceError;
+    if (std::this_thread::get_id() == notifier_.get_id()) return MidiResult::kDeviceError;
     {
-        std::lock_guard lock(mutex_);
-        closing_ = true;
-        schedulerWake_.notify_all();
+        std::lock_guard lock(producerMutex_);
+        closing_.store(true);
     }
+    schedulerWake_.notify();
     scheduler_.join();
-    {
-        std::lock_guard lock(mutex_);
-        for (auto& pending : queue_) played_.push_back(std::move(pending.buffer));
-        queue_.clear();
-        notifierStopping_ = true;
-        notifierWake_.notify_all();
-    }
+    handBackUnplayed();
+    notifierStopping_.store(true);
+    notifierWake_.notify();
     notifier_.join();
     closed_ = true;
-    return kMidiOk;
+    return MidiResult::kOk;
+}
+
+// After the scheduler has ended, this thread takes over both of its ring
+// ends: what was never played follows what was, in queue order.
+void SoftwareMidiStream::handBackUnplayed() {
+    while (MidiStreamBuffer* buffer = queued_.front()) {
+        static_cast<void>(played_.push(std::move(*buffer)));  // at most 8 are out
+        queued_.pop();
+    }
 }
 
 std::uint64_t SoftwareMidiStream::positionTicks() const {
-    std::lock_guard lock(mutex_);
-    return positionTick_;
+    return publishedPosition_.load();
 }
 
 void SoftwareMidiStream::reanchor() {
@@ -182,68 +171,102 @@ nanoseconds SoftwareMidiStream::timeOfTick(std::uint64_t tick) const {
     return anchorTime_ + nanoseconds(static_cast<std::int64_t>(ns));
 }
 
+void SoftwareMidiStream::apply(const Command& command) {
+    switch (command.kind) {
+        case Command::Kind::kTimeDivision:
+            reanchor();
+            ticksPerQuarter_ = command.value;
+            break;
+        case Command::Kind::kTempo:
+            reanchor();
+            microsecondsPerQuarter_ = command.value;
+            break;
+        case Command::Kind::kRestart:
+            if (running_) break;
+            if (everStarted_) {
+                anchorTime_ += command.at - pausedAt_;  // the pause shifts every later time
+            } else {
+                anchorTick_ = positionTick_;
+                anchorTime_ = command.at;
+                everStarted_ = true;
+            }
+            running_ = true;
+            break;
+        case Command::Kind::kPause:
+            if (!running_) break;
+            running_ = false;
+            pausedAt_ = command.at;
+            silenceRequested_ = true;  // a paused stream leaves no note hanging
+            break;
+    }
+}
+
+void SoftwareMidiStream::applyCommands() {
+    while (Command* command = commands_.front()) {
+        apply(*command);
+        commands_.pop();
+    }
+}
+
 void SoftwareMidiStream::runScheduler() {
     if (clock_->isRealTime()) raiseThreadPriority(kSchedulerPriority);
-    std::unique_lock lock(mutex_);
-    while (!closing_) {
+    for (;;) {
+        const std::uint32_t seen = schedulerWake_.sequence();
+        if (closing_.load(std::memory_order_acquire)) break;
+        applyCommands();
         if (silenceRequested_) {
             silenceRequested_ = false;
-            lock.unlock();
             silenceSoundingNotes();
-            lock.lock();
+        }
+        MidiStreamBuffer* head = running_ ? queued_.front() : nullptr;
+        if (!head) {
+            schedulerWake_.wait(seen);
             continue;
         }
-        if (!running_ || queue_.empty()) {
-            schedulerWake_.wait(lock);
-            continue;
-        }
-        if (!playNextRecordIfDue(lock)) continue;
+        if (playNextRecordIfDue(*head, seen) && nextRecord_ == head->recordCount())
+            finishHeadBuffer();
     }
-    lock.unlock();
     silenceSoundingNotes();
 }
 
-bool SoftwareMidiStream::playNextRecordIfDue(std::unique_lock<std::mutex>& lock) {
-    Pending& head = queue_.front();
-    const MidiStreamRecord record = midiStreamReadRecord(head.buffer, head.nextRecord);
+bool SoftwareMidiStream::playNextRecordIfDue(MidiStreamBuffer& head, std::uint32_t seen) {
+    const MidiStreamRecord record = midiStreamReadRecord(head, nextRecord_);
     const std::uint64_t tick = positionTick_ + record.delta;
     const nanoseconds due = timeOfTick(tick);
     if (clock_->now() < due) {
-        clock_->waitUntil(lock, schedulerWake_, due);
+        clock_->waitUntil(schedulerWake_, seen, due);
         return false;
     }
     positionTick_ = tick;
-    ++head.nextRecord;
-    const bool finished = head.nextRecord == head.buffer.recordCount();
+    publishedPosition_.store(tick, std::memory_order_relaxed);
+    ++nextRecord_;
     if ((record.event & 0xFF000000u) == kMidiStreamShortMessage) {
-        // Send without the lock so queueing and pausing never wait on the
-        // output; only this thread touches the output.
-        lock.unlock();
         noteSent(record.event);
         output_->send(record.event, due);
-        lock.lock();
     }
-    if (finished) finishHeadBuffer();
     return true;
 }
 
 void SoftwareMidiStream::finishHeadBuffer() {
-    played_.push_back(std::move(queue_.front().buffer));
-    queue_.pop_front();
-    notifierWake_.notify_all();
+    static_cast<void>(played_.push(std::move(*queued_.front())));  // at most 8 are out
+    queued_.pop();
+    nextRecord_ = 0;
+    notifierWake_.notify();
 }
 
 void SoftwareMidiStream::runNotifier() {
     if (clock_->isRealTime()) raiseThreadPriority(kNotifierPriority);
-    std::unique_lock lock(mutex_);
     for (;;) {
-        notifierWake_.wait(lock, [this] { return !played_.empty() || notifierStopping_; });
-        if (played_.empty()) return;
-        MidiStreamBuffer buffer = std::move(played_.front());
-        played_.pop_front();
-        lock.unlock();
-        if (done_) done_(std::move(buffer));
-        lock.lock();
+        const std::uint32_t seen = notifierWake_.sequence();
+        const bool stopping = notifierStopping_.load(std::memory_order_acquire);
+        while (MidiStreamBuffer* played = played_.front()) {
+            MidiStreamBuffer buffer = std::move(*played);
+            played_.pop();
+            inFlight_.fetch_sub(1);
+            if (done_) done_(std::move(buffer));
+        }
+        if (stopping) return;
+        notifierWake_.wait(seen);
     }
 }
 

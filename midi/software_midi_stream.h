@@ -2,12 +2,18 @@
 // A portable MidiStream: one scheduler thread plays the queued buffers into
 // a MidiOutput at times computed from absolute ticks, a second thread hands
 // the played buffers back.
+//
+// The scheduler runs at real-time priority, so it shares no lock with the
+// other threads and allocates nothing: buffers reach it and come back
+// through fixed single-producer/single-consumer rings, and the controls
+// (tempo, resolution, restart, pause) reach it as commands through a third.
+// The threads that call the stream's operations take `producerMutex_`
+// among themselves; the scheduler never does.
 
 #include <array>
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -15,8 +21,13 @@
 #include "midi/midi_clock.h"
 #include "midi/midi_output.h"
 #include "midi/midi_stream.h"
+#include "midi/spsc_ring.h"
+#include "midi/wake_signal.h"
 
 namespace halvorn {
+
+// Buffers queued and not yet handed back, at most.
+inline constexpr std::size_t kMaxBuffersInFlight = 8;
 
 class SoftwareMidiStream final : public MidiStream {
   public:
@@ -26,30 +37,37 @@ class SoftwareMidiStream final : public MidiStream {
     SoftwareMidiStream(const SoftwareMidiStream&) = delete;
     SoftwareMidiStream& operator=(const SoftwareMidiStream&) = delete;
 
-    int setTimeDivision(std::uint32_t ticksPerQuarter) override;
-    int setTempo(std::uint32_t microsecondsPerQuarter) override;
-    int prepare(MidiStreamBuffer& buffer) override;
-    int queue(MidiStreamBuffer& buffer) override;
-    int restart() override;
-    int pause() override;
-    int close() override;
+    MidiResult setTimeDivision(std::uint32_t ticksPerQuarter) override;
+    MidiResult setTempo(std::uint32_t microsecondsPerQuarter) override;
+    MidiResult prepare(MidiStreamBuffer& buffer) override;
+    // Fails with kDeviceError when kMaxBuffersInFlight buffers are out.
+    MidiResult queue(MidiStreamBuffer& buffer) override;
+    MidiResult restart() override;
+    MidiResult pause() override;
+    MidiResult close() override;
 
     // Ticks played since the first restart (the position of the last
     // message sent).
     std::uint64_t positionTicks() const;
 
   private:
-    struct Pending {
-        MidiStreamBuffer buffer;
-        std::size_t nextRecord = 0;
+    struct Command {
+        enum class Kind : std::uint8_t { kTimeDivision, kTempo, kRestart, kPause };
+        Kind kind = Kind::kRestart;
+        std::uint32_t value = 0;
+        std::chrono::nanoseconds at{0};  // the clock when the caller asked
     };
 
+    MidiResult post(Command command);
     void runScheduler();
     void runNotifier();
-    // Plays the next record of the head buffer if it is due; false when the
-    // scheduler has to wait first.
-    bool playNextRecordIfDue(std::unique_lock<std::mutex>& lock);
+    void applyCommands();
+    void apply(const Command& command);
+    // Plays the next record of `head` if it is due; false when the
+    // scheduler has to wait for it first.
+    bool playNextRecordIfDue(MidiStreamBuffer& head, std::uint32_t seen);
     void finishHeadBuffer();
+    void handBackUnplayed();
     void reanchor();
     std::chrono::nanoseconds timeOfTick(std::uint64_t tick) const;
     void noteSent(MidiShortMessage message);
@@ -59,25 +77,30 @@ class SoftwareMidiStream final : public MidiStream {
     std::shared_ptr<MidiClock> clock_;
     MidiStreamDoneFunction done_;
 
-    mutable std::mutex mutex_;
-    std::condition_variable schedulerWake_;
-    std::condition_variable notifierWake_;
-    std::deque<Pending> queue_;
-    std::deque<MidiStreamBuffer> played_;
+    // Producer side of `queued_` and `commands_`, for the callers' threads.
+    std::mutex producerMutex_;
+    SpscRing<MidiStreamBuffer, kMaxBuffersInFlight> queued_;  // callers -> scheduler
+    SpscRing<MidiStreamBuffer, kMaxBuffersInFlight> played_;  // scheduler -> notifier
+    SpscRing<Command, 16> commands_;                          // callers -> scheduler
+    std::atomic<std::size_t> inFlight_{0};
+    WakeSignal schedulerWake_;
+    WakeSignal notifierWake_;
+    std::atomic<bool> closing_{false};
+    std::atomic<bool> notifierStopping_{false};
+    std::atomic<std::uint64_t> publishedPosition_{0};
+
+    // The scheduler thread's own state.
     bool running_ = false;
     bool everStarted_ = false;
     bool silenceRequested_ = false;
-    bool closing_ = false;
-    bool notifierStopping_ = false;
+    std::size_t nextRecord_ = 0;  // in the head buffer of `queued_`
     std::uint32_t ticksPerQuarter_ = 96;
     std::uint32_t microsecondsPerQuarter_ = 500000;
     std::uint64_t positionTick_ = 0;
     std::uint64_t anchorTick_ = 0;
     std::chrono::nanoseconds anchorTime_{0};
     std::chrono::nanoseconds pausedAt_{0};
-
-    // Note-on count per channel and key, scheduler thread only.
-    std::array<std::uint8_t, 16 * 128> sounding_{};
+    std::array<std::uint8_t, 16 * 128> sounding_{};  // note-on count per channel and key
 
     std::mutex closeMutex_;
     bool closed_ = false;

@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <new>
+#include <cstdio>
 
 #include "model/byte_order.h"
 #include "model/file_io.h"
+#include "model/output_file.h"
 
 namespace halvorn {
 namespace {
@@ -22,6 +23,19 @@ struct DecodeError {
 
 std::string badFormat(const std::string& detail) {
     return std::string("Bad file format: ") + detail + ".";
+}
+
+// " (low to high allowed)", the ranges of the refusals below.
+template <typename Number>
+std::string allowed(Number low, Number high) {
+    return " (" + std::to_string(low) + " to " + std::to_string(high) + " allowed)";
+}
+
+// A number as a message shows it: whole numbers without decimals.
+std::string shown(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6g", value);
+    return text;
 }
 
 class ByteWriter {
@@ -186,18 +200,23 @@ void readSettings(ByteReader& in, Document& document) {
     song.blockCount = in.int32();
     song.lengthMeasures = in.int32();
     if (song.microsequenceCount < 0 || song.microsequenceCount > kMaxMicrosequences)
-        throw DecodeError{badFormat(std::to_string(song.microsequenceCount) +
-                                    " microsequences (0 to 32 allowed)")};
+        throw DecodeError{badFormat(std::to_string(song.microsequenceCount) + " microsequences" +
+                                    allowed(0, kMaxMicrosequences))};
     if (song.blockCount < 0 || song.blockCount > kMaxBlocks)
-        throw DecodeError{badFormat(std::to_string(song.blockCount) + " blocks (0 to 16 allowed)")};
-    // These two size every rendering: beyond the pages' ranges a file could
-    // make the renderers loop or allocate for hours.
+        throw DecodeError{
+            badFormat(std::to_string(song.blockCount) + " blocks" + allowed(0, kMaxBlocks))};
+    // These size every rendering and its playback: beyond the pages' ranges
+    // a file could make the renderers loop or allocate for hours, or an
+    // audio export run for days.
     if (song.beatsPerMeasure < kMinBeatsPerMeasure || song.beatsPerMeasure > kMaxBeatsPerMeasure)
-        throw DecodeError{badFormat(std::to_string(song.beatsPerMeasure) +
-                                    " beats per measure (2 to 9 allowed)")};
+        throw DecodeError{badFormat(std::to_string(song.beatsPerMeasure) + " beats per measure" +
+                                    allowed(kMinBeatsPerMeasure, kMaxBeatsPerMeasure))};
     if (song.lengthMeasures < 1 || song.lengthMeasures > kMaxSongMeasures)
         throw DecodeError{badFormat("a piece of " + std::to_string(song.lengthMeasures) +
-                                    " measures (1 to 999 allowed)")};
+                                    " measures" + allowed(1, kMaxSongMeasures))};
+    if (song.tempo < kMinTempo || song.tempo > kMaxTempo)
+        throw DecodeError{badFormat("a tempo of " + std::to_string(song.tempo) +
+                                    " quarter notes per minute" + allowed(kMinTempo, kMaxTempo))};
 }
 
 void readMicrosequence(ByteReader& in, Microsequence& microsequence, std::int32_t index) {
@@ -212,10 +231,19 @@ void readMicrosequence(ByteReader& in, Microsequence& microsequence, std::int32_
                                     " bytes where its type needs " + std::to_string(needed))};
     if (microsequence.period < 0 || microsequence.period > kMaxPeriod)
         throw DecodeError{badFormat(name + " has period " + std::to_string(microsequence.period) +
-                                    " (0 to 256 allowed)")};
+                                    allowed(0, kMaxPeriod))};
     if (size > 0) {
         const auto bytes = in.take(static_cast<std::size_t>(size));
         microsequence.parameters.emplace(bytes.begin(), bytes.end());
+    }
+    // The noise sums correlation + 1 generators for every value.
+    if (microsequence.fractalType == kFractalNoise) {
+        const std::int32_t correlation =
+            getLeInt32(microsequence.parameters->data() + kNoiseCorrelationOffset);
+        if (correlation < 0 || correlation > kMaxNoiseCorrelation)
+            throw DecodeError{badFormat(name + " has noise correlation " +
+                                        std::to_string(correlation) +
+                                        allowed(0, kMaxNoiseCorrelation))};
     }
     microsequence.values.reset();
 }
@@ -252,11 +280,15 @@ void readBlock(ByteReader& in, Block& block) {
     readBlockTail(in, block);
 }
 
-void checkBlockLength(const Block& block, std::int32_t index) {
+void checkBlock(const Block& block, std::int32_t index) {
+    const std::string name = "block " + std::to_string(index);
     if (block.lengthMeasures < 1 || block.lengthMeasures > kMaxBlockMeasures)
-        throw DecodeError{badFormat("block " + std::to_string(index) + " is " +
-                                    std::to_string(block.lengthMeasures) +
-                                    " measures long (1 to 8 allowed)")};
+        throw DecodeError{badFormat(name + " is " + std::to_string(block.lengthMeasures) +
+                                    " measures long" + allowed(1, kMaxBlockMeasures))};
+    // Legato stretches every note: far beyond 1 the last one ends ages
+    // after the piece, and playing or exporting it never finishes.
+    if (!(block.legato >= 0.0 && block.legato <= 1.0))
+        throw DecodeError{badFormat(name + " has legato " + shown(block.legato) + allowed(0, 1))};
 }
 
 // The older layout stores three flags where the two probabilities now are;
@@ -305,7 +337,7 @@ void decodeInto(ByteReader& in, Document& document) {
             readOldBlock(in, song.blocks[i]);
         else
             readBlock(in, song.blocks[i]);
-        checkBlockLength(song.blocks[i], i);
+        checkBlock(song.blocks[i], i);
     }
     for (std::int32_t i = 0; i < song.blockCount; ++i)
         readMacrosequence(in, song.macrosequences[i]);
@@ -334,42 +366,29 @@ std::vector<std::uint8_t> documentEncode(const Document& document) {
     return out.take();
 }
 
-bool documentDecode(std::span<const std::uint8_t> bytes, Document& document, std::string& error) {
-    if (bytes.size() < kMagic.size() || !std::equal(kMagic.begin(), kMagic.end(), bytes.begin())) {
-        error = kBadFormat;
-        return false;
-    }
+Expected<Document, std::string> documentDecode(std::span<const std::uint8_t> bytes) {
+    if (bytes.size() < kMagic.size() || !std::equal(kMagic.begin(), kMagic.end(), bytes.begin()))
+        return unexpected(std::string(kBadFormat));
     ByteReader in(bytes.subspan(kMagic.size()));
     Document decoded;
     try {
         decodeInto(in, decoded);
     } catch (const DecodeError& failure) {
-        error = failure.message;
-        return false;
-    } catch (const std::bad_alloc&) {
-        error = "Not enough memory";
-        return false;
+        return unexpected(failure.message);
     }
-    document = std::move(decoded);
-    return true;
+    return decoded;
 }
 
-bool documentWrite(const std::string& path, const Document& document, std::string& error) {
+Expected<void, std::string> documentWrite(const std::string& path, const Document& document) {
     const std::vector<std::uint8_t> bytes = documentEncode(document);
-    if (!writeFileAtomically(path, bytes)) {
-        error = "Unable to write the file.";
-        return false;
-    }
-    return true;
+    if (!writeFileSafely(path, bytes)) return unexpected(std::string("Unable to write the file."));
+    return {};
 }
 
-bool documentRead(const std::string& path, Document& document, std::string& error) {
+Expected<Document, std::string> documentRead(const std::string& path) {
     const auto bytes = readWholeFile(path);
-    if (!bytes) {
-        error = "Unable to open or read the file.";
-        return false;
-    }
-    return documentDecode(*bytes, document, error);
+    if (!bytes) return unexpected(std::string("Unable to open or read the file."));
+    return documentDecode(*bytes);
 }
 
 }  // namespace halvorn

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "model/expected.h"
 #include "model/scale.h"
 #include "model/song.h"
 
@@ -40,20 +41,21 @@ inline constexpr std::int32_t kMaxBlockMeasures = 8;
 // needs (zero bytes when the microsequence has none yet).
 std::vector<std::uint8_t> documentEncode(const Document& document);
 
-// Fills `document` from file bytes. On failure `error` gets one clear
-// user-facing line and `document` is untouched. Refused: wrong magic
-// ("Bad file format."), counts beyond the fixed arrays, parameter blocks of
-// another size than the type's, periods outside 0..256, beats per measure,
-// piece or block lengths outside the pages' ranges (each "Bad file format:
-// ..."), and truncation. The Scale is rebuilt from the
-// stored key and scale type.
-bool documentDecode(std::span<const std::uint8_t> bytes, Document& document, std::string& error);
+// The document in file bytes, or one clear user-facing line saying why it
+// is refused: wrong magic ("Bad file format."), counts beyond the fixed
+// arrays, parameter blocks of another size than the type's, and every
+// stored value that sizes a rendering or its playback outside the range
+// the pages keep it in (periods, tempo, beats per measure, piece and block
+// lengths, noise correlation, legato; each "Bad file format: ..." naming
+// the record), and truncation. The Scale is rebuilt from the stored key and
+// scale type.
+Expected<Document, std::string> documentDecode(std::span<const std::uint8_t> bytes);
 
-// documentEncode into a file, replaced atomically: a failed save leaves any
-// existing file as it was.
-bool documentWrite(const std::string& path, const Document& document, std::string& error);
+// documentEncode into a file through writeFileSafely: a failed save leaves
+// an existing file as it was.
+Expected<void, std::string> documentWrite(const std::string& path, const Document& document);
 
 // documentDecode of a whole file.
-bool documentRead(const std::string& path, Document& document, std::string& error);
+Expected<Document, std::string> documentRead(const std::string& path);
 
 }  // namespace halvorn

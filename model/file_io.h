@@ -1,21 +1,17 @@
 #pragma once
-// Whole-file reading and crash-safe replacing writes for the document and
-// MIDI file formats.
+// Whole-file reading for the document and MIDI file readers; writing goes
+// through model/output_file.h.
 
 #include <cstdint>
-#include <optional>
-#include <span>
 #include <string>
 #include <vector>
 
+#include "model/expected.h"
+
 namespace halvorn {
 
-// The whole content of `path`, or nothing when it cannot be opened or read.
-std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path);
-
-// Writes `bytes` to a temporary file beside `path`, checks every write and the
-// close, and renames it into place. On failure the temporary file is removed,
-// any existing file at `path` is untouched, and the result is false.
-bool writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
+// The whole content of the regular file `path`; the errno value when it
+// cannot be opened or read (EISDIR-like refusals for other kinds of file).
+Expected<std::vector<std::uint8_t>, int> readWholeFile(const std::string& path);
 
 }  // namespace halvorn

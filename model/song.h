@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "fractal/parameters.h"
+#include "model/parameter_block.h"
 #include "model/scale.h"
 
 namespace halvorn {
@@ -22,6 +22,8 @@ inline constexpr std::int32_t kNoteValueCount = 10;  // exponents -6 ("1/64") ..
 inline constexpr std::int32_t kMinNoteExponent = -6;
 inline constexpr std::int32_t kMaxNoteExponent = 3;
 inline constexpr std::int32_t kMaxBeatsPerMeasure = 9;
+inline constexpr std::int32_t kMinTempo = 40;  // quarter notes per minute
+inline constexpr std::int32_t kMaxTempo = 300;
 
 // Names of the note values, index k = exponent + 6.
 inline constexpr std::array<std::string_view, kNoteValueCount> kNoteValueNames = {

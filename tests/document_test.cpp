@@ -9,11 +9,18 @@
 
 #include <unistd.h>
 
+#include "fractal/parameters.h"
 #include "model/byte_order.h"
 #include "model/file_io.h"
+#include "model/output_file.h"
+#include "tests/test_support.h"
 
 namespace halvorn {
 namespace {
+
+using test::decodeDocument;
+using test::readDocument;
+using test::writeDocument;
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -178,7 +185,7 @@ void expectRefused(const Bytes& bytes, const std::string& expectedStart) {
     Document target = markedTarget();
     const Bytes before = documentEncode(target);
     std::string error;
-    EXPECT_FALSE(documentDecode(bytes, target, error));
+    EXPECT_FALSE(decodeDocument(bytes, target, error));
     EXPECT_EQ(error.substr(0, expectedStart.size()), expectedStart) << error;
     EXPECT_EQ(documentEncode(target), before);
 }
@@ -196,7 +203,7 @@ TEST(DocumentFile, EmptyDocumentHasItsExactBytes) {
 TEST(DocumentFile, EmptyDocumentReadsBackAsTheDefaultsInCMajor) {
     Document read = makeComposition();
     std::string error;
-    ASSERT_TRUE(documentDecode(documentEncode(Document{}), read, error)) << error;
+    ASSERT_TRUE(decodeDocument(documentEncode(Document{}), read, error)) << error;
     expectSameDocument(read, Document{});
     EXPECT_EQ(read.song.scale.intervals, (std::vector<std::int32_t>{0, 2, 4, 5, 7, 9, 11}));
     EXPECT_EQ(read.song.scale.key, 0);
@@ -208,7 +215,7 @@ TEST(DocumentFile, CompositionWithEveryKindOfRecordRoundTrips) {
     const Bytes bytes = documentEncode(original);
     Document read;
     std::string error;
-    ASSERT_TRUE(documentDecode(bytes, read, error)) << error;
+    ASSERT_TRUE(decodeDocument(bytes, read, error)) << error;
     expectSameDocument(read, original);
     EXPECT_FALSE(read.song.microsequences[3].parameters);
     for (const auto& microsequence : read.song.microsequences) EXPECT_FALSE(microsequence.values);
@@ -218,7 +225,7 @@ TEST(DocumentFile, CompositionWithEveryKindOfRecordRoundTrips) {
 TEST(DocumentFile, ScaleIsRebuiltFromTheStoredKeyAndType) {
     Document read;
     std::string error;
-    ASSERT_TRUE(documentDecode(encodedComposition(), read, error)) << error;
+    ASSERT_TRUE(decodeDocument(encodedComposition(), read, error)) << error;
     EXPECT_EQ(read.song.scale.intervals, (std::vector<std::int32_t>{0, 2, 5, 7, 9}));
     EXPECT_EQ(read.song.scale.intervalCount, 5);
     EXPECT_EQ(read.song.scale.key, 2);
@@ -226,7 +233,7 @@ TEST(DocumentFile, ScaleIsRebuiltFromTheStoredKeyAndType) {
     // An unknown scale type leaves the Scale without a table but keeps the key.
     Document odd = makeComposition();
     odd.scaleType = 9;
-    ASSERT_TRUE(documentDecode(documentEncode(odd), read, error)) << error;
+    ASSERT_TRUE(decodeDocument(documentEncode(odd), read, error)) << error;
     EXPECT_EQ(read.scaleType, 9);
     EXPECT_EQ(read.song.scale.intervalCount, 0);
     EXPECT_EQ(read.song.scale.key, 2);
@@ -257,7 +264,7 @@ TEST(DocumentFile, MissingOrMissizedParameterBlocksAreWrittenAtTheTypesSize) {
     song.microsequenceCount = 3;
     Document read;
     std::string error;
-    ASSERT_TRUE(documentDecode(documentEncode(document), read, error)) << error;
+    ASSERT_TRUE(decodeDocument(documentEncode(document), read, error)) << error;
     EXPECT_EQ(read.song.microsequences[0].parameters, ParameterBytes(12, 0));
     ParameterBytes padded(72, 0);
     padded[0] = 1, padded[1] = 2, padded[2] = 3;
@@ -271,7 +278,7 @@ TEST(DocumentFile, DoublesAreStoredBitForBit) {
     document.song.blocks[1].velocityAmp = 0.1 + 0.2;
     Document read;
     std::string error;
-    ASSERT_TRUE(documentDecode(documentEncode(document), read, error)) << error;
+    ASSERT_TRUE(decodeDocument(documentEncode(document), read, error)) << error;
     EXPECT_EQ(std::bit_cast<std::uint64_t>(read.song.blocks[0].dottedProbability),
               std::bit_cast<std::uint64_t>(0.37));
     EXPECT_EQ(std::bit_cast<std::uint64_t>(read.song.blocks[1].velocityAmp),
@@ -317,7 +324,7 @@ TEST(DocumentFile, DescriptionsAreThirtyBytesCutAtTheFirstZero) {
     EXPECT_EQ(bytes[first + 30], kFractalPlaceholder);  // no terminator after 30 bytes
     Document read;
     std::string error;
-    ASSERT_TRUE(documentDecode(bytes, read, error)) << error;
+    ASSERT_TRUE(decodeDocument(bytes, read, error)) << error;
     EXPECT_EQ(read.song.microsequences[0].description, std::string(30, 'x'));
     EXPECT_EQ(read.song.microsequences[1].description, std::string(30, 'y'));
     EXPECT_EQ(read.song.microsequences[2].description, "ab");
@@ -363,7 +370,7 @@ TEST(DocumentFile, OldBlockLayoutAppliesItsFlagsInOrder) {
         SCOPED_TRACE(testing::Message() << "flags " << c.dotted << c.triplets << c.allTriplets);
         Document read;
         std::string error;
-        ASSERT_TRUE(documentDecode(oldLayoutFile(c.version, c.dotted, c.triplets, c.allTriplets),
+        ASSERT_TRUE(decodeDocument(oldLayoutFile(c.version, c.dotted, c.triplets, c.allTriplets),
                                    read, error))
             << error;
         const Block& block = read.song.blocks[0];
@@ -382,7 +389,7 @@ TEST(DocumentFile, UnknownVersionBytesUseTheCurrentLayout) {
     bytes[3] = 0x12;
     Document read;
     std::string error;
-    ASSERT_TRUE(documentDecode(bytes, read, error)) << error;
+    ASSERT_TRUE(decodeDocument(bytes, read, error)) << error;
     expectSameDocument(read, makeComposition());
 }
 
@@ -391,7 +398,7 @@ TEST(DocumentFile, BytesAfterTheLastEntryAreIgnored) {
     bytes.push_back(0xAB);
     Document read;
     std::string error;
-    ASSERT_TRUE(documentDecode(bytes, read, error)) << error;
+    ASSERT_TRUE(decodeDocument(bytes, read, error)) << error;
     expectSameDocument(read, makeComposition());
 }
 
@@ -452,7 +459,7 @@ TEST(DocumentFileRefusal, PeriodOutsideZeroTo256MentionsThePeriod) {
         putLeInt32(&bytes[periodField], period);
         Document target = markedTarget();
         std::string error;
-        EXPECT_FALSE(documentDecode(bytes, target, error));
+        EXPECT_FALSE(decodeDocument(bytes, target, error));
         EXPECT_NE(error.find("period"), std::string::npos) << error;
         EXPECT_EQ(target.title, "must stay");
     }
@@ -460,7 +467,7 @@ TEST(DocumentFileRefusal, PeriodOutsideZeroTo256MentionsThePeriod) {
     putLeInt32(&zero[periodField], 0);
     Document read;
     std::string error;
-    EXPECT_TRUE(documentDecode(zero, read, error)) << error;
+    EXPECT_TRUE(decodeDocument(zero, read, error)) << error;
 }
 
 TEST(DocumentFileRefusal, LengthsAndMetreOutsideThePagesRanges) {
@@ -497,7 +504,7 @@ TEST(DocumentFile, WriterHoldsValuesToWhatTheReaderAccepts) {
     song.blockCount = -2;
     Document read;
     std::string error;
-    ASSERT_TRUE(documentDecode(documentEncode(document), read, error)) << error;
+    ASSERT_TRUE(decodeDocument(documentEncode(document), read, error)) << error;
     EXPECT_EQ(read.song.beatsPerMeasure, 9);
     EXPECT_EQ(read.song.lengthMeasures, 1);
     EXPECT_EQ(read.song.microsequenceCount, 32);
@@ -505,7 +512,7 @@ TEST(DocumentFile, WriterHoldsValuesToWhatTheReaderAccepts) {
     EXPECT_EQ(read.song.blockCount, 0);
 
     song.blockCount = 3;
-    ASSERT_TRUE(documentDecode(documentEncode(document), read, error)) << error;
+    ASSERT_TRUE(decodeDocument(documentEncode(document), read, error)) << error;
     EXPECT_EQ(read.song.blocks[1].lengthMeasures, 8);
 }
 
@@ -532,15 +539,15 @@ class DocumentFileOnDisk : public testing::Test {
 
 TEST_F(DocumentFileOnDisk, WriteThenReadGivesTheSameDocument) {
     std::string error;
-    ASSERT_TRUE(documentWrite(path("song.hvn"), makeComposition(), error)) << error;
+    ASSERT_TRUE(writeDocument(path("song.hvn"), makeComposition(), error)) << error;
     Document read;
-    ASSERT_TRUE(documentRead(path("song.hvn"), read, error)) << error;
+    ASSERT_TRUE(readDocument(path("song.hvn"), read, error)) << error;
     expectSameDocument(read, makeComposition());
 }
 
 TEST_F(DocumentFileOnDisk, FailedWriteReportsAndLeavesNothing) {
     std::string error;
-    EXPECT_FALSE(documentWrite(path("missing/song.hvn"), makeComposition(), error));
+    EXPECT_FALSE(writeDocument(path("missing/song.hvn"), makeComposition(), error));
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(std::filesystem::exists(path("missing")));
 }
@@ -548,11 +555,11 @@ TEST_F(DocumentFileOnDisk, FailedWriteReportsAndLeavesNothing) {
 TEST_F(DocumentFileOnDisk, ReadingAMissingOrMalformedFileReportsAndKeepsTheDocument) {
     Document target = markedTarget();
     std::string error;
-    EXPECT_FALSE(documentRead(path("absent.hvn"), target, error));
+    EXPECT_FALSE(readDocument(path("absent.hvn"), target, error));
     EXPECT_FALSE(error.empty());
     const Bytes truncated(10, 'H');
-    ASSERT_TRUE(writeFileAtomically(path("bad.hvn"), truncated));
-    EXPECT_FALSE(documentRead(path("bad.hvn"), target, error));
+    ASSERT_TRUE(writeFileSafely(path("bad.hvn"), truncated));
+    EXPECT_FALSE(readDocument(path("bad.hvn"), target, error));
     EXPECT_EQ(error, "Bad file format.");
     EXPECT_EQ(target.title, "must stay");
 }

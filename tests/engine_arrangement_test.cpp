@@ -9,7 +9,6 @@
 #include "engine/note_events.h"
 #include "fractal/parameters.h"
 #include "midi/midi_settings.h"
-#include "model/messages.h"
 #include "model/random.h"
 #include "model/song.h"
 #include "tests/test_support.h"
@@ -172,7 +171,7 @@ TEST(EnginePlacement, CorruptSizesStillTerminate) {
 TEST(EngineTrack, TrackNotesRepeatTheBlockAtEveryPlacement) {
     Song song = quarterNoteSong();
     placeTrack(song, 0);
-    const std::optional<NoteList> notes = renderTrackNotes(song, 0);
+    const auto notes = renderTrackNotes(song, 0);
     ASSERT_TRUE(notes);
     ASSERT_EQ(notes->size(), 16u);
     for (std::size_t k = 0; k < notes->size(); ++k) {
@@ -187,7 +186,7 @@ TEST(EngineTrack, StretchDoublesStartsAndDurations) {
     song.macrosequences[0].stretchProbabilities = {0.0, 1.0, 0.0, 0.0};
     placeTrack(song, 0);
     ASSERT_EQ(placementStarts(song.macrosequences[0]), (std::vector<std::int32_t>{0, 8}));
-    const std::optional<NoteList> notes = renderTrackNotes(song, 0);
+    const auto notes = renderTrackNotes(song, 0);
     ASSERT_TRUE(notes);
     ASSERT_EQ(notes->size(), 32u);
     EXPECT_EQ((*notes)[4].start, 2.0);  // block offset 1.0
@@ -199,13 +198,13 @@ TEST(EngineTrack, NoPlacementsMeansNoNotesAndAnUntouchedSlot) {
     Song song = quarterNoteSong();
     song.macrosequences[0].probability = 0.0;
     placeTrack(song, 0);
-    const std::optional<NoteList> notes = renderTrackNotes(song, 0);
+    const auto notes = renderTrackNotes(song, 0);
     ASSERT_TRUE(notes);
     EXPECT_TRUE(notes->empty());
     MidiTrack slot;
     slot.name = "untouched";
     slot.volume = 3;
-    EXPECT_EQ(renderTrack(slot, song, 0), 0);
+    EXPECT_EQ(*renderTrack(slot, song, 0, 120), 0);
     EXPECT_EQ(slot.name, "untouched");
     EXPECT_EQ(slot.volume, 3);
 }
@@ -219,7 +218,7 @@ TEST(EngineTrack, SlotCarriesTheBlockAndTrackSettings) {
     song.macrosequences[0].panning = 0.25;
     placeTrack(song, 0);
     MidiTrack slot;
-    EXPECT_EQ(renderTrack(slot, song, 0), 32);
+    EXPECT_EQ(*renderTrack(slot, song, 0, 120), 32);
     EXPECT_EQ(slot.name, "Lead");
     EXPECT_EQ(slot.channel, 5);
     EXPECT_EQ(slot.volume, 63);
@@ -235,7 +234,7 @@ TEST(EngineTrack, NotesStartingAtOrAfterTheEndOfThePieceAreCut) {
     song.macrosequences[0].alignment = makeAlignment(3, 0);
     placeTrack(song, 0);
     MidiTrack slot;
-    EXPECT_EQ(renderTrack(slot, song, 0), 2 * (8 + 4));
+    EXPECT_EQ(*renderTrack(slot, song, 0, 120), 2 * (8 + 4));
     EXPECT_EQ(latestTime(slot), 15 * 120 + 119u);
 }
 
@@ -244,7 +243,7 @@ TEST(EngineTrack, DisplacedPlacementBeyondTheEndContributesNothing) {
     song.macrosequences[0].alignment = makeAlignment(1, 1);
     placeTrack(song, 0);
     MidiTrack slot;
-    EXPECT_EQ(renderTrack(slot, song, 0), 2 * 12);
+    EXPECT_EQ(*renderTrack(slot, song, 0, 120), 2 * 12);
     EXPECT_EQ(slot.events.front().time, 4 * 120u);
     EXPECT_EQ(latestTime(slot), 16 * 120 - 1u);
 }
@@ -255,7 +254,7 @@ TEST(EngineTrack, NotesBeforeThePieceFromANegativeDisplacementAreLeftOut) {
     placeTrack(song, 0);
     ASSERT_EQ(song.macrosequences[0].placements.front().startBeat, -4);
     MidiTrack slot;
-    EXPECT_EQ(renderTrack(slot, song, 0), 2 * 12);
+    EXPECT_EQ(*renderTrack(slot, song, 0, 120), 2 * 12);
     EXPECT_EQ(slot.events.front().time, 0u);
     EXPECT_EQ(latestTime(slot), 12 * 120 - 1u);
 }
@@ -267,7 +266,7 @@ TEST(EngineTrack, NoteStartingBeforeTheEndKeepsItsFullLength) {
     song.macrosequences[0].stretchProbabilities = {0.0, 1.0, 0.0, 0.0};
     placeTrack(song, 0);
     MidiTrack slot;
-    EXPECT_EQ(renderTrack(slot, song, 0), 4);
+    EXPECT_EQ(*renderTrack(slot, song, 0, 120), 4);
     EXPECT_EQ(latestTime(slot), 6 * 120 - 1u);  // the note at 3.0 lasts 3 beats
 }
 
@@ -293,14 +292,13 @@ Song twoTrackSong() {
 }
 
 TEST(EngineSong, RendersEveryTrackWithTheSongSettings) {
-    PpqnScope ppqn(96);
     Song song = twoTrackSong();
     scaleSet(song.scale, scaleTypeIntervals(kScaleMinor), 9);
     MidiSong midi;
     midi.title = "old";
     midi.tracks[5].events = {{1, 0x90, 1, 1}};
     NoRenderProgress progress;
-    ASSERT_TRUE(renderSong(midi, song, progress, false));
+    ASSERT_TRUE(renderSong(midi, song, progress, false, 96));
     EXPECT_EQ(midi.tempo, 137.0);
     EXPECT_EQ(midi.timeSignatureNumerator, 3);
     EXPECT_EQ(midi.ppqn, 96);
@@ -321,7 +319,7 @@ TEST(EngineSong, SkipMutedLeavesMutedSlotsEmpty) {
     Song song = twoTrackSong();
     MidiSong midi;
     NoRenderProgress progress;
-    ASSERT_TRUE(renderSong(midi, song, progress, true));
+    ASSERT_TRUE(renderSong(midi, song, progress, true, 120));
     EXPECT_EQ(midi.tracks[0].eventCount(), 24u);
     EXPECT_EQ(midi.tracks[1].eventCount(), 0u);
     EXPECT_FALSE(midi.tracks[1].name);
@@ -332,7 +330,7 @@ TEST(EngineSong, ComputesTheSequencesBeforeRendering) {
     Song song = twoTrackSong();
     MidiSong midi;
     NoRenderProgress progress;
-    ASSERT_TRUE(renderSong(midi, song, progress, true));
+    ASSERT_TRUE(renderSong(midi, song, progress, true, 120));
     ASSERT_TRUE(song.microsequences[0].values);
     // Digit sums 0, 1, 2 are degrees of C major; each 3-beat placement
     // repeats the block's three notes.
@@ -348,21 +346,20 @@ TEST(EngineSong, ReportsProgressOverSequencesPlacementsAndTracks) {
     Song song = twoTrackSong();
     MidiSong midi;
     RecordingProgress progress;
-    ASSERT_TRUE(renderSong(midi, song, progress, true));
+    ASSERT_TRUE(renderSong(midi, song, progress, true, 120));
     EXPECT_EQ(progress.calls, (std::vector<std::string>{"range 0 5", "step 1 0", "position 0 0"}));
     EXPECT_EQ(progress.steps, 5);  // skipped tracks step too
 }
 
-TEST(EngineSong, BlockWithoutNotesStopsTheRenderingWithAMessage) {
+TEST(EngineSong, BlockWithoutNotesStopsTheRenderingWithItsError) {
     Song song = twoTrackSong();
     song.macrosequences[1].muted = 0;
     song.blocks[1].lengthMeasures = 0;
     MidiSong midi;
     RecordingProgress progress;
-    MessageRecorder messages;
-    EXPECT_FALSE(renderSong(midi, song, progress, false));
-    EXPECT_EQ(messages.texts,
-              (std::vector<std::string>{"Unable to generate MIDI data. Not enough memory."}));
+    const auto rendered = renderSong(midi, song, progress, false, 120);
+    ASSERT_FALSE(rendered);
+    EXPECT_EQ(rendered.error(), RenderError::kNotesOutOfMemory);
     EXPECT_EQ(midi.tracks[0].eventCount(), 24u);  // tracks before the failure stay
     EXPECT_EQ(midi.tracks[1].eventCount(), 0u);
     EXPECT_EQ(progress.steps, 1 + 2 + 1);
@@ -378,9 +375,9 @@ TEST(EngineSong, RenderingTwiceGivesTheSameSong) {
     MidiSong first;
     MidiSong second;
     NoRenderProgress progress;
-    ASSERT_TRUE(renderSong(first, song, progress, false));
+    ASSERT_TRUE(renderSong(first, song, progress, false, 120));
     randomSeed(3);
-    ASSERT_TRUE(renderSong(second, song, progress, false));
+    ASSERT_TRUE(renderSong(second, song, progress, false, 120));
     for (std::size_t i = 0; i < first.tracks.size(); ++i) {
         EXPECT_EQ(first.tracks[i].events, second.tracks[i].events) << i;
     }

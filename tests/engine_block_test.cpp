@@ -10,7 +10,6 @@
 #include "engine/note.h"
 #include "engine/note_events.h"
 #include "midi/midi_settings.h"
-#include "model/messages.h"
 #include "model/random.h"
 #include "model/song.h"
 #include "tests/test_support.h"
@@ -48,22 +47,19 @@ std::vector<Note> notesAt(std::vector<double> starts, double velocity) {
 
 // ---- beats and ticks ----
 
-TEST(EngineNote, BeatsToTicksTruncatesTowardZeroWithTheCurrentPpqn) {
-    EXPECT_EQ(beatsToTicks(1.0), 120);
-    EXPECT_EQ(beatsToTicks(1.5 - 1e-9), 179);
-    EXPECT_EQ(beatsToTicks(-0.001), 0);
-    EXPECT_EQ(beatsToTicks(-0.01), -1);
-    {
-        PpqnScope ppqn(96);
-        EXPECT_EQ(beatsToTicks(0.25), 24);
-    }
-    EXPECT_EQ(beatsToTicks(0.25), 30);
+TEST(EngineNote, BeatsToTicksTruncatesTowardZeroAtTheGivenPpqn) {
+    EXPECT_EQ(beatsToTicks(1.0, 120), 120);
+    EXPECT_EQ(beatsToTicks(1.5 - 1e-9, 120), 179);
+    EXPECT_EQ(beatsToTicks(-0.001, 120), 0);
+    EXPECT_EQ(beatsToTicks(-0.01, 120), -1);
+    EXPECT_EQ(beatsToTicks(0.25, 96), 24);
+    EXPECT_EQ(beatsToTicks(0.25, 120), 30);
 }
 
 TEST(EngineNote, BeatsToTicksNeverOverflows) {
-    EXPECT_EQ(beatsToTicks(1e300), std::numeric_limits<std::int64_t>::max());
-    EXPECT_EQ(beatsToTicks(-1e300), std::numeric_limits<std::int64_t>::min());
-    EXPECT_EQ(beatsToTicks(std::numeric_limits<double>::quiet_NaN()), 0);
+    EXPECT_EQ(beatsToTicks(1e300, 120), std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(beatsToTicks(-1e300, 120), std::numeric_limits<std::int64_t>::min());
+    EXPECT_EQ(beatsToTicks(std::numeric_limits<double>::quiet_NaN(), 120), 0);
 }
 
 TEST(EngineNote, WholeBeatToleranceIsOneHundredThousandth) {
@@ -377,8 +373,8 @@ TEST(EngineAccents, MetresBeyondTheNineFlagsNeverReadPastThem) {
 
 TEST(EngineNoteEvents, VelocityAndTicksOfThePair) {
     std::vector<MidiEvent> events;
-    appendNoteEvents(events, {.pitch = 64, .velocity = 0.5, .start = 1.0, .duration = 0.5}, 3);
-    appendNoteEvents(events, {.pitch = 65, .velocity = 1.0, .start = 2.0, .duration = 1.0}, 3);
+    appendNoteEvents(events, {.pitch = 64, .velocity = 0.5, .start = 1.0, .duration = 0.5}, 3, 120);
+    appendNoteEvents(events, {.pitch = 65, .velocity = 1.0, .start = 2.0, .duration = 1.0}, 3, 120);
     ASSERT_EQ(events.size(), 4u);
     EXPECT_EQ(events[0], (MidiEvent{120, 0x93, 64, 63}));
     EXPECT_EQ(events[1], (MidiEvent{179, 0x93, 64, 0}));
@@ -388,9 +384,9 @@ TEST(EngineNoteEvents, VelocityAndTicksOfThePair) {
 
 TEST(EngineNoteEvents, NotesOfAtMostOneTickEndAtTheirStart) {
     std::vector<MidiEvent> events;
-    appendNoteEvents(events, {.velocity = 1.0, .start = 0.0, .duration = 0.0}, 0);
-    appendNoteEvents(events, {.velocity = 1.0, .start = 1.0, .duration = 0.001}, 0);
-    appendNoteEvents(events, {.velocity = 1.0, .start = 2.0, .duration = 1.0 / 120}, 0);
+    appendNoteEvents(events, {.velocity = 1.0, .start = 0.0, .duration = 0.0}, 0, 120);
+    appendNoteEvents(events, {.velocity = 1.0, .start = 1.0, .duration = 0.001}, 0, 120);
+    appendNoteEvents(events, {.velocity = 1.0, .start = 2.0, .duration = 1.0 / 120}, 0, 120);
     ASSERT_EQ(events.size(), 6u);
     EXPECT_EQ(events[1].time, 0u);  // not wrapped below zero
     EXPECT_EQ(events[3].time, 120u);
@@ -417,7 +413,7 @@ TEST(EngineBlockTrack, EventPairsSortedWithTrackSettings) {
     };
     MidiTrack track;
     track.name = "stale";
-    ASSERT_TRUE(renderBlockTrack(track, notes, song.blocks[0]));
+    ASSERT_TRUE(renderBlockTrack(track, notes, song.blocks[0], 120));
     EXPECT_FALSE(track.name);
     EXPECT_EQ(track.channel, 5);
     EXPECT_EQ(track.volume, 100);
@@ -435,7 +431,7 @@ TEST(EngineBlockTrack, EndBeforeTheNextStartAtTheSameTickKeepsItsOrder) {
         {.pitch = 60, .velocity = 1.0, .start = 0.0, .duration = 1.0},
     };
     MidiTrack track;
-    ASSERT_TRUE(renderBlockTrack(track, notes, song.blocks[0]));
+    ASSERT_TRUE(renderBlockTrack(track, notes, song.blocks[0], 120));
     ASSERT_EQ(track.events.size(), 4u);
     EXPECT_EQ(track.events[0].data2, 127);
     EXPECT_EQ(track.events[1].data2, 0);
@@ -446,7 +442,7 @@ TEST(EngineMetronome, ClickOnEveryBeatLouderOnAccents) {
     Song song = quarterNoteSong();
     song.blocks[0].accents[0] = 1;
     MidiTrack track;
-    ASSERT_TRUE(renderMetronomeTrack(track, song, 0, 101));
+    ASSERT_TRUE(renderMetronomeTrack(track, song, 0, 101, 120));
     EXPECT_FALSE(track.name);
     EXPECT_EQ(track.channel, 9);
     EXPECT_EQ(track.program, 127);
@@ -459,13 +455,12 @@ TEST(EngineMetronome, ClickOnEveryBeatLouderOnAccents) {
 }
 
 TEST(EngineMetronome, AccentsRepeatEveryMeasureAtAnyResolution) {
-    PpqnScope ppqn(24);
     Song song = quarterNoteSong();
     song.beatsPerMeasure = 3;
     song.blocks[0].lengthMeasures = 2;
     song.blocks[0].accents[2] = 1;
     MidiTrack track;
-    ASSERT_TRUE(renderMetronomeTrack(track, song, 0, 127));
+    ASSERT_TRUE(renderMetronomeTrack(track, song, 0, 127, 24));
     ASSERT_EQ(track.events.size(), 12u);
     EXPECT_EQ(track.events[4], (MidiEvent{48, 0x99, 42, 127}));
     EXPECT_EQ(track.events[5], (MidiEvent{54, 0x99, 42, 0}));

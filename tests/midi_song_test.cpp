@@ -44,7 +44,7 @@ TEST(MidiSong, CountAndLengthOfAnEmptySong) {
     midiSongComputeLength(song);
     EXPECT_EQ(song.eventCount, 0u);
     EXPECT_EQ(song.lengthTicks, 0u);
-    EXPECT_EQ(midiSongSortTracks(song), kMidiOk);
+    EXPECT_EQ(midiSongSortTracks(song), MidiResult::kOk);
 }
 
 TEST(MidiSong, LengthComparesTimesAsUnsigned) {
@@ -61,7 +61,7 @@ TEST(MidiSortEvents, KeepsEqualTimesInTheirOrder) {
     // A note's end and the next note's start on the same key and tick.
     std::vector<MidiEvent> events = {{240, 0x90, 60, 100}, {119, 0x90, 60, 0}, {120, 0x90, 60, 0},
                                      {120, 0x90, 60, 90},  {0, 0x90, 60, 100}, {120, 0x90, 61, 1}};
-    ASSERT_EQ(midiSortEvents(events), kMidiOk);
+    ASSERT_EQ(midiSortEvents(events), MidiResult::kOk);
     const std::vector<MidiEvent> expected = {{0, 0x90, 60, 100}, {119, 0x90, 60, 0},
                                              {120, 0x90, 60, 0}, {120, 0x90, 60, 90},
                                              {120, 0x90, 61, 1}, {240, 0x90, 60, 100}};
@@ -73,7 +73,7 @@ TEST(MidiSortEvents, SortsTimesAbove2To31AsUnsigned) {
                                      {0x80000000u, 0x90, 2, 2},
                                      {0x7FFFFFFFu, 0x90, 3, 3},
                                      {0, 0x90, 4, 4}};
-    midiSortEvents(events);
+    ASSERT_EQ(midiSortEvents(events), MidiResult::kOk);
     EXPECT_EQ(events[0].time, 0u);
     EXPECT_EQ(events[1].time, 0x7FFFFFFFu);
     EXPECT_EQ(events[2].time, 0x80000000u);
@@ -93,7 +93,7 @@ TEST(MidiSortEvents, MatchesAStableSortOnRandomInput) {
         std::vector<MidiEvent> expected = events;
         std::stable_sort(expected.begin(), expected.end(),
                          [](const MidiEvent& a, const MidiEvent& b) { return a.time < b.time; });
-        midiSortEvents(events);
+        ASSERT_EQ(midiSortEvents(events), MidiResult::kOk);
         EXPECT_EQ(events, expected) << "spread " << spread;
     }
 }

@@ -25,7 +25,7 @@ MidiSong bassSong() {
 
 Bytes encode(const MidiSong& song) {
     Bytes bytes;
-    EXPECT_EQ(midiSongEncode(&song, bytes), kMidiOk);
+    EXPECT_EQ(midiSongEncode(&song, bytes), MidiResult::kOk);
     return bytes;
 }
 
@@ -116,35 +116,35 @@ TEST(SmfWriter, OnlySlotSevenUsed) {
 
 TEST(SmfWriter, RefusesSongsItCannotExpress) {
     Bytes bytes;
-    EXPECT_EQ(midiSongEncode(nullptr, bytes), kMidiNoSong);
+    EXPECT_EQ(midiSongEncode(nullptr, bytes), MidiResult::kNoSong);
     MidiSong empty;
-    EXPECT_EQ(midiSongEncode(&empty, bytes), kMidiNothingToDo);
+    EXPECT_EQ(midiSongEncode(&empty, bytes), MidiResult::kNothingToDo);
 
     MidiSong unsorted = bassSong();
     std::swap(unsorted.tracks[0].events[0], unsorted.tracks[0].events[1]);
-    EXPECT_EQ(midiSongEncode(&unsorted, bytes), kMidiNotSmf);
+    EXPECT_EQ(midiSongEncode(&unsorted, bytes), MidiResult::kNotSmf);
 
     MidiSong dataAsStatus = bassSong();
     dataAsStatus.tracks[0].events[1].status = 0x3C;
-    EXPECT_EQ(midiSongEncode(&dataAsStatus, bytes), kMidiNotSmf);
+    EXPECT_EQ(midiSongEncode(&dataAsStatus, bytes), MidiResult::kNotSmf);
 
     MidiSong farApart = bassSong();
     farApart.tracks[0].events[1].time = kMaxVlqValue + 1;
-    EXPECT_EQ(midiSongEncode(&farApart, bytes), kMidiNotSmf);
+    EXPECT_EQ(midiSongEncode(&farApart, bytes), MidiResult::kNotSmf);
 }
 
 TEST_F(TempDir, WriterCreatesNoFileForAnEmptySong) {
     MidiSong empty;
-    EXPECT_EQ(midiSongWriteFile(path("empty.mid"), &empty), kMidiNothingToDo);
-    EXPECT_EQ(midiSongWriteFile(path("null.mid"), nullptr), kMidiNoSong);
+    EXPECT_EQ(midiSongWriteFile(path("empty.mid"), &empty), MidiResult::kNothingToDo);
+    EXPECT_EQ(midiSongWriteFile(path("null.mid"), nullptr), MidiResult::kNoSong);
     EXPECT_EQ(fileCount(), 0u);
 }
 
 TEST_F(TempDir, WriterReportsFailureAndLeavesNothingBehind) {
     const MidiSong song = bassSong();
-    EXPECT_EQ(midiSongWriteFile(path("missing/dir/out.mid"), &song), kMidiCannotOpen);
+    EXPECT_EQ(midiSongWriteFile(path("missing/dir/out.mid"), &song), MidiResult::kCannotOpen);
     fs::create_directory(path("a-directory"));
-    EXPECT_EQ(midiSongWriteFile(path("a-directory"), &song), kMidiCannotOpen);
+    EXPECT_EQ(midiSongWriteFile(path("a-directory"), &song), MidiResult::kCannotOpen);
     EXPECT_EQ(fileCount(), 1u);  // only the directory
 }
 
@@ -162,10 +162,10 @@ TEST_F(TempDir, FailedWriteKeepsTheExistingFile) {
     rlimit limited = saved;
     limited.rlim_cur = 4096;
     setrlimit(RLIMIT_FSIZE, &limited);
-    const int result = midiSongWriteFile(target, &big);
+    const MidiResult result = midiSongWriteFile(target, &big);
     setrlimit(RLIMIT_FSIZE, &saved);
 
-    EXPECT_EQ(result, kMidiCannotOpen);
+    EXPECT_EQ(result, MidiResult::kCannotOpen);
     EXPECT_EQ(fileCount(), 1u);
     std::ifstream in(target);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "precious");
@@ -180,10 +180,10 @@ TEST_F(TempDir, RoundTripMergesTracksIntoSlotZero) {
     song.ppqn = 384;
     song.tracks[4].name = "Lead";
     song.tracks[4].events = {{5, 0x94, 70, 80}, {1000, 0x94, 70, 0}};
-    ASSERT_EQ(midiSongWriteFile(path("song.mid"), &song), kMidiOk);
+    ASSERT_EQ(midiSongWriteFile(path("song.mid"), &song), MidiResult::kOk);
 
     MidiSong read;
-    ASSERT_EQ(midiSongReadFile(path("song.mid"), &read), kMidiOk);
+    ASSERT_EQ(midiSongReadFile(path("song.mid"), &read), MidiResult::kOk);
     EXPECT_EQ(read.tempo, 120.0);
     EXPECT_EQ(read.ppqn, 384);
     EXPECT_EQ(read.title, "Title");
@@ -231,7 +231,7 @@ Bytes file(std::initializer_list<Bytes> parts, std::uint16_t division = 96) {
     return out;
 }
 
-int decode(const Bytes& bytes, MidiSong& song) {
+MidiResult decode(const Bytes& bytes, MidiSong& song) {
     return midiSongDecode(bytes, &song);
 }
 
@@ -246,30 +246,31 @@ TEST(SmfReader, HeaderChecks) {
     MidiSong song;
     Bytes bad = header(1);
     bad[0] = 'X';
-    EXPECT_EQ(decode(bad, song), kMidiNotSmf);
+    EXPECT_EQ(decode(bad, song), MidiResult::kNotSmf);
     bad = header(1);
     bad[7] = 7;
-    EXPECT_EQ(decode(bad, song), kMidiNotSmf);
+    EXPECT_EQ(decode(bad, song), MidiResult::kNotSmf);
     bad = header(1);
     bad[9] = 0;
-    EXPECT_EQ(decode(bad, song), kMidiUnsupportedFormat);
-    EXPECT_EQ(decode(header(0), song), kMidiNothingToDo);
-    EXPECT_EQ(decode(Bytes{'M', 'T', 'h'}, song), kMidiNotSmf);
-    EXPECT_EQ(midiSongDecode(header(1), nullptr), kMidiNoSong);
-    EXPECT_EQ(midiSongReadFile("/nonexistent/file.mid", &song), kMidiCannotOpen);
+    EXPECT_EQ(decode(bad, song), MidiResult::kUnsupportedFormat);
+    EXPECT_EQ(decode(header(0), song), MidiResult::kNothingToDo);
+    EXPECT_EQ(decode(Bytes{'M', 'T', 'h'}, song), MidiResult::kNotSmf);
+    EXPECT_EQ(midiSongDecode(header(1), nullptr), MidiResult::kNoSong);
+    EXPECT_EQ(midiSongReadFile("/nonexistent/file.mid", &song), MidiResult::kCannotOpen);
 }
 
 TEST(SmfReader, SmpteDivisionReadsAs120AndTempoIsExact) {
     MidiSong song;
     const Bytes tempo = withEnd({0x00, 0xFF, 0x51, 0x03, 0x0D, 0x14, 0x36});
-    ASSERT_EQ(decode(file({chunk(tempo)}, 0xE728), song), kMidiOk);
+    ASSERT_EQ(decode(file({chunk(tempo)}, 0xE728), song), MidiResult::kOk);
     EXPECT_EQ(song.ppqn, 120);
     EXPECT_EQ(song.tempo, 60000000.0 / 857142);
 }
 
 TEST(SmfReader, TempoZeroLeavesTheTempoAlone) {
     MidiSong song;
-    ASSERT_EQ(decode(file({chunk(withEnd({0x00, 0xFF, 0x51, 0x03, 0, 0, 0}))}), song), kMidiOk);
+    ASSERT_EQ(decode(file({chunk(withEnd({0x00, 0xFF, 0x51, 0x03, 0, 0, 0}))}), song),
+              MidiResult::kOk);
     EXPECT_EQ(song.tempo, 100.0);
 }
 
@@ -278,7 +279,7 @@ TEST(SmfReader, ChannelPrefixRoutesEventsAndNames) {
     const Bytes conductor = withEnd({0x00, 0xFF, 0x03, 0x02, 'T', 'i'});
     const Bytes track = withEnd({0x00, 0xFF, 0x20, 0x01, 0x05, 0x00, 0xFF, 0x03, 0x01, 'F', 0x10,
                                  0x93, 50, 60, 0x10, 50, 0x00});
-    ASSERT_EQ(decode(file({chunk(conductor), chunk(track)}), song), kMidiOk);
+    ASSERT_EQ(decode(file({chunk(conductor), chunk(track)}), song), MidiResult::kOk);
     EXPECT_EQ(song.title, "Ti");
     EXPECT_EQ(song.tracks[5].name, "F");
     EXPECT_EQ(song.tracks[5].events,
@@ -293,7 +294,7 @@ TEST(SmfReader, SkipsForeignChunksSysexEscapesAndUnknownMetas) {
                                  0x00, 0xFF, 0x58, 0x04, 4,    2,    24, 8,  // time signature
                                  0x05, 0xC2, 0x07,                           // program change
                                  0x00, 0xF8});                               // no data bytes
-    ASSERT_EQ(decode(file({chunk({1, 2, 3}, "XFIH"), chunk(track)}), song), kMidiOk);
+    ASSERT_EQ(decode(file({chunk({1, 2, 3}, "XFIH"), chunk(track)}), song), MidiResult::kOk);
     EXPECT_EQ(song.tracks[0].events,
               (std::vector<MidiEvent>{{5, 0xC2, 7, 0xFF}, {5, 0xF8, 0xFF, 0xFF}}));
     EXPECT_EQ(song.timeSignatureNumerator, 4);
@@ -303,7 +304,7 @@ TEST(SmfReader, GrowsPastAThousandEventsPerSlot) {
     Bytes body;
     for (int i = 0; i < 5000; ++i) body.insert(body.end(), {0x01, 0x90, 60, 1});
     MidiSong song;
-    ASSERT_EQ(decode(file({chunk(withEnd(body))}), song), kMidiOk);
+    ASSERT_EQ(decode(file({chunk(withEnd(body))}), song), MidiResult::kOk);
     EXPECT_EQ(song.tracks[0].events.size(), 5000u);
     EXPECT_EQ(song.lengthTicks, 5000u);
 }
@@ -339,7 +340,7 @@ TEST(SmfReader, MalformedInputIsRefusedAndLeavesTheSongAlone) {
         MidiSong song = bassSong();
         song.title = "kept";
         song.tempo = 77.0;
-        EXPECT_EQ(decode(bytes, song), kMidiNotSmf) << what;
+        EXPECT_EQ(decode(bytes, song), MidiResult::kNotSmf) << what;
         EXPECT_EQ(song.title, "kept") << what;
         EXPECT_EQ(song.tempo, 77.0) << what;
         EXPECT_EQ(song.tracks[0].events.size(), 2u) << what;
@@ -352,7 +353,7 @@ TEST(SmfReader, EventsStayWithinTheirChunk) {
     const Bytes first = chunk({0x00, 0x90, 60});
     const Bytes second = chunk(withEnd({}));
     MidiSong song;
-    EXPECT_EQ(decode(file({first, second}), song), kMidiNotSmf);
+    EXPECT_EQ(decode(file({first, second}), song), MidiResult::kNotSmf);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "fractal/parameters.h"
 #include "model/song.h"
 
 namespace halvorn {

@@ -1,14 +1,16 @@
 #pragma once
 // Scoped stand-ins shared by the test suites: scripted or counted random
-// draws, a temporary PPQN setting, and a recorder of the core's messages.
+// draws, a temporary PPQN setting, and the document reader and writer in
+// the form the tests use.
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "midi/midi_settings.h"
-#include "model/messages.h"
+#include "model/document.h"
 #include "model/random.h"
 
 namespace halvorn::test {
@@ -77,18 +79,33 @@ class PpqnScope {
     std::int32_t saved_;
 };
 
-class MessageRecorder {
-  public:
-    MessageRecorder()
-        : previous_(setMessageHandler([this](const std::string& text) { texts.push_back(text); })) {
+// The document reader and writer as the tests use them: a bool, the
+// document filled in place, and the error line.
+inline bool decodeDocument(std::span<const std::uint8_t> bytes, Document& document,
+                           std::string& error) {
+    auto decoded = documentDecode(bytes);
+    if (!decoded) {
+        error = decoded.error();
+        return false;
     }
-    ~MessageRecorder() { setMessageHandler(previous_); }
-    MessageRecorder(const MessageRecorder&) = delete;
-    MessageRecorder& operator=(const MessageRecorder&) = delete;
-    std::vector<std::string> texts;
+    document = std::move(*decoded);
+    return true;
+}
 
-  private:
-    MessageHandler previous_;
-};
+inline bool readDocument(const std::string& path, Document& document, std::string& error) {
+    auto read = documentRead(path);
+    if (!read) {
+        error = read.error();
+        return false;
+    }
+    document = std::move(*read);
+    return true;
+}
+
+inline bool writeDocument(const std::string& path, const Document& document, std::string& error) {
+    const auto written = documentWrite(path, document);
+    if (!written) error = written.error();
+    return written.has_value();
+}
 
 }  // namespace halvorn::test

@@ -42,8 +42,6 @@ struct GlobalPageValues {
     bool sendMidiClock = false;
 };
 
-inline constexpr std::int32_t kMinTempo = 40;
-inline constexpr std::int32_t kMaxTempo = 300;
 inline constexpr std::int32_t kMetronomeMaxPosition = 127;
 
 // The controls, for the sheet's other pages and for tests.

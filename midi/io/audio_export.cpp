@@ -7,12 +7,13 @@
 #include <mutex>
 
 #include "midi/device_list.h"
-#include "midi/io/output_device_provider.h"
-#include "midi/io/synth_output.h"
-#include "midi/io/wav_file_writer.h"
+#include "midi/io/fluidsynth/synth_output.h"
+#include "midi/io/sndfile/wav_file_writer.h"
 #include "midi/midi_clock.h"
 #include "midi/midi_settings.h"
+#include "midi/output_device_provider.h"
 #include "midi/playback.h"
+#include "midi/tempo.h"
 
 namespace halvorn {
 
@@ -25,10 +26,10 @@ constexpr auto kStallLimit = std::chrono::seconds(30);
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 
 nanoseconds songPlaybackTime(const MidiSong& song) {
-    if (song.ppqn == 0 || !(song.tempo > 0.0)) return nanoseconds(0);
-    const auto usPerQuarter = static_cast<std::uint64_t>(std::trunc(60000000.0 / song.tempo));
+    const std::optional<std::uint32_t> usPerQuarter = microsecondsPerQuarter(song.tempo);
+    if (song.ppqn == 0 || !usPerQuarter) return nanoseconds(0);
     const unsigned __int128 ns =
-        static_cast<unsigned __int128>(song.lengthTicks) * usPerQuarter * 1000u / song.ppqn;
+        static_cast<unsigned __int128>(song.lengthTicks) * *usPerQuarter * 1000u / song.ppqn;
     return nanoseconds(static_cast<std::int64_t>(ns));
 }
 
@@ -49,8 +50,7 @@ class OfflineDeviceScope {
         midiSettings().selectedPort = 0;
     }
     ~OfflineDeviceScope() {
-        midiPlaybackStop();
-        midiCloseStream();
+        midiPlaybackShutdown();
         midiSetDeviceProvider(previousProvider_);
         midiListOutputDevices();
         midiSettings().selectedPort = previousPort_;
@@ -110,16 +110,17 @@ double songPlaybackSeconds(const MidiSong& song) {
     return std::chrono::duration<double>(songPlaybackTime(song)).count();
 }
 
-bool exportSongAudio(MidiSong& song, const std::string& path, const AudioExportOptions& options,
-                     const AudioExportProgress& progress, std::string& error) {
-    if (!songHasEvents(song)) {
-        error = "The song has no notes to play.";
-        return false;
-    }
+Expected<void, std::string> exportSongAudio(MidiSong& song, const std::string& path,
+                                            const AudioExportOptions& options,
+                                            const AudioExportProgress& progress) {
+    const auto fail = [](std::string why) { return unexpected(std::move(why)); };
+    if (!songHasEvents(song)) return fail("The song has no notes to play.");
+    std::string error;
     auto engine = SynthEngine::create(options.soundfontPath, options.sampleRate, error);
-    if (!engine) return false;
-    auto writer = WavFileWriter::create(path, options.sampleRate, error);
-    if (!writer) return false;
+    if (!engine) return fail(error);
+    auto created = WavFileWriter::create(path, options.sampleRate);
+    if (!created) return fail(created.error());
+    std::unique_ptr<WavFileWriter> writer = std::move(*created);
     auto synth = std::make_shared<OfflineSynth>(
         std::move(engine), [&writer](const std::int16_t* samples, std::size_t frames) {
             return writer->write(samples, frames);
@@ -129,38 +130,22 @@ bool exportSongAudio(MidiSong& song, const std::string& path, const AudioExportO
     {
         OfflineDeviceScope scope(synth, clock);
         EndSignal signal;
-        if (midiPlaybackPrepare(
-                &song, [&signal](std::uint32_t) { signal.raise(); }, false, false) != kMidiOk) {
-            error = "Unable to prepare MIDI data";
-            return false;
-        }
-        if (midiPlaybackStart() != kMidiOk) {
-            error = "Unable to playback MIDI data";
-            return false;
-        }
+        if (!midiPlaybackPrepare(
+                &song, [&signal](std::uint32_t) { signal.raise(); }, false, false))
+            return fail("Unable to prepare MIDI data");
+        if (midiPlaybackStart() != MidiResult::kOk) return fail("Unable to playback MIDI data");
         const WaitResult result = waitForEnd(signal, *clock, total, progress);
-        if (result == WaitResult::kCancelled) {
-            error = "Export cancelled.";
-            return false;
-        }
-        if (result == WaitResult::kStalled || clock->now() < total) {
-            error = "Playback stopped before the end of the song.";
-            return false;
-        }
+        if (result == WaitResult::kCancelled) return fail("Export cancelled.");
+        if (result == WaitResult::kStalled || clock->now() < total)
+            return fail("Playback stopped before the end of the song.");
     }
     const auto tail = std::chrono::duration_cast<nanoseconds>(
         std::chrono::duration<double>(std::max(0.0, options.tailSeconds)));
     // The last word before the file is committed, however quick the export.
-    if (progress && !progress(1.0)) {
-        error = "Export cancelled.";
-        return false;
-    }
+    if (progress && !progress(1.0)) return fail("Export cancelled.");
     synth->renderUntil(total + tail);
-    if (synth->failed()) {
-        error = "Cannot write " + path + ".";
-        return false;
-    }
-    return writer->commit(error);
+    if (synth->failed()) return fail("Cannot write " + path + ".");
+    return writer->commit();
 }
 
 }  // namespace halvorn

@@ -6,8 +6,9 @@
 #include <functional>
 #include <string>
 
-#include "midi/io/synth_engine.h"
+#include "midi/io/fluidsynth/synth_engine.h"
 #include "midi/midi_song.h"
+#include "model/expected.h"
 
 namespace halvorn {
 
@@ -27,8 +28,9 @@ using AudioExportProgress = std::function<bool(double fraction)>;
 
 // Writes a 16-bit stereo WAV of `song` followed by the tail. Uses the one
 // playback of the process (and restores its device list afterwards). On
-// failure `error` gets one line and no file is left.
-bool exportSongAudio(MidiSong& song, const std::string& path, const AudioExportOptions& options,
-                     const AudioExportProgress& progress, std::string& error);
+// failure one line says why, and no file is left.
+Expected<void, std::string> exportSongAudio(MidiSong& song, const std::string& path,
+                                            const AudioExportOptions& options,
+                                            const AudioExportProgress& progress);
 
 }  // namespace halvorn

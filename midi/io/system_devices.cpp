@@ -4,9 +4,9 @@
 #include <memory>
 
 #include "midi/device_list.h"
-#include "midi/io/output_device_provider.h"
-#include "midi/io/rtmidi_output.h"
-#include "midi/io/synth_output.h"
+#include "midi/io/fluidsynth/synth_output.h"
+#include "midi/io/rtmidi/rtmidi_output.h"
+#include "midi/output_device_provider.h"
 
 namespace halvorn {
 

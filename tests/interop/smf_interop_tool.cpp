@@ -114,7 +114,7 @@ int writeAll(const std::string& dir) {
                                                       {"minimal", minimal()}};
     for (const auto& [name, song] : songs) {
         const std::string base = dir + "/" + name;
-        if (midiSongWriteFile(base + ".mid", &song) != kMidiOk) {
+        if (midiSongWriteFile(base + ".mid", &song) != MidiResult::kOk) {
             std::fprintf(stderr, "cannot write %s.mid\n", base.c_str());
             return 1;
         }
@@ -125,9 +125,9 @@ int writeAll(const std::string& dir) {
 
 int dump(const std::string& path) {
     MidiSong song;
-    const int result = midiSongReadFile(path, &song);
-    if (result != kMidiOk) {
-        std::fprintf(stderr, "read failed with code %d\n", result);
+    const MidiResult result = midiSongReadFile(path, &song);
+    if (result != MidiResult::kOk) {
+        std::fprintf(stderr, "read failed with code %d\n", static_cast<int>(result));
         return 1;
     }
     std::printf("%s\n", songJson(song, false).c_str());

@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "midi/device_list.h"
-#include "midi/io/rtmidi_output.h"
-#include "midi/io/synth_output.h"
+#include "midi/io/fluidsynth/synth_output.h"
+#include "midi/io/rtmidi/rtmidi_output.h"
 #include "midi/io/system_devices.h"
 #include "midi/midi_settings.h"
 #include "midi/playback.h"
@@ -44,12 +44,14 @@ TEST(SystemDevicesTest, PlaybackOnAnUnusableDeviceFailsCleanly) {
     midiSongCountEvents(song);
     midiSongComputeLength(song);
     midiSettings().selectedPort = 0;
-    EXPECT_EQ(midiPlaybackPrepare(&song, nullptr, false, false), kMidiDeviceError);
-    EXPECT_NE(midiLastOpenError().find("no audio output"), std::string::npos);
-    EXPECT_EQ(midiPlaybackStart(), kMidiDeviceError);
-    EXPECT_EQ(midiCloseStream(), kMidiOk);
+    const MidiStatus prepared = midiPlaybackPrepare(&song, nullptr, false, false);
+    EXPECT_EQ(prepared, MidiResult::kDeviceError);
+    ASSERT_FALSE(prepared);
+    EXPECT_NE(prepared.error().detail.find("no audio output"), std::string::npos);
+    EXPECT_EQ(midiPlaybackStart(), MidiResult::kDeviceError);
+    EXPECT_EQ(midiCloseStream(), MidiResult::kOk);
     midiSettings().selectedPort = 99;
-    EXPECT_EQ(midiPlaybackPrepare(&song, nullptr, false, false), kMidiDeviceError);
+    EXPECT_EQ(midiPlaybackPrepare(&song, nullptr, false, false), MidiResult::kDeviceError);
     midiSettings() = MidiSettings{};
     midiSetDeviceProvider(nullptr);
     midiListOutputDevices();

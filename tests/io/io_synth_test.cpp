@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "midi/io/synth_output.h"
+#include "midi/io/fluidsynth/synth_output.h"
 
 namespace halvorn::test {
 namespace {

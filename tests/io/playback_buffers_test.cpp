@@ -23,8 +23,8 @@ class PlaybackBuffers : public ::testing::Test {
     void prepareAndStart(MidiSong& song, bool loop = false, bool clock = false) {
         ASSERT_EQ(midiPlaybackPrepare(
                       &song, [this](std::uint32_t tick) { endTicks.push_back(tick); }, loop, clock),
-                  kMidiOk);
-        ASSERT_EQ(midiPlaybackStart(), kMidiOk);
+                  MidiResult::kOk);
+        ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
     }
 
     // Plays buffers until none is left or `limit` have been played.
@@ -150,19 +150,19 @@ TEST_F(PlaybackBuffers, StopWithBuffersQueuedReleasesThemAndQueuesNothing) {
     MidiSong song = makeSong({{noteOn(0, 60), noteOff(2000, 60)}});
     prepareAndStart(song);
     ASSERT_EQ(log->inFlight.size(), 2u);
-    EXPECT_EQ(midiPlaybackStop(), kMidiOk);
+    EXPECT_EQ(midiPlaybackStop(), MidiResult::kOk);
     EXPECT_TRUE(log->closed);
     EXPECT_TRUE(log->inFlight.empty());
     EXPECT_EQ(log->queued.size(), 2u);
     EXPECT_TRUE(endTicks.empty());
     EXPECT_FALSE(midiPlaybackIsPlaying());
-    EXPECT_EQ(midiPlaybackStop(), kMidiOk);  // stopping again does nothing
+    EXPECT_EQ(midiPlaybackStop(), MidiResult::kOk);  // stopping again does nothing
 }
 
 TEST_F(PlaybackBuffers, StartWhilePlayingChangesNothing) {
     MidiSong song = makeSong({{noteOn(0, 60), noteOff(2000, 60)}});
     prepareAndStart(song);
-    EXPECT_EQ(midiPlaybackStart(), kMidiOk);
+    EXPECT_EQ(midiPlaybackStart(), MidiResult::kOk);
     EXPECT_EQ(log->queued.size(), 2u);
     EXPECT_EQ(log->opens, 1);
 }
@@ -188,8 +188,8 @@ TEST_F(PlaybackBuffers, WindowLargerThanTheMergeListKeepsEveryEventInOrder) {
 TEST_F(PlaybackBuffers, FailingQueueAtStartReportsFailure) {
     log->queueFailuresFrom = 0;
     MidiSong song = makeSong({{noteOn(0, 60), noteOff(500, 60)}});
-    ASSERT_EQ(midiPlaybackPrepare(&song, nullptr, false, false), kMidiOk);
-    EXPECT_EQ(midiPlaybackStart(), kMidiDeviceError);
+    ASSERT_EQ(midiPlaybackPrepare(&song, nullptr, false, false), MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackStart(), MidiResult::kDeviceError);
     EXPECT_FALSE(midiPlaybackIsPlaying());
     EXPECT_FALSE(log->running);
 }
@@ -203,7 +203,7 @@ TEST_F(PlaybackBuffers, FailingRefillTellsTheOwnerAndStopsRefilling) {
     EXPECT_EQ(endTicks[0], 360u);    // the window that failed was not advanced past
     playAll();
     EXPECT_EQ(log->queueCalls, 3);  // the second notification does not retry
-    EXPECT_EQ(midiPlaybackStop(), kMidiOk);
+    EXPECT_EQ(midiPlaybackStop(), MidiResult::kOk);
 }
 
 TEST_F(PlaybackBuffers, PrepareWhilePlayingStopsTheRunningPlaybackAndTellsItsOwner) {
@@ -214,12 +214,12 @@ TEST_F(PlaybackBuffers, PrepareWhilePlayingStopsTheRunningPlaybackAndTellsItsOwn
     std::vector<std::uint32_t> secondEnds;
     ASSERT_EQ(midiPlaybackPrepare(
                   &second, [&](std::uint32_t t) { secondEnds.push_back(t); }, false, false),
-              kMidiOk);
+              MidiResult::kOk);
     EXPECT_EQ(endTicks.size(), 1u);
     EXPECT_FALSE(midiPlaybackUsesSong(&first));
     EXPECT_TRUE(midiPlaybackUsesSong(&second));
     EXPECT_EQ(log->opens, 2);
-    ASSERT_EQ(midiPlaybackStart(), kMidiOk);
+    ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
     playAll();
     EXPECT_EQ(secondEnds.size(), 1u);
     EXPECT_EQ(endTicks.size(), 1u);
@@ -227,40 +227,42 @@ TEST_F(PlaybackBuffers, PrepareWhilePlayingStopsTheRunningPlaybackAndTellsItsOwn
 
 TEST_F(PlaybackBuffers, ResultCodes) {
     MidiSong song = makeSong({{noteOn(0, 60), noteOff(100, 60)}});
-    EXPECT_EQ(midiPlaybackStart(), kMidiDeviceError);  // nothing prepared
-    EXPECT_EQ(midiPlaybackPause(), kMidiDeviceError);
-    EXPECT_EQ(midiPlaybackQueueNext(&song), kMidiDeviceError);
-    EXPECT_EQ(midiPlaybackPrepare(nullptr, nullptr, false, false), kMidiNoSong);
+    EXPECT_EQ(midiPlaybackStart(), MidiResult::kDeviceError);  // nothing prepared
+    EXPECT_EQ(midiPlaybackPause(), MidiResult::kDeviceError);
+    EXPECT_EQ(midiPlaybackQueueNext(&song), MidiResult::kDeviceError);
+    EXPECT_EQ(midiPlaybackPrepare(nullptr, nullptr, false, false), MidiResult::kNoSong);
     EXPECT_EQ(log->opens, 0);  // refused before touching the stream
-    ASSERT_EQ(midiPlaybackPrepare(&song, nullptr, false, false), kMidiOk);
-    EXPECT_EQ(midiPlaybackQueueNext(&song), kMidiEndOfSong);
-    EXPECT_EQ(midiPlaybackPause(), kMidiOk);
-    EXPECT_EQ(midiPlaybackPause(), kMidiOk);
-    EXPECT_EQ(midiPlaybackStop(), kMidiOk);  // prepared but not playing: nothing to do
-    EXPECT_EQ(midiCloseStream(), kMidiOk);
+    ASSERT_EQ(midiPlaybackPrepare(&song, nullptr, false, false), MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackQueueNext(&song), MidiResult::kEndOfSong);
+    EXPECT_EQ(midiPlaybackPause(), MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackPause(), MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackStop(), MidiResult::kOk);  // prepared but not playing: nothing to do
+    EXPECT_EQ(midiCloseStream(), MidiResult::kOk);
 
     MidiSong silent = makeSong({{noteOn(0, 60)}});
     silent.tempo = 0.0;
-    EXPECT_EQ(midiPlaybackPrepare(&silent, nullptr, false, false), kMidiDeviceError);
+    EXPECT_EQ(midiPlaybackPrepare(&silent, nullptr, false, false), MidiResult::kDeviceError);
 
     midiSetDeviceProvider(nullptr);
     midiListOutputDevices();
-    EXPECT_EQ(midiPlaybackPrepare(&song, nullptr, false, false), kMidiDeviceError);
-    EXPECT_FALSE(midiLastOpenError().empty());
+    const MidiStatus prepared = midiPlaybackPrepare(&song, nullptr, false, false);
+    EXPECT_EQ(prepared, MidiResult::kDeviceError);
+    ASSERT_FALSE(prepared);
+    EXPECT_FALSE(prepared.error().detail.empty());
 }
 
 TEST(PlaybackWindowTest, GatherEmptyWindowAndClockStep) {
     MidiSong song = makeSong({{noteOn(500, 60)}});
     MidiEventList list;
-    ASSERT_EQ(midiEventListCreate(list, 4), kMidiOk);
+    ASSERT_EQ(midiEventListCreate(list, 4), MidiResult::kOk);
     PlaybackWindow window{120, 120, 0, false};
-    EXPECT_EQ(playbackGatherWindow(song, list, window, false), kMidiNoEventsInWindow);
+    EXPECT_EQ(playbackGatherWindow(song, list, window, false), MidiResult::kNoEventsInWindow);
     EXPECT_EQ(playbackClockStep(120), 5u);
     EXPECT_EQ(playbackClockStep(24), 1u);
     EXPECT_EQ(playbackClockStep(10), 1u);  // below 24: still advances
     song.ppqn = 10;
     window = {10, 10, 0, false};
-    EXPECT_EQ(playbackGatherWindow(song, list, window, true), kMidiOk);
+    EXPECT_EQ(playbackGatherWindow(song, list, window, true), MidiResult::kOk);
     EXPECT_EQ(list.count, 10u);
     EXPECT_GE(list.capacity, 10u);  // grew past 4
     midiEventListFree(list);

@@ -75,15 +75,15 @@ TEST_F(PlaybackRecording, SongLeavesInOrderAtItsTicksAndEndsOnce) {
     auto log = installRecorder(clock);
     MidiSong song = severalWindowsSong();
     EndFlag end;
-    ASSERT_EQ(midiPlaybackPrepare(&song, end.callback(), false, false), kMidiOk);
-    ASSERT_EQ(midiPlaybackStart(), kMidiOk);
+    ASSERT_EQ(midiPlaybackPrepare(&song, end.callback(), false, false), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
     ASSERT_TRUE(end.wait());
 
     // Expected: all events merged by time, track 0 before track 1.
     std::vector<MidiEvent> expected;
     for (const auto& track : song.tracks)
         expected.insert(expected.end(), track.events.begin(), track.events.end());
-    ASSERT_EQ(midiSortEvents(expected), kMidiOk);
+    ASSERT_EQ(midiSortEvents(expected), MidiResult::kOk);
     const auto sent = log->messages();
     ASSERT_EQ(sent.size(), expected.size());
     const std::int64_t usPerQuarter = 60000000 / 150;
@@ -93,7 +93,7 @@ TEST_F(PlaybackRecording, SongLeavesInOrderAtItsTicksAndEndsOnce) {
         EXPECT_EQ(sent[i].due, nanoseconds(e.time * usPerQuarter * 1000 / 120)) << i;
     }
     EXPECT_TRUE(soundingNotes(sent).empty());
-    ASSERT_EQ(midiPlaybackStop(), kMidiOk);
+    ASSERT_EQ(midiPlaybackStop(), MidiResult::kOk);
     EXPECT_EQ(end.ends, 1);
 }
 
@@ -102,10 +102,10 @@ TEST_F(PlaybackRecording, LoopWithClockKeepsPlayingFromTickZeroWithOneStart) {
     auto log = installRecorder(clock);
     MidiSong song = makeSong({{noteOn(30, 60), noteOff(200, 60)}});
     EndFlag end;
-    ASSERT_EQ(midiPlaybackPrepare(&song, end.callback(), true, true), kMidiOk);
-    ASSERT_EQ(midiPlaybackStart(), kMidiOk);
+    ASSERT_EQ(midiPlaybackPrepare(&song, end.callback(), true, true), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
     ASSERT_TRUE(waitFor([&] { return log->size() > 500; }));
-    ASSERT_EQ(midiPlaybackStop(), kMidiOk);
+    ASSERT_EQ(midiPlaybackStop(), MidiResult::kOk);
     const auto sent = log->messages();
     EXPECT_EQ(sent[0].message, 0xFAu);
     std::vector<nanoseconds> noteStarts;
@@ -131,10 +131,10 @@ TEST_F(PlaybackRecording, StopMidSongEndsEverySoundingNote) {
     auto log = installRecorder(clock);
     MidiSong song = makeSong({{noteOn(0, 60), noteOn(0, 64), noteOff(2400, 60), noteOff(2400, 64)},
                               {noteOn(0, 40, 90, 9), noteOff(2400, 40, 9)}});
-    ASSERT_EQ(midiPlaybackPrepare(&song, nullptr, false, false), kMidiOk);
-    ASSERT_EQ(midiPlaybackStart(), kMidiOk);
+    ASSERT_EQ(midiPlaybackPrepare(&song, nullptr, false, false), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
     ASSERT_TRUE(waitFor([&] { return log->size() == 3; }));
-    ASSERT_EQ(midiPlaybackStop(), kMidiOk);
+    ASSERT_EQ(midiPlaybackStop(), MidiResult::kOk);
     const auto sent = log->messages();
     EXPECT_EQ(sent.size(), 6u);
     EXPECT_TRUE(soundingNotes(sent).empty());
@@ -146,13 +146,13 @@ TEST_F(PlaybackRecording, CloseWithoutStopAlsoEndsSoundingNotes) {
     auto clock = std::make_shared<SteadyMidiClock>();
     auto log = installRecorder(clock);
     MidiSong song = makeSong({{noteOn(0, 60), noteOff(4800, 60)}});
-    ASSERT_EQ(midiPlaybackPrepare(&song, nullptr, false, false), kMidiOk);
-    ASSERT_EQ(midiPlaybackStart(), kMidiOk);
+    ASSERT_EQ(midiPlaybackPrepare(&song, nullptr, false, false), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
     ASSERT_TRUE(waitFor([&] { return log->size() == 1; }));
-    ASSERT_EQ(midiCloseStream(), kMidiOk);
+    ASSERT_EQ(midiCloseStream(), MidiResult::kOk);
     EXPECT_FALSE(midiPlaybackIsPlaying());
     EXPECT_TRUE(soundingNotes(log->messages()).empty());
-    EXPECT_EQ(midiPlaybackStop(), kMidiOk);
+    EXPECT_EQ(midiPlaybackStop(), MidiResult::kOk);
 }
 
 TEST_F(PlaybackRecording, PauseHoldsThePositionAndSilences) {
@@ -161,15 +161,15 @@ TEST_F(PlaybackRecording, PauseHoldsThePositionAndSilences) {
     MidiSong song = makeSong({{noteOn(0, 60), noteOff(24, 60), noteOn(48, 62), noteOff(72, 62)}},
                              24, 600.0);  // 100 ms a beat
     EndFlag end;
-    ASSERT_EQ(midiPlaybackPrepare(&song, end.callback(), false, false), kMidiOk);
-    ASSERT_EQ(midiPlaybackStart(), kMidiOk);
+    ASSERT_EQ(midiPlaybackPrepare(&song, end.callback(), false, false), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
     ASSERT_TRUE(waitFor([&] { return log->size() >= 1; }));
-    ASSERT_EQ(midiPlaybackPause(), kMidiOk);
+    ASSERT_EQ(midiPlaybackPause(), MidiResult::kOk);
     ASSERT_TRUE(waitFor([&] { return soundingNotes(log->messages()).empty(); }));
     const std::size_t atPause = log->size();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(log->size(), atPause);
-    ASSERT_EQ(midiPlaybackPause(), kMidiOk);
+    ASSERT_EQ(midiPlaybackPause(), MidiResult::kOk);
     ASSERT_TRUE(end.wait());
     EXPECT_TRUE(soundingNotes(log->messages()).empty());
 }

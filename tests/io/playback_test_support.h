@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "midi/device_list.h"
-#include "midi/io/output_device_provider.h"
-#include "midi/io/recording_output.h"
 #include "midi/midi_clock.h"
 #include "midi/midi_settings.h"
 #include "midi/midi_song.h"
 #include "midi/midi_stream.h"
+#include "midi/output_device_provider.h"
 #include "midi/playback.h"
+#include "midi/recording_output.h"
 
 namespace halvorn::test {
 
@@ -42,35 +42,35 @@ struct CaptureLog {
 class CapturingStream final : public MidiStream {
   public:
     explicit CapturingStream(std::shared_ptr<CaptureLog> log) : log_(std::move(log)) {}
-    ~CapturingStream() override { close(); }
-    int setTimeDivision(std::uint32_t) override { return 0; }
-    int setTempo(std::uint32_t) override { return 0; }
-    int prepare(MidiStreamBuffer& buffer) override {
+    ~CapturingStream() override { static_cast<void>(close()); }
+    MidiResult setTimeDivision(std::uint32_t) override { return MidiResult::kOk; }
+    MidiResult setTempo(std::uint32_t) override { return MidiResult::kOk; }
+    MidiResult prepare(MidiStreamBuffer& buffer) override {
         buffer.prepared = true;
-        return 0;
+        return MidiResult::kOk;
     }
-    int queue(MidiStreamBuffer& buffer) override {
+    MidiResult queue(MidiStreamBuffer& buffer) override {
         const int call = log_->queueCalls++;
         if (log_->queueFailuresFrom >= 0 && call >= log_->queueFailuresFrom)
-            return kMidiDeviceError;
+            return MidiResult::kDeviceError;
         log_->queued.push_back(buffer);
         log_->inFlight.push_back(std::move(buffer));
-        return 0;
+        return MidiResult::kOk;
     }
-    int restart() override {
+    MidiResult restart() override {
         log_->running = true;
-        return 0;
+        return MidiResult::kOk;
     }
-    int pause() override {
+    MidiResult pause() override {
         log_->running = false;
-        return 0;
+        return MidiResult::kOk;
     }
-    int close() override {
-        if (log_->closed) return 0;
+    MidiResult close() override {
+        if (log_->closed) return MidiResult::kOk;
         log_->closed = true;
         while (log_->playNext()) {
         }
-        return 0;
+        return MidiResult::kOk;
     }
 
   private:
@@ -101,8 +101,7 @@ inline std::shared_ptr<MessageLog> installRecorder(std::shared_ptr<MidiClock> cl
 
 // Leaves the process-wide playback as a fresh process has it.
 inline void resetPlayback() {
-    midiPlaybackStop();
-    midiCloseStream();
+    midiPlaybackShutdown();
     midiSetDeviceProvider(nullptr);
     midiListOutputDevices();
     midiSettings() = MidiSettings{};
@@ -128,7 +127,7 @@ inline MidiSong makeSong(std::vector<std::vector<MidiEvent>> tracks, std::uint16
     }
     midiSongCountEvents(song);
     midiSongComputeLength(song);
-    midiSongSortTracks(song);
+    EXPECT_EQ(midiSongSortTracks(song), MidiResult::kOk);
     return song;
 }
 

@@ -52,11 +52,11 @@ TEST_F(PlaybackThreads, StartStopStormOnTheVirtualClock) {
     MidiSong song = busySong(64);
     for (int i = 0; i < 60; ++i) {
         const bool loop = i % 2 == 0;
-        ASSERT_EQ(midiPlaybackPrepare(&song, nullptr, loop, i % 3 == 0), kMidiOk);
-        ASSERT_EQ(midiPlaybackStart(), kMidiOk);
+        ASSERT_EQ(midiPlaybackPrepare(&song, nullptr, loop, i % 3 == 0), MidiResult::kOk);
+        ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
         std::this_thread::sleep_for(std::chrono::microseconds(100 * (i % 7)));
-        ASSERT_EQ(midiPlaybackStop(), kMidiOk);
-        ASSERT_EQ(midiCloseStream(), kMidiOk);
+        ASSERT_EQ(midiPlaybackStop(), MidiResult::kOk);
+        ASSERT_EQ(midiCloseStream(), MidiResult::kOk);
         ASSERT_TRUE(balanced(log->messages())) << i;
     }
 }
@@ -66,15 +66,15 @@ TEST_F(PlaybackThreads, StartPauseStopStormOnTheRealClock) {
     MidiSong song = busySong(16);
     song.tempo = 2400.0;  // 25 ms a beat: several windows in flight per round
     for (int i = 0; i < 30; ++i) {
-        ASSERT_EQ(midiPlaybackPrepare(&song, nullptr, true, true), kMidiOk);
-        ASSERT_EQ(midiPlaybackStart(), kMidiOk);
+        ASSERT_EQ(midiPlaybackPrepare(&song, nullptr, true, true), MidiResult::kOk);
+        ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
         std::this_thread::sleep_for(std::chrono::milliseconds(i % 5));
         if (i % 3 == 0) {
-            EXPECT_EQ(midiPlaybackPause(), kMidiOk);
+            EXPECT_EQ(midiPlaybackPause(), MidiResult::kOk);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(i % 4));
-        ASSERT_EQ(midiPlaybackStop(), kMidiOk);
-        ASSERT_EQ(midiCloseStream(), kMidiOk);
+        ASSERT_EQ(midiPlaybackStop(), MidiResult::kOk);
+        ASSERT_EQ(midiCloseStream(), MidiResult::kOk);
     }
     EXPECT_TRUE(balanced(log->messages()));
 }
@@ -94,16 +94,16 @@ TEST_F(PlaybackThreads, EndNotificationsForwardedToTheOwnerThread) {
                           changed.notify_all();
                       },
                       false, round % 2 == 0),
-                  kMidiOk);
-        ASSERT_EQ(midiPlaybackStart(), kMidiOk);
+                  MidiResult::kOk);
+        ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
         std::unique_lock lock(mutex);
         ASSERT_TRUE(
             changed.wait_for(lock, std::chrono::seconds(20), [&] { return ends == round; }));
         lock.unlock();
         // The owner's stop, on its own thread, after the end.
         EXPECT_TRUE(midiPlaybackUsesSong(&song));
-        ASSERT_EQ(midiPlaybackStop(), kMidiOk);
-        ASSERT_EQ(midiCloseStream(), kMidiOk);
+        ASSERT_EQ(midiPlaybackStop(), MidiResult::kOk);
+        ASSERT_EQ(midiCloseStream(), MidiResult::kOk);
     }
 }
 
@@ -115,13 +115,13 @@ TEST_F(PlaybackThreads, OwnerStoppingInsideItsEndNotificationDoesNotDeadlock) {
         ASSERT_EQ(midiPlaybackPrepare(
                       &song,
                       [&](std::uint32_t) {
-                          midiPlaybackStop();
-                          midiCloseStream();
+                          static_cast<void>(midiPlaybackStop());
+                          static_cast<void>(midiCloseStream());
                           ++ends;
                       },
                       false, false),
-                  kMidiOk);
-        ASSERT_EQ(midiPlaybackStart(), kMidiOk);
+                  MidiResult::kOk);
+        ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
         ASSERT_TRUE(waitFor([&] { return ends == round; }));
         EXPECT_FALSE(midiPlaybackIsPlaying());
     }
@@ -138,11 +138,11 @@ TEST_F(PlaybackThreads, TakeOverStormTellsEveryPreviousOwner) {
         std::atomic<int>& ends = block ? blockEnds : pieceEnds;
         ASSERT_EQ(midiPlaybackPrepare(
                       &song, [&ends](std::uint32_t) { ++ends; }, true, false),
-                  kMidiOk);
-        ASSERT_EQ(midiPlaybackStart(), kMidiOk);
+                  MidiResult::kOk);
+        ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
         std::this_thread::sleep_for(std::chrono::microseconds(300));
     }
-    ASSERT_EQ(midiPlaybackStop(), kMidiOk);
+    ASSERT_EQ(midiPlaybackStop(), MidiResult::kOk);
     EXPECT_EQ(blockEnds + pieceEnds, 39);  // every owner but the last was told
     EXPECT_TRUE(balanced(log->messages()));
 }

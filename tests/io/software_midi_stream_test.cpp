@@ -9,8 +9,8 @@
 #include <mutex>
 #include <thread>
 
-#include "midi/io/recording_output.h"
 #include "midi/midi_song.h"
+#include "midi/recording_output.h"
 #include "tests/io/wait_for.h"
 
 namespace halvorn::test {
@@ -51,8 +51,8 @@ class SoftwareStream : public ::testing::Test {
         return b;
     }
 
-    int queue(MidiStream& stream, MidiStreamBuffer b) {
-        if (const int r = stream.prepare(b); r != 0) return r;
+    MidiResult queue(MidiStream& stream, MidiStreamBuffer b) {
+        if (const MidiResult r = stream.prepare(b); r != MidiResult::kOk) return r;
         return stream.queue(b);
     }
 
@@ -63,11 +63,11 @@ class SoftwareStream : public ::testing::Test {
 
 TEST_F(SoftwareStream, TimesComeFromAbsoluteTicksWithoutDrift) {
     auto stream = open(std::make_shared<VirtualMidiClock>());
-    stream->setTimeDivision(96);
-    stream->setTempo(500000);
+    ASSERT_EQ(stream->setTimeDivision(96), MidiResult::kOk);
+    ASSERT_EQ(stream->setTempo(500000), MidiResult::kOk);
     std::vector<MidiStreamRecord> records(1000, MidiStreamRecord{1, 0, 0xF8});
-    ASSERT_EQ(queue(*stream, buffer(records)), 0);
-    ASSERT_EQ(stream->restart(), 0);
+    ASSERT_EQ(queue(*stream, buffer(records)), MidiResult::kOk);
+    ASSERT_EQ(stream->restart(), MidiResult::kOk);
     ASSERT_TRUE(waitFor([&] { return done.count() == 1; }));
     const auto sent = messages->messages();
     ASSERT_EQ(sent.size(), 1000u);
@@ -80,11 +80,11 @@ TEST_F(SoftwareStream, TimesComeFromAbsoluteTicksWithoutDrift) {
 
 TEST_F(SoftwareStream, BuffersAreDoneInQueueOrderAfterTheirLastMessageOnAnotherThread) {
     auto stream = open(std::make_shared<VirtualMidiClock>());
-    ASSERT_EQ(queue(*stream, buffer({{0, 0, 0x643C90}, {10, 0, 0x3C90}}, 7)), 0);
-    ASSERT_EQ(queue(*stream, buffer({{0, 0, kMidiStreamNoOperation}}, 3)), 0);
-    ASSERT_EQ(queue(*stream, buffer({{5, 0, 0xF8}}, 5)), 0);
+    ASSERT_EQ(queue(*stream, buffer({{0, 0, 0x643C90}, {10, 0, 0x3C90}}, 7)), MidiResult::kOk);
+    ASSERT_EQ(queue(*stream, buffer({{0, 0, kMidiStreamNoOperation}}, 3)), MidiResult::kOk);
+    ASSERT_EQ(queue(*stream, buffer({{5, 0, 0xF8}}, 5)), MidiResult::kOk);
     EXPECT_EQ(messages->size(), 0u);  // a new stream waits for restart
-    ASSERT_EQ(stream->restart(), 0);
+    ASSERT_EQ(stream->restart(), MidiResult::kOk);
     ASSERT_TRUE(waitFor([&] { return done.count() == 3; }));
     std::lock_guard lock(done.mutex);
     EXPECT_EQ(done.userWords, (std::vector<std::uint32_t>{7, 3, 5}));
@@ -99,13 +99,13 @@ TEST_F(SoftwareStream, BuffersAreDoneInQueueOrderAfterTheirLastMessageOnAnotherT
 TEST_F(SoftwareStream, TempoChangeAppliesFromThePositionReached) {
     auto clock = std::make_shared<VirtualMidiClock>();
     auto stream = open(clock);
-    stream->setTimeDivision(100);
-    stream->setTempo(1000000);  // 10 ms a tick
-    ASSERT_EQ(queue(*stream, buffer({{100, 0, 0xF8}})), 0);
-    ASSERT_EQ(stream->restart(), 0);
+    ASSERT_EQ(stream->setTimeDivision(100), MidiResult::kOk);
+    ASSERT_EQ(stream->setTempo(1000000), MidiResult::kOk);  // 10 ms a tick
+    ASSERT_EQ(queue(*stream, buffer({{100, 0, 0xF8}})), MidiResult::kOk);
+    ASSERT_EQ(stream->restart(), MidiResult::kOk);
     ASSERT_TRUE(waitFor([&] { return done.count() == 1; }));
-    stream->setTempo(500000);  // 5 ms a tick from tick 100 on
-    ASSERT_EQ(queue(*stream, buffer({{100, 0, 0xF8}})), 0);
+    ASSERT_EQ(stream->setTempo(500000), MidiResult::kOk);  // 5 ms a tick from tick 100 on
+    ASSERT_EQ(queue(*stream, buffer({{100, 0, 0xF8}})), MidiResult::kOk);
     ASSERT_TRUE(waitFor([&] { return done.count() == 2; }));
     const auto sent = messages->messages();
     EXPECT_EQ(sent[0].due, nanoseconds(1000000000));
@@ -114,17 +114,17 @@ TEST_F(SoftwareStream, TempoChangeAppliesFromThePositionReached) {
 
 TEST_F(SoftwareStream, PauseSilencesSoundingNotesAndResumeShiftsLaterTimes) {
     auto stream = open(std::make_shared<SteadyMidiClock>());
-    stream->setTimeDivision(100);
-    stream->setTempo(1000000);  // 10 ms a tick
-    ASSERT_EQ(queue(*stream, buffer({{0, 0, 0x643C90}, {30, 0, 0x3C90}})), 0);
-    ASSERT_EQ(stream->restart(), 0);
+    ASSERT_EQ(stream->setTimeDivision(100), MidiResult::kOk);
+    ASSERT_EQ(stream->setTempo(1000000), MidiResult::kOk);  // 10 ms a tick
+    ASSERT_EQ(queue(*stream, buffer({{0, 0, 0x643C90}, {30, 0, 0x3C90}})), MidiResult::kOk);
+    ASSERT_EQ(stream->restart(), MidiResult::kOk);
     ASSERT_TRUE(waitFor([&] { return messages->size() == 1; }));
-    ASSERT_EQ(stream->pause(), 0);
+    ASSERT_EQ(stream->pause(), MidiResult::kOk);
     ASSERT_TRUE(waitFor([&] { return messages->size() == 2; }));
     EXPECT_EQ(messages->messages()[1].message, 0x3C90u);  // velocity 0 at pause
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     EXPECT_EQ(messages->size(), 2u);
-    ASSERT_EQ(stream->restart(), 0);
+    ASSERT_EQ(stream->restart(), MidiResult::kOk);
     ASSERT_TRUE(waitFor([&] { return done.count() == 1; }));
     const auto sent = messages->messages();
     ASSERT_EQ(sent.size(), 3u);
@@ -133,45 +133,46 @@ TEST_F(SoftwareStream, PauseSilencesSoundingNotesAndResumeShiftsLaterTimes) {
 
 TEST_F(SoftwareStream, CloseSilencesNotesAndHandsBackUnplayedBuffers) {
     auto stream = open(std::make_shared<SteadyMidiClock>());
-    stream->setTimeDivision(1);
-    stream->setTempo(10000000);  // ten seconds a tick
-    ASSERT_EQ(queue(*stream, buffer({{0, 0, 0x643C91}, {0, 0, 0x643C91}, {1, 0, 0x3C91}}, 1)), 0);
-    ASSERT_EQ(queue(*stream, buffer({{1, 0, 0x3C91}}, 2)), 0);
-    ASSERT_EQ(stream->restart(), 0);
+    ASSERT_EQ(stream->setTimeDivision(1), MidiResult::kOk);
+    ASSERT_EQ(stream->setTempo(10000000), MidiResult::kOk);  // ten seconds a tick
+    ASSERT_EQ(queue(*stream, buffer({{0, 0, 0x643C91}, {0, 0, 0x643C91}, {1, 0, 0x3C91}}, 1)),
+              MidiResult::kOk);
+    ASSERT_EQ(queue(*stream, buffer({{1, 0, 0x3C91}}, 2)), MidiResult::kOk);
+    ASSERT_EQ(stream->restart(), MidiResult::kOk);
     ASSERT_TRUE(waitFor([&] { return messages->size() == 2; }));
-    ASSERT_EQ(stream->close(), 0);
+    ASSERT_EQ(stream->close(), MidiResult::kOk);
     const auto sent = messages->messages();
     ASSERT_EQ(sent.size(), 4u);  // both stacked notes end
     EXPECT_EQ(sent[2].message, 0x3C91u);
     EXPECT_EQ(sent[3].message, 0x3C91u);
     std::lock_guard lock(done.mutex);
     EXPECT_EQ(done.userWords, (std::vector<std::uint32_t>{1, 2}));
-    EXPECT_EQ(stream->close(), 0);
+    EXPECT_EQ(stream->close(), MidiResult::kOk);
 }
 
 TEST_F(SoftwareStream, RefusesMalformedBuffersAndWorkAfterClose) {
     auto stream = open(std::make_shared<VirtualMidiClock>());
     MidiStreamBuffer empty;
-    EXPECT_EQ(stream->prepare(empty), kMidiDeviceError);
+    EXPECT_EQ(stream->prepare(empty), MidiResult::kDeviceError);
     MidiStreamBuffer partial = buffer({{0, 0, 0xF8}});
     partial.bytes.pop_back();
-    EXPECT_EQ(stream->prepare(partial), kMidiDeviceError);
+    EXPECT_EQ(stream->prepare(partial), MidiResult::kDeviceError);
     MidiStreamBuffer otherStream = buffer({{0, 1, 0xF8}});
-    EXPECT_EQ(stream->prepare(otherStream), kMidiDeviceError);
+    EXPECT_EQ(stream->prepare(otherStream), MidiResult::kDeviceError);
     MidiStreamBuffer longMessage = buffer({{0, 0, 0x80000000}});
-    EXPECT_EQ(stream->prepare(longMessage), kMidiDeviceError);
+    EXPECT_EQ(stream->prepare(longMessage), MidiResult::kDeviceError);
     MidiStreamBuffer unprepared = buffer({{0, 0, 0xF8}});
-    EXPECT_EQ(stream->queue(unprepared), kMidiDeviceError);
-    EXPECT_EQ(stream->setTimeDivision(0), kMidiDeviceError);
-    EXPECT_EQ(stream->setTempo(0), kMidiDeviceError);
+    EXPECT_EQ(stream->queue(unprepared), MidiResult::kDeviceError);
+    EXPECT_EQ(stream->setTimeDivision(0), MidiResult::kDeviceError);
+    EXPECT_EQ(stream->setTempo(0), MidiResult::kDeviceError);
 
-    ASSERT_EQ(stream->close(), 0);
+    ASSERT_EQ(stream->close(), MidiResult::kOk);
     MidiStreamBuffer late = buffer({{0, 0, 0xF8}});
-    ASSERT_EQ(stream->prepare(late), 0);
-    EXPECT_EQ(stream->queue(late), kMidiDeviceError);
+    ASSERT_EQ(stream->prepare(late), MidiResult::kOk);
+    EXPECT_EQ(stream->queue(late), MidiResult::kDeviceError);
     EXPECT_FALSE(late.bytes.empty());  // left with the caller
-    EXPECT_EQ(stream->restart(), kMidiDeviceError);
-    EXPECT_EQ(stream->pause(), kMidiDeviceError);
+    EXPECT_EQ(stream->restart(), MidiResult::kDeviceError);
+    EXPECT_EQ(stream->pause(), MidiResult::kDeviceError);
 }
 
 }  // namespace

@@ -18,8 +18,9 @@
 #include "app/recent_file_list.h"
 #include "app/single_doc_template.h"
 #include "fractal/parameters.h"
-#include "model/file_io.h"
+#include "model/output_file.h"
 #include "model/random.h"
+#include "tests/test_support.h"
 #include "ui/global_page.h"
 #include "ui/main_frame.h"
 #include "ui/main_sheet.h"
@@ -28,6 +29,8 @@
 
 namespace halvorn {
 namespace {
+
+using test::readDocument;
 
 // A composition with every kind of record: each fractal type, blocks with
 // non-default settings, and their macrosequences.
@@ -80,7 +83,7 @@ class ApplicationTest : public ::testing::Test {
 
     QString writeBytes(const QString& name, const std::vector<std::uint8_t>& bytes) {
         const QString file = path(name);
-        EXPECT_TRUE(writeFileAtomically(file.toStdString(), bytes));
+        EXPECT_TRUE(writeFileSafely(file.toStdString(), bytes));
         return file;
     }
 
@@ -156,7 +159,7 @@ TEST_F(ApplicationTest, SaveWritesEditsStillOnTheGlobalPage) {
     ASSERT_TRUE(app->FileSave());
     Document reread;
     std::string error;
-    ASSERT_TRUE(documentRead(path("typed.hvn").toStdString(), reread, error)) << error;
+    ASSERT_TRUE(readDocument(path("typed.hvn").toStdString(), reread, error)) << error;
     EXPECT_EQ(reread.author, "Typed, never committed");
 
     controls().tempo->setText("oops");
@@ -217,7 +220,7 @@ TEST_F(ApplicationTest, YesSavesBeforeTheCompositionIsReplaced) {
               std::vector<QString>({QStringLiteral("Save changes to Untitled?")}));
     Document kept;
     std::string error;
-    ASSERT_TRUE(documentRead(path("kept.hvn").toStdString(), kept, error)) << error;
+    ASSERT_TRUE(readDocument(path("kept.hvn").toStdString(), kept, error)) << error;
     EXPECT_EQ(kept.song.blockCount, 1);
     EXPECT_EQ(document().title, "Stored other.hvn");
 

@@ -4,6 +4,7 @@
 #include <fluidsynth.h>
 
 #include <memory>
+#include <string>
 
 namespace halvorn {
 
@@ -25,10 +26,5 @@ using FluidAudioDriverHandle = std::unique_ptr<fluid_audio_driver_t, FluidAudioD
 // error line is kept for messages.
 void fluidCaptureLog();
 std::string fluidLastError();
-
-// Keeps the ALSA library's own diagnostics off standard error (it prints
-// them when no sound card or sequencer exists); failures are reported by
-// the calls that fail.
-void alsaQuietErrors();
 
 }  // namespace halvorn

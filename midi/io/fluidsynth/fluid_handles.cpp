@@ -1,11 +1,7 @@
-#include "midi/io/fluid_handles.h"
+#include "midi/io/fluidsynth/fluid_handles.h"
 
 #include <mutex>
 #include <string>
-
-#if defined(HALVORN_HAVE_ALSA)
-#include <alsa/asoundlib.h>
-#endif
 
 namespace halvorn {
 
@@ -20,10 +16,6 @@ void captureLog(int level, const char* message, void*) {
     lastError = message;
 }
 
-#if defined(HALVORN_HAVE_ALSA)
-void silentAlsaHandler(const char*, int, const char*, int, const char*, ...) {}
-#endif
-
 }  // namespace
 
 void fluidCaptureLog() {
@@ -37,13 +29,6 @@ void fluidCaptureLog() {
 std::string fluidLastError() {
     std::lock_guard lock(logMutex);
     return lastError;
-}
-
-void alsaQuietErrors() {
-#if defined(HALVORN_HAVE_ALSA)
-    static std::once_flag once;
-    std::call_once(once, [] { snd_lib_error_set_handler(silentAlsaHandler); });
-#endif
 }
 
 }  // namespace halvorn

@@ -1,4 +1,4 @@
-#include "midi/io/synth_engine.h"
+#include "midi/io/fluidsynth/synth_engine.h"
 
 #include <array>
 #include <cstring>

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "midi/io/synth_engine.h"
+#include "midi/io/fluidsynth/synth_engine.h"
 #include "midi/midi_output.h"
 
 namespace halvorn {

@@ -1,8 +1,8 @@
-#include "midi/io/recording_output.h"
+#include "midi/recording_output.h"
 
 #include "midi/device_list.h"
-#include "midi/io/output_device_provider.h"
 #include "midi/midi_settings.h"
+#include "midi/output_device_provider.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
-#include "midi/io/rtmidi_output.h"
+#include "midi/io/rtmidi/rtmidi_output.h"
 
 #include <iostream>
 #include <sstream>
 
-#include "midi/io/fluid_handles.h"
+#include "midi/io/alsa/alsa_diagnostics.h"
 #include "midi/midi_song.h"
 
 namespace halvorn {

@@ -1,4 +1,4 @@
-#include "midi/io/output_device_provider.h"
+#include "midi/output_device_provider.h"
 
 #include "midi/software_midi_stream.h"
 

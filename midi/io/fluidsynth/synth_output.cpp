@@ -1,6 +1,8 @@
-#include "midi/io/synth_output.h"
+#include "midi/io/fluidsynth/synth_output.h"
 
 #include <algorithm>
+
+#include "midi/io/alsa/alsa_diagnostics.h"
 
 namespace halvorn {
 

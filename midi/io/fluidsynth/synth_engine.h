@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "midi/io/fluid_handles.h"
+#include "midi/io/fluidsynth/fluid_handles.h"
 #include "midi/midi_output.h"
 
 namespace halvorn {

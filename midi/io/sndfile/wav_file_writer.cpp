@@ -1,0 +1,92 @@
+#include "midi/io/sndfile/wav_file_writer.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+namespace halvorn {
+
+namespace {
+
+// An unnamed scratch file in the temporary directory, for targets that
+// cannot seek.
+int createScratchFile() {
+    std::error_code ignored;
+    const std::string directory = std::filesystem::temp_directory_path(ignored).string();
+    return ::open(directory.empty() ? "/tmp" : directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC,
+                  0600);
+}
+
+// Copies the finished scratch file into the output.
+Expected<void, int> copyScratch(int scratch, OutputFile& output) {
+    if (::lseek(scratch, 0, SEEK_SET) != 0) return unexpected(errno);
+    std::vector<std::uint8_t> chunk(1 << 16);
+    for (;;) {
+        const ssize_t got = ::read(scratch, chunk.data(), chunk.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return unexpected(errno);
+        if (got == 0) return {};
+        if (auto written = output.write(std::span(chunk).first(static_cast<std::size_t>(got)));
+            !written)
+            return written;
+    }
+}
+
+std::string cannotCreate(const std::string& path, const char* reason) {
+    return "Cannot create " + path + ": " + reason;
+}
+
+}  // namespace
+
+Expected<std::unique_ptr<WavFileWriter>, std::string> WavFileWriter::create(const std::string& path,
+                                                                            int sampleRate) {
+    auto output = OutputFile::open(path);
+    if (!output) return unexpected(cannotCreate(path, std::strerror(output.error())));
+    const int fd = output->seekable() ? output->descriptor() : createScratchFile();
+    if (fd < 0) return unexpected(cannotCreate(path, std::strerror(errno)));
+    SF_INFO info{};
+    info.samplerate = sampleRate;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SndfileHandle file(sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE));
+    if (!file) {
+        if (fd != output->descriptor()) ::close(fd);
+        return unexpected(cannotCreate(path, sf_strerror(nullptr)));
+    }
+    return std::unique_ptr<WavFileWriter>(
+        new WavFileWriter(path, std::move(*output), fd, std::move(file)));
+}
+
+WavFileWriter::WavFileWriter(std::string path, OutputFile output, int stagingFd, SndfileHandle file)
+    : path_(std::move(path)),
+      output_(std::move(output)),
+      stagingFd_(stagingFd),
+      scratch_(stagingFd != output_.descriptor()),
+      file_(std::move(file)) {}
+
+WavFileWriter::~WavFileWriter() {
+    file_.reset();
+    if (scratch_) ::close(stagingFd_);
+}
+
+bool WavFileWriter::write(const std::int16_t* samples, std::size_t frames) {
+    if (!file_ || writeFailed_) return false;
+    const auto count = static_cast<sf_count_t>(frames);
+    if (sf_writef_short(file_.get(), samples, count) != count) writeFailed_ = true;
+    return !writeFailed_;
+}
+
+Expected<void, std::string> WavFileWriter::commit() {
+    const std::string cannotWrite = "Cannot write " + path_ + ".";
+    if (!file_ || writeFailed_ || sf_close(file_.release()) != 0) return unexpected(cannotWrite);
+    if (scratch_ && !copyScratch(stagingFd_, output_)) return unexpected(cannotWrite);
+    const auto committed = output_.commit();
+    if (!committed) return unexpected(cannotCreate(path_, std::strerror(committed.error())));
+    return {};
+}
+
+}  // namespace halvorn
