@@ -21,6 +21,7 @@
 #include "midi/midi_settings.h"
 #include "midi/playback.h"
 #include "midi/recording_output.h"
+#include "midi/tempo.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ MidiSong denseSong(int seconds) {
     }
     midiSongCountEvents(song);
     midiSongComputeLength(song);
-    midiSongSortTracks(song);
+    static_cast<void>(midiSongSortTracks(song));  // built in order
     return song;
 }
 
@@ -114,8 +115,7 @@ int main(int argc, char** argv) {
         std::unique_lock lock(mutex);
         changed.wait(lock, [&] { return ended; });
     }
-    midiPlaybackStop();
-    midiCloseStream();
+    midiPlaybackShutdown();
 
     const auto messages = log->messages();
     if (messages.empty()) return 1;
@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
     // Drift: when the last message left against the time its tick gives,
     // counted from the scheduled start and independent of the stream's
     // arithmetic.
-    const double nsPerTick = std::trunc(60000000.0 / song.tempo) * 1000.0 / song.ppqn;
+    const double nsPerTick = microsecondsPerQuarter(song.tempo).value_or(0) * 1000.0 / song.ppqn;
     const double expectedSpan = song.lengthTicks * nsPerTick / 1e6;
     const double actualSpan =
         std::chrono::duration<double, std::milli>(messages.back().sent - messages.front().due)

@@ -11,6 +11,7 @@ status and no output file.
 import argparse
 import os
 import shutil
+import stat
 import struct
 import subprocess
 import sys
@@ -343,6 +344,30 @@ def test_bad_documents(tool, examples):
     expect_error(result, None, "unwritable output")
 
 
+def test_output_paths(tool, examples):
+    """-o as a user types it: devices, a symbolic link, a file of its own mode."""
+    example = os.path.join(examples, "orbit_garden.hvn")
+    full = tool.run("render", example, "-o", "/dev/full")
+    expect_error(full, None, "render to /dev/full")
+    check("/dev/full" in full.stderr, f"the error names the output: {full.stderr!r}")
+    check(stat.S_ISCHR(os.stat("/dev/full").st_mode), "/dev/full is still a device")
+    expect_success(tool.run("render", example, "-o", "/dev/null"), "render to /dev/null")
+    check(stat.S_ISCHR(os.stat("/dev/null").st_mode), "/dev/null is still a device")
+
+    target, link = tool.path("linked-target.mid"), tool.path("link.mid")
+    for name in (target, link):
+        if os.path.lexists(name):
+            os.remove(name)
+    with open(target, "wb") as f:
+        f.write(b"old")
+    os.symlink("linked-target.mid", link)
+    os.chmod(target, 0o600)
+    expect_success(tool.run("render", example, "-o", link), "render through a link")
+    check(os.path.islink(link), "the link stays a link")
+    check(mido.MidiFile(target).type == 1, "the file it points to is the MIDI file")
+    check(stat.S_IMODE(os.stat(target).st_mode) == 0o600, "the file keeps its mode")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--cli", required=True)
@@ -362,6 +387,7 @@ def main():
         lambda: test_audition_needs_values(tool),
         lambda: test_bad_arguments(tool),
         lambda: test_bad_documents(tool, args.examples),
+        lambda: test_output_paths(tool, args.examples),
     ]
     names = ["render_round_trip", "render_skip_muted_and_ppqn", "empty_texts_are_left_out",
              "examples_render_and_describe", "audition", "audition_needs_values",

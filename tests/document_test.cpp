@@ -6,6 +6,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
+#include <type_traits>
 
 #include <unistd.h>
 
@@ -491,6 +493,49 @@ TEST(DocumentFileRefusal, LengthsAndMetreOutsideThePagesRanges) {
         putLeInt32(&bytes[offset], value);
         expectRefused(bytes, "Bad file format");
     }
+}
+
+// Fields that size the work of rendering or playing: a hostile file could
+// make `render` sum 2^31 generators per value, or `play` and `export-audio`
+// run for days. Each refusal names the record; the pages' limits still read.
+TEST(DocumentFileRefusal, ValuesThatWouldStallRenderingOrPlaybackNameTheirRecord) {
+    const Document document = makeComposition();
+    const std::size_t settings = settingsOffset(document);
+    const std::size_t noiseCorrelation = settings + 44 + 114 + 54 + 42 + 4;
+    const std::size_t firstLegato = settings + 44 + 114 + 54 + 54 + 42 + 174;
+    const auto decodeWith = [&](std::size_t offset, auto value, std::string& error) {
+        Bytes bytes = documentEncode(document);
+        if constexpr (std::is_same_v<decltype(value), double>)
+            putLeDouble(&bytes[offset], value);
+        else
+            putLeInt32(&bytes[offset], value);
+        Document target = markedTarget();
+        const bool read = decodeDocument(bytes, target, error);
+        if (!read) {
+            EXPECT_EQ(target.title, "must stay");
+        }
+        return read;
+    };
+    std::string error;
+    for (const std::int32_t correlation : {5, -1, INT32_MAX}) {
+        EXPECT_FALSE(decodeWith(noiseCorrelation, correlation, error));
+        EXPECT_EQ(error, "Bad file format: microsequence 2 has noise correlation " +
+                             std::to_string(correlation) + " (0 to 4 allowed).");
+    }
+    for (const std::int32_t tempo : {39, 301, 0, INT32_MIN}) {
+        EXPECT_FALSE(decodeWith(settings, tempo, error));
+        EXPECT_EQ(error, "Bad file format: a tempo of " + std::to_string(tempo) +
+                             " quarter notes per minute (40 to 300 allowed).");
+    }
+    for (const double legato : {1.0000001, -0.5, 1e300, std::numeric_limits<double>::infinity(),
+                                std::numeric_limits<double>::quiet_NaN()}) {
+        EXPECT_FALSE(decodeWith(firstLegato, legato, error));
+        EXPECT_EQ(error.find("Bad file format: block 0 has legato "), 0u) << error;
+    }
+    for (const std::int32_t tempo : {40, 300})
+        EXPECT_TRUE(decodeWith(settings, tempo, error)) << error;
+    EXPECT_TRUE(decodeWith(noiseCorrelation, 0, error)) << error;
+    for (const double legato : {0.0, 1.0}) EXPECT_TRUE(decodeWith(firstLegato, legato, error));
 }
 
 TEST(DocumentFile, WriterHoldsValuesToWhatTheReaderAccepts) {

@@ -195,6 +195,25 @@ TEST(EngineRhythm, ValueChosenInsideATripletGroupIsRememberedForFallThrough) {
     EXPECT_EQ(notes[3].duration, 0.5);
 }
 
+TEST(EngineRhythm, DrawsOnAShareBoundaryPickTheNextValueNeverAZeroShare) {
+    Song song = quarterNoteSong();  // range "1/16" .. "2"; "1/16" has 0%
+    song.blocks[0].rhythmDistribution[kEighthIndex] = 0.5;
+    song.blocks[0].rhythmDistribution[kQuarterIndex] = 0.5;
+    ScriptedDraws draws({
+        0.0,  // discarded by seeding
+        0.0,  // below every share: the first value with a share, "1/8"
+        0.5,  // exactly the end of "1/8"'s share: "1/4"
+        0.0,
+        0.0,
+        0.0,
+    });
+    const NoteList notes = renderBlockNotes(song, 0);
+    ASSERT_GE(notes.size(), 2u);
+    EXPECT_EQ(notes[0].duration, 0.5);
+    EXPECT_EQ(notes[1].start, 0.5);
+    EXPECT_EQ(notes[1].duration, 1.0);
+}
+
 TEST(EngineRhythm, SameSeedGivesTheSameNotes) {
     Song song = quarterNoteSong();
     song.blocks[0].lengthMeasures = 8;

@@ -171,6 +171,35 @@ TEST_F(TempDir, FailedWriteKeepsTheExistingFile) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "precious");
 }
 
+TEST(SmfWriter, DeltasAtEveryVlqLengthBoundaryWriteAndReadBack) {
+    // Deltas 127 and 128 straddle the first boundary; the note at tick 2^21
+    // is the first whose delta from 0 needs four bytes.
+    MidiSong song;
+    song.tracks[0].name = "";
+    song.tracks[0].events = {{127, 0x90, 60, 1},
+                             {255, 0x90, 60, 0},
+                             {255 + 16384, 0x90, 61, 1},
+                             {1u << 21, 0x90, 61, 0}};
+    const Bytes bytes = encode(song);
+    const std::size_t body = 14 + 8 + 25 + 8 + 4;  // past the empty track name
+    EXPECT_EQ(slice(bytes, body, 4), (Bytes{0x7F, 0x90, 60, 1}));
+    EXPECT_EQ(slice(bytes, body + 4, 4), (Bytes{0x81, 0x00, 60, 0}));  // 128
+    EXPECT_EQ(slice(bytes, body + 8, 5), (Bytes{0x81, 0x80, 0x00, 61, 1}));
+    const std::uint32_t last = (1u << 21) - (255 + 16384);
+    EXPECT_EQ(slice(bytes, body + 13, 4),
+              (Bytes{static_cast<std::uint8_t>(0x80 | last >> 14),
+                     static_cast<std::uint8_t>(0x80 | (last >> 7 & 0x7F)),
+                     static_cast<std::uint8_t>(last & 0x7F), 61}));
+
+    MidiSong alone;
+    alone.tracks[0].events = {{1u << 21, 0x90, 62, 100}};
+    MidiSong read;
+    ASSERT_EQ(midiSongDecode(encode(alone), &read), MidiResult::kOk);
+    EXPECT_EQ(read.tracks[0].events, (std::vector<MidiEvent>{{1u << 21, 0x90, 62, 100}}));
+    ASSERT_EQ(midiSongDecode(bytes, &read), MidiResult::kOk);
+    EXPECT_EQ(read.tracks[0].events, song.tracks[0].events);
+}
+
 TEST_F(TempDir, RoundTripMergesTracksIntoSlotZero) {
     MidiSong song = bassSong();
     song.title = "Title";

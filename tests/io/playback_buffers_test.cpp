@@ -118,6 +118,16 @@ TEST_F(PlaybackBuffers, EqualTicksLeaveInTrackOrderThenClock) {
     EXPECT_EQ(at100, (std::vector<std::uint32_t>{0x3C90, 0x4092, 0xF8}));
 }
 
+TEST_F(PlaybackBuffers, TwoEventsOfTwoTracksInReverseOrderLeaveInTimeOrder) {
+    // Gathered track by track, the window holds tick 50 before tick 10: the
+    // smallest list the merge has to sort.
+    MidiSong song = makeSong({{noteOn(50, 60)}, {noteOn(10, 64, 90, 1)}});
+    prepareAndStart(song);
+    ASSERT_FALSE(log->queued.empty());
+    EXPECT_EQ(recordsOf(log->queued[0]),
+              (std::vector<MidiStreamRecord>{{10, 0, 0x5A4091}, {40, 0, 0x643C90}}));
+}
+
 TEST_F(PlaybackBuffers, LoopRestartsAtTickZeroWithStartOnlyOnce) {
     MidiSong song = makeSong({{noteOn(30, 60), noteOff(200, 60)}});
     prepareAndStart(song, true, true);

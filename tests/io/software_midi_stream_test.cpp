@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -148,6 +149,33 @@ TEST_F(SoftwareStream, CloseSilencesNotesAndHandsBackUnplayedBuffers) {
     std::lock_guard lock(done.mutex);
     EXPECT_EQ(done.userWords, (std::vector<std::uint32_t>{1, 2}));
     EXPECT_EQ(stream->close(), MidiResult::kOk);
+}
+
+// Stands in for the sleep of a busy machine: it always wakes 60 us late.
+void oversleep(const WakeSignal&, std::uint32_t, nanoseconds until) {
+    const nanoseconds late = until + std::chrono::microseconds(60);
+    while (std::chrono::steady_clock::now().time_since_epoch() < late) {
+    }
+}
+
+TEST_F(SoftwareStream, FinalSpinSendsOnTimeThoughTheSleepWakesLate) {
+    auto stream = open(std::make_shared<SteadyMidiClock>(&oversleep));
+    ASSERT_EQ(stream->setTimeDivision(100), MidiResult::kOk);
+    ASSERT_EQ(stream->setTempo(300000), MidiResult::kOk);  // 3 ms a tick
+    ASSERT_EQ(queue(*stream, buffer(std::vector<MidiStreamRecord>(40, {1, 0, 0xF8}))),
+              MidiResult::kOk);
+    ASSERT_EQ(stream->restart(), MidiResult::kOk);
+    ASSERT_TRUE(waitFor([&] { return done.count() == 1; }));
+    std::vector<nanoseconds> late;
+    for (const RecordedMessage& m : messages->messages()) {
+        EXPECT_GE(m.sent, m.due);  // never early
+        late.push_back(m.sent - m.due);
+    }
+    ASSERT_EQ(late.size(), 40u);
+    std::sort(late.begin(), late.end());
+    // The sleep ends 100 us before the deadline and the spin covers its
+    // lateness; sleeping right up to the deadline would leave 60 us late.
+    EXPECT_LT(late[late.size() / 2], std::chrono::microseconds(30));
 }
 
 TEST_F(SoftwareStream, RefusesMalformedBuffersAndWorkAfterClose) {
