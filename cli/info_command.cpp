@@ -8,8 +8,8 @@
 #include "cli/arguments.h"
 #include "cli/command.h"
 #include "cli/song_files.h"
-#include "cli/windows1252.h"
 #include "fractal/parameters.h"
+#include "model/text_codec.h"
 
 namespace halvorn::cli {
 namespace {

@@ -1,31 +1,69 @@
 #include "ui/document_text.h"
 
-#include <QList>
-#include <array>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSignalBlocker>
+#include <QTextCursor>
+#include <QToolTip>
+#include <QValidator>
+
+#include "model/text_codec.h"
 
 namespace halvorn {
 namespace {
 
-// Windows-1252 bytes 0x80..0x9F. The five bytes the code page leaves undefined
-// map to the C1 control with the same number, so they survive a round trip.
-constexpr std::array<char32_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-char32_t decodeByte(unsigned char byte) {
-    if (byte >= 0x80 && byte < 0xA0) return kHighControls[byte - 0x80];
-    return byte;
+bool isStorable(char32_t codePoint) {
+    return windows1252Encode(codePoint).has_value();
 }
 
-char encodeCodePoint(char32_t codePoint) {
-    if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) {
-        return static_cast<char>(codePoint);
+void explainAt(QWidget* field, const QString& characters) {
+    QToolTip::showText(field->mapToGlobal(QPoint(0, field->height())),
+                       refusedCharactersMessage(characters), field);
+}
+
+// Refuses an edit that would bring in a character the document cannot store.
+class DocumentTextValidator final : public QValidator {
+  public:
+    explicit DocumentTextValidator(QLineEdit* edit) : QValidator(edit), edit_(edit) {}
+
+    State validate(QString& input, int&) const override {
+        const QString refused = unstorableCharacters(input);
+        if (refused.isEmpty()) return Acceptable;
+        explainAt(edit_, refused);
+        return Invalid;
     }
-    for (std::size_t i = 0; i < kHighControls.size(); ++i) {
-        if (kHighControls[i] == codePoint) return static_cast<char>(0x80 + i);
+
+  private:
+    QLineEdit* edit_;
+};
+
+// Removes what the document cannot store from a multi-line field, keeping
+// the cursor where the user was typing.
+void removeUnstorable(QPlainTextEdit* edit) {
+    const QString text = edit->toPlainText();
+    const QString refused = unstorableCharacters(text);
+    if (refused.isEmpty()) return;
+    QTextCursor cursor = edit->textCursor();
+    const int position = cursor.position();
+    QString kept;
+    int keptBeforeCursor = 0;
+    int index = 0;
+    for (const char32_t codePoint : text.toUcs4()) {
+        const QString character = QString::fromUcs4(&codePoint, 1);
+        if (isStorable(codePoint)) {
+            kept += character;
+            if (index < position) keptBeforeCursor += static_cast<int>(character.size());
+        }
+        index += static_cast<int>(character.size());
     }
-    return '?';
+    {
+        const QSignalBlocker blocker(edit);
+        edit->setPlainText(kept);
+    }
+    cursor = edit->textCursor();
+    cursor.setPosition(keptBeforeCursor);
+    edit->setTextCursor(cursor);
+    explainAt(edit, refused);
 }
 
 }  // namespace
@@ -40,7 +78,7 @@ QString fromDocumentText(const std::string& bytes) {
             if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
             continue;
         }
-        const char32_t codePoint = decodeByte(byte);
+        const char32_t codePoint = windows1252Decode(byte);
         text += QString::fromUcs4(&codePoint, 1);
     }
     return text;
@@ -49,8 +87,33 @@ QString fromDocumentText(const std::string& bytes) {
 std::string toDocumentText(const QString& text) {
     std::string bytes;
     bytes.reserve(static_cast<std::size_t>(text.size()));
-    for (const uint codePoint : text.toUcs4()) bytes += encodeCodePoint(codePoint);
+    for (const char32_t codePoint : text.toUcs4())
+        bytes += static_cast<char>(windows1252Encode(codePoint).value_or('?'));
     return bytes;
+}
+
+QString unstorableCharacters(const QString& text) {
+    QString refused;
+    for (const char32_t codePoint : text.toUcs4()) {
+        const QString character = QString::fromUcs4(&codePoint, 1);
+        if (!isStorable(codePoint) && !refused.contains(character)) refused += character;
+    }
+    return refused;
+}
+
+QString refusedCharactersMessage(const QString& characters) {
+    return QStringLiteral(
+               "%1: a Halvorn document stores only Western European (Windows-1252) "
+               "characters.")
+        .arg(characters);
+}
+
+void keepDocumentText(QLineEdit* edit) {
+    edit->setValidator(new DocumentTextValidator(edit));
+}
+
+void keepDocumentText(QPlainTextEdit* edit) {
+    QObject::connect(edit, &QPlainTextEdit::textChanged, edit, [edit] { removeUnstorable(edit); });
 }
 
 }  // namespace halvorn

@@ -96,6 +96,9 @@ QGroupBox* CGlobalPage::buildDescriptionGroup() {
     controls_.author = new QLineEdit(group);
     controls_.comments = new QPlainTextEdit(group);
     controls_.comments->setTabChangesFocus(true);
+    keepDocumentText(controls_.title);
+    keepDocumentText(controls_.author);
+    keepDocumentText(controls_.comments);
     form->addRow(caption(QStringLiteral("Title:"), group), controls_.title);
     form->addRow(caption(QStringLiteral("Author:"), group), controls_.author);
     form->addRow(caption(QStringLiteral("Comments:"), group), controls_.comments);

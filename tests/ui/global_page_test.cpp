@@ -8,9 +8,11 @@
 #include <QPlainTextEdit>
 #include <QSlider>
 #include <QTest>
+#include <QToolTip>
 #include <vector>
 
 #include "model/scale.h"
+#include "ui/document_text.h"
 #include "ui/global_page.h"
 #include "ui/main_sheet.h"
 #include "ui/scripted_prompts.h"
@@ -150,6 +152,36 @@ TEST_F(GlobalPageTest, CommitStoresEverySongSettingAndText) {
     EXPECT_EQ(document.contents.title, "Caf\xE9 \x80");
     EXPECT_EQ(document.contents.author, "??");
     EXPECT_EQ(document.contents.comments, "two\nlines");
+}
+
+TEST_F(GlobalPageTest, TextFieldsRefuseWhatADocumentCannotStoreAndSayWhy) {
+    controls().title->clear();
+    // Typed key by key, as a keyboard with these characters sends them.
+    for (const char32_t character : QStringLiteral("Café ♫ Ωmega").toUcs4())
+        QTest::sendKeyEvent(QTest::Click, controls().title, Qt::Key_unknown,
+                            QString::fromUcs4(&character, 1), Qt::NoModifier);
+    EXPECT_EQ(controls().title->text(), QStringLiteral("Café  mega"));
+    EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("Ω")));
+    EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("Windows-1252")));
+
+    controls().author->clear();
+    controls().author->insert(QStringLiteral("日本 Jürgen"));  // a paste, refused whole
+    EXPECT_EQ(controls().author->text(), QString());
+    controls().author->insert(QStringLiteral("Jürgen – “Œ”"));
+    EXPECT_EQ(controls().author->text(), QStringLiteral("Jürgen – “Œ”"));
+
+    controls().comments->clear();
+    controls().comments->insertPlainText(QStringLiteral("line ♫ one\nΩ two"));
+    EXPECT_EQ(controls().comments->toPlainText(), QStringLiteral("line  one\n two"));
+    EXPECT_EQ(QToolTip::text(), refusedCharactersMessage(QStringLiteral("♫Ω")));
+    controls().comments->insertPlainText(QStringLiteral("!"));
+    EXPECT_EQ(controls().comments->toPlainText(), QStringLiteral("line  one\n two!"));
+
+    // What the fields hold is what the document stores, byte for byte.
+    ASSERT_TRUE(page->CommitToSong());
+    EXPECT_EQ(document.contents.title, "Caf\xE9  mega");
+    EXPECT_EQ(document.contents.author, "J\xFCrgen \x96 \x93\x8C\x94");
+    EXPECT_EQ(document.contents.comments, "line  one\n two!");
 }
 
 TEST_F(GlobalPageTest, CommitSwapsAReversedNoteRange) {
