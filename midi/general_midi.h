@@ -12,7 +12,5 @@ inline constexpr std::int32_t kMiddleC = 60;              // note number of C4
 inline constexpr std::uint8_t kDefaultTrackVolume = 100;  // controller 7 at power-on
 inline constexpr std::uint8_t kCentrePan = 64;            // controller 10, centre
 inline constexpr std::uint8_t kNoteOnStatus = 0x90;       // | channel
-inline constexpr std::uint8_t kClockStatus = 0xF8;        // timing clock, 24 a quarter
-inline constexpr std::uint8_t kStartStatus = 0xFA;
 
 }  // namespace halvorn

@@ -4,15 +4,11 @@
 #include <new>
 #include <span>
 
+#include "midi/midi_output.h"
+
 namespace halvorn {
 
 namespace {
-
-std::uint32_t eventWord(const MidiEvent& event) {
-    return static_cast<std::uint32_t>(event.status) |
-           (static_cast<std::uint32_t>(event.data1) << 8) |
-           (static_cast<std::uint32_t>(event.data2) << 16);
-}
 
 MidiResult gatherTracks(MidiSong& song, MidiEventList& list, std::uint64_t windowEnd) {
     for (MidiTrack& track : song.tracks) {
@@ -63,7 +59,9 @@ MidiResult playbackBuildEventBuffer(const MidiEventList& list, PlaybackWindow& w
         std::uint32_t last = window.lastEventTime;
         for (std::uint32_t i = 0; i < list.count; ++i) {
             const MidiEvent& event = list.items[i];
-            midiStreamAppendRecord(buffer, {event.time - last, 0, eventWord(event)});
+            midiStreamAppendRecord(buffer,
+                                   {event.time - last, 0,
+                                    midiPackShortMessage(event.status, event.data1, event.data2)});
             last = event.time;
         }
         window.lastEventTime = last;

@@ -14,9 +14,6 @@ namespace halvorn {
 // Largest value a variable-length quantity holds in four bytes.
 inline constexpr std::uint32_t kMaxVlqValue = 0x0FFFFFFF;
 
-// Number of bytes of the VLQ encoding of `value`.
-int vlqLength(std::uint32_t value);
-
 // The file bytes of `song`: header, conductor track (texts, tempo, time and
 // key signature), then one track per used slot with running status.
 // Returns 0, 6 for no song, 3 when no slot has events, 1 when the song cannot

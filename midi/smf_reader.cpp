@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "model/byte_order.h"
+#include "model/byte_cursor.h"
 #include "model/file_io.h"
 
 namespace halvorn {
@@ -15,27 +15,11 @@ namespace {
 // escapes midiSongDecode.
 struct MalformedFile {};
 
-// A bounds-checked cursor over one region of the file.
-class ByteReader {
+// The shared bounds-checked cursor, plus the format's variable-length
+// quantities and texts.
+class ByteReader : public ByteSource {
   public:
-    ByteReader(const std::uint8_t* begin, const std::uint8_t* end) : p_(begin), end_(end) {}
-
-    std::size_t remaining() const { return static_cast<std::size_t>(end_ - p_); }
-    bool atEnd() const { return p_ == end_; }
-
-    std::uint8_t byte() {
-        if (p_ == end_) throw MalformedFile{};
-        return *p_++;
-    }
-    const std::uint8_t* take(std::size_t count) {
-        if (count > remaining()) throw MalformedFile{};
-        const std::uint8_t* start = p_;
-        p_ += count;
-        return start;
-    }
-    void skip(std::size_t count) { take(count); }
-    std::uint32_t be32() { return getBe32(take(4)); }
-    std::uint16_t be16() { return getBe16(take(2)); }
+    using ByteSource::ByteSource;
 
     // At most four bytes, as the format allows.
     std::uint32_t vlq() {
@@ -48,14 +32,9 @@ class ByteReader {
         throw MalformedFile{};
     }
     std::string text() {
-        const std::uint32_t length = vlq();
-        const std::uint8_t* data = take(length);
-        return std::string(reinterpret_cast<const char*>(data), length);
+        const auto data = take(vlq());
+        return std::string(data.begin(), data.end());
     }
-
-  private:
-    const std::uint8_t* p_;
-    const std::uint8_t* end_;
 };
 
 constexpr std::uint8_t kMeta = 0xFF;
@@ -156,7 +135,7 @@ class TrackChunkReader {
     void readChannelPrefix() {
         const std::uint32_t length = in_.vlq();
         if (length < 1) throw MalformedFile{};
-        const std::uint8_t* data = in_.take(length);
+        const auto data = in_.take(length);
         if (data[0] >= kMidiTrackSlots) throw MalformedFile{};
         channelPrefix_ = data[0];
     }
@@ -164,7 +143,7 @@ class TrackChunkReader {
     void readTempo() {
         const std::uint32_t length = in_.vlq();
         if (length < 3) throw MalformedFile{};
-        const std::uint8_t* t = in_.take(length);
+        const auto t = in_.take(length);
         const std::uint32_t microseconds = std::uint32_t{t[0]} << 16 | t[1] << 8 | t[2];
         if (microseconds != 0) song_.tempo = 60000000.0 / microseconds;  // 0 has no tempo
     }
@@ -179,10 +158,12 @@ class TrackChunkReader {
     bool endOfTrack_ = false;
 };
 
+bool hasTag(std::span<const std::uint8_t> bytes, std::string_view tag) {
+    return std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()) == tag;
+}
+
 MidiResult decodeInto(ByteReader& in, MidiSong& song) {
-    if (in.remaining() < 14 ||
-        std::string_view(reinterpret_cast<const char*>(in.take(4)), 4) != "MThd")
-        return MidiResult::kNotSmf;
+    if (in.remaining() < 14 || !hasTag(in.take(4), "MThd")) return MidiResult::kNotSmf;
     if (in.be32() != 6) return MidiResult::kNotSmf;
     if (in.be16() != 1) return MidiResult::kUnsupportedFormat;
     const std::uint16_t chunkCount = in.be16();
@@ -191,12 +172,10 @@ MidiResult decodeInto(ByteReader& in, MidiSong& song) {
     song.ppqn = (division & 0x8000) ? 120 : division;
 
     for (std::uint16_t index = 0; index < chunkCount; ++index) {
-        const std::uint8_t* type = in.take(4);
+        const auto type = in.take(4);
         const std::uint32_t length = in.be32();
-        const std::uint8_t* body = in.take(length);
-        ByteReader chunk(body, body + length);
-        if (std::string_view(reinterpret_cast<const char*>(type), 4) == "MTrk")
-            TrackChunkReader(chunk, song, index == 0).read();
+        ByteReader chunk(in.take(length));
+        if (hasTag(type, "MTrk")) TrackChunkReader(chunk, song, index == 0).read();
     }
     midiSongCountEvents(song);
     midiSongComputeLength(song);
@@ -210,10 +189,12 @@ MidiResult midiSongDecode(std::span<const std::uint8_t> bytes, MidiSong* song) {
     MidiSong decoded;
     midiSongReset(&decoded);
     try {
-        ByteReader in(bytes.data(), bytes.data() + bytes.size());
+        ByteReader in(bytes);
         const MidiResult result = decodeInto(in, decoded);
         if (result != MidiResult::kOk) return result;
     } catch (const MalformedFile&) {
+        return MidiResult::kNotSmf;
+    } catch (const TruncatedInput&) {
         return MidiResult::kNotSmf;
     } catch (const std::bad_alloc&) {
         return MidiResult::kOutOfMemory;

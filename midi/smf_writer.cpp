@@ -5,11 +5,14 @@
 #include <stdexcept>
 
 #include "midi/tempo.h"
-#include "model/byte_order.h"
+#include "model/byte_cursor.h"
 #include "model/output_file.h"
 
 namespace halvorn {
 
+namespace {
+
+// Number of bytes of the VLQ encoding of `value`.
 int vlqLength(std::uint32_t value) {
     int length = 1;
     while (value >= 128) {
@@ -18,8 +21,6 @@ int vlqLength(std::uint32_t value) {
     }
     return length;
 }
-
-namespace {
 
 constexpr std::uint8_t kMetaText = 0x01;
 constexpr std::uint8_t kMetaCopyright = 0x02;
@@ -36,23 +37,17 @@ constexpr std::uint8_t kQuarterNoteDenominator = 0x02;
 constexpr std::uint8_t kClocksPerMetronomeClick = 0x18;
 constexpr std::uint8_t kThirtySecondsPerQuarter = 0x08;
 
-// Appends into a buffer sized in advance by the length pass.
+// The shared cursor, plus the format's variable-length quantities and
+// text events. Appends into a buffer reserved by the length pass.
 class ByteWriter {
   public:
-    explicit ByteWriter(std::uint8_t* out) : out_(out) {}
-    void byte(std::uint8_t value) { *out_++ = value; }
+    explicit ByteWriter(std::vector<std::uint8_t>& out) : sink_(out) {}
+    void byte(std::uint8_t value) { sink_.byte(value); }
     void bytes(const void* data, std::size_t size) {
-        const auto* p = static_cast<const std::uint8_t*>(data);
-        out_ = std::copy(p, p + size, out_);
+        sink_.bytes({static_cast<const std::uint8_t*>(data), size});
     }
-    void be16(std::uint16_t value) {
-        putBe16(out_, value);
-        out_ += 2;
-    }
-    void be32(std::uint32_t value) {
-        putBe32(out_, value);
-        out_ += 4;
-    }
+    void be16(std::uint16_t value) { sink_.be16(value); }
+    void be32(std::uint32_t value) { sink_.be32(value); }
     void vlq(std::uint32_t value) {
         std::uint8_t groups[5];
         int n = 0;
@@ -60,8 +55,8 @@ class ByteWriter {
             groups[n++] = value & 0x7F;
             value >>= 7;
         } while (value != 0);
-        while (n > 1) *out_++ = groups[--n] | 0x80;
-        *out_++ = groups[0];
+        while (n > 1) byte(groups[--n] | 0x80);
+        byte(groups[0]);
     }
     void text(std::uint8_t type, const std::string& value) {
         byte(0x00);
@@ -72,7 +67,7 @@ class ByteWriter {
     }
 
   private:
-    std::uint8_t* out_;
+    ByteSink sink_;
 };
 
 std::uint64_t textEventLength(const std::string& text) {
@@ -182,14 +177,16 @@ MidiResult midiSongEncode(const MidiSong* song, std::vector<std::uint8_t>& bytes
 
     std::uint64_t total = 14 + 8 + conductorLength(*song);
     for (const auto& [track, length] : used) total += 8 + std::uint64_t{length};
+    // A song of many million events makes a file beyond what memory holds.
     try {
-        bytes.resize(total);
+        bytes.clear();
+        bytes.reserve(total);
     } catch (const std::bad_alloc&) {
         return MidiResult::kOutOfMemory;
     } catch (const std::length_error&) {
         return MidiResult::kOutOfMemory;
     }
-    ByteWriter out(bytes.data());
+    ByteWriter out(bytes);
     out.bytes("MThd", 4);
     out.be32(6);
     out.be16(1);

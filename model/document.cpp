@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 
+#include "model/byte_cursor.h"
 #include "model/byte_order.h"
 #include "model/file_io.h"
 #include "model/output_file.h"
@@ -38,61 +39,47 @@ std::string shown(double value) {
     return text;
 }
 
+// The document's fields on the shared cursors: little-endian int32 and
+// double, and the two text forms.
 class ByteWriter {
   public:
-    void byte(std::uint8_t value) { bytes_.push_back(value); }
+    explicit ByteWriter(std::vector<std::uint8_t>& out) : sink_(out) {}
 
-    void int32(std::int32_t value) {
-        std::uint8_t buffer[4];
-        putLeInt32(buffer, value);
-        bytes_.insert(bytes_.end(), buffer, buffer + 4);
-    }
-
-    void float64(double value) {
-        std::uint8_t buffer[8];
-        putLeDouble(buffer, value);
-        bytes_.insert(bytes_.end(), buffer, buffer + 8);
-    }
-
-    void raw(std::span<const std::uint8_t> bytes) {
-        bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
-    }
-
-    void zeros(std::size_t count) { bytes_.insert(bytes_.end(), count, 0); }
+    void byte(std::uint8_t value) { sink_.byte(value); }
+    void int32(std::int32_t value) { sink_.le32(static_cast<std::uint32_t>(value)); }
+    void float64(double value) { sink_.leDouble(value); }
+    void raw(std::span<const std::uint8_t> bytes) { sink_.bytes(bytes); }
+    void zeros(std::size_t count) { sink_.zeros(count); }
 
     // An int32 byte count, then the bytes with no terminator.
     void string(const std::string& text) {
         int32(static_cast<std::int32_t>(text.size()));
-        bytes_.insert(bytes_.end(), text.begin(), text.end());
+        raw(asBytes(text));
     }
 
     // Exactly 30 bytes: the text, cut to 30, padded with zero bytes.
     void text30(const std::string& text) {
         const std::size_t used = std::min(text.size(), kDescriptionLength);
-        bytes_.insert(bytes_.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(used));
+        raw(asBytes(text).first(used));
         zeros(kDescriptionLength - used);
     }
 
-    std::vector<std::uint8_t> take() { return std::move(bytes_); }
-
   private:
-    std::vector<std::uint8_t> bytes_;
+    static std::span<const std::uint8_t> asBytes(const std::string& text) {
+        return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+    }
+
+    ByteSink sink_;
 };
 
 class ByteReader {
   public:
-    explicit ByteReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    explicit ByteReader(std::span<const std::uint8_t> bytes) : source_(bytes) {}
 
-    std::span<const std::uint8_t> take(std::size_t count) {
-        if (count > bytes_.size() - position_) throw DecodeError{kEndsEarly};
-        const auto part = bytes_.subspan(position_, count);
-        position_ += count;
-        return part;
-    }
-
-    std::uint8_t byte() { return take(1)[0]; }
-    std::int32_t int32() { return getLeInt32(take(4).data()); }
-    double float64() { return getLeDouble(take(8).data()); }
+    std::span<const std::uint8_t> take(std::size_t count) { return source_.take(count); }
+    std::uint8_t byte() { return source_.byte(); }
+    std::int32_t int32() { return source_.leInt32(); }
+    double float64() { return source_.leDouble(); }
 
     std::string string() {
         const std::int32_t length = int32();
@@ -109,8 +96,7 @@ class ByteReader {
     }
 
   private:
-    std::span<const std::uint8_t> bytes_;
-    std::size_t position_ = 0;
+    ByteSource source_;
 };
 
 std::int32_t clampCount(std::int32_t count, std::int32_t limit) {
@@ -352,7 +338,8 @@ std::vector<std::uint8_t> documentEncode(const Document& document) {
     const Song& song = document.song;
     const std::int32_t microsequenceCount = clampCount(song.microsequenceCount, kMaxMicrosequences);
     const std::int32_t blockCount = clampCount(song.blockCount, kMaxBlocks);
-    ByteWriter out;
+    std::vector<std::uint8_t> bytes;
+    ByteWriter out(bytes);
     out.raw(kMagic);
     out.byte(kDocumentVersion);
     out.string(document.title);
@@ -363,7 +350,7 @@ std::vector<std::uint8_t> documentEncode(const Document& document) {
         writeMicrosequence(out, song.microsequences[i]);
     for (std::int32_t i = 0; i < blockCount; ++i) writeBlock(out, song.blocks[i]);
     for (std::int32_t i = 0; i < blockCount; ++i) writeMacrosequence(out, song.macrosequences[i]);
-    return out.take();
+    return bytes;
 }
 
 Expected<Document, std::string> documentDecode(std::span<const std::uint8_t> bytes) {
@@ -375,6 +362,8 @@ Expected<Document, std::string> documentDecode(std::span<const std::uint8_t> byt
         decodeInto(in, decoded);
     } catch (const DecodeError& failure) {
         return unexpected(failure.message);
+    } catch (const TruncatedInput&) {
+        return unexpected(std::string(kEndsEarly));
     }
     return decoded;
 }

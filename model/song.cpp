@@ -41,14 +41,6 @@ void songReset(Song& song) {
     scaleSet(song.scale, scaleTypeIntervals(kScaleMajor), 0);
 }
 
-void songFree(Song& song) {
-    songReset(song);
-    scaleSet(song.scale, {}, 0);
-    for (auto& microsequence : song.microsequences) microsequenceFree(microsequence);
-    for (auto& macrosequence : song.macrosequences) macrosequenceFree(macrosequence);
-    for (auto& block : song.blocks) blockReset(block);
-}
-
 void microsequenceReset(Microsequence& microsequence) {
     microsequence.description.clear();
     microsequence.fractalType = 0;

@@ -107,9 +107,6 @@ Song songInit();
 // Releases the records in use and returns every field to its default.
 void songReset(Song& song);
 
-// Releases everything the Song owns, the scale table included.
-void songFree(Song& song);
-
 void microsequenceReset(Microsequence& microsequence);  // empties without releasing
 void microsequenceFree(Microsequence& microsequence);   // releases, then resets
 void blockReset(Block& block);

@@ -106,10 +106,6 @@ bool songHasEvents(const MidiSong& song) {
 
 }  // namespace
 
-double songPlaybackSeconds(const MidiSong& song) {
-    return std::chrono::duration<double>(songPlaybackTime(song)).count();
-}
-
 Expected<void, std::string> exportSongAudio(MidiSong& song, const std::string& path,
                                             const AudioExportOptions& options,
                                             const AudioExportProgress& progress) {

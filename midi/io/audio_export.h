@@ -18,10 +18,6 @@ struct AudioExportOptions {
     double tailSeconds = 1.0;  // after the last event, so released notes fade out
 };
 
-// Seconds from the start of the song to its last event at the tempo
-// playback uses.
-double songPlaybackSeconds(const MidiSong& song);
-
 // Told the fraction of the song done, 0..1, from the calling thread;
 // returning false cancels the export.
 using AudioExportProgress = std::function<bool(double fraction)>;
