@@ -20,9 +20,10 @@ int runPorts(std::span<const std::string> words) {
     const auto& devices = midiOutputDevices();
     for (const MidiOutputDevice& device : devices) {
         std::string line = std::to_string(device.deviceId) + ": " + device.name;
-        std::string why;
-        if (device.name == kBuiltInSynthName && !synthAudioOutputAvailable(why))
-            line += " (cannot sound here: " + why + ")";
+        if (device.name == kBuiltInSynthName) {
+            if (const auto audio = synthAudioOutputAvailable(); !audio)
+                line += " (cannot sound here: " + audio.error() + ")";
+        }
         std::printf("%s\n", line.c_str());
     }
     if (devices.empty()) std::printf("No MIDI output ports.\n");

@@ -95,15 +95,12 @@ std::int32_t macrosequencePlace(Macrosequence& macrosequence, std::int32_t total
     macrosequence.placementCount = 0;
     randomSeed(macrosequence.seed);
     if (beatsPerMeasure < 1) return 0;
-    try {
-        std::vector<Placement> placements =
-            placeOnGrid(macrosequence, std::int64_t{totalMeasures} * beatsPerMeasure, blockMeasures,
-                        beatsPerMeasure);
-        macrosequence.placementCount = static_cast<std::int32_t>(placements.size());
-        macrosequence.placements = std::move(placements);
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
+    // At most one placement a measure of a piece of at most 999 measures.
+    std::vector<Placement> placements =
+        placeOnGrid(macrosequence, std::int64_t{totalMeasures} * beatsPerMeasure, blockMeasures,
+                    beatsPerMeasure);
+    macrosequence.placementCount = static_cast<std::int32_t>(placements.size());
+    macrosequence.placements = std::move(placements);
     return macrosequence.placementCount;
 }
 

@@ -17,8 +17,7 @@ namespace halvorn {
 
 // Recomputes the placements of `macrosequence` over a piece of
 // `totalMeasures` measures for a block of `blockMeasures` measures; reseeds
-// the random source from the macrosequence's seed. Returns placementCount
-// (0 also when memory for the placements ran out).
+// the random source from the macrosequence's seed. Returns placementCount.
 std::int32_t macrosequencePlace(Macrosequence& macrosequence, std::int32_t totalMeasures,
                                 std::int32_t blockMeasures, std::int32_t beatsPerMeasure);
 

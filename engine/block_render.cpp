@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <new>
 #include <optional>
 
 #include "engine/note_events.h"
@@ -103,20 +102,17 @@ NoteList renderBlockNotes(const Song& song, std::int32_t blockIndex) {
     const double blockBeats = static_cast<double>(static_cast<std::int64_t>(block->lengthMeasures) *
                                                   song.beatsPerMeasure);
     randomSeed(block->seed);
-    try {
-        NoteList notes;
-        RhythmState state;
-        while (state.position < blockBeats) {
-            double length = nextNoteLength(song, *block, state);
-            if (state.position + length > blockBeats) length = blockBeats - state.position;
-            notes.push_back({.start = state.position, .duration = length});
-            state.position = state.position + length;
-        }
-        for (Note& note : notes) note.duration = note.duration * block->legato;
-        return notes;
-    } catch (const std::bad_alloc&) {
-        return {};
+    // A few thousand notes at most: 8 measures of 9 beats in 1/64 triplets.
+    NoteList notes;
+    RhythmState state;
+    while (state.position < blockBeats) {
+        double length = nextNoteLength(song, *block, state);
+        if (state.position + length > blockBeats) length = blockBeats - state.position;
+        notes.push_back({.start = state.position, .duration = length});
+        state.position = state.position + length;
     }
+    for (Note& note : notes) note.duration = note.duration * block->legato;
+    return notes;
 }
 
 std::size_t renderBlockMelody(std::span<Note> notes, const Song& song, std::int32_t blockIndex) {

@@ -19,9 +19,9 @@ namespace halvorn {
 using NoteList = std::vector<Note>;
 
 // Rhythm step: reseeds the random source from the block's seed and draws the
-// note lengths. Starts count in beats from the start of the block. An empty
-// list means memory ran out (or the block index is not in use); a block in
-// use always yields at least one note.
+// note lengths. Starts count in beats from the start of the block. Empty
+// when the block index is not in use or the block has no length; any other
+// block yields at least one note.
 NoteList renderBlockNotes(const Song& song, std::int32_t blockIndex);
 
 // Melody step: sets every pitch from the block's melody microsequence through
@@ -39,7 +39,7 @@ std::size_t renderBlockAccents(std::span<Note> notes, const Song& song, std::int
 
 // The four steps in their order: the block's notes with pitches,
 // velocities and accents. kNotesOutOfMemory when the rhythm step made no
-// notes (memory ran out, or the index is not in use).
+// notes, which the pages report as memory that ran out.
 Expected<NoteList, RenderError> renderBlock(const Song& song, std::int32_t blockIndex);
 
 // Fills `track` with the event pairs of `notes` on the block's channel at

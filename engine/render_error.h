@@ -5,7 +5,7 @@
 namespace halvorn {
 
 enum class RenderError {
-    kNotesOutOfMemory,   // the notes of a block or a track could not be held
+    kNotesOutOfMemory,   // a block gave no notes, or a track's could not be held
     kEventsOutOfMemory,  // the MIDI events of a track could not be held
 };
 

@@ -46,10 +46,9 @@ Expected<std::unique_ptr<MidiStream>, std::string> midiOpenDeviceStream(
         return unexpected(std::string("No MIDI output device is available."));
     if (port < 0 || static_cast<std::size_t>(port) >= r.devices.size())
         return unexpected(std::string("The selected MIDI port does not exist."));
-    std::string error;
-    auto stream = r.provider->openStream(r.devices[port].deviceId, std::move(done), error);
-    if (!stream)
-        return unexpected(error.empty() ? std::string("The MIDI output cannot be opened.") : error);
+    auto stream = r.provider->openStream(r.devices[port].deviceId, std::move(done));
+    if (!stream && stream.error().empty())
+        return unexpected(std::string("The MIDI output cannot be opened."));
     return stream;
 }
 

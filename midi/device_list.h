@@ -26,10 +26,9 @@ class MidiDeviceProvider {
     virtual std::vector<std::string> deviceNames() = 0;
 
     // A new stream on `deviceId`, paused, that reports played buffers to
-    // `done`; null with `error` set to one user-facing line on failure.
-    virtual std::unique_ptr<MidiStream> openStream(std::uint32_t deviceId,
-                                                   MidiStreamDoneFunction done,
-                                                   std::string& error) = 0;
+    // `done`; one user-facing line on failure.
+    virtual Expected<std::unique_ptr<MidiStream>, std::string> openStream(
+        std::uint32_t deviceId, MidiStreamDoneFunction done) = 0;
 };
 
 // Installs the provider that the next midiListOutputDevices asks; null

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
-#include <new>
 
 namespace halvorn {
 
@@ -133,11 +132,7 @@ MidiResult midiSortEvents(std::span<MidiEvent> events) {
     std::unique_ptr<MidiEvent[], FreeDeleter> scratch(
         static_cast<MidiEvent*>(std::malloc(count * sizeof(MidiEvent))));
     if (!scratch) return MidiResult::kOutOfMemory;
-    try {
-        RadixSorter<8>::sort(events.data(), scratch.get(), count);
-    } catch (const std::bad_alloc&) {
-        return MidiResult::kOutOfMemory;
-    }
+    RadixSorter<8>::sort(events.data(), scratch.get(), count);
     return MidiResult::kOk;
 }
 

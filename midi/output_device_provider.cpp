@@ -14,16 +14,13 @@ std::vector<std::string> OutputDeviceProvider::deviceNames() {
     return names;
 }
 
-std::unique_ptr<MidiStream> OutputDeviceProvider::openStream(std::uint32_t deviceId,
-                                                             MidiStreamDoneFunction done,
-                                                             std::string& error) {
-    if (deviceId >= entries_.size()) {
-        error = "No such MIDI output device.";
-        return nullptr;
-    }
-    auto output = entries_[deviceId].open(error);
-    if (!output) return nullptr;
-    return std::make_unique<SoftwareMidiStream>(std::move(output), clock_, std::move(done));
+Expected<std::unique_ptr<MidiStream>, std::string> OutputDeviceProvider::openStream(
+    std::uint32_t deviceId, MidiStreamDoneFunction done) {
+    if (deviceId >= entries_.size()) return unexpected(std::string("No such MIDI output device."));
+    auto output = entries_[deviceId].open();
+    if (!output) return unexpected(output.error());
+    return std::unique_ptr<MidiStream>(
+        std::make_unique<SoftwareMidiStream>(std::move(*output), clock_, std::move(done)));
 }
 
 }  // namespace halvorn

@@ -15,8 +15,8 @@ namespace halvorn {
 
 struct OutputDeviceEntry {
     std::string name;
-    // Null with `error` set when the output cannot be opened.
-    std::function<std::unique_ptr<MidiOutput>(std::string& error)> open;
+    // The output, or one line saying why it cannot be opened.
+    std::function<Expected<std::unique_ptr<MidiOutput>, std::string>()> open;
 };
 
 class OutputDeviceProvider final : public MidiDeviceProvider {
@@ -24,8 +24,8 @@ class OutputDeviceProvider final : public MidiDeviceProvider {
     OutputDeviceProvider(std::vector<OutputDeviceEntry> entries, std::shared_ptr<MidiClock> clock);
 
     std::vector<std::string> deviceNames() override;
-    std::unique_ptr<MidiStream> openStream(std::uint32_t deviceId, MidiStreamDoneFunction done,
-                                           std::string& error) override;
+    Expected<std::unique_ptr<MidiStream>, std::string> openStream(
+        std::uint32_t deviceId, MidiStreamDoneFunction done) override;
 
   private:
     std::vector<OutputDeviceEntry> entries_;

@@ -142,8 +142,7 @@ MidiResult fillWindowLocked(PlaybackState& s, MidiSong& song) {
 MidiResult fillEmptyLocked(PlaybackState& s, MidiSong& song) {
     if (!s.stream || s.headerQueued[s.nextHeader]) return MidiResult::kDeviceError;
     MidiStreamBuffer buffer;
-    const MidiResult result = playbackBuildEmptyBuffer(buffer);
-    if (result != MidiResult::kOk) return result;
+    playbackBuildEmptyBuffer(buffer);
     return queueWindowBufferLocked(s, song, buffer);
 }
 

@@ -72,14 +72,9 @@ MidiResult playbackBuildEventBuffer(const MidiEventList& list, PlaybackWindow& w
     }
 }
 
-MidiResult playbackBuildEmptyBuffer(MidiStreamBuffer& buffer) {
-    try {
-        buffer.bytes.clear();
-        midiStreamAppendRecord(buffer, {0, 0, kMidiStreamNoOperation});
-        return MidiResult::kOk;
-    } catch (const std::bad_alloc&) {
-        return MidiResult::kOutOfMemory;
-    }
+void playbackBuildEmptyBuffer(MidiStreamBuffer& buffer) {
+    buffer.bytes.clear();
+    midiStreamAppendRecord(buffer, {0, 0, kMidiStreamNoOperation});
 }
 
 }  // namespace halvorn

@@ -40,7 +40,7 @@ MidiResult playbackGatherWindow(MidiSong& song, MidiEventList& list, const Playb
 MidiResult playbackBuildEventBuffer(const MidiEventList& list, PlaybackWindow& window,
                                     MidiStreamBuffer& buffer);
 
-// A single no-operation record at delta 0; 0 or 7.
-MidiResult playbackBuildEmptyBuffer(MidiStreamBuffer& buffer);
+// A single no-operation record at delta 0.
+void playbackBuildEmptyBuffer(MidiStreamBuffer& buffer);
 
 }  // namespace halvorn

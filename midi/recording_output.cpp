@@ -38,10 +38,10 @@ void RecordingOutput::send(MidiShortMessage message, std::chrono::nanoseconds du
 std::shared_ptr<MessageLog> installRecordingDevice(std::shared_ptr<MidiClock> clock) {
     auto log = std::make_shared<MessageLog>();
     std::vector<OutputDeviceEntry> entries;
-    entries.push_back({"Recorder", [log, clock](std::string&) {
-                           return std::unique_ptr<MidiOutput>(
-                               std::make_unique<RecordingOutput>(log, clock));
-                       }});
+    entries.push_back(
+        {"Recorder", [log, clock]() -> Expected<std::unique_ptr<MidiOutput>, std::string> {
+             return std::unique_ptr<MidiOutput>(std::make_unique<RecordingOutput>(log, clock));
+         }});
     midiSetDeviceProvider(std::make_shared<OutputDeviceProvider>(std::move(entries), clock));
     midiListOutputDevices();
     midiSettings().selectedPort = 0;

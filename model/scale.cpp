@@ -1,7 +1,5 @@
 #include "model/scale.h"
 
-#include <new>
-
 namespace halvorn {
 namespace {
 
@@ -17,19 +15,13 @@ void makeEmpty(Scale& scale) {
 }
 
 // Shared by scaleSet and scaleSetIntervals; the key is left to the caller.
-int replaceTable(Scale& scale, std::span<const std::int32_t> table) {
+void replaceTable(Scale& scale, std::span<const std::int32_t> table) {
     if (table.empty() || table.size() > 12) {
         makeEmpty(scale);
-        return 0;
+        return;
     }
-    try {
-        scale.intervals.assign(table.begin(), table.end());
-    } catch (const std::bad_alloc&) {
-        makeEmpty(scale);
-        return 1;
-    }
+    scale.intervals.assign(table.begin(), table.end());
     scale.intervalCount = static_cast<std::int32_t>(table.size());
-    return 0;
 }
 
 }  // namespace
@@ -49,14 +41,13 @@ std::span<const std::int32_t> scaleTypeIntervals(std::int32_t scaleType) {
     }
 }
 
-int scaleSet(Scale& scale, std::span<const std::int32_t> table, std::int32_t key) {
-    const int result = replaceTable(scale, table);
+void scaleSet(Scale& scale, std::span<const std::int32_t> table, std::int32_t key) {
+    replaceTable(scale, table);
     scale.key = scale.intervalCount > 0 ? key : 0;
-    return result;
 }
 
-int scaleSetIntervals(Scale& scale, std::span<const std::int32_t> table) {
-    return replaceTable(scale, table);
+void scaleSetIntervals(Scale& scale, std::span<const std::int32_t> table) {
+    replaceTable(scale, table);
 }
 
 void scaleSetKey(Scale& scale, std::int32_t key) {

@@ -33,12 +33,11 @@ inline constexpr std::array<std::string_view, 12> kKeyNames = {"C",  "C#", "D", 
 std::span<const std::int32_t> scaleTypeIntervals(std::int32_t scaleType);
 
 // Replaces table, count and key. A count outside 1..12 (or no table) leaves
-// the Scale empty with key 0. Returns 0, or 1 when memory ran out (the Scale
-// is then empty).
-int scaleSet(Scale& scale, std::span<const std::int32_t> table, std::int32_t key);
+// the Scale empty with key 0.
+void scaleSet(Scale& scale, std::span<const std::int32_t> table, std::int32_t key);
 
 // As scaleSet, keeping the key.
-int scaleSetIntervals(Scale& scale, std::span<const std::int32_t> table);
+void scaleSetIntervals(Scale& scale, std::span<const std::int32_t> table);
 
 void scaleSetKey(Scale& scale, std::int32_t key);
 

@@ -40,7 +40,8 @@ class OfflineDeviceScope {
     OfflineDeviceScope(std::shared_ptr<OfflineSynth> synth, std::shared_ptr<MidiClock> clock)
         : previousProvider_(midiDeviceProvider()), previousPort_(midiSettings().selectedPort) {
         std::vector<OutputDeviceEntry> entries;
-        entries.push_back({"Offline synthesizer", [synth](std::string&) {
+        entries.push_back({"Offline synthesizer",
+                           [synth]() -> Expected<std::unique_ptr<MidiOutput>, std::string> {
                                return std::unique_ptr<MidiOutput>(
                                    std::make_unique<OfflineSynthOutput>(synth));
                            }});
@@ -111,14 +112,13 @@ Expected<void, std::string> exportSongAudio(MidiSong& song, const std::string& p
                                             const AudioExportProgress& progress) {
     const auto fail = [](std::string why) { return unexpected(std::move(why)); };
     if (!songHasEvents(song)) return fail("The song has no notes to play.");
-    std::string error;
-    auto engine = SynthEngine::create(options.soundfontPath, options.sampleRate, error);
-    if (!engine) return fail(error);
+    auto engine = SynthEngine::create(options.soundfontPath, options.sampleRate);
+    if (!engine) return fail(engine.error());
     auto created = WavFileWriter::create(path, options.sampleRate);
     if (!created) return fail(created.error());
     std::unique_ptr<WavFileWriter> writer = std::move(*created);
     auto synth = std::make_shared<OfflineSynth>(
-        std::move(engine), [&writer](const std::int16_t* samples, std::size_t frames) {
+        std::move(*engine), [&writer](const std::int16_t* samples, std::size_t frames) {
             return writer->write(samples, frames);
         });
     auto clock = std::make_shared<VirtualMidiClock>();

@@ -18,14 +18,18 @@ bool soundfontExists() {
 }
 
 OutputDeviceEntry synthEntry() {
-    return {kBuiltInSynthName, [](std::string& error) -> std::unique_ptr<MidiOutput> {
-                return SynthOutput::create(kDefaultSoundfontPath, error);
+    return {kBuiltInSynthName, []() -> Expected<std::unique_ptr<MidiOutput>, std::string> {
+                auto output = SynthOutput::create(kDefaultSoundfontPath);
+                if (!output) return unexpected(output.error());
+                return std::unique_ptr<MidiOutput>(std::move(*output));
             }};
 }
 
 OutputDeviceEntry portEntry(const RtMidiPort& port) {
-    return {port.name, [port](std::string& error) -> std::unique_ptr<MidiOutput> {
-                return RtMidiOutput::open(port, error);
+    return {port.name, [port]() -> Expected<std::unique_ptr<MidiOutput>, std::string> {
+                auto output = RtMidiOutput::open(port);
+                if (!output) return unexpected(output.error());
+                return std::unique_ptr<MidiOutput>(std::move(*output));
             }};
 }
 

@@ -36,8 +36,7 @@ TEST(SystemDevicesTest, SynthesizerFirstThenSystemPorts) {
 
 TEST(SystemDevicesTest, PlaybackOnAnUnusableDeviceFailsCleanly) {
     installSystemMidiDevices();
-    std::string probe;
-    if (midiOutputDevices().empty() || synthAudioOutputAvailable(probe))
+    if (midiOutputDevices().empty() || synthAudioOutputAvailable())
         GTEST_SKIP() << "this machine can play";
     MidiSong song;
     song.tracks[0].events = {{0, 0x90, 60, 100}, {10, 0x90, 60, 0}};

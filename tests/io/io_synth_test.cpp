@@ -18,35 +18,33 @@ bool haveSoundfont() {
 }
 
 TEST(SynthEngineTest, MissingSoundfontFailsWithAMessage) {
-    std::string error;
-    EXPECT_EQ(SynthEngine::create("/nonexistent/none.sf2", 44100, error), nullptr);
-    EXPECT_NE(error.find("/nonexistent/none.sf2"), std::string::npos);
-    std::string notSoundfont;
-    EXPECT_EQ(SynthEngine::create(HALVORN_SOURCE_DIR "/CMakeLists.txt", 44100, notSoundfont),
-              nullptr);
-    EXPECT_FALSE(notSoundfont.empty());
+    const auto missing = SynthEngine::create("/nonexistent/none.sf2", 44100);
+    ASSERT_FALSE(missing);
+    EXPECT_NE(missing.error().find("/nonexistent/none.sf2"), std::string::npos);
+    const auto notSoundfont = SynthEngine::create(HALVORN_SOURCE_DIR "/CMakeLists.txt", 44100);
+    ASSERT_FALSE(notSoundfont);
+    EXPECT_FALSE(notSoundfont.error().empty());
 }
 
 TEST(SynthOutputTest, LiveOutputOpensOrSaysWhyNot) {
     if (!haveSoundfont()) GTEST_SKIP() << "no soundfont installed";
-    std::string error;
-    auto synth = SynthOutput::create(kDefaultSoundfontPath, error);
-    std::string probeError;
-    const bool audio = synthAudioOutputAvailable(probeError);
-    EXPECT_EQ(synth != nullptr, audio);
+    const auto synth = SynthOutput::create(kDefaultSoundfontPath);
+    const auto audio = synthAudioOutputAvailable();
+    EXPECT_EQ(synth.has_value(), audio.has_value());
     if (!synth) {
-        EXPECT_NE(error.find("no audio output"), std::string::npos) << error;
-        EXPECT_NE(probeError.find("no audio output"), std::string::npos) << probeError;
+        EXPECT_NE(synth.error().find("no audio output"), std::string::npos) << synth.error();
+    }
+    if (!audio) {
+        EXPECT_NE(audio.error().find("no audio output"), std::string::npos) << audio.error();
     }
 }
 
 TEST(OfflineSynthTest, MessagesLandAtTheirTimeAndRenderIsNotSilent) {
     if (!haveSoundfont()) GTEST_SKIP() << "no soundfont installed";
-    std::string error;
-    auto engine = SynthEngine::create(kDefaultSoundfontPath, 44100, error);
-    ASSERT_NE(engine, nullptr) << error;
+    auto engine = SynthEngine::create(kDefaultSoundfontPath, 44100);
+    ASSERT_TRUE(engine) << engine.error();
     std::vector<std::int16_t> samples;
-    OfflineSynth synth(std::move(engine), [&](const std::int16_t* data, std::size_t frames) {
+    OfflineSynth synth(std::move(*engine), [&](const std::int16_t* data, std::size_t frames) {
         samples.insert(samples.end(), data, data + frames * 2);
         return true;
     });
@@ -70,10 +68,9 @@ TEST(OfflineSynthTest, MessagesLandAtTheirTimeAndRenderIsNotSilent) {
 
 TEST(OfflineSynthTest, RefusingSinkMarksTheRenderFailed) {
     if (!haveSoundfont()) GTEST_SKIP() << "no soundfont installed";
-    std::string error;
-    auto engine = SynthEngine::create(kDefaultSoundfontPath, 22050, error);
-    ASSERT_NE(engine, nullptr) << error;
-    OfflineSynth synth(std::move(engine), [](const std::int16_t*, std::size_t) { return false; });
+    auto engine = SynthEngine::create(kDefaultSoundfontPath, 22050);
+    ASSERT_TRUE(engine) << engine.error();
+    OfflineSynth synth(std::move(*engine), [](const std::int16_t*, std::size_t) { return false; });
     synth.renderUntil(milliseconds(100));
     EXPECT_TRUE(synth.failed());
 }

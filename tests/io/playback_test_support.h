@@ -81,13 +81,13 @@ class CaptureProvider final : public MidiDeviceProvider {
   public:
     explicit CaptureProvider(std::shared_ptr<CaptureLog> log) : log_(std::move(log)) {}
     std::vector<std::string> deviceNames() override { return {"Capture"}; }
-    std::unique_ptr<MidiStream> openStream(std::uint32_t, MidiStreamDoneFunction done,
-                                           std::string&) override {
+    Expected<std::unique_ptr<MidiStream>, std::string> openStream(
+        std::uint32_t, MidiStreamDoneFunction done) override {
         ++log_->opens;
         log_->done = std::move(done);
         log_->closed = false;
         log_->inFlight.clear();
-        return std::make_unique<CapturingStream>(log_);
+        return std::unique_ptr<MidiStream>(std::make_unique<CapturingStream>(log_));
     }
 
   private:

@@ -21,33 +21,22 @@ bool looksLikeSoundfont(const std::string& path) {
 
 }  // namespace
 
-std::unique_ptr<SynthEngine> SynthEngine::create(const std::string& soundfontPath,
-                                                 double sampleRate, std::string& error) {
+Expected<std::unique_ptr<SynthEngine>, std::string> SynthEngine::create(
+    const std::string& soundfontPath, double sampleRate) {
     fluidCaptureLog();
     std::error_code ignored;
-    if (!std::filesystem::is_regular_file(soundfontPath, ignored)) {
-        error = "Soundfont not found: " + soundfontPath;
-        return nullptr;
-    }
-    if (!looksLikeSoundfont(soundfontPath)) {
-        error = soundfontPath + " is not a SoundFont 2 file.";
-        return nullptr;
-    }
+    if (!std::filesystem::is_regular_file(soundfontPath, ignored))
+        return unexpected(std::string("Soundfont not found: " + soundfontPath));
+    if (!looksLikeSoundfont(soundfontPath))
+        return unexpected(std::string(soundfontPath + " is not a SoundFont 2 file."));
     FluidSettingsHandle settings(new_fluid_settings());
-    if (!settings) {
-        error = "Cannot create the synthesizer settings.";
-        return nullptr;
-    }
+    if (!settings) return unexpected(std::string("Cannot create the synthesizer settings."));
     fluid_settings_setnum(settings.get(), "synth.sample-rate", sampleRate);
     FluidSynthHandle synth(new_fluid_synth(settings.get()));
-    if (!synth) {
-        error = "Cannot create the synthesizer: " + fluidLastError();
-        return nullptr;
-    }
-    if (fluid_synth_sfload(synth.get(), soundfontPath.c_str(), 1) == FLUID_FAILED) {
-        error = "Cannot load the soundfont " + soundfontPath + ".";
-        return nullptr;
-    }
+    if (!synth)
+        return unexpected(std::string("Cannot create the synthesizer: " + fluidLastError()));
+    if (fluid_synth_sfload(synth.get(), soundfontPath.c_str(), 1) == FLUID_FAILED)
+        return unexpected(std::string("Cannot load the soundfont " + soundfontPath + "."));
     return std::unique_ptr<SynthEngine>(
         new SynthEngine(std::move(settings), std::move(synth), sampleRate));
 }

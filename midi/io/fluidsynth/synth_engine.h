@@ -7,6 +7,7 @@
 
 #include "midi/io/fluidsynth/fluid_handles.h"
 #include "midi/midi_output.h"
+#include "model/expected.h"
 
 namespace halvorn {
 
@@ -14,9 +15,10 @@ inline constexpr const char* kDefaultSoundfontPath = "/usr/share/sounds/sf2/defa
 
 class SynthEngine {
   public:
-    // Null with `error` set when the synthesizer or the soundfont fails.
-    static std::unique_ptr<SynthEngine> create(const std::string& soundfontPath, double sampleRate,
-                                               std::string& error);
+    // The engine, or one line saying why the synthesizer or the soundfont
+    // failed.
+    static Expected<std::unique_ptr<SynthEngine>, std::string> create(
+        const std::string& soundfontPath, double sampleRate);
 
     // Plays one short message (system real-time messages are ignored).
     void apply(MidiShortMessage message);

@@ -40,13 +40,14 @@ FluidAudioDriverHandle openAudioDriver(const SynthEngine& engine, std::string& e
 
 }  // namespace
 
-std::unique_ptr<SynthOutput> SynthOutput::create(const std::string& soundfontPath,
-                                                 std::string& error) {
-    auto engine = SynthEngine::create(soundfontPath, kLiveSampleRate, error);
-    if (!engine) return nullptr;
-    auto driver = openAudioDriver(*engine, error);
-    if (!driver) return nullptr;
-    return std::unique_ptr<SynthOutput>(new SynthOutput(std::move(engine), std::move(driver)));
+Expected<std::unique_ptr<SynthOutput>, std::string> SynthOutput::create(
+    const std::string& soundfontPath) {
+    auto engine = SynthEngine::create(soundfontPath, kLiveSampleRate);
+    if (!engine) return unexpected(engine.error());
+    std::string error;
+    auto driver = openAudioDriver(**engine, error);
+    if (!driver) return unexpected(error);
+    return std::unique_ptr<SynthOutput>(new SynthOutput(std::move(*engine), std::move(driver)));
 }
 
 SynthOutput::SynthOutput(std::unique_ptr<SynthEngine> engine, FluidAudioDriverHandle driver)
@@ -56,19 +57,15 @@ void SynthOutput::send(MidiShortMessage message, std::chrono::nanoseconds) {
     engine_->apply(message);  // FluidSynth's event calls are thread-safe
 }
 
-bool synthAudioOutputAvailable(std::string& error) {
+Expected<void, std::string> synthAudioOutputAvailable() {
     fluidCaptureLog();
     FluidSettingsHandle settings(new_fluid_settings());
-    if (!settings) {
-        error = "Cannot create the synthesizer settings.";
-        return false;
-    }
+    if (!settings) return unexpected(std::string("Cannot create the synthesizer settings."));
     FluidSynthHandle synth(new_fluid_synth(settings.get()));
-    if (!synth) {
-        error = "Cannot create the synthesizer.";
-        return false;
-    }
-    return static_cast<bool>(openFirstAudioDriver(settings.get(), synth.get(), error));
+    if (!synth) return unexpected(std::string("Cannot create the synthesizer."));
+    std::string error;
+    if (!openFirstAudioDriver(settings.get(), synth.get(), error)) return unexpected(error);
+    return {};
 }
 
 OfflineSynth::OfflineSynth(std::unique_ptr<SynthEngine> engine, AudioSink sink)

@@ -18,10 +18,10 @@ namespace halvorn {
 // Sounds through the system's audio output.
 class SynthOutput final : public MidiOutput {
   public:
-    // Null with `error` set when there is no soundfont or no audio output
-    // (for example a machine without a sound card).
-    static std::unique_ptr<SynthOutput> create(const std::string& soundfontPath,
-                                               std::string& error);
+    // The output, or one line saying why not: no soundfont, or no audio
+    // output (for example a machine without a sound card).
+    static Expected<std::unique_ptr<SynthOutput>, std::string> create(
+        const std::string& soundfontPath);
     void send(MidiShortMessage message, std::chrono::nanoseconds due) override;
 
   private:
@@ -30,9 +30,9 @@ class SynthOutput final : public MidiOutput {
     FluidAudioDriverHandle driver_;  // declared last: stops before the synth goes
 };
 
-// True when FluidSynth can open the system's audio output; `error` says why
-// not. Opens and closes the output once.
-bool synthAudioOutputAvailable(std::string& error);
+// Whether FluidSynth can open the system's audio output, and why not.
+// Opens and closes the output once.
+Expected<void, std::string> synthAudioOutputAvailable();
 
 // Receives rendered interleaved stereo frames; false stops the render.
 using AudioSink = std::function<bool(const std::int16_t* samples, std::size_t frames)>;

@@ -99,25 +99,19 @@ std::vector<RtMidiPort> rtMidiListOutputPorts(std::string& note) {
     return ports;
 }
 
-std::unique_ptr<RtMidiOutput> RtMidiOutput::open(const RtMidiPort& port, std::string& error) {
+Expected<std::unique_ptr<RtMidiOutput>, std::string> RtMidiOutput::open(const RtMidiPort& port) {
+    std::string error;
     auto out = makeRtMidiOut(port.api, error);
-    if (!out) {
-        error = "Cannot open the MIDI port " + port.name + ": " + error;
-        return nullptr;
-    }
+    if (!out) return unexpected("Cannot open the MIDI port " + port.name + ": " + error);
     CerrCapture capture;
     try {
         unsigned int index = 0;
-        if (!findPortIndex(*out, port, index)) {
-            error = "The MIDI port " + port.name + " is gone.";
-            return nullptr;
-        }
+        if (!findPortIndex(*out, port, index))
+            return unexpected("The MIDI port " + port.name + " is gone.");
         out->openPort(index, kClientName);
-        error.clear();
         return std::unique_ptr<RtMidiOutput>(new RtMidiOutput(std::move(out)));
     } catch (const RtMidiError& e) {
-        error = "Cannot open the MIDI port " + port.name + ": " + e.getMessage();
-        return nullptr;
+        return unexpected("Cannot open the MIDI port " + port.name + ": " + e.getMessage());
     }
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "midi/midi_output.h"
+#include "model/expected.h"
 
 namespace halvorn {
 
@@ -24,8 +25,8 @@ std::vector<RtMidiPort> rtMidiListOutputPorts(std::string& note);
 
 class RtMidiOutput final : public MidiOutput {
   public:
-    // Null with `error` set when the port cannot be opened.
-    static std::unique_ptr<RtMidiOutput> open(const RtMidiPort& port, std::string& error);
+    // The open port, or one line saying why it cannot be opened.
+    static Expected<std::unique_ptr<RtMidiOutput>, std::string> open(const RtMidiPort& port);
     ~RtMidiOutput() override;
 
     void send(MidiShortMessage message, std::chrono::nanoseconds due) override;
