@@ -26,7 +26,7 @@ std::string renderErrorMessage(RenderError error);
 bool renderDocumentSong(const std::string& input, Document& document, MidiSong& midi,
                         bool skipMuted, std::int32_t ppqn);
 
-// midiSongWriteFile, reporting a failure. The file is replaced atomically, so
+// midiSongWriteFile, reporting a failure. A regular file is replaced whole, so
 // a failure leaves no partial file.
 bool saveMidiSong(const std::string& path, const MidiSong& song);
 

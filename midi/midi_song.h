@@ -77,12 +77,13 @@ void midiSongFree(MidiSong* song);
 void midiSongCountEvents(MidiSong& song);
 void midiSongComputeLength(MidiSong& song);
 
-// Sorts every used slot by time. Returns 0, or 7 when scratch memory ran out
-// (the slots that could not be sorted keep their order).
+// Sorts every used slot by time. kOk, or kOutOfMemory when scratch memory
+// ran out (the slots that could not be sorted keep their order).
 MidiResult midiSongSortTracks(MidiSong& song);
 
 // Stable sort by ascending unsigned time: a four-pass LSD radix sort.
-// Returns 0, or 7 when scratch memory ran out (the array is left as it was).
+// kOk, or kOutOfMemory when scratch memory ran out (the array is left as it
+// was).
 MidiResult midiSortEvents(std::span<MidiEvent> events);
 
 }  // namespace halvorn

@@ -52,7 +52,7 @@ inline bool operator==(const MidiStatus& status, MidiResult result) {
 MidiStatus midiOpenStream();
 
 // Closes the stream if one is open (it silences the notes that sound);
-// playback on it ends. 0 or 11.
+// playback on it ends. kOk or kDeviceError.
 MidiResult midiCloseStream();
 
 // Opens the stream, sets its resolution and tempo from the song, rewinds.
@@ -62,18 +62,20 @@ MidiResult midiCloseStream();
 MidiStatus midiPlaybackPrepare(MidiSong* song, MidiPlaybackEndFunction endCallback, bool loop,
                                bool sendClock);
 
-// Queues the first two buffers and lets the stream run; 0 while already
-// playing. 0, 7 or 11.
+// Queues the first two buffers and lets the stream run; kOk while already
+// playing. kOk, kOutOfMemory or kDeviceError.
 MidiResult midiPlaybackStart();
 
-// Ends playback and closes the stream; 0, or 11 when no stream is open.
+// Ends playback and closes the stream; kOk, or kDeviceError when no stream
+// is open.
 MidiResult midiPlaybackStop();
 
-// Toggles between paused and running; 0 or 11.
+// Toggles between paused and running; kOk or kDeviceError.
 MidiResult midiPlaybackPause();
 
-// Builds and queues the buffer of the next window: 0, 7, 9 (end reached),
-// 11; 5 when a window holds more events than memory allows.
+// Builds and queues the buffer of the next window: kOk, kOutOfMemory,
+// kEndOfSong (end reached), kDeviceError; kMergeListFull when a window holds
+// more events than memory allows.
 MidiResult midiPlaybackQueueNext(MidiSong* song);
 
 // The stream's done function: releases the played buffer, refills or ends.

@@ -17,17 +17,18 @@ struct MidiEventList {
     std::unique_ptr<MidiEvent[]> items;
 };
 
-// Allocates `capacity` items, count 0; 0, or 7 leaving the list without items.
+// Allocates `capacity` items, count 0; kOk, or kOutOfMemory leaving the list
+// without items.
 MidiResult midiEventListCreate(MidiEventList& list, std::uint32_t capacity);
 
 // Releases the items; capacity and count become 0.
 void midiEventListFree(MidiEventList& list);
 
-// Doubles the capacity keeping the items; 0, or 5 when it cannot grow (the
-// list is unchanged then).
+// Doubles the capacity keeping the items; kOk, or kMergeListFull when it
+// cannot grow (the list is unchanged then).
 MidiResult midiEventListGrow(MidiEventList& list);
 
-// Appends, growing when full; 0 or 5.
+// Appends, growing when full; kOk or kMergeListFull.
 MidiResult midiEventListAppend(MidiEventList& list, const MidiEvent& event);
 
 }  // namespace halvorn

@@ -29,14 +29,14 @@ std::uint32_t playbackClockStep(std::uint32_t ppqn);
 // Takes every event before `window.end` from each track's play cursor, track
 // 0 first, then clock messages for the whole window when `sendClock`; sorts
 // stably by time. The list grows when a window holds more events than it
-// does. Returns 0, 5 when it cannot grow, 7 when the sort ran out of memory,
-// 8 when the window is empty.
+// does. kOk, kMergeListFull when it cannot grow, kOutOfMemory when the sort
+// ran out of memory, kNoEventsInWindow when the window is empty.
 MidiResult playbackGatherWindow(MidiSong& song, MidiEventList& list, const PlaybackWindow& window,
                                 bool sendClock);
 
 // The records of the gathered list, a Start first when one is pending;
-// advances lastEventTime and clears startPending. 0, or 7 when memory ran out
-// (the window is unchanged then).
+// advances lastEventTime and clears startPending. kOk, or kOutOfMemory (the
+// window is unchanged then).
 MidiResult playbackBuildEventBuffer(const MidiEventList& list, PlaybackWindow& window,
                                     MidiStreamBuffer& buffer);
 

@@ -16,21 +16,22 @@ inline constexpr std::uint32_t kMaxVlqValue = 0x0FFFFFFF;
 
 // The file bytes of `song`: header, conductor track (texts, tempo, time and
 // key signature), then one track per used slot with running status.
-// Returns 0, 6 for no song, 3 when no slot has events, 1 when the song cannot
-// be expressed in the format (an event with a data byte for a status, or a
-// delta or text longer than a four-byte VLQ holds), 7 when memory ran out.
+// kOk; kNoSong; kNothingToDo when no slot has events; kNotSmf when the song
+// cannot be expressed in the format (an event with a data byte for a status,
+// or a delta or text longer than a four-byte VLQ holds); kOutOfMemory.
 MidiResult midiSongEncode(const MidiSong* song, std::vector<std::uint8_t>& bytes);
 
-// Fills `song` from file bytes. On any code but 0 the song is left exactly as
-// it was: 1 malformed or truncated, 2 a format other than 1, 3 zero tracks,
-// 6 no song, 7 memory ran out.
+// Fills `song` from file bytes. On any other result than kOk the song is
+// left exactly as it was: kNotSmf malformed or truncated, kUnsupportedFormat
+// a format other than 1, kNothingToDo zero tracks, kNoSong, kOutOfMemory.
 MidiResult midiSongDecode(std::span<const std::uint8_t> bytes, MidiSong* song);
 
-// midiSongEncode into a file, replaced atomically; 4 when it cannot be
-// created or written (nothing is left behind and an existing file is kept).
+// midiSongEncode into a file through writeFileSafely; kCannotOpen when it
+// cannot be created or written (a regular file is never left half-written
+// and an existing one is kept).
 MidiResult midiSongWriteFile(const std::string& path, const MidiSong* song);
 
-// midiSongDecode of a file; 4 when it cannot be opened or read.
+// midiSongDecode of a file; kCannotOpen when it cannot be opened or read.
 MidiResult midiSongReadFile(const std::string& path, MidiSong* song);
 
 }  // namespace halvorn
