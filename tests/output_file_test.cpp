@@ -15,34 +15,21 @@
 #include <iterator>
 #include <thread>
 
+#include "tests/test_support.h"
+
 namespace halvorn {
 namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-class OutputPaths : public ::testing::Test {
+class OutputPaths : public test::ScratchDirectoryTest {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("halvorn-output-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
     static std::string contents(const std::string& file) {
         std::ifstream in(file, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
-    std::size_t entries() const {
-        return static_cast<std::size_t>(
-            std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
-    }
 
-    fs::path dir_;
     const Bytes bytes_ = {'M', 'T', 'h', 'd', 0, 1, 2};
 };
 
@@ -64,7 +51,7 @@ TEST_F(OutputPaths, AFifoIsWrittenStraight) {
     reader.join();
     EXPECT_EQ(received, std::string(bytes_.begin(), bytes_.end()));
     EXPECT_TRUE(fs::is_fifo(fifo));
-    EXPECT_EQ(entries(), 1u);
+    EXPECT_EQ(fileCount(), 1u);
 }
 
 TEST_F(OutputPaths, SymbolicLinksAreFollowedAndKept) {
@@ -98,7 +85,7 @@ TEST_F(OutputPaths, AnExistingFileKeepsItsPermissionsAndANewOneFollowsTheUmask) 
     ::umask(mask);
     ASSERT_EQ(::stat(path("fresh.mid").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0644u);
-    EXPECT_EQ(entries(), 2u);
+    EXPECT_EQ(fileCount(), 2u);
 }
 
 TEST_F(OutputPaths, AFailedWriteLeavesTheExistingFileWholeAndNoTemporary) {
@@ -117,7 +104,7 @@ TEST_F(OutputPaths, AFailedWriteLeavesTheExistingFileWholeAndNoTemporary) {
     ASSERT_FALSE(written);
     EXPECT_EQ(written.error(), EFBIG);
     EXPECT_EQ(contents(target), "the previous take");
-    EXPECT_EQ(entries(), 1u);
+    EXPECT_EQ(fileCount(), 1u);
 
     EXPECT_FALSE(writeFileSafely(path("no/such/dir.mid"), bytes_));
     EXPECT_EQ(writeFileSafely(dir_.string(), bytes_).error(), EISDIR);

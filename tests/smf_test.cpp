@@ -9,6 +9,7 @@
 
 #include "midi/smf.h"
 #include "model/file_io.h"
+#include "tests/test_support.h"
 
 namespace halvorn {
 namespace {
@@ -33,23 +34,7 @@ Bytes slice(const Bytes& bytes, std::size_t from, std::size_t count) {
     return Bytes(bytes.begin() + from, bytes.begin() + from + count);
 }
 
-class TempDir : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("halvorn-smf-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string path(const char* name) const { return (dir_ / name).string(); }
-    std::size_t fileCount() const {
-        return static_cast<std::size_t>(
-            std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
-    }
-    fs::path dir_;
-};
+using TempDir = test::ScratchDirectoryTest;
 
 TEST(SmfWriter, WritesTheWorkedExampleByteForByte) {
     const Bytes expected = {

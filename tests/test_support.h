@@ -3,8 +3,13 @@
 // draws, a temporary PPQN setting, and the document reader and writer in
 // the form the tests use.
 
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <iterator>
 #include <span>
 #include <string>
 #include <vector>
@@ -77,6 +82,27 @@ class PpqnScope {
 
   private:
     std::int32_t saved_;
+};
+
+// A fresh directory for each test, named after it and removed afterwards.
+class ScratchDirectoryTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("halvorn-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    std::size_t fileCount() const {
+        return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir_),
+                                                      std::filesystem::directory_iterator()));
+    }
+
+    std::filesystem::path dir_;
 };
 
 // The document reader and writer as the tests use them: a bool, the
