@@ -107,25 +107,23 @@ class ScratchDirectoryTest : public ::testing::Test {
 
 // The document reader and writer as the tests use them: a bool, the
 // document filled in place, and the error line.
-inline bool decodeDocument(std::span<const std::uint8_t> bytes, Document& document,
-                           std::string& error) {
-    auto decoded = documentDecode(bytes);
-    if (!decoded) {
-        error = decoded.error();
+inline bool takeDocument(Expected<Document, std::string> result, Document& document,
+                         std::string& error) {
+    if (!result) {
+        error = result.error();
         return false;
     }
-    document = std::move(*decoded);
+    document = std::move(*result);
     return true;
 }
 
+inline bool decodeDocument(std::span<const std::uint8_t> bytes, Document& document,
+                           std::string& error) {
+    return takeDocument(documentDecode(bytes), document, error);
+}
+
 inline bool readDocument(const std::string& path, Document& document, std::string& error) {
-    auto read = documentRead(path);
-    if (!read) {
-        error = read.error();
-        return false;
-    }
-    document = std::move(*read);
-    return true;
+    return takeDocument(documentRead(path), document, error);
 }
 
 inline bool writeDocument(const std::string& path, const Document& document, std::string& error) {
