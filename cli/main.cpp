@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "midi/playback.h"
 
 namespace halvorn::cli {
 
@@ -65,5 +66,7 @@ int run(std::span<const std::string> words) {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> words(argv + 1, argv + argc);
-    return halvorn::cli::run(words);
+    const int status = halvorn::cli::run(words);
+    halvorn::midiPlaybackShutdown();  // no stream closing on a thread of its own outlives main
+    return status;
 }
