@@ -97,6 +97,15 @@ std::optional<std::int32_t> integerOption(const Arguments& arguments, std::strin
     return static_cast<std::int32_t>(*value);
 }
 
+std::string listOfChoices(std::span<const std::int32_t> choices) {
+    std::string text;
+    for (std::size_t i = 0; i < choices.size(); ++i) {
+        if (i > 0) text += i + 1 == choices.size() ? " or " : ", ";
+        text += std::to_string(choices[i]);
+    }
+    return text;
+}
+
 std::optional<std::string> requiredOption(const Arguments& arguments, std::string_view option,
                                           std::string& error) {
     std::optional<std::string> value = arguments.value(option);
@@ -109,7 +118,7 @@ std::optional<std::int32_t> ppqnOption(const Arguments& arguments, std::string& 
     if (!text) return kDefaultPpqn;
     const std::optional<std::int64_t> value = parseInteger(*text);
     if (!value || *value < 0 || *value > 1000 || !isValidPpqn(static_cast<std::int32_t>(*value))) {
-        error = "--ppqn takes 24, 48, 96, 120, 192, 240 or 384, not \"" + *text + "\"";
+        error = "--ppqn takes " + listOfChoices(kPpqnChoices) + ", not \"" + *text + "\"";
         return std::nullopt;
     }
     return static_cast<std::int32_t>(*value);

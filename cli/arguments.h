@@ -47,6 +47,9 @@ std::optional<std::int32_t> integerOption(const Arguments& arguments, std::strin
                                           std::int32_t min, std::int32_t max, std::int32_t fallback,
                                           std::string& error);
 
+// "24, 48 or 96": the choices an option takes, for its error line.
+std::string listOfChoices(std::span<const std::int32_t> choices);
+
 // The value of a required option; nothing (with `error` set) when absent.
 std::optional<std::string> requiredOption(const Arguments& arguments, std::string_view option,
                                           std::string& error);

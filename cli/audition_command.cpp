@@ -8,6 +8,7 @@
 #include "cli/command.h"
 #include "cli/song_files.h"
 #include "engine/audition.h"
+#include "midi/general_midi.h"
 
 namespace halvorn::cli {
 namespace {
@@ -56,7 +57,7 @@ int runAudition(std::span<const std::string> words) {
     if (!blockIndex) return usageError("audition: " + error);
     std::optional<std::int32_t> metronomeLevel;
     if (arguments->has("--metronome")) {
-        metronomeLevel = integerOption(*arguments, "--metronome", 0, 127, 0, error);
+        metronomeLevel = integerOption(*arguments, "--metronome", 0, kMaxDataValue, 0, error);
         if (!metronomeLevel) return usageError("audition: " + error);
     }
     const std::optional<std::int32_t> ppqn = ppqnOption(*arguments, error);

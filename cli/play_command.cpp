@@ -37,11 +37,12 @@ constexpr std::array<OptionRule, 6> kOptions = {{
 constexpr auto kPollInterval = std::chrono::milliseconds(20);
 
 std::optional<std::int32_t> bufferBeatsOption(const Arguments& arguments, std::string& error) {
-    const auto beats = integerOption(arguments, "--buffer-beats", 1, 16, 1, error);
+    const auto beats = integerOption(arguments, "--buffer-beats", kBufferBeatChoices.front(),
+                                     kBufferBeatChoices.back(), kBufferBeatChoices.front(), error);
     if (!beats) return std::nullopt;
     for (std::int32_t choice : kBufferBeatChoices)
         if (*beats == choice) return beats;
-    error = "--buffer-beats takes 1, 2, 4, 8 or 16";
+    error = "--buffer-beats takes " + listOfChoices(kBufferBeatChoices);
     return std::nullopt;
 }
 

@@ -17,7 +17,7 @@ void midiSongReset(MidiSong* song) {
     if (!song) return;
     const std::uint32_t eventCount = song->eventCount;
     const std::uint32_t lengthTicks = song->lengthTicks;
-    song->tempo = 100.0;
+    song->tempo = kDefaultMidiTempo;
     song->ppqn = 120;
     song->title.reset();
     song->copyright.reset();

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "midi/general_midi.h"
+
 namespace halvorn {
 
 // Result codes shared by the MIDI module; the numbers are the ones the
@@ -29,6 +31,7 @@ enum class [[nodiscard]] MidiResult : int{
 };
 
 inline constexpr int kMidiTrackSlots = 16;
+inline constexpr double kDefaultMidiTempo = 100.0;
 
 struct MidiEvent {
     std::uint32_t time = 0;  // absolute ticks
@@ -41,8 +44,8 @@ struct MidiEvent {
 struct MidiTrack {
     std::optional<std::string> name;
     std::uint8_t channel = 0;
-    std::uint8_t volume = 100;
-    std::uint8_t pan = 64;
+    std::uint8_t volume = kDefaultTrackVolume;
+    std::uint8_t pan = kCentrePan;
     std::uint8_t program = 0;
     std::uint32_t playCursor = 0;  // owned by stream playback
     std::vector<MidiEvent> events;
@@ -52,7 +55,7 @@ struct MidiTrack {
 };
 
 struct MidiSong {
-    double tempo = 100.0;  // quarter notes per minute
+    double tempo = kDefaultMidiTempo;  // quarter notes per minute
     std::uint16_t ppqn = 120;
     std::optional<std::string> title;
     std::optional<std::string> copyright;
