@@ -338,9 +338,8 @@ std::vector<std::uint8_t> documentEncode(const Document& document) {
     const Song& song = document.song;
     const std::int32_t microsequenceCount = clampCount(song.microsequenceCount, kMaxMicrosequences);
     const std::int32_t blockCount = clampCount(song.blockCount, kMaxBlocks);
-    std::vector<std::uint8_t> bytes;
+    std::vector<std::uint8_t> bytes(kMagic.begin(), kMagic.end());
     ByteWriter out(bytes);
-    out.raw(kMagic);
     out.byte(kDocumentVersion);
     out.string(document.title);
     out.string(document.author);
