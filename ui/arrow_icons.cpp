@@ -28,13 +28,14 @@ void drawArrow(QPainter& painter, qreal degrees, qreal tipY, qreal length, qreal
     painter.drawPolygon(turn.map(arrow));
 }
 
-// Four arrows on the diagonals, pointing away from the centre or toward it.
+// Four arrows on the diagonals, pointing away from the centre (tips at the
+// corners) or toward it (tails at the corners).
 void drawFourArrows(QPainter& painter, bool outward) {
     for (const qreal degrees : {45.0, 135.0, 225.0, 315.0}) {
         if (outward) {
             drawArrow(painter, degrees, -1.0, 6.0, 5.0);
         } else {
-            drawArrow(painter, degrees + 180.0, 2.5, 5.0, 5.0);
+            drawArrow(painter, degrees, 10.5, 6.0, 5.0);
         }
     }
 }
