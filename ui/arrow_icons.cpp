@@ -1,17 +1,13 @@
 #include "ui/arrow_icons.h"
 
 #include <QPainter>
-#include <QPixmap>
 #include <QPolygonF>
 #include <QTransform>
 
+#include "ui/toolbar_icons.h"
+
 namespace halvorn {
 namespace {
-
-// Drawn on a 16 x 16 grid, rendered at twice that size for dense screens.
-constexpr int kGrid = 16;
-constexpr int kScale = 2;
-const QColor kInk(40, 40, 48);
 
 // An arrow pointing up with its tip at (8, tipY), rotated by `degrees`
 // clockwise about the centre of the grid.
@@ -43,35 +39,30 @@ void drawFourArrows(QPainter& painter, bool outward) {
 }  // namespace
 
 QIcon arrowIcon(ArrowIcon which) {
-    QPixmap pixmap(kGrid * kScale, kGrid * kScale);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.scale(kScale, kScale);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(kInk);
-    switch (which) {
-        case ArrowIcon::Up:
-            drawArrow(painter, 0, 2, 12, 10);
-            break;
-        case ArrowIcon::Right:
-            drawArrow(painter, 90, 2, 12, 10);
-            break;
-        case ArrowIcon::Down:
-            drawArrow(painter, 180, 2, 12, 10);
-            break;
-        case ArrowIcon::Left:
-            drawArrow(painter, 270, 2, 12, 10);
-            break;
-        case ArrowIcon::Grow:
-            drawFourArrows(painter, true);
-            break;
-        case ArrowIcon::Shrink:
-            drawFourArrows(painter, false);
-            break;
-    }
-    painter.end();
-    return QIcon(pixmap);
+    return paintedIcon([which](QPainter& painter) {
+        painter.setBrush(painter.pen().color());
+        painter.setPen(Qt::NoPen);
+        switch (which) {
+            case ArrowIcon::Up:
+                drawArrow(painter, 0, 2, 12, 10);
+                break;
+            case ArrowIcon::Right:
+                drawArrow(painter, 90, 2, 12, 10);
+                break;
+            case ArrowIcon::Down:
+                drawArrow(painter, 180, 2, 12, 10);
+                break;
+            case ArrowIcon::Left:
+                drawArrow(painter, 270, 2, 12, 10);
+                break;
+            case ArrowIcon::Grow:
+                drawFourArrows(painter, true);
+                break;
+            case ArrowIcon::Shrink:
+                drawFourArrows(painter, false);
+                break;
+        }
+    });
 }
 
 }  // namespace halvorn
