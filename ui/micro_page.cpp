@@ -319,10 +319,10 @@ void CMicroPage::copySequence() {
     if (!read()) return;
     CCopyDialog dialog(song(), CopyMode::Microsequence, values_.selection, this);
     if (dialog.exec() != QDialog::Accepted) return;
-    copy(dialog.sourceIndex(), dialog.destinationIndex());
+    copyRecord(dialog.sourceIndex(), dialog.destinationIndex());
 }
 
-void CMicroPage::copy(std::int32_t source, std::int32_t destination) {
+void CMicroPage::copyRecord(std::int32_t source, std::int32_t destination) {
     if (source < 0 || source >= sequenceCount() || destination < 0) return;
     if (destination >= sequenceCount()) {
         create();

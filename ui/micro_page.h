@@ -71,7 +71,7 @@ class CMicroPage final : public CSheetPage {
     void copySequence();
 
     // After a copy dialog has given source and destination.
-    void copy(std::int32_t source, std::int32_t destination);
+    void copyRecord(std::int32_t source, std::int32_t destination);
 
     CMicroPanel* panel() const { return panel_; }
     const RememberedParameters& remembered() const { return remembered_; }
