@@ -4,27 +4,12 @@
 #include <array>
 #include <new>
 
+#include "fractal/escape_time.h"
 #include "model/random.h"
 #include "model/song.h"
 
 namespace halvorn {
 namespace {
-
-constexpr int kMaxIterations = 512;
-constexpr double kBailout = 4.0;
-
-std::int32_t escapeTime(double cx, double cy) {
-    double x = 0.0, y = 0.0, xx = 0.0, yy = 0.0;
-    std::int32_t k = 0;
-    while (!(xx + yy > kBailout) && k < kMaxIterations) {
-        y = 2.0 * x * y + cy;
-        x = xx - yy + cx;
-        xx = x * x;
-        yy = y * y;
-        ++k;
-    }
-    return k;
-}
 
 SequenceValues mandelbrotLine(const MandelbrotParameters& p, std::int32_t count) {
     SequenceValues values(static_cast<std::size_t>(count));
@@ -44,7 +29,7 @@ SequenceValues mandelbrotOrbit(const MandelbrotParameters& p, std::int32_t count
     const double cx = p.point1X, cy = p.point1Y;
     double x = 0.0, y = 0.0, xx = 0.0, yy = 0.0;
     for (auto& value : values) {
-        if (xx + yy > kBailout) x = y = xx = yy = 0.0;
+        if (xx + yy > kEscapeBailout) x = y = xx = yy = 0.0;
         y = 2.0 * x * y + cy;
         x = xx - yy + cx;
         xx = x * x;

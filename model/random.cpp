@@ -43,4 +43,13 @@ RandomGenerator randomSetCurrentGenerator(RandomGenerator generator) {
     return previous;
 }
 
+RandomSourceScope::RandomSourceScope()
+    : state_(internalState), kind_(generatorKind), generator_(currentGenerator) {}
+
+RandomSourceScope::~RandomSourceScope() {
+    internalState = state_;
+    generatorKind = kind_;
+    currentGenerator = generator_;
+}
+
 }  // namespace halvorn

@@ -34,4 +34,20 @@ double randomInternalNext();
 // tests that need to observe or script the draws.
 RandomGenerator randomSetCurrentGenerator(RandomGenerator generator);
 
+// Keeps the random source as it was for the life of the scope: a preview
+// that runs a generator (which reseeds the source) leaves no trace in the
+// draws the user's commands take.
+class RandomSourceScope {
+  public:
+    RandomSourceScope();
+    ~RandomSourceScope();
+    RandomSourceScope(const RandomSourceScope&) = delete;
+    RandomSourceScope& operator=(const RandomSourceScope&) = delete;
+
+  private:
+    std::uint32_t state_;
+    std::int32_t kind_;
+    RandomGenerator generator_;
+};
+
 }  // namespace halvorn

@@ -69,5 +69,18 @@ TEST(RandomSource, SeedFromTimeDiscardsTwoDraws) {
     EXPECT_EQ(calls, 2);
 }
 
+TEST(RandomSourceScope, ADrawingPreviewLeavesTheSequenceWhereItWas) {
+    randomSelectGenerator(kInternalGenerator);
+    randomSeed(77);
+    const double first = randomNext();
+    randomSeed(77);
+    {
+        RandomSourceScope preview;
+        randomSeed(5);
+        randomNext();
+    }
+    EXPECT_EQ(randomNext(), first);
+}
+
 }  // namespace
 }  // namespace halvorn

@@ -6,6 +6,7 @@
 
 #include "model/random.h"
 #include "ui/global_page.h"
+#include "ui/micro_page.h"
 #include "ui/placeholder_page.h"
 
 namespace halvorn {
@@ -25,7 +26,8 @@ CMainSheet* theMainSheet() {
 CMainSheet::CMainSheet(QWidget* parent) : QTabWidget(parent) {
     processSheet = this;
     pages_[kGlobalPageIndex] = new CGlobalPage(this);
-    for (int index = kMicroPageIndex; index < kSheetPageCount; ++index) {
+    pages_[kMicroPageIndex] = new CMicroPage(this);
+    for (int index = kBlockPageIndex; index < kSheetPageCount; ++index) {
         pages_[index] = new CPlaceholderPage(QString::fromLatin1(kCaptions[index]), this);
     }
     for (int index = 0; index < kSheetPageCount; ++index) {

@@ -115,38 +115,44 @@ void drawAbout(QPainter& painter) {
 
 }  // namespace
 
-QIcon toolbarIcon(ToolbarIcon which) {
+QIcon paintedIcon(const std::function<void(QPainter&)>& draw) {
     QPixmap pixmap(kGrid * kScale, kGrid * kScale);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.scale(kScale, kScale);
     painter.setPen(QPen(kInk, 1));
-    switch (which) {
-        case ToolbarIcon::New:
-            drawNew(painter);
-            break;
-        case ToolbarIcon::Open:
-            drawOpen(painter);
-            break;
-        case ToolbarIcon::Save:
-            drawSave(painter);
-            break;
-        case ToolbarIcon::Copy:
-            drawCopy(painter);
-            break;
-        case ToolbarIcon::RandomValues:
-            drawRandomValues(painter);
-            break;
-        case ToolbarIcon::RandomSeed:
-            drawRandomSeed(painter);
-            break;
-        case ToolbarIcon::About:
-            drawAbout(painter);
-            break;
-    }
+    draw(painter);
     painter.end();
     return QIcon(pixmap);
+}
+
+QIcon toolbarIcon(ToolbarIcon which) {
+    return paintedIcon([which](QPainter& painter) {
+        switch (which) {
+            case ToolbarIcon::New:
+                drawNew(painter);
+                break;
+            case ToolbarIcon::Open:
+                drawOpen(painter);
+                break;
+            case ToolbarIcon::Save:
+                drawSave(painter);
+                break;
+            case ToolbarIcon::Copy:
+                drawCopy(painter);
+                break;
+            case ToolbarIcon::RandomValues:
+                drawRandomValues(painter);
+                break;
+            case ToolbarIcon::RandomSeed:
+                drawRandomSeed(painter);
+                break;
+            case ToolbarIcon::About:
+                drawAbout(painter);
+                break;
+        }
+    });
 }
 
 }  // namespace halvorn

@@ -1,0 +1,56 @@
+// The Mandelbrot editor's image: the plain one-thread loop against the
+// threaded vector path the editor runs, on a 480 x 360 image.
+
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "fractal/escape_image.h"
+
+namespace {
+
+using halvorn::EscapeGrid;
+
+constexpr std::int32_t kWidth = 480;
+constexpr std::int32_t kHeight = 360;
+
+// The editor's default view, and a view wholly inside the set, where every
+// pixel runs all 512 iterations.
+constexpr EscapeGrid kDefaultView{-2.333333, -2.0, 2.0, 2.0, kWidth, kHeight};
+constexpr EscapeGrid kInteriorView{-0.3, -0.15, 0.1, 0.15, kWidth, kHeight};
+
+void drawSetScalar(benchmark::State& state, const EscapeGrid& grid) {
+    const auto palette = halvorn::makeMandelbrotPalette();
+    std::vector<std::uint32_t> image(grid.pixelCount());
+    for (auto _ : state) {
+        halvorn::drawEscapeImageScalar(grid, palette, image);
+        benchmark::DoNotOptimize(image.data());
+    }
+}
+
+void drawSet(benchmark::State& state, const EscapeGrid& grid) {
+    const auto palette = halvorn::makeMandelbrotPalette();
+    std::vector<std::uint32_t> image(grid.pixelCount());
+    for (auto _ : state) {
+        halvorn::drawEscapeImage(grid, palette, image);
+        benchmark::DoNotOptimize(image.data());
+    }
+    state.SetLabel(halvorn::simdLevelName(halvorn::widestSimdLevel()));
+}
+
+BENCHMARK_CAPTURE(drawSetScalar, default, kDefaultView)
+    ->Name("BM_DrawSetScalar/default")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(drawSetScalar, interior, kInteriorView)
+    ->Name("BM_DrawSetScalar/interior")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(drawSet, default, kDefaultView)
+    ->Name("BM_DrawSet/default")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(drawSet, interior, kInteriorView)
+    ->Name("BM_DrawSet/interior")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+}  // namespace

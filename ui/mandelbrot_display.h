@@ -1,0 +1,51 @@
+#pragma once
+// The bordered control that shows the Mandelbrot editor's image one to one.
+// The 0x00RRGGBB image is converted to the screen's colour depth with
+// convertPixels and shown through a QImage of the matching format.
+
+#include <QFrame>
+#include <QImage>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace halvorn {
+
+// The depth the display converts to: the screen's when it is 15, 16, 24 or
+// 32 bits, else 32.
+int displayDepth(int screenDepth);
+
+// `bytes` (width × height pixels at `bitsPerPixel`) as a QImage sharing them;
+// a null image for a depth convertPixels does not produce.
+QImage displayImage(std::span<const std::uint8_t> bytes, int width, int height, int bitsPerPixel);
+
+class CMandelbrotDisplay final : public QFrame {
+    Q_OBJECT
+  public:
+    explicit CMandelbrotDisplay(QWidget* parent = nullptr);
+
+    // Sizes the control so that its inside is exactly width × height and
+    // obtains the buffer for the converted image. False, after telling the
+    // user, when the buffer or the display image cannot be had.
+    bool prepare(int width, int height);
+
+    // Converts `image` and repaints. Nothing while unprepared.
+    void showImage(std::span<const std::uint32_t> image);
+
+    // For tests: what the screen would show.
+    const QImage& shownImage() const { return shown_; }
+    int depth() const { return depth_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    int depth_ = 32;
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<std::uint8_t> deviceBuffer_;
+    QImage shown_;
+    bool toldUnableToShow_ = false;
+};
+
+}  // namespace halvorn

@@ -1,0 +1,357 @@
+#include "ui/micro_page.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+#include <QValidator>
+#include <algorithm>
+
+#include "fractal/generators.h"
+#include "model/random.h"
+#include "model/song.h"
+#include "ui/copy_dialog.h"
+#include "ui/document_access.h"
+#include "ui/document_text.h"
+#include "ui/ifs_dialog.h"
+#include "ui/mandelbrot_dialog.h"
+#include "ui/morse_thue_dialog.h"
+#include "ui/noise_dialog.h"
+#include "ui/panel_fields.h"
+#include "ui/prompts.h"
+#include "ui/values_plot.h"
+
+namespace halvorn {
+namespace {
+
+const QString kCopyPrefix = QStringLiteral("Copy of ");
+
+// Descriptions hold only what the document can store: Windows-1252
+// characters, one byte each, 30 at most (the edit's length limit).
+class DescriptionValidator final : public QValidator {
+  public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        return fromDocumentText(toDocumentText(input)) == input ? Acceptable : Invalid;
+    }
+};
+
+QString listEntry(std::int32_t index, const std::string& description) {
+    return QStringLiteral("%1: %2").arg(index, 2).arg(fromDocumentText(description));
+}
+
+void selectIndex(QComboBox* list, std::int32_t index) {
+    const QSignalBlocker blocker(list);
+    list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
+}
+
+// The description as the record will hold it: cut to 30 characters.
+QString fitDescription(const QString& text) {
+    return text.left(static_cast<qsizetype>(kDescriptionLength));
+}
+
+}  // namespace
+
+CMicroPage::CMicroPage(QWidget* parent) : CSheetPage(parent) {
+    buildControls();
+    initialise();
+}
+
+CMicroPage::~CMicroPage() = default;
+
+void CMicroPage::buildControls() {
+    auto* page = new QVBoxLayout(this);
+
+    auto* listRow = new QHBoxLayout;
+    controls_.sequences = new QComboBox(this);
+    controls_.sequences->setMinimumContentsLength(34);
+    controls_.create = new QPushButton(QStringLiteral("Create new sequence"), this);
+    controls_.remove = new QPushButton(QStringLiteral("Delete sequence"), this);
+    controls_.save = new QPushButton(QStringLiteral("Save current"), this);
+    controls_.remove->setEnabled(false);
+    listRow->addWidget(new QLabel(QStringLiteral("Edit Microsequence #"), this));
+    listRow->addWidget(controls_.sequences);
+    listRow->addWidget(controls_.create);
+    listRow->addWidget(controls_.remove);
+    listRow->addWidget(controls_.save);
+    listRow->addStretch();
+    page->addLayout(listRow);
+
+    auto* fieldRow = new QHBoxLayout;
+    controls_.description = new QLineEdit(this);
+    controls_.description->setMaxLength(static_cast<int>(kDescriptionLength));
+    controls_.description->setValidator(new DescriptionValidator(controls_.description));
+    controls_.description->setMinimumWidth(
+        controls_.description->fontMetrics().horizontalAdvance(QString(24, QLatin1Char('M'))));
+    controls_.fractal = new QComboBox(this);
+    for (const auto name : kFractalTypeNames) {
+        controls_.fractal->addItem(
+            QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+    }
+    controls_.period = makeIntegerEdit(this);
+    controls_.period->setMaxLength(10);
+    controls_.period->setMaximumWidth(
+        controls_.period->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16);
+    fieldRow->addWidget(new QLabel(QStringLiteral("Description:"), this));
+    fieldRow->addWidget(controls_.description);
+    fieldRow->addSpacing(12);
+    fieldRow->addWidget(new QLabel(QStringLiteral("Fractal:"), this));
+    fieldRow->addWidget(controls_.fractal);
+    fieldRow->addSpacing(12);
+    fieldRow->addWidget(new QLabel(QStringLiteral("Period:"), this));
+    fieldRow->addWidget(controls_.period);
+    fieldRow->addStretch();
+    page->addLayout(fieldRow);
+
+    controls_.progress = new QProgressBar(this);
+    controls_.progress->setTextVisible(false);
+    controls_.progress->setRange(0, 1);
+    controls_.progress->setValue(0);
+    page->addWidget(controls_.progress);
+
+    auto* lower = new QHBoxLayout;
+    controls_.parameters = new QGroupBox(QStringLiteral("Fractal Parameters"), this);
+    panelLayout_ = new QVBoxLayout(controls_.parameters);
+    lower->addWidget(controls_.parameters, 0, Qt::AlignTop);
+    auto* plotGroup = new QGroupBox(QStringLiteral("Values"), this);
+    auto* plotLayout = new QVBoxLayout(plotGroup);
+    controls_.plot = new CValuesPlot(plotGroup);
+    plotLayout->addWidget(controls_.plot);
+    lower->addWidget(plotGroup, 1);
+    page->addLayout(lower, 1);
+
+    connect(controls_.sequences, &QComboBox::currentIndexChanged, this, &CMicroPage::load);
+    connect(controls_.fractal, &QComboBox::currentIndexChanged, this, &CMicroPage::rebuildPanel);
+    connect(controls_.create, &QPushButton::clicked, this, &CMicroPage::create);
+    connect(controls_.remove, &QPushButton::clicked, this, &CMicroPage::deleteSequence);
+    connect(controls_.save, &QPushButton::clicked, this, &CMicroPage::save);
+    connect(controls_.period, &QLineEdit::textChanged, this, &CMicroPage::updateValuesPlot);
+}
+
+void CMicroPage::initialise() {
+    values_.fractalType = kFractalMandelbrot;
+    values_.period = 256;
+    values_.description = QStringLiteral("No defined sequences");
+    write();
+    rebuildPanel();
+}
+
+Song* CMicroPage::song() const {
+    Document* document = currentDocument();
+    return document ? &document->song : nullptr;
+}
+
+std::int32_t CMicroPage::sequenceCount() const {
+    const Song* current = song();
+    return current ? std::clamp(current->microsequenceCount, 0, kMaxMicrosequences) : 0;
+}
+
+bool CMicroPage::selectionValid() const {
+    return values_.selection >= 0 && values_.selection < sequenceCount();
+}
+
+bool CMicroPage::read() {
+    values_.fractalType = controls_.fractal->currentIndex();
+    if (!readIntegerField(controls_.period, kMinPeriod, kMaxPeriod, values_.period)) return false;
+    values_.selection = controls_.sequences->currentIndex();
+    values_.description = controls_.description->text();
+    return true;
+}
+
+void CMicroPage::write() {
+    selectIndex(controls_.fractal, values_.fractalType);
+    controls_.period->setText(QString::number(values_.period));
+    selectIndex(controls_.sequences, values_.selection);
+    controls_.description->setText(values_.description);
+}
+
+void CMicroPage::showEvent(QShowEvent* event) {
+    CSheetPage::showEvent(event);
+    // Only when the sheet turns to this page, not when the window is restored.
+    if (event->spontaneous()) return;
+    refreshList();
+    load();
+}
+
+void CMicroPage::refreshList() {
+    const QSignalBlocker blocker(controls_.sequences);
+    controls_.sequences->clear();
+    const Song* current = song();
+    const std::int32_t count = sequenceCount();
+    for (std::int32_t i = 0; i < count; ++i) {
+        controls_.sequences->addItem(listEntry(i, current->microsequences[i].description));
+    }
+    if (count <= 0) {
+        controls_.remove->setEnabled(false);
+        return;
+    }
+    values_.selection = 0;
+    controls_.remove->setEnabled(true);
+    write();
+}
+
+void CMicroPage::load() {
+    read();  // a field that does not read keeps the value it had
+    if (!selectionValid()) return;
+    const Microsequence& record = song()->microsequences[values_.selection];
+    values_.fractalType = record.fractalType;
+    values_.period = record.period;
+    values_.description = fromDocumentText(record.description);
+    if (record.fractalType >= 0 && record.fractalType < std::ssize(remembered_)) {
+        remembered_[record.fractalType] = record.parameters;
+    }
+    write();
+    rebuildPanel();
+}
+
+void CMicroPage::rebuildPanel() {
+    delete panel_;
+    panel_ = nullptr;
+    read();
+    QWidget* group = controls_.parameters;
+    switch (values_.fractalType) {
+        case kFractalMandelbrot:
+            panel_ = new CMandelbrotDialog(remembered_, controls_.progress, group);
+            break;
+        case kFractalMorseThue:
+            panel_ = new CMorseThueDialog(remembered_, group);
+            break;
+        case kFractalNoise:
+            panel_ = new CNoiseDialog(remembered_, group);
+            break;
+        case kFractalPlaceholder:
+            panel_ = new CIfsDialog(remembered_, group);
+            break;
+        default:
+            break;
+    }
+    const bool mandelbrot = values_.fractalType == kFractalMandelbrot;
+    panelLayout_->setContentsMargins(10, 16, 10, mandelbrot ? 8 : 10);
+    if (panel_) {
+        panelLayout_->addWidget(panel_);
+        connect(panel_, &CMicroPanel::fieldsChanged, this, &CMicroPage::updateValuesPlot);
+        panel_->load();
+    }
+    updateValuesPlot();
+}
+
+void CMicroPage::create() {
+    Song* current = song();
+    if (!current) return;
+    if (sequenceCount() >= kMaxMicrosequences) {
+        prompts().message(
+            QStringLiteral("There are already %1 microsequences").arg(kMaxMicrosequences));
+        return;
+    }
+    const std::int32_t index = sequenceCount();
+    microsequenceMakeNew(current->microsequences[index]);
+    current->microsequenceCount = index + 1;
+    refreshList();
+    values_.selection = index;
+    write();
+    load();
+}
+
+void CMicroPage::save() {
+    if (!read()) return;
+    if (!selectionValid()) return;
+    if (panel_ && !panel_->read()) return;
+    Microsequence& record = song()->microsequences[values_.selection];
+    microsequenceFree(record);
+    for (auto& parameters : remembered_) parameters.reset();
+    record.fractalType = values_.fractalType;
+    record.period = values_.period;
+    setDescription(record.description, toDocumentText(values_.description));
+    if (panel_) record.parameters = panel_->store();
+    const std::int32_t selection = values_.selection;
+    refreshList();
+    values_.selection = selection;
+    write();
+}
+
+void CMicroPage::deleteSequence() {
+    read();
+    if (!selectionValid()) return;
+    Song& current = *song();
+    const std::int32_t removed = values_.selection;
+    const std::int32_t blocks = std::clamp(current.blockCount, 0, kMaxBlocks);
+    const bool used = std::any_of(
+        current.blocks.begin(), current.blocks.begin() + blocks, [removed](const Block& block) {
+            return block.melodySequence == removed || block.velocitySequence == removed;
+        });
+    if (used && !prompts().askYesNo(QStringLiteral(
+                    "The selected microsequence is being used in some block. Delete anyway?"))) {
+        return;
+    }
+    // Blocks keep their stored indexes, so they now name the records that
+    // moved down: documents rely on this.
+    const std::int32_t count = sequenceCount();
+    auto& records = current.microsequences;
+    microsequenceFree(records[removed]);
+    std::move(records.begin() + removed + 1, records.begin() + count, records.begin() + removed);
+    microsequenceReset(records[count - 1]);
+    current.microsequenceCount = count - 1;
+    refreshList();
+    load();
+}
+
+void CMicroPage::randomize() {
+    if (sequenceCount() <= 0) return;
+    randomSeedFromTime();
+    values_.fractalType = static_cast<std::int32_t>(randomNext() * 3);
+    values_.period = static_cast<std::int32_t>(randomNext() * 256) + 1;
+    write();
+    rebuildPanel();
+    if (panel_) panel_->randomize();
+}
+
+void CMicroPage::drawRandomSeed() {
+    if (auto* noise = qobject_cast<CNoiseDialog*>(panel_)) noise->drawSeed();
+}
+
+void CMicroPage::copySequence() {
+    if (!read()) return;
+    CCopyDialog dialog(song(), CopyMode::Microsequence, values_.selection, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    copyRecord(dialog.sourceIndex(), dialog.destinationIndex());
+}
+
+void CMicroPage::copyRecord(std::int32_t source, std::int32_t destination) {
+    if (source < 0 || source >= sequenceCount() || destination < 0) return;
+    if (destination >= sequenceCount()) {
+        create();
+        destination = sequenceCount() - 1;
+    }
+    values_.selection = source;
+    write();
+    load();
+    values_.description = fitDescription(kCopyPrefix + values_.description);
+    values_.selection = destination;
+    write();
+    save();
+}
+
+void CMicroPage::updateValuesPlot() {
+    const auto period = peekIntegerField(controls_.period, kMinPeriod, kMaxPeriod);
+    const auto parameters = panel_ ? panel_->preview() : std::nullopt;
+    if (!period || !parameters) {
+        controls_.plot->setValues(std::nullopt);
+        return;
+    }
+    Microsequence preview;
+    preview.fractalType = panel_->fractalType();
+    preview.period = *period;
+    preview.parameters = parameters;
+    // The noise generator reseeds the random source; a preview must not.
+    const RandomSourceScope keepDraws;
+    const SequenceValues* values = microsequenceCompute(preview);
+    controls_.plot->setValues(values ? std::optional(*values) : std::nullopt);
+}
+
+}  // namespace halvorn

@@ -1,0 +1,103 @@
+#pragma once
+// The "Microsequences" page: the Song's microsequences in a list, and a
+// working copy of one of them in the page's fields and its parameter panel.
+// Nothing reaches the Song until "Save current" (or Copy, Delete).
+//
+// Values move between the controls and the page by read() and write(), in
+// the order of MicroPageValues.
+
+#include <QString>
+#include <cstdint>
+
+#include "model/document.h"
+#include "ui/micro_panel.h"
+#include "ui/sheet_page.h"
+
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QVBoxLayout;
+
+namespace halvorn {
+
+class CValuesPlot;
+struct Song;
+
+struct MicroPageValues {
+    std::int32_t fractalType = 0;  // index of the "Fractal:" list
+    std::int32_t period = 256;
+    std::int32_t selection = -1;  // index of the sequence list
+    QString description;
+};
+
+inline constexpr std::int32_t kMinPeriod = 1;  // kMaxPeriod: model/document.h
+
+struct MicroPageControls {
+    QComboBox* sequences = nullptr;
+    QPushButton* create = nullptr;
+    QPushButton* remove = nullptr;
+    QPushButton* save = nullptr;
+    QLineEdit* description = nullptr;
+    QComboBox* fractal = nullptr;
+    QLineEdit* period = nullptr;
+    QProgressBar* progress = nullptr;
+    QGroupBox* parameters = nullptr;
+    CValuesPlot* plot = nullptr;
+};
+
+class CMicroPage final : public CSheetPage {
+    Q_OBJECT
+  public:
+    explicit CMicroPage(QWidget* parent = nullptr);
+    ~CMicroPage() override;
+
+    // Controls into values, field by field, stopping at the first that does
+    // not read (its message shown); the fields before it are taken.
+    bool read();
+    void write();
+
+    void refreshList();
+    // The selected sequence into the page and its panel.
+    void load();
+    // A new panel for the page's fractal type, loaded.
+    void rebuildPanel();
+    void create();
+    void save();
+    void deleteSequence();
+    void randomize();
+    void drawRandomSeed();
+    void copySequence();
+
+    // After a copy dialog has given source and destination.
+    void copyRecord(std::int32_t source, std::int32_t destination);
+
+    CMicroPanel* panel() const { return panel_; }
+    const RememberedParameters& remembered() const { return remembered_; }
+    const MicroPageValues& values() const { return values_; }
+    const MicroPageControls& controls() const { return controls_; }
+
+    void randomValues() override { randomize(); }
+    void randomSeed() override { drawRandomSeed(); }
+    void copy() override { copySequence(); }
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void buildControls();
+    void initialise();
+    Song* song() const;
+    std::int32_t sequenceCount() const;
+    bool selectionValid() const;
+    void updateValuesPlot();
+
+    MicroPageValues values_;
+    MicroPageControls controls_;
+    QVBoxLayout* panelLayout_ = nullptr;
+    CMicroPanel* panel_ = nullptr;
+    RememberedParameters remembered_;
+};
+
+}  // namespace halvorn

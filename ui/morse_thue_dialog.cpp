@@ -1,0 +1,66 @@
+#include "ui/morse_thue_dialog.h"
+
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+
+#include "model/random.h"
+#include "ui/panel_fields.h"
+
+namespace halvorn {
+
+CMorseThueDialog::CMorseThueDialog(RememberedParameters& remembered, QWidget* parent)
+    : CMicroPanel(remembered, parent) {
+    auto* form = new QFormLayout(this);
+    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+    controls_.base = makeIntegerEdit(this);
+    controls_.start = makeIntegerEdit(this);
+    controls_.step = makeIntegerEdit(this);
+    form->addRow(new QLabel(QStringLiteral("Base:"), this), controls_.base);
+    form->addRow(new QLabel(QStringLiteral("Start:"), this), controls_.start);
+    form->addRow(new QLabel(QStringLiteral("Step:"), this), controls_.step);
+    for (QLineEdit* edit : {controls_.base, controls_.start, controls_.step}) {
+        edit->setMaxLength(12);
+        connect(edit, &QLineEdit::textChanged, this, &CMicroPanel::fieldsChanged);
+    }
+}
+
+void CMorseThueDialog::write() {
+    controls_.base->setText(QString::number(fields_.base));
+    controls_.start->setText(QString::number(fields_.start));
+    controls_.step->setText(QString::number(fields_.step));
+}
+
+void CMorseThueDialog::load() {
+    const auto stored = remembered() ? MorseThueParameters::fromBytes(*remembered()) : std::nullopt;
+    fields_ = stored.value_or(MorseThueParameters{});
+    write();
+}
+
+bool CMorseThueDialog::read() {
+    return readIntegerField(controls_.base, kMinBase, kMaxBase, fields_.base) &&
+           readIntegerField(controls_.start, kMinStart, kMaxStart, fields_.start) &&
+           readIntegerField(controls_.step, kMinStep, kMaxStep, fields_.step);
+}
+
+std::optional<ParameterBytes> CMorseThueDialog::store() {
+    return remember(fields_.toBytes());
+}
+
+void CMorseThueDialog::randomize() {
+    randomSeedFromTime();
+    fields_.base = static_cast<std::int32_t>(randomNext() * 100) + 2;
+    fields_.start = static_cast<std::int32_t>(randomNext() * 123456);
+    fields_.step = static_cast<std::int32_t>(randomNext() * 13579) + 1;
+    write();
+}
+
+std::optional<ParameterBytes> CMorseThueDialog::preview() const {
+    const auto base = peekIntegerField(controls_.base, kMinBase, kMaxBase);
+    const auto start = peekIntegerField(controls_.start, kMinStart, kMaxStart);
+    const auto step = peekIntegerField(controls_.step, kMinStep, kMaxStep);
+    if (!base || !start || !step) return std::nullopt;
+    return MorseThueParameters{*base, *start, *step}.toBytes();
+}
+
+}  // namespace halvorn

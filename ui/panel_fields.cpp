@@ -1,0 +1,46 @@
+#include "ui/panel_fields.h"
+
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
+#include <limits>
+
+#include "ui/integer_field.h"
+#include "ui/prompts.h"
+
+namespace halvorn {
+namespace {
+
+bool reportFailure(QLineEdit* edit, const std::optional<QString>& message) {
+    if (!message) return true;
+    prompts().message(*message);
+    edit->setFocus();
+    edit->selectAll();
+    return false;
+}
+
+}  // namespace
+
+QLineEdit* makeIntegerEdit(QWidget* parent, Sign sign) {
+    auto* edit = new QLineEdit(parent);
+    const QString pattern =
+        sign == Sign::Signed ? QStringLiteral("-?[0-9]*") : QStringLiteral("[0-9]*");
+    edit->setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), edit));
+    return edit;
+}
+
+bool readIntegerField(QLineEdit* edit, std::int32_t low, std::int32_t high, std::int32_t& value) {
+    return reportFailure(edit, readInteger(edit->text(), low, high, value));
+}
+
+bool readIntegerField(QLineEdit* edit, std::int32_t& value) {
+    return reportFailure(edit, readInteger(edit->text(), value));
+}
+
+std::optional<std::int32_t> peekIntegerField(const QLineEdit* edit, std::int32_t low,
+                                             std::int32_t high) {
+    const auto value = parseInteger(edit->text());
+    if (!value || *value < low || *value > high) return std::nullopt;
+    return value;
+}
+
+}  // namespace halvorn
