@@ -10,7 +10,6 @@
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
-#include <QValidator>
 #include <algorithm>
 
 #include "fractal/generators.h"
@@ -31,16 +30,6 @@ namespace halvorn {
 namespace {
 
 const QString kCopyPrefix = QStringLiteral("Copy of ");
-
-// Descriptions hold only what the document can store: Windows-1252
-// characters, one byte each, 30 at most (the edit's length limit).
-class DescriptionValidator final : public QValidator {
-  public:
-    using QValidator::QValidator;
-    State validate(QString& input, int&) const override {
-        return fromDocumentText(toDocumentText(input)) == input ? Acceptable : Invalid;
-    }
-};
 
 QString listEntry(std::int32_t index, const std::string& description) {
     return QStringLiteral("%1: %2").arg(index, 2).arg(fromDocumentText(description));
@@ -86,7 +75,7 @@ void CMicroPage::buildControls() {
     auto* fieldRow = new QHBoxLayout;
     controls_.description = new QLineEdit(this);
     controls_.description->setMaxLength(static_cast<int>(kDescriptionLength));
-    controls_.description->setValidator(new DescriptionValidator(controls_.description));
+    keepDocumentText(controls_.description);
     controls_.description->setMinimumWidth(
         controls_.description->fontMetrics().horizontalAdvance(QString(24, QLatin1Char('M'))));
     controls_.fractal = new QComboBox(this);
