@@ -124,14 +124,10 @@ QLineEdit* makeNumberEdit(QWidget* parent, int digits) {
     return edit;
 }
 
-// p = 0 at the top, as the page's vertical sliders count; the up key moves
-// toward the top.
 QSlider* makeVerticalSlider(QWidget* parent) {
     auto* slider = new QSlider(Qt::Vertical, parent);
     slider->setRange(0, kMaxSliderPosition);
-    slider->setValue(kMaxSliderPosition);
-    slider->setInvertedAppearance(true);
-    slider->setInvertedControls(true);
+    setSliderPosition(slider, kMaxSliderPosition);
     slider->setMinimumHeight(90);
     return slider;
 }
@@ -161,6 +157,18 @@ QHBoxLayout* withUnit(QWidget* field, const QString& unit, QWidget* parent) {
 }
 
 }  // namespace
+
+// Qt counts a vertical slider from the bottom; so the groove fills up to the
+// handle with the probability the position stands for.
+int sliderPosition(const QSlider* slider) {
+    const int value = slider->value();
+    return slider->orientation() == Qt::Vertical ? kMaxSliderPosition - value : value;
+}
+
+void setSliderPosition(QSlider* slider, int position) {
+    slider->setValue(slider->orientation() == Qt::Vertical ? kMaxSliderPosition - position
+                                                           : position);
+}
 
 CBlockPage::CBlockPage(QWidget* parent) : CSheetPage(parent), session_(new CPlaybackSession(this)) {
     auto* page = new QVBoxLayout(this);
@@ -331,7 +339,7 @@ QGroupBox* CBlockPage::buildAccentGroup() {
     auto* level = new QHBoxLayout;
     controls_.accentLevel = new QSlider(Qt::Horizontal, group);
     controls_.accentLevel->setRange(0, kMaxSliderPosition);
-    controls_.accentLevel->setValue(0);
+    setSliderPosition(controls_.accentLevel, 0);
     level->addWidget(caption(QStringLiteral("Accent Level"), group));
     level->addWidget(caption(QStringLiteral("0%"), group));
     level->addWidget(controls_.accentLevel, 1);
@@ -409,11 +417,11 @@ void CBlockPage::showCreationValues() {
     fresh.metronome = values_.metronome;
     fresh.loop = values_.loop;
     values_ = fresh;
-    for (QSlider* slider : controls_.rhythm) slider->setValue(kMaxSliderPosition);
-    controls_.dotted->setValue(kMaxSliderPosition);
-    controls_.triplets->setValue(kMaxSliderPosition);
-    controls_.legato->setValue(kMaxSliderPosition);
-    controls_.accentLevel->setValue(0);
+    for (QSlider* slider : controls_.rhythm) setSliderPosition(slider, kMaxSliderPosition);
+    setSliderPosition(controls_.dotted, kMaxSliderPosition);
+    setSliderPosition(controls_.triplets, kMaxSliderPosition);
+    setSliderPosition(controls_.legato, kMaxSliderPosition);
+    setSliderPosition(controls_.accentLevel, 0);
     controls_.pianoRoll->showNothing(kNoBlocks);
 }
 
@@ -555,7 +563,7 @@ void CBlockPage::refresh() {
             const bool allowed =
                 current->minNoteExponent <= exponent && exponent <= current->maxNoteExponent;
             controls_.rhythm[k]->setEnabled(allowed);
-            if (!allowed) controls_.rhythm[k]->setValue(kMaxSliderPosition);
+            if (!allowed) setSliderPosition(controls_.rhythm[k], kMaxSliderPosition);
         }
     }
     for (int beat = 0; beat < kMaxBeatsPerMeasure; ++beat) {
@@ -594,12 +602,12 @@ void CBlockPage::load() {
 
 void CBlockPage::loadSliders(const Block& block) {
     for (std::int32_t k = 0; k < kNoteValueCount; ++k) {
-        controls_.rhythm[k]->setValue(inversePosition(block.rhythmDistribution[k]));
+        setSliderPosition(controls_.rhythm[k], inversePosition(block.rhythmDistribution[k]));
     }
-    controls_.dotted->setValue(inversePosition(block.dottedProbability));
-    controls_.triplets->setValue(inversePosition(block.tripletProbability));
-    controls_.legato->setValue(percentOf(block.legato));
-    controls_.accentLevel->setValue(percentOf(block.accentLevel));
+    setSliderPosition(controls_.dotted, inversePosition(block.dottedProbability));
+    setSliderPosition(controls_.triplets, inversePosition(block.tripletProbability));
+    setSliderPosition(controls_.legato, percentOf(block.legato));
+    setSliderPosition(controls_.accentLevel, percentOf(block.accentLevel));
 }
 
 void CBlockPage::save() {
@@ -632,15 +640,15 @@ void CBlockPage::storeBlock(Block& block) {
     block.velocityThreshold = values_.velocityThreshold / 100.0;
     commitGlobalPage();
     for (std::int32_t k = 0; k < kNoteValueCount; ++k) {
-        block.rhythmDistribution[k] = inverseValue(controls_.rhythm[k]->value());
+        block.rhythmDistribution[k] = inverseValue(sliderPosition(controls_.rhythm[k]));
     }
-    block.dottedProbability = inverseValue(controls_.dotted->value());
-    block.tripletProbability = inverseValue(controls_.triplets->value());
-    block.legato = controls_.legato->value() / 100.0;
+    block.dottedProbability = inverseValue(sliderPosition(controls_.dotted));
+    block.tripletProbability = inverseValue(sliderPosition(controls_.triplets));
+    block.legato = sliderPosition(controls_.legato) / 100.0;
     block.seed = values_.seed;
     for (int beat = 0; beat < beatsPerMeasure(); ++beat)
         block.accents[beat] = values_.accents[beat];
-    block.accentLevel = controls_.accentLevel->value() / 100.0;
+    block.accentLevel = sliderPosition(controls_.accentLevel) / 100.0;
     block.program = std::max(values_.program, 0);
     block.channel = std::max(values_.channel, 0);
 }
@@ -722,7 +730,7 @@ void CBlockPage::applyCurve() {
         }
     }
     for (std::int32_t k = 0; k < kNoteValueCount; ++k) {
-        controls_.rhythm[k]->setValue(kMaxSliderPosition - static_cast<int>(v[k] * 100.0));
+        setSliderPosition(controls_.rhythm[k], kMaxSliderPosition - static_cast<int>(v[k] * 100.0));
     }
     normalize();
 }
@@ -731,13 +739,13 @@ void CBlockPage::normalize() {
     std::array<double, kNoteValueCount> v{};
     double sum = 0.0;
     for (std::int32_t k = 0; k < kNoteValueCount; ++k) {
-        v[k] = inverseValue(controls_.rhythm[k]->value());
+        v[k] = inverseValue(sliderPosition(controls_.rhythm[k]));
         sum += v[k];
     }
     if (sum == 0.0) return;
     for (std::int32_t k = 0; k < kNoteValueCount; ++k) {
-        controls_.rhythm[k]->setValue(kMaxSliderPosition -
-                                      static_cast<int>(v[k] / sum * 100.0 + 0.5));
+        setSliderPosition(controls_.rhythm[k],
+                          kMaxSliderPosition - static_cast<int>(v[k] / sum * 100.0 + 0.5));
     }
 }
 
@@ -816,12 +824,12 @@ void CBlockPage::randomize() {
     values_.centerIndex = drawBelow(current.maxNoteExponent - current.minNoteExponent + 1) +
                           current.minNoteExponent - kMinNoteExponent;
     values_.curveIndex = drawBelow(kCurveCount);
-    controls_.dotted->setValue(drawBelow(100));
-    controls_.triplets->setValue(drawBelow(100));
-    controls_.legato->setValue(drawBelow(100));
+    setSliderPosition(controls_.dotted, drawBelow(100));
+    setSliderPosition(controls_.triplets, drawBelow(100));
+    setSliderPosition(controls_.legato, drawBelow(100));
     values_.seed = drawBelow(kSeedSpan);
     for (int beat = 0; beat < beatsPerMeasure(); ++beat) values_.accents[beat] = randomNext() > 0.5;
-    controls_.accentLevel->setValue(drawBelow(100));
+    setSliderPosition(controls_.accentLevel, drawBelow(100));
     write();
     applyCurve();
 }
