@@ -465,9 +465,10 @@ TEST_F(ListenTest, PlaysTheBlockAndTheMetronomeAtTheirTicksAndStopsAtTheEnd) {
     EXPECT_TRUE(prompts.messages.empty());
 }
 
-TEST_F(ListenTest, LoopPlaysUntilStopWithoutTheMetronomeWhenItIsOff) {
+TEST_F(ListenTest, LoopPlaysUntilStopWithClockAndWithoutTheMetronomeWhenItIsOff) {
     controls().metronome->setChecked(false);
     controls().loop->setChecked(true);
+    global->controls().sendMidiClock->setChecked(true);
     const std::size_t blockEvents = expectedAudition(std::nullopt).tracks[0].events.size();
     controls().listen->click();
     ASSERT_TRUE(playingShown());
@@ -483,6 +484,12 @@ TEST_F(ListenTest, LoopPlaysUntilStopWithoutTheMetronomeWhenItIsOff) {
     EXPECT_TRUE(std::none_of(sent.begin(), sent.end(), [](const RecordedMessage& m) {
         return midiMessageStatus(m.message) == 0x99;
     }));
+    EXPECT_EQ(sent.front().message, 0xFAu);  // Start, then clock among the notes
+    EXPECT_EQ(std::count_if(sent.begin(), sent.end(),
+                            [](const RecordedMessage& m) { return m.message == 0xFA; }),
+              1);
+    EXPECT_TRUE(std::any_of(sent.begin(), sent.end(),
+                            [](const RecordedMessage& m) { return m.message == 0xF8; }));
 }
 
 TEST_F(ListenTest, AnotherSessionOrANewDocumentStopsTheAudition) {
