@@ -147,6 +147,19 @@ QLabel* centredCaption(const QString& text, QWidget* parent) {
     return label;
 }
 
+// The "Sequence:" list and "Range:" edit that open the melody and velocity
+// groups.
+QFormLayout* sequenceRangeForm(QGroupBox* group, QComboBox*& sequence, QLineEdit*& range) {
+    auto* form = new QFormLayout(group);
+    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+    sequence = new QComboBox(group);
+    sequence->setMinimumContentsLength(24);
+    range = makeNumberEdit(group, 3);
+    form->addRow(caption(QStringLiteral("Sequence:"), group), sequence);
+    form->addRow(caption(QStringLiteral("Range:"), group), range);
+    return form;
+}
+
 // An edit followed by a unit ("measures", "%").
 QHBoxLayout* withUnit(QWidget* field, const QString& unit, QWidget* parent) {
     auto* row = new QHBoxLayout;
@@ -274,29 +287,18 @@ QGroupBox* CBlockPage::buildDistributionGroup() {
 
 QGroupBox* CBlockPage::buildMelodyGroup() {
     auto* group = new QGroupBox(QStringLiteral("Melody"), this);
-    auto* form = new QFormLayout(group);
-    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
-    controls_.melodySequence = new QComboBox(group);
-    controls_.melodySequence->setMinimumContentsLength(24);
-    controls_.melodyRange = makeNumberEdit(group, 3);
+    QFormLayout* form = sequenceRangeForm(group, controls_.melodySequence, controls_.melodyRange);
     controls_.melodyOffset = makeNumberEdit(group, 3);
-    form->addRow(caption(QStringLiteral("Sequence:"), group), controls_.melodySequence);
-    form->addRow(caption(QStringLiteral("Range:"), group), controls_.melodyRange);
     form->addRow(caption(QStringLiteral("Offset:"), group), controls_.melodyOffset);
     return group;
 }
 
 QGroupBox* CBlockPage::buildVelocityGroup() {
     auto* group = new QGroupBox(QStringLiteral("Velocity"), this);
-    auto* form = new QFormLayout(group);
-    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
-    controls_.velocitySequence = new QComboBox(group);
-    controls_.velocitySequence->setMinimumContentsLength(24);
-    controls_.velocityRange = makeNumberEdit(group, 3);
+    QFormLayout* form =
+        sequenceRangeForm(group, controls_.velocitySequence, controls_.velocityRange);
     controls_.velocityAmp = makeNumberEdit(group, 3);
     controls_.velocityThreshold = makeNumberEdit(group, 3);
-    form->addRow(caption(QStringLiteral("Sequence:"), group), controls_.velocitySequence);
-    form->addRow(caption(QStringLiteral("Range:"), group), controls_.velocityRange);
     form->addRow(caption(QStringLiteral("Amp:"), group),
                  withUnit(controls_.velocityAmp, QStringLiteral("%"), group));
     form->addRow(caption(QStringLiteral("Threshold:"), group),

@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QThread>
-#include <QTimer>
 #include <cmath>
 
 #include "app/halvorn_doc.h"
@@ -108,16 +107,6 @@ class BlockPageTest : public ::testing::Test {
         for (const QSlider* slider : controls().rhythm)
             hundredths.push_back(kMaxSliderPosition - sliderPosition(slider));
         return hundredths;
-    }
-
-    void answerCopyDialog(int source, int destination) {
-        QTimer::singleShot(0, [=] {
-            auto* dialog = qobject_cast<CCopyDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(dialog, nullptr);
-            dialog->sourceList()->setCurrentIndex(source);
-            dialog->destinationList()->setCurrentIndex(destination);
-            dialog->accept();
-        });
     }
 
     ScriptedPrompts prompts;
@@ -373,7 +362,7 @@ TEST_F(BlockPageTest, CopyTakesEverySettingButTheDestinationsChannel) {
     setSliderPosition(controls().rhythm[3], 0);
     controls().save->click();
 
-    answerCopyDialog(0, 1);
+    test::answerCopyDialog(0, 1);
     sheet->copy();
     Block expected = song().blocks[0];
     expected.description = "Copy of A lead line of thirty ";
