@@ -7,6 +7,7 @@
 #include "model/random.h"
 #include "ui/global_page.h"
 #include "ui/main_sheet.h"
+#include "ui/playback_session.h"
 #include "ui/prompts.h"
 
 namespace halvorn {
@@ -32,6 +33,7 @@ CHalvornDoc::~CHalvornDoc() {
 }
 
 bool CHalvornDoc::OnNewDocument() {
+    stopAllPlayback();
     // The Document keeps its address for the process's life; only its
     // contents are replaced.
     if (document_) {
@@ -53,6 +55,8 @@ bool CHalvornDoc::OnOpenDocument(const QString& path) {
         prompts().message(QString::fromStdString(loaded.error()));
         return false;
     }
+    // Only a document that has been read replaces what plays.
+    stopAllPlayback();
     if (!document_) document_ = std::make_unique<Document>();
     *document_ = std::move(*loaded);
     pathName_ = path;

@@ -6,6 +6,7 @@
 #include "app/halvorn_doc.h"
 #include "app/halvorn_view.h"
 #include "ui/main_frame.h"
+#include "ui/playback_session.h"
 #include "ui/prompts.h"
 
 namespace halvorn {
@@ -23,7 +24,12 @@ CSingleDocTemplate::CSingleDocTemplate()
       doc_(std::make_unique<CHalvornDoc>()) {
     frame_->setCentralWidget(view_);
     frame_->setWindowIcon(applicationIcon());
-    frame_->setCloseGuard([this] { return SaveModified(); });
+    // No note is left sounding once the window has gone.
+    frame_->setCloseGuard([this] {
+        if (!SaveModified()) return false;
+        stopAllPlayback();
+        return true;
+    });
     QObject::connect(frame_.get(), &CMainFrame::newRequested, [this] { FileNew(); });
     QObject::connect(frame_.get(), &CMainFrame::openRequested, [this] { FileOpen(); });
     QObject::connect(frame_.get(), &CMainFrame::saveRequested, [this] { FileSave(); });

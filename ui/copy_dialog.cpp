@@ -10,15 +10,11 @@
 
 #include "model/song.h"
 #include "ui/document_text.h"
+#include "ui/list_fields.h"
 #include "ui/prompts.h"
 
 namespace halvorn {
 namespace {
-
-// "%2d: %s": the index right-aligned in two places.
-QString entryText(std::int32_t index, const QString& name) {
-    return QStringLiteral("%1: %2").arg(index, 2).arg(name);
-}
 
 QString captionFor(CopyMode mode) {
     switch (mode) {
@@ -88,15 +84,15 @@ void CCopyDialog::fillLists() {
         const std::string& description = mode_ == CopyMode::Microsequence
                                              ? song_->microsequences[i].description
                                              : song_->blocks[i].description;
-        const QString entry = entryText(i, fromDocumentText(description));
+        const QString entry = recordListEntry(i, fromDocumentText(description));
         sourceList_->addItem(entry);
         destinationList_->addItem(entry);
     }
     if (mode_ == CopyMode::Microsequence && count < kMaxMicrosequences) {
-        destinationList_->addItem(entryText(count, QStringLiteral("Create New Sequence")));
+        destinationList_->addItem(recordListEntry(count, QStringLiteral("Create New Sequence")));
     }
     if (mode_ == CopyMode::Block && count < kMaxBlocks) {
-        destinationList_->addItem(entryText(count, QStringLiteral("Create New Block")));
+        destinationList_->addItem(recordListEntry(count, QStringLiteral("Create New Block")));
     }
 }
 

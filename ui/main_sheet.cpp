@@ -5,6 +5,7 @@
 #include <QTabBar>
 
 #include "model/random.h"
+#include "ui/block_page.h"
 #include "ui/global_page.h"
 #include "ui/micro_page.h"
 #include "ui/placeholder_page.h"
@@ -27,9 +28,9 @@ CMainSheet::CMainSheet(QWidget* parent) : QTabWidget(parent) {
     processSheet = this;
     pages_[kGlobalPageIndex] = new CGlobalPage(this);
     pages_[kMicroPageIndex] = new CMicroPage(this);
-    for (int index = kBlockPageIndex; index < kSheetPageCount; ++index) {
-        pages_[index] = new CPlaceholderPage(QString::fromLatin1(kCaptions[index]), this);
-    }
+    pages_[kBlockPageIndex] = new CBlockPage(this);
+    pages_[kMacroPageIndex] =
+        new CPlaceholderPage(QString::fromLatin1(kCaptions[kMacroPageIndex]), this);
     for (int index = 0; index < kSheetPageCount; ++index) {
         addTab(pages_[index], QString::fromLatin1(kCaptions[index]));
     }

@@ -19,6 +19,7 @@
 #include "ui/document_access.h"
 #include "ui/document_text.h"
 #include "ui/ifs_dialog.h"
+#include "ui/list_fields.h"
 #include "ui/mandelbrot_dialog.h"
 #include "ui/morse_thue_dialog.h"
 #include "ui/noise_dialog.h"
@@ -30,15 +31,6 @@ namespace halvorn {
 namespace {
 
 const QString kCopyPrefix = QStringLiteral("Copy of ");
-
-QString listEntry(std::int32_t index, const std::string& description) {
-    return QStringLiteral("%1: %2").arg(index, 2).arg(fromDocumentText(description));
-}
-
-void selectIndex(QComboBox* list, std::int32_t index) {
-    const QSignalBlocker blocker(list);
-    list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
-}
 
 // The description as the record will hold it: cut to 30 characters.
 QString fitDescription(const QString& text) {
@@ -174,7 +166,8 @@ void CMicroPage::refreshList() {
     const Song* current = song();
     const std::int32_t count = sequenceCount();
     for (std::int32_t i = 0; i < count; ++i) {
-        controls_.sequences->addItem(listEntry(i, current->microsequences[i].description));
+        controls_.sequences->addItem(
+            recordListEntry(i, fromDocumentText(current->microsequences[i].description)));
     }
     if (count <= 0) {
         controls_.remove->setEnabled(false);

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
-#include <map>
 #include <mutex>
 
 #include "tests/io/playback_test_support.h"
@@ -32,23 +31,6 @@ struct EndFlag {
         return changed.wait_for(lock, std::chrono::seconds(20), [this] { return ends > 0; });
     }
 };
-
-// Sounding count per channel and key after the messages; all zero when
-// every note-on has its note-off.
-std::map<int, int> soundingNotes(const std::vector<RecordedMessage>& messages) {
-    std::map<int, int> sounding;
-    for (const auto& m : messages) {
-        const int status = midiMessageStatus(m.message);
-        const int key = ((status & 0x0F) << 8) | midiMessageData1(m.message);
-        if ((status & 0xF0) == 0x90 && midiMessageData2(m.message) > 0) ++sounding[key];
-        if ((((status & 0xF0) == 0x90 && midiMessageData2(m.message) == 0) ||
-             (status & 0xF0) == 0x80) &&
-            sounding[key] > 0)
-            --sounding[key];  // a note-off of a silent note is harmless
-    }
-    std::erase_if(sounding, [](const auto& entry) { return entry.second == 0; });
-    return sounding;
-}
 
 // Notes on two channels, overlapping, over several windows.
 MidiSong severalWindowsSong() {

@@ -3,6 +3,7 @@
 // them only when the test says so, and a recorder on a virtual clock.
 
 #include <deque>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -136,6 +137,23 @@ inline std::vector<MidiStreamRecord> recordsOf(const MidiStreamBuffer& buffer) {
     for (std::size_t i = 0; i < buffer.recordCount(); ++i)
         records.push_back(midiStreamReadRecord(buffer, i));
     return records;
+}
+
+// Sounding count per channel and key after the messages; all zero when
+// every note-on has its note-off.
+inline std::map<int, int> soundingNotes(const std::vector<RecordedMessage>& messages) {
+    std::map<int, int> sounding;
+    for (const auto& m : messages) {
+        const int status = midiMessageStatus(m.message);
+        const int key = ((status & 0x0F) << 8) | midiMessageData1(m.message);
+        if ((status & 0xF0) == 0x90 && midiMessageData2(m.message) > 0) ++sounding[key];
+        if ((((status & 0xF0) == 0x90 && midiMessageData2(m.message) == 0) ||
+             (status & 0xF0) == 0x80) &&
+            sounding[key] > 0)
+            --sounding[key];  // a note-off of a silent note is harmless
+    }
+    std::erase_if(sounding, [](const auto& entry) { return entry.second == 0; });
+    return sounding;
 }
 
 }  // namespace halvorn::test

@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 
 #include "fractal/generators.h"
 #include "model/song.h"
@@ -76,17 +75,6 @@ class MicroPageTest : public ::testing::Test {
             QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(character));
             QApplication::sendEvent(widget, &press);
         }
-    }
-
-    // Answers the Copy dialog the page opens with `source` and `destination`.
-    void answerCopyDialog(int source, int destination) {
-        QTimer::singleShot(0, [=] {
-            auto* dialog = qobject_cast<CCopyDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(dialog, nullptr);
-            dialog->sourceList()->setCurrentIndex(source);
-            dialog->destinationList()->setCurrentIndex(destination);
-            dialog->accept();
-        });
     }
 
     ScriptedPrompts prompts;
@@ -270,7 +258,7 @@ TEST_F(MicroPageTest, CopyToANewSequenceAppendsACopyWithAFittingDescription) {
     addSequence("Steps", kFractalMorseThue, 8, MorseThueParameters{5, 1, 1}.toBytes());
     showPage();
     controls().sequences->setCurrentIndex(1);
-    answerCopyDialog(0, 2);  // "2: Create New Sequence"
+    test::answerCopyDialog(0, 2);  // "2: Create New Sequence"
     sheet->copy();
     ASSERT_EQ(song().microsequenceCount, 3);
     const Microsequence& copy = song().microsequences[2];

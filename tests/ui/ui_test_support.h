@@ -2,12 +2,17 @@
 // Shared pieces of the UI tests: a document the pages can reach without the
 // application, and the reset of the process-wide state between tests.
 
+#include <gtest/gtest.h>
+
+#include <QApplication>
 #include <QComboBox>
 #include <QStringList>
+#include <QTimer>
 
 #include "midi/midi_settings.h"
 #include "model/document.h"
 #include "model/random.h"
+#include "ui/copy_dialog.h"
 #include "ui/document_access.h"
 #include "ui/output_devices.h"
 
@@ -35,6 +40,17 @@ inline QStringList itemTexts(const QComboBox* list) {
     QStringList texts;
     for (int i = 0; i < list->count(); ++i) texts << list->itemText(i);
     return texts;
+}
+
+// Answers the Copy dialog that opens next with `source` and `destination`.
+inline void answerCopyDialog(int source, int destination) {
+    QTimer::singleShot(0, [=] {
+        auto* dialog = qobject_cast<CCopyDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->sourceList()->setCurrentIndex(source);
+        dialog->destinationList()->setCurrentIndex(destination);
+        dialog->accept();
+    });
 }
 
 // Replaces the random source by a constant draw for the life of the scope.

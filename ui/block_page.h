@@ -1,0 +1,180 @@
+#pragma once
+// The "Blocks" page: a working copy of one of the Song's blocks in the
+// page's controls, written back by "Save" (and by "Listen" and Copy, which
+// save first). It shapes the rhythm distribution with the curve presets and
+// "Normalize", auditions the block with "Listen", and shows the block's
+// notes as a piano roll.
+//
+// Values move between the controls and the page by read() and write(), in
+// the order of BlockPageValues. The sliders hold their own positions: the
+// operations read and set them directly.
+
+#include <QString>
+#include <array>
+#include <cstdint>
+
+#include "model/song.h"
+#include "ui/sheet_page.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QSlider;
+
+namespace halvorn {
+
+class CPianoRollView;
+class CPlaybackSession;
+
+inline constexpr std::int32_t kCurveCount = 11;
+inline constexpr std::int32_t kMaxMelodyRange = 127;
+inline constexpr std::int32_t kMaxMelodyOffset = 48;
+inline constexpr std::int32_t kMaxVelocityRange = 100;
+inline constexpr std::int32_t kMaxVelocityAmp = 300;
+inline constexpr std::int32_t kMaxSliderPosition = 100;
+
+// A slider's position p = 0..100 as the page counts it: 0 at the top of a
+// vertical slider and at the left end of a horizontal one.
+int sliderPosition(const QSlider* slider);
+void setSliderPosition(QSlider* slider, int position);
+
+// The page's values in the order read() takes them from the controls.
+// List indices are -1 while a list has no selection.
+struct BlockPageValues {
+    std::int32_t centerIndex = 0;  // note-value index of "Center:"
+    std::int32_t curveIndex = -1;
+    QString description;
+    std::int32_t lengthIndex = 0;  // measures - 1
+    std::int32_t scaleKey = 0;
+    std::int32_t scaleType = 0;
+    std::int32_t currentBlock = -1;
+    std::int32_t channel = 0;
+    std::int32_t program = 0;
+    std::int32_t melodySequence = 0;
+    std::int32_t melodyOffset = 0;
+    std::int32_t melodyRange = 1;
+    std::array<bool, kMaxBeatsPerMeasure> accents{};
+    std::int32_t velocitySequence = 0;
+    std::int32_t velocityAmp = 100;  // percent
+    std::int32_t velocityRange = 100;
+    std::int32_t velocityThreshold = 0;  // percent
+    std::int32_t seed = 1;
+    bool metronome = true;
+    bool loop = false;
+};
+
+struct BlockPageControls {
+    QComboBox* block = nullptr;
+    QPushButton* newBlock = nullptr;
+    QPushButton* save = nullptr;
+    QPushButton* deleteBlock = nullptr;
+    QLineEdit* description = nullptr;
+    QComboBox* scaleKey = nullptr;
+    QComboBox* scaleType = nullptr;
+    QComboBox* length = nullptr;
+    QComboBox* curve = nullptr;
+    QComboBox* center = nullptr;
+    QLineEdit* seed = nullptr;
+    QPushButton* normalize = nullptr;
+    std::array<QSlider*, kNoteValueCount> rhythm{};  // p = 0 at the top: probability 1
+    QComboBox* melodySequence = nullptr;
+    QLineEdit* melodyRange = nullptr;
+    QLineEdit* melodyOffset = nullptr;
+    QComboBox* velocitySequence = nullptr;
+    QLineEdit* velocityRange = nullptr;
+    QLineEdit* velocityAmp = nullptr;
+    QLineEdit* velocityThreshold = nullptr;
+    QSlider* dotted = nullptr;
+    QSlider* triplets = nullptr;
+    QSlider* legato = nullptr;
+    std::array<QCheckBox*, kMaxBeatsPerMeasure> accents{};
+    QSlider* accentLevel = nullptr;
+    QComboBox* instrument = nullptr;
+    QComboBox* channel = nullptr;
+    QCheckBox* metronome = nullptr;
+    QCheckBox* loop = nullptr;
+    QPushButton* listen = nullptr;
+    CPianoRollView* pianoRoll = nullptr;
+};
+
+class CBlockPage final : public CSheetPage {
+    Q_OBJECT
+  public:
+    explicit CBlockPage(QWidget* parent = nullptr);
+    ~CBlockPage() override;
+
+    // Controls into values, stopping at the first field that does not read
+    // (its message shown, focus on it); the fields before it are taken.
+    bool read();
+    void write();
+
+    // The lists of blocks and microsequences, the sliders the Song's note
+    // range allows and the accent boxes its metre allows.
+    void refresh();
+    // Block `currentBlock` into the page (repairing its sequence indices).
+    void load();
+    // The page into block `currentBlock`; nothing is stored when a field
+    // does not read.
+    void save();
+    // False, after telling the user, when no block can be added.
+    bool newBlock();
+    void deleteBlock();
+    void clampCenter();
+    void applyCurve();
+    void normalize();
+    // "Listen" and "Stop".
+    void listen();
+    void stop();
+    void randomize();
+    void drawRandomSeed();
+    void copyBlock();
+    // After a Copy dialog has given source and destination.
+    void copyRecord(std::int32_t source, std::int32_t destination);
+
+    bool isPlaying() const;
+    CPlaybackSession& session() const { return *session_; }
+    const BlockPageValues& values() const { return values_; }
+    const BlockPageControls& controls() const { return controls_; }
+
+    void randomValues() override { randomize(); }
+    void randomSeed() override { drawRandomSeed(); }
+    void copy() override { copyBlock(); }
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    QLayout* buildBlockRow();
+    QGroupBox* buildGeneralGroup();
+    QGroupBox* buildDistributionGroup();
+    QGroupBox* buildMelodyGroup();
+    QGroupBox* buildVelocityGroup();
+    QGroupBox* buildRhythmGroup();
+    QGroupBox* buildAccentGroup();
+    QGroupBox* buildMidiGroup();
+    QGroupBox* buildNotesGroup();
+    void connectControls();
+    void initialise();
+
+    Song* song() const;
+    std::int32_t blockCount() const;
+    std::int32_t sequenceCount() const;
+    bool blockValid(std::int32_t index) const;
+    std::int32_t beatsPerMeasure() const;
+    void commitGlobalPage() const;
+    void fillLists();
+    void showCreationValues();
+    void storeBlock(Block& block);
+    void loadSliders(const Block& block);
+    void setRhythmPositions(const std::array<double, kNoteValueCount>& probabilities);
+    void showStopped();
+    void updatePianoRoll();
+
+    BlockPageValues values_;
+    BlockPageControls controls_;
+    CPlaybackSession* session_ = nullptr;
+};
+
+}  // namespace halvorn

@@ -1,0 +1,71 @@
+#pragma once
+// The one MIDI playback of the process, as the pages that play share it.
+//
+// Each page that plays owns a session and renders into the session's song
+// while it is stopped. Starting a session stops any other that plays (its
+// page hears stopped()), so one stream never serves two pages. While any
+// session plays, the Global page's "Port:", "Buffer:" and "PPQN:" lists are
+// disabled.
+//
+// The end of a song is reported by the stream's notification thread; the
+// session hands it to the user-interface thread through a queued call and
+// stops there. Nothing on the notification thread touches a widget or the
+// session.
+
+#include <QObject>
+#include <cstdint>
+#include <memory>
+
+#include "midi/midi_song.h"
+
+namespace halvorn {
+
+class CPlaybackSession final : public QObject {
+    Q_OBJECT
+  public:
+    explicit CPlaybackSession(QObject* parent = nullptr);
+    // Ends this session's playback, without a signal.
+    ~CPlaybackSession() override;
+
+    // What the session plays. The owner fills it while the session is
+    // stopped and leaves it alone while it plays.
+    MidiSong& song() { return song_; }
+    bool isPlaying() const { return playing_; }
+
+    // Stops every other session, disables the MIDI lists and plays song() on
+    // the selected port, with `loop` and the Global page's "Send MIDI
+    // Clock". When the stream cannot be prepared or started the user is told
+    // ("Unable to prepare MIDI data", "Unable to playback MIDI data"), the
+    // session is stopped and the result is false.
+    bool play(bool loop);
+
+    // Ends the playback (if the stream is still this session's), empties the
+    // song, enables the MIDI lists unless another session plays, and emits
+    // stopped() when the session was playing.
+    void stop();
+
+  signals:
+    // Playing has ended: by stop(), at the end of a non-looping song, after a
+    // failure inside the stream, or because another session started.
+    void stopped();
+
+  private:
+    struct Link;
+
+    void playbackEnded(std::uint64_t generation);
+    void endPlayback();
+
+    MidiSong song_;
+    bool playing_ = false;
+    // Tells a late end notice from the playback it belongs to.
+    std::uint64_t generation_ = 0;
+    std::shared_ptr<Link> link_;
+};
+
+// Stops every session; the document runs it before a New or an Open
+// replaces the composition, and the frame before the window closes.
+void stopAllPlayback();
+
+bool anyPlaybackSessionPlaying();
+
+}  // namespace halvorn
