@@ -280,6 +280,38 @@ def test_key_signatures(tool):
           "audition key signature")
 
 
+def test_send_instruments(tool):
+    """--send-instruments adds to every track its program, volume and pan at
+    tick 0 before the notes, on the track's channel, and changes nothing else."""
+    song = tool.write("voices.hvn", simple_song(blocks=[
+        block(b"Lead", channel=0, program=40), block(b"Second", offset=7, channel=3, program=33)]))
+    plain, voiced = tool.path("plain.mid"), tool.path("voiced.mid")
+    expect_success(tool.run("render", song, "-o", plain), "render")
+    expect_success(tool.run("render", song, "-o", voiced, "--send-instruments"),
+                   "render --send-instruments")
+    check_added_voices(mido.MidiFile(plain), mido.MidiFile(voiced), [(0, 40), (3, 33)])
+
+    expect_success(tool.run("audition", song, "--block", "1", "-o", plain, "--metronome", "90"),
+                   "audition")
+    expect_success(tool.run("audition", song, "--block", "1", "-o", voiced, "--metronome", "90",
+                            "--send-instruments"), "audition --send-instruments")
+    check_added_voices(mido.MidiFile(plain), mido.MidiFile(voiced), [(3, 33), (9, 127)],
+                       volume=100, pan=64)
+
+
+def check_added_voices(plain, voiced, voices, volume=127, pan=63):
+    """`voiced` is `plain` with (channel, program) and the volume and pan
+    ahead of each track's notes."""
+    check(len(voiced.tracks) == len(plain.tracks) == len(voices) + 1, "track count")
+    check(list(voiced.tracks[0]) == list(plain.tracks[0]), "conductor track changed")
+    for (channel, program), before, after in zip(voices, plain.tracks[1:], voiced.tracks[1:]):
+        added = [(m.type, m.time, m.channel, m.bytes()[1:]) for m in after[1:4]]
+        check(added == [("program_change", 0, channel, [program]),
+                        ("control_change", 0, channel, [7, volume]),
+                        ("control_change", 0, channel, [10, pan])], f"added events {added}")
+        check(list(after[:1]) + list(after[4:]) == list(before), "notes changed")
+
+
 def test_audition_needs_values(tool):
     # Block 0 reads microsequence 1, an empty placeholder without values.
     placeholder = text30(b"Nothing") + i32(3) + i32(0) + i32(0)
@@ -398,6 +430,7 @@ def main():
         ("render_skip_muted_and_ppqn", lambda: test_render_skip_muted_and_ppqn(tool)),
         ("empty_texts_are_left_out", lambda: test_empty_texts_are_left_out(tool)),
         ("key_signatures", lambda: test_key_signatures(tool)),
+        ("send_instruments", lambda: test_send_instruments(tool)),
         ("examples_render_and_describe",
          lambda: test_examples_render_and_describe(tool, args.examples)),
         ("audition", lambda: test_audition(tool, args.examples)),
