@@ -59,15 +59,5 @@ TEST(ChannelSetup, EventsGoAheadOfEveryUsedTrackAtTickZeroAndNothingElseChanges)
     EXPECT_EQ(song.lengthTicks, plain.lengthTicks);
 }
 
-TEST(ChannelSetup, OutOfRangeTrackSettingsStayValidDataBytes) {
-    MidiSong song = threeVoiceSong();
-    song.tracks[0].channel = 0x12;
-    song.tracks[0].program = 0xC8;
-    song.tracks[0].volume = 0x80;
-    ASSERT_EQ(midiSongAddChannelSetupEvents(song), MidiResult::kOk);
-    EXPECT_EQ(song.tracks[0].events[0], (MidiEvent{0, 0xC2, 0x48, 0}));
-    EXPECT_EQ(song.tracks[0].events[1], (MidiEvent{0, 0xB2, 7, 0}));
-}
-
 }  // namespace
 }  // namespace halvorn
