@@ -1,6 +1,8 @@
 // halvorn-cli audition SONG.hvn --block K -o OUT.mid [--ppqn N] [--metronome LEVEL]
+//                              [--send-instruments]
 // Writes what "Listen" plays for block K: the block in track slot 0 and, with
-// --metronome, the metronome in slot 9.
+// --metronome, the metronome in slot 9; with --send-instruments, each track's
+// program, volume and pan ahead of its notes.
 #include <array>
 #include <optional>
 
@@ -13,11 +15,12 @@
 namespace halvorn::cli {
 namespace {
 
-constexpr std::array<OptionRule, 4> kOptions = {{
+constexpr std::array<OptionRule, 5> kOptions = {{
     {"--block", true},
     {"-o", true},
     {"--ppqn", true},
     {"--metronome", true},
+    {kSendInstrumentsOption, false},
 }};
 
 // The words for what went wrong, naming the microsequence a block reads.
@@ -81,13 +84,15 @@ int runAudition(std::span<const std::string> words) {
         reportError(auditionFailure(rendered.error(), song, *blockIndex));
         return kExitFailure;
     }
+    if (arguments->has(kSendInstrumentsOption) && !addChannelSetupEvents(midi)) return kExitFailure;
     return saveMidiSong(*output, midi) ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace
 
 Command auditionCommand() {
-    return {"audition", "SONG.hvn --block K -o OUT.mid [--ppqn N] [--metronome LEVEL]",
+    return {"audition",
+            "SONG.hvn --block K -o OUT.mid [--ppqn N] [--metronome LEVEL] [--send-instruments]",
             runAudition};
 }
 

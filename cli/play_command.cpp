@@ -1,7 +1,9 @@
 // halvorn-cli play SONG.hvn [--port N] [--ppqn N] [--buffer-beats N] [--loop]
-//                          [--clock] [--skip-muted]
+//                          [--clock] [--skip-muted] [--send-instruments]
 // Plays the piece on a MIDI output in real time, showing the measure and
-// beat, until it ends or Ctrl+C stops it.
+// beat, until it ends or Ctrl+C stops it. The built-in synthesizer always
+// sounds the tracks' instruments; --send-instruments sends them to a port
+// as messages too.
 #include <unistd.h>
 
 #include <array>
@@ -25,13 +27,14 @@
 namespace halvorn::cli {
 namespace {
 
-constexpr std::array<OptionRule, 6> kOptions = {{
+constexpr std::array<OptionRule, 7> kOptions = {{
     {"--port", true},
     {"--ppqn", true},
     {"--buffer-beats", true},
     {"--loop", false},
     {"--clock", false},
     {"--skip-muted", false},
+    {kSendInstrumentsOption, false},
 }};
 
 constexpr auto kPollInterval = std::chrono::milliseconds(20);
@@ -168,6 +171,7 @@ int runPlay(std::span<const std::string> words) {
     MidiSong midi;
     if (!renderDocumentSong(input, *document, midi, arguments->has("--skip-muted"), *ppqn))
         return kExitFailure;
+    if (arguments->has(kSendInstrumentsOption) && !addChannelSetupEvents(midi)) return kExitFailure;
     return playSong(midi, arguments->has("--loop"), arguments->has("--clock"));
 }
 
@@ -175,7 +179,8 @@ int runPlay(std::span<const std::string> words) {
 
 Command playCommand() {
     return {"play",
-            "SONG.hvn [--port N] [--ppqn N] [--buffer-beats N] [--loop] [--clock] [--skip-muted]",
+            "SONG.hvn [--port N] [--ppqn N] [--buffer-beats N] [--loop] [--clock] [--skip-muted] "
+            "[--send-instruments]",
             runPlay};
 }
 

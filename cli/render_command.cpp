@@ -1,5 +1,6 @@
-// halvorn-cli render SONG.hvn -o OUT.mid [--ppqn N] [--skip-muted]
-// Writes what "Save MIDI" writes; with --skip-muted, what "Play" plays.
+// halvorn-cli render SONG.hvn -o OUT.mid [--ppqn N] [--skip-muted] [--send-instruments]
+// Writes what "Save MIDI" writes; with --skip-muted, what "Play" plays; with
+// --send-instruments, each track's program, volume and pan ahead of its notes.
 #include <array>
 #include <optional>
 
@@ -10,10 +11,11 @@
 namespace halvorn::cli {
 namespace {
 
-constexpr std::array<OptionRule, 3> kOptions = {{
+constexpr std::array<OptionRule, 4> kOptions = {{
     {"-o", true},
     {"--ppqn", true},
     {"--skip-muted", false},
+    {kSendInstrumentsOption, false},
 }};
 
 // The document's texts reach the file only when they are not empty.
@@ -44,13 +46,15 @@ int runRender(std::span<const std::string> words) {
     if (!renderDocumentSong(input, *document, midi, arguments->has("--skip-muted"), *ppqn))
         return kExitFailure;
     setTexts(midi, *document);
+    if (arguments->has(kSendInstrumentsOption) && !addChannelSetupEvents(midi)) return kExitFailure;
     return saveMidiSong(*output, midi) ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace
 
 Command renderCommand() {
-    return {"render", "SONG.hvn -o OUT.mid [--ppqn N] [--skip-muted]", runRender};
+    return {"render", "SONG.hvn -o OUT.mid [--ppqn N] [--skip-muted] [--send-instruments]",
+            runRender};
 }
 
 }  // namespace halvorn::cli

@@ -6,6 +6,7 @@
 #include "cli/command.h"
 #include "cli/progress_bar.h"
 #include "engine/arrangement.h"
+#include "midi/channel_setup.h"
 #include "midi/smf.h"
 
 namespace halvorn::cli {
@@ -46,6 +47,12 @@ bool renderDocumentSong(const std::string& input, Document& document, MidiSong& 
     const auto rendered = renderSong(midi, document.song, progress, skipMuted, ppqn);
     if (!rendered) reportError(renderErrorMessage(rendered.error()));
     return rendered.has_value();
+}
+
+bool addChannelSetupEvents(MidiSong& song) {
+    if (midiSongAddChannelSetupEvents(song) == MidiResult::kOk) return true;
+    reportError("Not enough memory to generate MIDI data.");
+    return false;
 }
 
 bool saveMidiSong(const std::string& path, const MidiSong& song) {

@@ -26,6 +26,13 @@ std::string renderErrorMessage(RenderError error);
 bool renderDocumentSong(const std::string& input, Document& document, MidiSong& midi,
                         bool skipMuted, std::int32_t ppqn);
 
+// The option that adds each used track's program, volume and pan as
+// messages at tick 0 (midiSongAddChannelSetupEvents).
+inline constexpr const char* kSendInstrumentsOption = "--send-instruments";
+
+// midiSongAddChannelSetupEvents; false after reporting why it could not.
+bool addChannelSetupEvents(MidiSong& song);
+
 // midiSongWriteFile, reporting a failure. A regular file is replaced whole, so
 // a failure leaves no partial file.
 bool saveMidiSong(const std::string& path, const MidiSong& song);

@@ -5,6 +5,7 @@
 #include <limits>
 #include <new>
 
+#include "engine/key_signature.h"
 #include "engine/note_events.h"
 #include "fractal/generators.h"
 #include "model/random.h"
@@ -175,9 +176,7 @@ Expected<void, RenderError> renderSong(MidiSong& midi, Song& song, RenderProgres
     midi.tempo = static_cast<double>(song.tempo);
     midi.timeSignatureNumerator = static_cast<std::uint8_t>(song.beatsPerMeasure);
     midi.ppqn = static_cast<std::uint16_t>(ppqn);
-    // The key number as it is, not a count of sharps or flats.
-    midi.keySharps = static_cast<std::int8_t>(song.scale.key);
-    midi.keyMinor = 0;
+    midiSongSetKeySignature(midi, song.scale);
 
     for (std::int32_t i = 0; i < trackCount; ++i) {
         const auto index = static_cast<std::size_t>(i);

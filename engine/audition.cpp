@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/block_render.h"
+#include "engine/key_signature.h"
 #include "fractal/generators.h"
 
 namespace halvorn {
@@ -20,7 +21,7 @@ void startSong(MidiSong& midi, const Song& song, std::int32_t ppqn) {
     midi.ppqn = static_cast<std::uint16_t>(ppqn);
     // A written file carries the metre and key, as a rendered song does.
     midi.timeSignatureNumerator = static_cast<std::uint8_t>(song.beatsPerMeasure);
-    midi.keySharps = static_cast<std::int8_t>(song.scale.key);
+    midiSongSetKeySignature(midi, song.scale);
 }
 
 void finishSong(MidiSong& midi) {

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cstdint>
 
+#include "midi/channel_setup.h"
+
 namespace halvorn {
 
 // A short message packed as the stream's event word: status + data1 * 256 +
@@ -34,6 +36,12 @@ class MidiOutput {
     // message was scheduled for: a live output sends at once, an offline one
     // renders up to `due` first. Called from one thread at a time only.
     virtual void send(MidiShortMessage message, std::chrono::nanoseconds due) = 0;
+
+    // Gives one channel its instrument, volume and pan before a song plays,
+    // without a message: a synthesizer of our own can, a port cannot. By
+    // default nothing happens, so ports and recorders receive exactly the
+    // song's messages. Called from the thread that calls send.
+    virtual void setUpChannel(const MidiChannelVoice& voice) { static_cast<void>(voice); }
 };
 
 }  // namespace halvorn

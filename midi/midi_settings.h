@@ -15,6 +15,10 @@ struct MidiSettings {
     std::int32_t selectedPort = 0;            // index into the output device list
     std::int32_t bufferBeats = 1;             // 1, 2, 4, 8 or 16
     std::int32_t ppqnSetting = kDefaultPpqn;  // one of kPpqnChoices
+    // "Send instruments, volume and pan": the pages add the channel set-up
+    // events (midiSongAddChannelSetupEvents) to what they play and save.
+    // The Global page restores it from the per-user settings.
+    bool sendInstruments = false;
 };
 
 // The one instance; used from the user-interface thread.

@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+#include "midi/channel_setup.h"
 #include "midi/midi_song.h"
 
 namespace halvorn {
@@ -50,6 +51,14 @@ class MidiStream {
 
     virtual MidiResult setTimeDivision(std::uint32_t ticksPerQuarter) = 0;
     virtual MidiResult setTempo(std::uint32_t microsecondsPerQuarter) = 0;
+
+    // Sets every channel of the output up for the song about to play (see
+    // MidiOutput::setUpChannel), before the first buffer sounds. A stream
+    // whose output cannot be set up accepts and ignores it.
+    virtual MidiResult setUpChannels(const MidiChannelSetup& setup) {
+        static_cast<void>(setup);
+        return MidiResult::kOk;
+    }
 
     // Checks a buffer: a nonzero whole number of records, stream id 0, only
     // short messages and no-operations. Marks it prepared.

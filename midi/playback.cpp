@@ -8,6 +8,7 @@
 #include <thread>
 #include <utility>
 
+#include "midi/channel_setup.h"
 #include "midi/midi_settings.h"
 #include "midi/playback_event_list.h"
 #include "midi/playback_window.h"
@@ -230,6 +231,9 @@ MidiStatus midiPlaybackPrepare(MidiSong* song, MidiPlaybackEndFunction endCallba
     // As the stream interface has it, failures of these two are not acted on.
     static_cast<void>(s.stream->setTimeDivision(song->ppqn));
     static_cast<void>(s.stream->setTempo(*tempo));
+    // The instruments the tracks name, where the output is a synthesizer of
+    // ours; the song still plays if the set-up is refused.
+    static_cast<void>(s.stream->setUpChannels(midiSongChannelSetup(*song)));
     s.song = song;
     s.endCallback = std::move(endCallback);
     s.ending = false;

@@ -95,6 +95,18 @@ MidiResult SoftwareMidiStream::setTempo(std::uint32_t microsecondsPerQuarter) {
     return post({Command::Kind::kTempo, microsecondsPerQuarter, clock_->now()});
 }
 
+// The output is the scheduler's alone, so the channels are set up there, in
+// order with the other commands, before the first buffer plays.
+MidiResult SoftwareMidiStream::setUpChannels(const MidiChannelSetup& setup) {
+    for (const MidiChannelVoice& voice : setup) {
+        const std::uint32_t packed = voice.channel | voice.program << 8 | voice.volume << 16 |
+                                     static_cast<std::uint32_t>(voice.pan) << 24;
+        if (post({Command::Kind::kChannelVoice, packed, clock_->now()}) != MidiResult::kOk)
+            return MidiResult::kDeviceError;
+    }
+    return MidiResult::kOk;
+}
+
 MidiResult SoftwareMidiStream::prepare(MidiStreamBuffer& buffer) {
     if (buffer.bytes.empty() || buffer.bytes.size() % kMidiStreamRecordSize != 0)
         return MidiResult::kDeviceError;
@@ -197,6 +209,12 @@ void SoftwareMidiStream::apply(const Command& command) {
             running_ = false;
             pausedAt_ = command.at;
             silenceRequested_ = true;  // a paused stream leaves no note hanging
+            break;
+        case Command::Kind::kChannelVoice:
+            output_->setUpChannel({.channel = static_cast<std::uint8_t>(command.value),
+                                   .program = static_cast<std::uint8_t>(command.value >> 8),
+                                   .volume = static_cast<std::uint8_t>(command.value >> 16),
+                                   .pan = static_cast<std::uint8_t>(command.value >> 24)});
             break;
     }
 }

@@ -39,6 +39,7 @@ class SoftwareMidiStream final : public MidiStream {
 
     MidiResult setTimeDivision(std::uint32_t ticksPerQuarter) override;
     MidiResult setTempo(std::uint32_t microsecondsPerQuarter) override;
+    MidiResult setUpChannels(const MidiChannelSetup& setup) override;
     MidiResult prepare(MidiStreamBuffer& buffer) override;
     // Fails with kDeviceError when kMaxBuffersInFlight buffers are out.
     MidiResult queue(MidiStreamBuffer& buffer) override;
@@ -52,9 +53,9 @@ class SoftwareMidiStream final : public MidiStream {
 
   private:
     struct Command {
-        enum class Kind : std::uint8_t { kTimeDivision, kTempo, kRestart, kPause };
+        enum class Kind : std::uint8_t { kTimeDivision, kTempo, kRestart, kPause, kChannelVoice };
         Kind kind = Kind::kRestart;
-        std::uint32_t value = 0;
+        std::uint32_t value = 0;         // a channel voice packed one byte a field
         std::chrono::nanoseconds at{0};  // the clock when the caller asked
     };
 
@@ -81,7 +82,7 @@ class SoftwareMidiStream final : public MidiStream {
     std::mutex producerMutex_;
     SpscRing<MidiStreamBuffer, kMaxBuffersInFlight> queued_;  // callers -> scheduler
     SpscRing<MidiStreamBuffer, kMaxBuffersInFlight> played_;  // scheduler -> notifier
-    SpscRing<Command, 16> commands_;                          // callers -> scheduler
+    SpscRing<Command, 32> commands_;  // callers -> scheduler: room for a whole set-up
     std::atomic<std::size_t> inFlight_{0};
     WakeSignal schedulerWake_;
     WakeSignal notifierWake_;

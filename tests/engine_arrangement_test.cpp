@@ -302,8 +302,8 @@ TEST(EngineSong, RendersEveryTrackWithTheSongSettings) {
     EXPECT_EQ(midi.tempo, 137.0);
     EXPECT_EQ(midi.timeSignatureNumerator, 3);
     EXPECT_EQ(midi.ppqn, 96);
-    EXPECT_EQ(midi.keySharps, 9);  // the key number as it is
-    EXPECT_EQ(midi.keyMinor, 0);
+    EXPECT_EQ(midi.keySharps, 0);  // A minor: no sharps or flats
+    EXPECT_EQ(midi.keyMinor, 1);
     EXPECT_FALSE(midi.title);
     EXPECT_FALSE(midi.copyright);
     EXPECT_FALSE(midi.comments);

@@ -25,6 +25,7 @@
 #include "ui/integer_field.h"
 #include "ui/output_devices.h"
 #include "ui/prompts.h"
+#include "ui/send_instruments_box.h"
 
 namespace halvorn {
 namespace {
@@ -195,6 +196,8 @@ QGroupBox* CGlobalPage::buildMidiGroup() {
     form->addRow(caption(QStringLiteral("PPQN:"), group), controls_.ppqn);
     controls_.sendMidiClock = new QCheckBox(QStringLiteral("Send MIDI Clock"), group);
     form->addRow(controls_.sendMidiClock);
+    controls_.sendInstruments = makeSendInstrumentsBox(group);
+    form->addRow(controls_.sendInstruments);
     grid->addLayout(form, 0, 0, 4, 1, Qt::AlignTop);
 
     // Position 0, the loudest click, sits at the top beside "Max".

@@ -61,6 +61,7 @@ struct GlobalPageControls {
     QComboBox* buffer = nullptr;
     QComboBox* ppqn = nullptr;
     QCheckBox* sendMidiClock = nullptr;
+    QCheckBox* sendInstruments = nullptr;  // a per-user setting, applied at once
     QSlider* metronome = nullptr;
 };
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "midi/channel_setup.h"
 #include "midi/io/audio_export.h"
 #include "midi/io/sndfile/wav_file_writer.h"
 #include "midi/midi_settings.h"
@@ -85,6 +86,45 @@ TEST_F(AudioExport, WavLastsThePieceAndTheTailAndIsNotSilent) {
     EXPECT_EQ(progress.back(), 1.0);
     EXPECT_EQ(filesInDir(), 1u);  // no temporary left beside it
     EXPECT_EQ(midiSettings().selectedPort, 0);
+}
+
+TEST_F(AudioExport, SynthesizerSoundsTheInstrumentVolumeAndPanOfTheTrack) {
+    const auto samplesOf = [this](MidiSong song) {
+        const fs::path out = dir / "voice.wav";
+        std::string error;
+        EXPECT_TRUE(exportSongAudio(song, out.string(), AudioExportOptions{}, nullptr, error))
+            << error;
+        SF_INFO info{};
+        SNDFILE* file = sf_open(out.c_str(), SFM_READ, &info);
+        std::vector<short> samples(file ? static_cast<std::size_t>(info.frames) * 2 : 0);
+        if (file) sf_readf_short(file, samples.data(), info.frames);
+        if (file) sf_close(file);
+        fs::remove(out);
+        return samples;
+    };
+    MidiSong violin = twoBarSong();
+    violin.tracks[0].program = 40;
+    violin.tracks[0].volume = 90;
+    violin.tracks[0].pan = 0;
+    MidiSong violinByMessages = violin;
+    ASSERT_EQ(midiSongAddChannelSetupEvents(violinByMessages), MidiResult::kOk);
+
+    const std::vector<short> piano = samplesOf(twoBarSong());
+    const std::vector<short> setUp = samplesOf(violin);
+    ASSERT_EQ(setUp.size(), piano.size());
+    // The set-up sounds as the same instruments sent as messages at tick 0 ...
+    EXPECT_EQ(setUp, samplesOf(violinByMessages));
+    // ... and not as the power-on piano, centred.
+    std::int64_t difference = 0, left = 0, right = 0;
+    for (std::size_t i = 0; i < setUp.size(); i += 2) {
+        difference += std::abs(setUp[i] - piano[i]);
+        left += std::abs(setUp[i]);
+        right += std::abs(setUp[i + 1]);
+    }
+    EXPECT_GT(difference, left / 4);
+    // Panned hard left (the violin's stereo samples keep some right; centred
+    // it sounds a little louder on the right).
+    EXPECT_GT(2 * left, 3 * right);
 }
 
 TEST_F(AudioExport, FailuresLeaveNoFile) {

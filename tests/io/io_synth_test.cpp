@@ -66,6 +66,22 @@ TEST(OfflineSynthTest, MessagesLandAtTheirTimeAndRenderIsNotSilent) {
     EXPECT_GT(peak(11025, 22050), 1000);
 }
 
+TEST(SynthEngineTest, ChannelSetUpWithoutAMessageGivesProgramVolumeAndPan) {
+    if (!haveSoundfont()) GTEST_SKIP() << "no soundfont installed";
+    auto engine = SynthEngine::create(kDefaultSoundfontPath, 22050);
+    ASSERT_TRUE(engine) << engine.error();
+    (*engine)->setUpChannel({.channel = 3, .program = 40, .volume = 90, .pan = 20});
+    int font = 0, bank = 0, preset = 0, value = 0;
+    ASSERT_EQ(fluid_synth_get_program((*engine)->synth(), 3, &font, &bank, &preset), FLUID_OK);
+    EXPECT_EQ(preset, 40);
+    ASSERT_EQ(fluid_synth_get_cc((*engine)->synth(), 3, kControllerVolume, &value), FLUID_OK);
+    EXPECT_EQ(value, 90);
+    ASSERT_EQ(fluid_synth_get_cc((*engine)->synth(), 3, kControllerPan, &value), FLUID_OK);
+    EXPECT_EQ(value, 20);
+    ASSERT_EQ(fluid_synth_get_program((*engine)->synth(), 2, &font, &bank, &preset), FLUID_OK);
+    EXPECT_EQ(preset, 0);  // other channels keep theirs
+}
+
 TEST(OfflineSynthTest, RefusingSinkMarksTheRenderFailed) {
     if (!haveSoundfont()) GTEST_SKIP() << "no soundfont installed";
     auto engine = SynthEngine::create(kDefaultSoundfontPath, 22050);

@@ -505,6 +505,12 @@ def oracle_self_check():
     expect("pentatonic D", [oracle.scale_degree_to_pitch(oracle.SCALE_INTERVALS[3], 2, d)
                             for d in range(6)], [2, 4, 7, 9, 11, 14])
 
+    # Signatures of the text's two tables, one key of each spelling.
+    expect("major keys", [oracle.key_signature(k, t) for k, t in ((1, 1), (6, 0), (5, 3))],
+           [(-5, 0), (6, 0), (-1, 0)])
+    expect("minor keys", [oracle.key_signature(k, 2) for k in (0, 3, 9, 10)],
+           [(-3, 1), (6, 1), (0, 1), (-5, 1)])
+
     macro = oracle.Macrosequence()
     expect("placements", oracle.place_macrosequence(macro, 4, 1, 4, oracle.Random()),
            [(0, 1.0), (4, 1.0), (8, 1.0), (12, 1.0)])

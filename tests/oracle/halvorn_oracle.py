@@ -626,6 +626,15 @@ def write_smf(ppqn, tempo, numerator, key_sharps, key_minor, texts, named_tracks
     return bytes(out)
 
 
+def key_signature(key, scale_type):
+    """(sharps, minor) of the key-signature event: the key's place on the
+    circle of fifths from C major, a minor key counted from its relative
+    major (three semitones up); six sharps rather than six flats."""
+    minor = scale_type == 2
+    fifths = (key + (3 if minor else 0)) * 7 % 12
+    return (fifths - 12 if fifths > 6 else fifths), int(minor)
+
+
 def midi_file_from_notes(document, tracks, ppqn=120, skip_muted=False):
     """The bytes of `render`, or None when the tool must refuse (no notes)."""
     named = []
@@ -635,8 +644,9 @@ def midi_file_from_notes(document, tracks, ppqn=120, skip_muted=False):
         named.append((track.name, track_events(track, ppqn)))
     texts = tuple(text if text else None
                   for text in (document.title, document.author, document.comments))
+    sharps, minor = key_signature(document.scale_key, document.scale_type)
     return write_smf(ppqn, float(document.tempo), document.beats_per_measure,
-                     document.scale_key, 0, texts, named)
+                     sharps, minor, texts, named)
 
 
 def render(data, ppqn=120, skip_muted=False):

@@ -126,6 +126,35 @@ TEST_F(GlobalPageTest, BufferAndPpqnTakeEffectWithoutCommit) {
     EXPECT_EQ(song().tempo, 100);  // nothing else reached the Song
 }
 
+TEST_F(GlobalPageTest, SendInstrumentsIsTheUsersChoiceRememberedAcrossStartsNotTheDocuments) {
+    const QCheckBox* box = controls().sendInstruments;
+    EXPECT_EQ(box->text(), QStringLiteral("Send instruments, volume and pan"));
+    EXPECT_EQ(qobject_cast<QGroupBox*>(box->parentWidget())->title(), QStringLiteral("MIDI"));
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_FALSE(midiSettings().sendInstruments);
+    const std::vector<std::uint8_t> stored = documentEncode(document.contents);
+
+    controls().sendInstruments->click();
+    EXPECT_TRUE(midiSettings().sendInstruments);
+    ASSERT_TRUE(page->CommitToSong());
+    EXPECT_EQ(documentEncode(document.contents), stored);
+
+    // The program starts again: the process-wide settings are new, the
+    // user's choice is still there, also for a new document.
+    sheet.reset();
+    midiSettings() = MidiSettings{};
+    sheet = std::make_unique<CMainSheet>();
+    page = sheet->globalPage();
+    page->ResetForNewDocument();
+    EXPECT_TRUE(controls().sendInstruments->isChecked());
+    EXPECT_TRUE(midiSettings().sendInstruments);
+
+    controls().sendInstruments->click();
+    EXPECT_FALSE(midiSettings().sendInstruments);
+    CMainSheet restarted;
+    EXPECT_FALSE(restarted.globalPage()->controls().sendInstruments->isChecked());
+}
+
 TEST_F(GlobalPageTest, SheetSelectsBufferFromTheProcessSetting) {
     midiSettings().bufferBeats = 8;
     CMainSheet another;

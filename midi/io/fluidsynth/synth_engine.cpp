@@ -80,6 +80,14 @@ void SynthEngine::apply(MidiShortMessage message) {
     }
 }
 
+void SynthEngine::setUpChannel(const MidiChannelVoice& voice) {
+    fluid_synth_t* s = synth_.get();
+    const int channel = voice.channel & 0x0F;
+    fluid_synth_program_change(s, channel, voice.program & 0x7F);
+    fluid_synth_cc(s, channel, kControllerVolume, voice.volume & 0x7F);
+    fluid_synth_cc(s, channel, kControllerPan, voice.pan & 0x7F);
+}
+
 bool SynthEngine::render(std::int16_t* samples, int frames) {
     return fluid_synth_write_s16(synth_.get(), frames, samples, 0, 2, samples, 1, 2) == FLUID_OK;
 }

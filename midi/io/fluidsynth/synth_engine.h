@@ -23,6 +23,9 @@ class SynthEngine {
     // Plays one short message (system real-time messages are ignored).
     void apply(MidiShortMessage message);
 
+    // Gives the voice's channel its program, volume and pan.
+    void setUpChannel(const MidiChannelVoice& voice);
+
     // Renders `frames` interleaved stereo 16-bit frames into `samples`.
     bool render(std::int16_t* samples, int frames);
 

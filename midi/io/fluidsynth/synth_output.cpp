@@ -77,6 +77,11 @@ void OfflineSynth::send(MidiShortMessage message, std::chrono::nanoseconds due) 
     engine_->apply(message);
 }
 
+void OfflineSynth::setUpChannel(const MidiChannelVoice& voice) {
+    std::lock_guard lock(mutex_);
+    engine_->setUpChannel(voice);
+}
+
 void OfflineSynth::renderUntil(std::chrono::nanoseconds time) {
     std::lock_guard lock(mutex_);
     renderUntilLocked(time);

@@ -23,6 +23,7 @@ class SynthOutput final : public MidiOutput {
     static Expected<std::unique_ptr<SynthOutput>, std::string> create(
         const std::string& soundfontPath);
     void send(MidiShortMessage message, std::chrono::nanoseconds due) override;
+    void setUpChannel(const MidiChannelVoice& voice) override { engine_->setUpChannel(voice); }
 
   private:
     SynthOutput(std::unique_ptr<SynthEngine> engine, FluidAudioDriverHandle driver);
@@ -44,6 +45,7 @@ class OfflineSynth {
     OfflineSynth(std::unique_ptr<SynthEngine> engine, AudioSink sink);
 
     void send(MidiShortMessage message, std::chrono::nanoseconds due);
+    void setUpChannel(const MidiChannelVoice& voice);
     // Renders every frame before `time`.
     void renderUntil(std::chrono::nanoseconds time);
 
@@ -69,6 +71,7 @@ class OfflineSynthOutput final : public MidiOutput {
     void send(MidiShortMessage message, std::chrono::nanoseconds due) override {
         synth_->send(message, due);
     }
+    void setUpChannel(const MidiChannelVoice& voice) override { synth_->setUpChannel(voice); }
 
   private:
     std::shared_ptr<OfflineSynth> synth_;

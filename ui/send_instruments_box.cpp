@@ -1,0 +1,27 @@
+#include "ui/send_instruments_box.h"
+
+#include <QCheckBox>
+#include <QSettings>
+
+#include "midi/midi_settings.h"
+
+namespace halvorn {
+namespace {
+
+const QString kSettingKey = QStringLiteral("MIDI/SendInstruments");
+
+}  // namespace
+
+QCheckBox* makeSendInstrumentsBox(QWidget* parent) {
+    auto* box = new QCheckBox(QStringLiteral("Send instruments, volume and pan"), parent);
+    const bool remembered = QSettings().value(kSettingKey, false).toBool();
+    box->setChecked(remembered);
+    midiSettings().sendInstruments = remembered;
+    QObject::connect(box, &QCheckBox::toggled, box, [](bool checked) {
+        midiSettings().sendInstruments = checked;
+        QSettings().setValue(kSettingKey, checked);
+    });
+    return box;
+}
+
+}  // namespace halvorn
