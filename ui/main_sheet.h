@@ -42,6 +42,8 @@ class CMainSheet final : public QTabWidget {
     void randomValues();
     void randomSeed();
     void copy();
+    // The whole piece as audio, whichever page is shown.
+    void exportAudio();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,0 +1,95 @@
+#include "ui/audio_export_run.h"
+
+#include <QEventLoop>
+#include <QProgressDialog>
+#include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <memory>
+#include <optional>
+#include <thread>
+
+namespace halvorn {
+namespace {
+
+constexpr int kProgressSteps = 1000;
+constexpr int kProgressPollMs = 50;
+
+AudioExportFunction& installedExporter() {
+    static AudioExportFunction exporter;
+    return exporter;
+}
+
+// What the export's thread and the user-interface thread share.
+struct ExportShared {
+    std::atomic<int> done{0};  // in kProgressSteps
+    std::atomic<bool> cancel{false};
+};
+
+}  // namespace
+
+void setAudioExportFunction(AudioExportFunction exporter) {
+    installedExporter() = std::move(exporter);
+}
+
+bool audioExportAvailable() {
+    return static_cast<bool>(installedExporter());
+}
+
+AudioExportResult runAudioExport(MidiSong& song, const std::string& path, QWidget* parent) {
+    const AudioExportFunction exporter = installedExporter();
+    if (!exporter) return {AudioExportOutcome::kFailed, "No synthesizer to export with."};
+
+    auto shared = std::make_shared<ExportShared>();
+    QProgressDialog dialog(QStringLiteral("Exporting audio..."), QStringLiteral("Cancel"), 0,
+                           kProgressSteps, parent);
+    dialog.setWindowTitle(QStringLiteral("Export Audio"));
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setMinimumDuration(0);
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &dialog,
+                     [&dialog, shared] { dialog.setValue(shared->done.load()); });
+    // The dialog hides itself when cancelled; it stays up, modal, until the
+    // export has ended and let go of the playback, so nothing else can
+    // start one meanwhile.
+    QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, [&dialog, &poll, shared] {
+        shared->cancel = true;
+        poll.stop();
+        dialog.setCancelButton(nullptr);
+        dialog.setLabelText(QStringLiteral("Cancelling..."));
+        dialog.show();
+    });
+
+    QEventLoop loop;
+    std::optional<Expected<void, std::string>> written;
+    std::thread worker([&, shared] {
+        auto result = exporter(song, path, [shared](double fraction) {
+            shared->done =
+                static_cast<int>(std::lround(std::clamp(fraction, 0.0, 1.0) * kProgressSteps));
+            return !shared->cancel.load();
+        });
+        // Handed over on the user-interface thread, which waits in the loop.
+        QMetaObject::invokeMethod(
+            &loop,
+            [&written, &loop, result = std::move(result)] {
+                written = result;
+                loop.quit();
+            },
+            Qt::QueuedConnection);
+    });
+    dialog.show();
+    poll.start(kProgressPollMs);
+    loop.exec();
+    worker.join();
+    poll.stop();
+
+    // A cancel that came after the file was complete leaves it written.
+    if (written && *written) return {AudioExportOutcome::kWritten, {}};
+    if (shared->cancel) return {AudioExportOutcome::kCancelled, {}};
+    return {AudioExportOutcome::kFailed, written ? written->error() : std::string()};
+}
+
+}  // namespace halvorn
