@@ -2,6 +2,7 @@
 
 #include <QEventLoop>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
@@ -49,18 +50,26 @@ AudioExportResult runAudioExport(MidiSong& song, const std::string& path, QWidge
     dialog.setMinimumDuration(0);
     dialog.setAutoClose(false);
     dialog.setAutoReset(false);
+    auto* cancelButton = new QPushButton(QStringLiteral("Cancel"));
+    dialog.setCancelButton(cancelButton);
     QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &dialog,
-                     [&dialog, shared] { dialog.setValue(shared->done.load()); });
-    // The dialog hides itself when cancelled; it stays up, modal, until the
-    // export has ended and let go of the playback, so nothing else can
+    // The dialog hides itself when cancelled; it shows again, modal, until
+    // the export has ended and let go of the playback, so nothing else can
     // start one meanwhile.
-    QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, [&dialog, &poll, shared] {
-        shared->cancel = true;
+    const auto cancel = [&dialog, &poll, cancelButton, shared] {
+        if (shared->cancel.exchange(true)) return;
         poll.stop();
-        dialog.setCancelButton(nullptr);
+        cancelButton->setEnabled(false);
         dialog.setLabelText(QStringLiteral("Cancelling..."));
         dialog.show();
+    };
+    QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, cancel);
+    QObject::connect(&poll, &QTimer::timeout, &dialog, [&dialog, shared, cancel] {
+        if (dialog.wasCanceled()) {
+            cancel();
+            return;
+        }
+        dialog.setValue(shared->done.load());
     });
 
     QEventLoop loop;
