@@ -48,6 +48,10 @@ constexpr double kSeedSpan = 1234567890.0;
 // How often the display looks where the music is while it plays.
 constexpr int kFollowIntervalMs = 40;
 
+constexpr std::array<const char*, kAlignChoices> kAlignItems = {
+    "1 measure",  "2 measures", "3 measures", "4 measures",
+    "5 measures", "6 measures", "7 measures", "8 measures"};
+
 const QString kUnableToGenerate = QStringLiteral("Unable to generate MIDI data");
 
 // The progress bar under "Play" as the song rendering drives it.
@@ -142,6 +146,8 @@ QGroupBox* CMacroPage::buildPropertiesGroup() {
     auto* grid = new QGridLayout(group);
     controls_.volume = makeVerticalSlider(group);
     controls_.probability = makeVerticalSlider(group);
+    controls_.volume->setMinimumHeight(120);
+    controls_.probability->setMinimumHeight(120);
     grid->addWidget(centredCaption(QStringLiteral("Volume"), group), 0, 0);
     grid->addWidget(centredCaption(QStringLiteral("Probability"), group), 0, 1);
     grid->addWidget(controls_.volume, 1, 0, Qt::AlignHCenter);
@@ -166,9 +172,7 @@ QGroupBox* CMacroPage::buildAlignmentGroup() {
     auto* form = new QFormLayout(group);
     form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     controls_.alignTo = new QComboBox(group);
-    controls_.alignTo->addItem(QStringLiteral("1 measure"));
-    for (int measures = 2; measures <= kAlignChoices; ++measures)
-        controls_.alignTo->addItem(QStringLiteral("%1 measures").arg(measures));
+    for (const char* item : kAlignItems) controls_.alignTo->addItem(QString::fromLatin1(item));
     controls_.displacement = makeNumberEdit(group, 1);
     form->addRow(caption(QStringLiteral("Align to:"), group), controls_.alignTo);
     form->addRow(caption(QStringLiteral("Displacement:"), group),
