@@ -27,6 +27,7 @@
 #include "ui/global_page.h"
 #include "ui/list_fields.h"
 #include "ui/main_sheet.h"
+#include "ui/page_widgets.h"
 #include "ui/panel_fields.h"
 #include "ui/piano_roll_view.h"
 #include "ui/playback_session.h"
@@ -94,25 +95,9 @@ QStringList instrumentItems() {
     return items;
 }
 
-QLineEdit* makeNumberEdit(QWidget* parent, int digits) {
-    auto* edit = new QLineEdit(parent);
-    edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QString(digits + 1, '0')) + 16);
-    return edit;
-}
-
 // A sequence index that names no microsequence becomes 0.
 std::int32_t clampedSequence(std::int32_t index, std::int32_t count) {
     return index >= 0 && index < count ? index : 0;
-}
-
-QLabel* caption(const QString& text, QWidget* parent) {
-    return new QLabel(text, parent);
-}
-
-QLabel* centredCaption(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setAlignment(Qt::AlignHCenter);
-    return label;
 }
 
 // The "Sequence:" list and "Range:" edit that open the melody and velocity
@@ -126,15 +111,6 @@ QFormLayout* sequenceRangeForm(QGroupBox* group, QComboBox*& sequence, QLineEdit
     form->addRow(caption(QStringLiteral("Sequence:"), group), sequence);
     form->addRow(caption(QStringLiteral("Range:"), group), range);
     return form;
-}
-
-// An edit followed by a unit ("measures", "%").
-QHBoxLayout* withUnit(QWidget* field, const QString& unit, QWidget* parent) {
-    auto* row = new QHBoxLayout;
-    row->addWidget(field);
-    row->addWidget(caption(unit, parent));
-    row->addStretch();
-    return row;
 }
 
 }  // namespace
@@ -384,13 +360,11 @@ void CBlockPage::showCreationValues() {
 }
 
 Song* CBlockPage::song() const {
-    Document* document = currentDocument();
-    return document ? &document->song : nullptr;
+    return currentSong();
 }
 
 std::int32_t CBlockPage::blockCount() const {
-    const Song* current = song();
-    return current ? std::clamp(current->blockCount, 0, kMaxBlocks) : 0;
+    return currentBlockCount();
 }
 
 std::int32_t CBlockPage::sequenceCount() const {
@@ -408,7 +382,7 @@ std::int32_t CBlockPage::beatsPerMeasure() const {
 }
 
 void CBlockPage::commitGlobalPage() const {
-    if (CMainSheet* sheet = theMainSheet()) sheet->globalPage()->CommitToSong();
+    halvorn::commitGlobalPage();
 }
 
 bool CBlockPage::isPlaying() const {

@@ -35,6 +35,7 @@
 #include "ui/global_page.h"
 #include "ui/list_fields.h"
 #include "ui/main_sheet.h"
+#include "ui/page_widgets.h"
 #include "ui/panel_fields.h"
 #include "ui/playback_session.h"
 #include "ui/prompts.h"
@@ -68,31 +69,12 @@ class BarProgress final : public RenderProgress {
     int step_ = 1;
 };
 
-QLabel* caption(const QString& text, QWidget* parent) {
-    return new QLabel(text, parent);
-}
-
-QLabel* centredCaption(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setAlignment(Qt::AlignHCenter);
-    return label;
-}
-
-// A narrow edit for a number of `digits` digits.
-QLineEdit* makeNumberEdit(QWidget* parent, int digits) {
+// A narrow edit of at most `digits` digits.
+QLineEdit* makeDigitsEdit(QWidget* parent, int digits) {
     QLineEdit* edit = makeIntegerEdit(parent);
     edit->setMaxLength(digits);
-    edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QString(digits + 1, '0')) + 16);
+    fitToDigits(edit, digits);
     return edit;
-}
-
-// An edit followed by its unit.
-QHBoxLayout* withUnit(QWidget* field, const QString& unit, QWidget* parent) {
-    auto* row = new QHBoxLayout;
-    row->addWidget(field);
-    row->addWidget(caption(unit, parent));
-    row->addStretch();
-    return row;
 }
 
 QToolButton* makeArrowButton(ArrowIcon arrow, QWidget* parent) {
@@ -154,7 +136,7 @@ QGroupBox* CMacroPage::buildPropertiesGroup() {
     grid->addWidget(controls_.probability, 1, 1, Qt::AlignHCenter);
     auto* form = new QFormLayout;
     form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
-    controls_.seed = makeNumberEdit(group, 10);
+    controls_.seed = makeDigitsEdit(group, 10);
     form->addRow(caption(QStringLiteral("Seed"), group), controls_.seed);
     controls_.panning = new QSlider(Qt::Horizontal, group);
     controls_.panning->setRange(0, kMaxSliderPosition);
@@ -173,7 +155,7 @@ QGroupBox* CMacroPage::buildAlignmentGroup() {
     form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     controls_.alignTo = new QComboBox(group);
     for (const char* item : kAlignItems) controls_.alignTo->addItem(QString::fromLatin1(item));
-    controls_.displacement = makeNumberEdit(group, 1);
+    controls_.displacement = makeDigitsEdit(group, 1);
     form->addRow(caption(QStringLiteral("Align to:"), group), controls_.alignTo);
     form->addRow(caption(QStringLiteral("Displacement:"), group),
                  withUnit(controls_.displacement, QStringLiteral("measures"), group));
@@ -198,7 +180,7 @@ QGroupBox* CMacroPage::buildStretchGroup() {
 QLayout* CMacroPage::buildRightColumn() {
     auto* column = new QVBoxLayout;
     controls_.display = new CArrangementDisplay(this);
-    controls_.display->setSongSource([this]() -> const Song* { return song(); });
+    controls_.display->setSongSource([this]() -> const Song* { return currentSong(); });
     column->addWidget(controls_.display, 1);
     auto* scrollRow = new QHBoxLayout;
     controls_.scrollLeft = makeArrowButton(ArrowIcon::Left, this);
@@ -221,7 +203,7 @@ QGroupBox* CMacroPage::buildGeneralGroup() {
     auto* group = new QGroupBox(QStringLiteral("General"), this);
     auto* form = new QFormLayout(group);
     form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
-    controls_.totalLength = makeNumberEdit(group, 3);
+    controls_.totalLength = makeDigitsEdit(group, 3);
     QWidget* spin = makeSpinField(controls_.totalLength, 1, kMaxTotalLength, group);
     form->addRow(caption(QStringLiteral("Total Length:"), group),
                  withUnit(spin, QStringLiteral("measures"), group));
@@ -283,22 +265,8 @@ void CMacroPage::initialise() {
     write();
 }
 
-Song* CMacroPage::song() const {
-    Document* document = currentDocument();
-    return document ? &document->song : nullptr;
-}
-
-std::int32_t CMacroPage::blockCount() const {
-    const Song* current = song();
-    return current ? std::clamp(current->blockCount, 0, kMaxBlocks) : 0;
-}
-
 bool CMacroPage::trackValid(std::int32_t index) const {
-    return index >= 0 && index < blockCount();
-}
-
-void CMacroPage::commitGlobalPage() const {
-    if (CMainSheet* sheet = theMainSheet()) sheet->globalPage()->CommitToSong();
+    return index >= 0 && index < currentBlockCount();
 }
 
 bool CMacroPage::isPlaying() const {
@@ -344,16 +312,16 @@ void CMacroPage::refresh() {
     {
         const QSignalBlocker blocker(controls_.block);
         controls_.block->clear();
-        const Song* current = song();
-        for (std::int32_t i = 0; i < blockCount(); ++i) {
+        const Song* current = currentSong();
+        for (std::int32_t i = 0; i < currentBlockCount(); ++i) {
             controls_.block->addItem(
                 recordListEntry(i, fromDocumentText(current->blocks[i].description)));
         }
     }
-    if (blockCount() > 0) values_.currentTrack = 0;
+    if (currentBlockCount() > 0) values_.currentTrack = 0;
     values_.alignIndex = 0;
     // Another document may be shorter than the window shown last.
-    if (const Song* current = song()) {
+    if (const Song* current = currentSong()) {
         const ArrangementScrollRange range = arrangementScrollRange(current->lengthMeasures);
         setScrollRange(current->lengthMeasures);
         showFirstVisibleMeasure(std::clamp(firstVisibleMeasure(), range.minimum, range.maximum));
@@ -363,7 +331,7 @@ void CMacroPage::refresh() {
 
 void CMacroPage::load() {
     read();  // a field that does not read keeps the value it had
-    const Song* current = song();
+    const Song* current = currentSong();
     if (!current) return;
     values_.totalLength = current->lengthMeasures;
     write();
@@ -386,7 +354,7 @@ void CMacroPage::load() {
 void CMacroPage::save() {
     if (!read()) return;
     if (!trackValid(values_.currentTrack)) return;
-    Song& current = *song();
+    Song& current = *currentSong();
     Macrosequence& track = current.macrosequences[values_.currentTrack];
     macrosequenceFree(track);
     current.lengthMeasures = values_.totalLength;
@@ -422,9 +390,9 @@ void CMacroPage::normalize() {
 
 void CMacroPage::regenerate() {
     save();
-    Song* current = song();
-    if (!current || blockCount() <= 0) return;
-    for (std::int32_t i = 0; i < blockCount(); ++i) {
+    Song* current = currentSong();
+    if (!current || currentBlockCount() <= 0) return;
+    for (std::int32_t i = 0; i < currentBlockCount(); ++i) {
         macrosequencePlace(current->macrosequences[i], values_.totalLength,
                            current->blocks[i].lengthMeasures, current->beatsPerMeasure);
     }
@@ -462,8 +430,8 @@ void CMacroPage::scrollRight() {
 }
 
 bool CMacroPage::prepareSong(MidiSong& midi, bool forPlayback, bool saveTrack) {
-    Song* current = song();
-    if (!current || blockCount() <= 0) return false;
+    Song* current = currentSong();
+    if (!current || currentBlockCount() <= 0) return false;
     commitGlobalPage();
     normalize();
     if (saveTrack) save();
@@ -512,7 +480,7 @@ void CMacroPage::showStopped() {
 // the window turns a page to show it.
 void CMacroPage::followPlayback() {
     const auto ticks = session_->positionTicks();
-    const Song* current = song();
+    const Song* current = currentSong();
     if (!ticks || !current) return;
     const double beats = arrangementBeatsOfTicks(*ticks, session_->song().ppqn);
     const std::int32_t first = arrangementFirstMeasureShowing(
@@ -579,7 +547,7 @@ void CMacroPage::drawRandomSeed() {
 
 void CMacroPage::copyTrack() {
     read();
-    CCopyDialog dialog(song(), CopyMode::Macrosequence, values_.currentTrack, this);
+    CCopyDialog dialog(currentSong(), CopyMode::Macrosequence, values_.currentTrack, this);
     if (dialog.exec() != QDialog::Accepted) return;
     copyRecord(dialog.sourceIndex(), dialog.destinationIndex());
 }

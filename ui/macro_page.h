@@ -134,10 +134,7 @@ class CMacroPage final : public CSheetPage {
     void connectControls();
     void initialise();
 
-    Song* song() const;
-    std::int32_t blockCount() const;
     bool trackValid(std::int32_t index) const;
-    void commitGlobalPage() const;
     // Renders the whole piece into `midi` (muted tracks left out when
     // `forPlayback`), saving the page into its track first when
     // `saveTrack`. False when there is nothing to render or the rendering

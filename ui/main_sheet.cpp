@@ -24,6 +24,10 @@ CMainSheet* theMainSheet() {
     return processSheet;
 }
 
+void commitGlobalPage() {
+    if (processSheet) processSheet->globalPage()->CommitToSong();
+}
+
 CMainSheet::CMainSheet(QWidget* parent) : QTabWidget(parent) {
     processSheet = this;
     pages_[kGlobalPageIndex] = new CGlobalPage(this);

@@ -59,4 +59,7 @@ class CMainSheet final : public QTabWidget {
 // The one sheet of the process, or null while none exists.
 CMainSheet* theMainSheet();
 
+// The Global page's CommitToSong, when there is a sheet.
+void commitGlobalPage();
+
 }  // namespace halvorn
