@@ -41,10 +41,12 @@ std::uint64_t streamTickAt(const StreamPositionState& state, nanoseconds now) {
         std::clamp<unsigned __int128>(tick, state.playedTick, state.nextTick));
 }
 
+// The words are stored with release and loaded with acquire, so a reader
+// that sees any word of an update also sees the odd sequence number stored
+// before it, and tries again (no fences, which ThreadSanitizer cannot follow).
 void PublishedStreamPosition::publish(const StreamPositionState& state) {
     const std::uint32_t sequence = sequence_.load(std::memory_order_relaxed);
     sequence_.store(sequence + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
     const std::array<std::uint64_t, kWords> words = {
         state.playedTick,
         state.anchorTick,
@@ -52,7 +54,7 @@ void PublishedStreamPosition::publish(const StreamPositionState& state) {
         state.ticksPerQuarter | std::uint64_t{state.microsecondsPerQuarter} << 32,
         (state.running ? kRunning : 0) | (state.nextKnown ? kNextKnown : 0),
         state.nextTick};
-    for (std::size_t i = 0; i < kWords; ++i) words_[i].store(words[i], std::memory_order_relaxed);
+    for (std::size_t i = 0; i < kWords; ++i) words_[i].store(words[i], std::memory_order_release);
     sequence_.store(sequence + 2, std::memory_order_release);
 }
 
@@ -65,8 +67,7 @@ StreamPositionState PublishedStreamPosition::read() const {
             continue;
         }
         for (std::size_t i = 0; i < kWords; ++i)
-            words[i] = words_[i].load(std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_acquire);
+            words[i] = words_[i].load(std::memory_order_acquire);
         if (sequence_.load(std::memory_order_relaxed) == before) break;
     }
     StreamPositionState state;
