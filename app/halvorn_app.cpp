@@ -15,6 +15,7 @@ namespace halvorn {
 
 CHalvornApp::CHalvornApp(int& argc, char** argv) : QApplication(argc, argv) {
     installOutputDeviceList();
+    installAudioExport();
 }
 
 CHalvornApp::~CHalvornApp() {

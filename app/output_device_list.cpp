@@ -3,9 +3,11 @@
 #include <QString>
 
 #include "midi/device_list.h"
+#include "ui/audio_export_run.h"
 #include "ui/output_devices.h"
 
 #ifdef HALVORN_HAVE_MIDI_IO
+#include "midi/io/audio_export.h"
 #include "midi/io/system_devices.h"
 #endif
 
@@ -26,6 +28,15 @@ void installOutputDeviceList() {
         }
         return names;
     });
+}
+
+void installAudioExport() {
+#ifdef HALVORN_HAVE_MIDI_IO
+    setAudioExportFunction(
+        [](MidiSong& song, const std::string& path, const AudioExportProgressFunction& progress) {
+            return exportSongAudio(song, path, AudioExportOptions{}, progress);
+        });
+#endif
 }
 
 }  // namespace halvorn

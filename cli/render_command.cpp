@@ -7,6 +7,7 @@
 #include "cli/arguments.h"
 #include "cli/command.h"
 #include "cli/song_files.h"
+#include "engine/document_texts.h"
 
 namespace halvorn::cli {
 namespace {
@@ -17,16 +18,6 @@ constexpr std::array<OptionRule, 4> kOptions = {{
     {"--skip-muted", false},
     {kSendInstrumentsOption, false},
 }};
-
-// The document's texts reach the file only when they are not empty.
-void setTexts(MidiSong& midi, const Document& document) {
-    midi.title.reset();
-    midi.copyright.reset();
-    midi.comments.reset();
-    if (!document.title.empty()) midi.title = document.title;
-    if (!document.author.empty()) midi.copyright = document.author;
-    if (!document.comments.empty()) midi.comments = document.comments;
-}
 
 int runRender(std::span<const std::string> words) {
     std::string error;
@@ -45,7 +36,7 @@ int runRender(std::span<const std::string> words) {
     MidiSong midi;
     if (!renderDocumentSong(input, *document, midi, arguments->has("--skip-muted"), *ppqn))
         return kExitFailure;
-    setTexts(midi, *document);
+    midiSongSetDocumentTexts(midi, *document);
     if (arguments->has(kSendInstrumentsOption) && !addChannelSetupEvents(midi)) return kExitFailure;
     return saveMidiSong(*output, midi) ? kExitSuccess : kExitFailure;
 }

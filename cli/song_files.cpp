@@ -28,13 +28,7 @@ bool refuseOverwritingInput(const std::string& input, const std::string& output)
 }
 
 std::string renderErrorMessage(RenderError error) {
-    switch (error) {
-        case RenderError::kNotesOutOfMemory:
-            return "Unable to generate MIDI data. Not enough memory.";
-        case RenderError::kEventsOutOfMemory:
-            break;
-    }
-    return "Not enough memory to generate MIDI data.";
+    return renderErrorText(error);
 }
 
 bool renderDocumentSong(const std::string& input, Document& document, MidiSong& midi,

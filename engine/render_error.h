@@ -9,4 +9,11 @@ enum class RenderError {
     kEventsOutOfMemory,  // the MIDI events of a track could not be held
 };
 
+// What the user is told.
+inline const char* renderErrorText(RenderError error) {
+    return error == RenderError::kNotesOutOfMemory
+               ? "Unable to generate MIDI data. Not enough memory."
+               : "Not enough memory to generate MIDI data.";
+}
+
 }  // namespace halvorn

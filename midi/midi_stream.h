@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "midi/channel_setup.h"
@@ -59,6 +60,10 @@ class MidiStream {
         static_cast<void>(setup);
         return MidiResult::kOk;
     }
+
+    // The position the stream has played to, in ticks since it first
+    // started; nothing from a stream that cannot tell. Any thread.
+    virtual std::optional<std::uint64_t> positionTicks() const { return std::nullopt; }
 
     // Checks a buffer: a nonzero whole number of records, stream id 0, only
     // short messages and no-operations. Marks it prepared.

@@ -1,5 +1,6 @@
 #include "midi/playback.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <memory>
@@ -18,6 +19,38 @@ namespace halvorn {
 
 namespace {
 
+// Where each loop pass begins on the stream's clock, for the passes queued
+// and not yet heard: at most one a queued buffer, and the one being heard.
+class LoopPassStarts {
+  public:
+    void reset() {
+        count_ = 0;
+        queuedPassStart_ = 0;
+    }
+    // The pass just queued ended with its last event at `lastEventTime`: the
+    // next pass's tick 0 coincides with it on the stream.
+    void passQueued(std::uint32_t lastEventTime) {
+        queuedPassStart_ += lastEventTime;
+        if (count_ == starts_.size()) {
+            std::move(starts_.begin() + 1, starts_.end(), starts_.begin());
+            --count_;
+        }
+        starts_[count_++] = queuedPassStart_;
+    }
+    // The song tick at stream tick `streamTick`. Where two passes meet, the
+    // tick belongs to the pass that ends there.
+    std::uint64_t songTickAt(std::uint64_t streamTick) const {
+        std::uint64_t start = 0;
+        for (std::size_t i = 0; i < count_ && starts_[i] < streamTick; ++i) start = starts_[i];
+        return streamTick - start;
+    }
+
+  private:
+    std::array<std::uint64_t, 2 * kPlaybackHeaderCount> starts_{};
+    std::size_t count_ = 0;
+    std::uint64_t queuedPassStart_ = 0;
+};
+
 struct PlaybackState {
     std::mutex mutex;
     std::unique_ptr<MidiStream> stream;
@@ -34,6 +67,7 @@ struct PlaybackState {
     std::array<bool, kPlaybackHeaderCount> headerQueued{};
     MidiPlaybackEndFunction endCallback;
     MidiEventList list;
+    LoopPassStarts passStarts;
     // Closes a stream on behalf of its own notification thread; joined
     // before the next such close and at shutdown, so it never outlives main.
     std::thread closer;
@@ -113,6 +147,7 @@ MidiResult queueWindowBufferLocked(PlaybackState& s, MidiSong& song, MidiStreamB
     s.headerQueued[s.nextHeader] = true;
     if (endReached && !s.loop) s.ending = true;
     if (endReached && s.loop) {
+        s.passStarts.passQueued(s.window.lastEventTime);
         s.window.end = 0;
         rewindSong(song);
         s.window.lastEventTime = 0;
@@ -227,6 +262,7 @@ MidiStatus midiPlaybackPrepare(MidiSong* song, MidiPlaybackEndFunction endCallba
     s.window = PlaybackWindow{};
     s.window.ticks = windowTicksFor(*song);
     s.window.end = s.window.ticks;
+    s.passStarts.reset();
     rewindSong(*song);
     // As the stream interface has it, failures of these two are not acted on.
     static_cast<void>(s.stream->setTimeDivision(song->ppqn));
@@ -330,6 +366,15 @@ bool midiPlaybackIsPlaying() {
     PlaybackState& s = state();
     std::lock_guard lock(s.mutex);
     return s.playing;
+}
+
+std::optional<std::uint64_t> midiPlaybackPositionTicks() {
+    PlaybackState& s = state();
+    std::lock_guard lock(s.mutex);
+    if (!s.playing || !s.stream) return std::nullopt;
+    const std::optional<std::uint64_t> streamTick = s.stream->positionTicks();
+    if (!streamTick) return std::nullopt;
+    return s.passStarts.songTickAt(*streamTick);
 }
 
 void midiPlaybackShutdown() {

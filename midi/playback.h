@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "midi/device_list.h"
@@ -87,6 +88,11 @@ void midiPlaybackDone(MidiStreamBuffer&& buffer);
 bool midiPlaybackUsesSong(const MidiSong* song);
 
 bool midiPlaybackIsPlaying();
+
+// The song position playback has reached, in the song's ticks from the
+// start of the loop pass being heard. Nothing while nothing plays or when
+// the stream cannot tell. Any thread; holds the playback lock briefly.
+std::optional<std::uint64_t> midiPlaybackPositionTicks();
 
 // Stops playback, closes the stream and waits for a close still running on
 // another thread. The program calls it before main returns.

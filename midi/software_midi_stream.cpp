@@ -166,47 +166,54 @@ void SoftwareMidiStream::handBackUnplayed() {
     }
 }
 
-std::uint64_t SoftwareMidiStream::positionTicks() const {
-    return publishedPosition_.load();
+std::optional<std::uint64_t> SoftwareMidiStream::positionTicks() const {
+    return streamTickAt(publishedPosition_.read(), clock_->now());
+}
+
+void SoftwareMidiStream::publishPosition(std::optional<std::uint64_t> waitingFor) {
+    StreamPositionState state = timing_;
+    state.nextKnown = waitingFor.has_value();
+    state.nextTick = waitingFor.value_or(0);
+    if (state == publishedTiming_) return;
+    publishedTiming_ = state;
+    publishedPosition_.publish(state);
 }
 
 void SoftwareMidiStream::reanchor() {
-    if (everStarted_) anchorTime_ = timeOfTick(positionTick_);
-    anchorTick_ = positionTick_;
+    if (everStarted_) timing_.anchorTime = timeOfTick(timing_.playedTick);
+    timing_.anchorTick = timing_.playedTick;
 }
 
+// Computed from the anchor each time, never by adding up deltas, so
+// rounding cannot accumulate.
 nanoseconds SoftwareMidiStream::timeOfTick(std::uint64_t tick) const {
-    // Computed from the anchor each time, never by adding up deltas, so
-    // rounding cannot accumulate.
-    const unsigned __int128 ticks = tick - anchorTick_;
-    const unsigned __int128 ns = ticks * microsecondsPerQuarter_ * 1000u / ticksPerQuarter_;
-    return anchorTime_ + nanoseconds(static_cast<std::int64_t>(ns));
+    return streamTimeOfTick(timing_, tick);
 }
 
 void SoftwareMidiStream::apply(const Command& command) {
     switch (command.kind) {
         case Command::Kind::kTimeDivision:
             reanchor();
-            ticksPerQuarter_ = command.value;
+            timing_.ticksPerQuarter = command.value;
             break;
         case Command::Kind::kTempo:
             reanchor();
-            microsecondsPerQuarter_ = command.value;
+            timing_.microsecondsPerQuarter = command.value;
             break;
         case Command::Kind::kRestart:
-            if (running_) break;
+            if (timing_.running) break;
             if (everStarted_) {
-                anchorTime_ += command.at - pausedAt_;  // the pause shifts every later time
+                timing_.anchorTime += command.at - pausedAt_;  // the pause shifts every later time
             } else {
-                anchorTick_ = positionTick_;
-                anchorTime_ = command.at;
+                timing_.anchorTick = timing_.playedTick;
+                timing_.anchorTime = command.at;
                 everStarted_ = true;
             }
-            running_ = true;
+            timing_.running = true;
             break;
         case Command::Kind::kPause:
-            if (!running_) break;
-            running_ = false;
+            if (!timing_.running) break;
+            timing_.running = false;
             pausedAt_ = command.at;
             silenceRequested_ = true;  // a paused stream leaves no note hanging
             break;
@@ -236,8 +243,9 @@ void SoftwareMidiStream::runScheduler() {
             silenceRequested_ = false;
             silenceSoundingNotes();
         }
-        MidiStreamBuffer* head = running_ ? queued_.front() : nullptr;
+        MidiStreamBuffer* head = timing_.running ? queued_.front() : nullptr;
         if (!head) {
+            publishPosition(std::nullopt);
             schedulerWake_.wait(seen);
             continue;
         }
@@ -249,14 +257,14 @@ void SoftwareMidiStream::runScheduler() {
 
 bool SoftwareMidiStream::playNextRecordIfDue(MidiStreamBuffer& head, std::uint32_t seen) {
     const MidiStreamRecord record = midiStreamReadRecord(head, nextRecord_);
-    const std::uint64_t tick = positionTick_ + record.delta;
+    const std::uint64_t tick = timing_.playedTick + record.delta;
     const nanoseconds due = timeOfTick(tick);
     if (clock_->now() < due) {
+        publishPosition(tick);
         clock_->waitUntil(schedulerWake_, seen, due);
         return false;
     }
-    positionTick_ = tick;
-    publishedPosition_.store(tick, std::memory_order_relaxed);
+    timing_.playedTick = tick;
     ++nextRecord_;
     if ((record.event & 0xFF000000u) == kMidiStreamShortMessage) {
         noteSent(record.event);

@@ -16,12 +16,14 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "midi/midi_clock.h"
 #include "midi/midi_output.h"
 #include "midi/midi_stream.h"
 #include "midi/spsc_ring.h"
+#include "midi/stream_position.h"
 #include "midi/wake_signal.h"
 
 namespace halvorn {
@@ -47,9 +49,9 @@ class SoftwareMidiStream final : public MidiStream {
     MidiResult pause() override;
     MidiResult close() override;
 
-    // Ticks played since the first restart (the position of the last
-    // message sent).
-    std::uint64_t positionTicks() const;
+    // Ticks since the first restart: the last message sent, carried on
+    // with the clock toward the next one due. Any thread, without a lock.
+    std::optional<std::uint64_t> positionTicks() const override;
 
   private:
     struct Command {
@@ -71,6 +73,9 @@ class SoftwareMidiStream final : public MidiStream {
     void handBackUnplayed();
     void reanchor();
     std::chrono::nanoseconds timeOfTick(std::uint64_t tick) const;
+    // Publishes the timing for positionTicks() when it has changed;
+    // `waitingFor` is the tick of the record the scheduler waits for.
+    void publishPosition(std::optional<std::uint64_t> waitingFor);
     void noteSent(MidiShortMessage message);
     void silenceSoundingNotes();
 
@@ -88,18 +93,15 @@ class SoftwareMidiStream final : public MidiStream {
     WakeSignal notifierWake_;
     std::atomic<bool> closing_{false};
     std::atomic<bool> notifierStopping_{false};
-    std::atomic<std::uint64_t> publishedPosition_{0};
+    PublishedStreamPosition publishedPosition_;
 
-    // The scheduler thread's own state.
-    bool running_ = false;
+    // The scheduler thread's own state. `timing_` holds the position, the
+    // tempo, the anchor and whether the stream runs.
+    StreamPositionState timing_;
+    StreamPositionState publishedTiming_;
     bool everStarted_ = false;
     bool silenceRequested_ = false;
     std::size_t nextRecord_ = 0;  // in the head buffer of `queued_`
-    std::uint32_t ticksPerQuarter_ = 96;
-    std::uint32_t microsecondsPerQuarter_ = 500000;
-    std::uint64_t positionTick_ = 0;
-    std::uint64_t anchorTick_ = 0;
-    std::chrono::nanoseconds anchorTime_{0};
     std::chrono::nanoseconds pausedAt_{0};
     std::array<std::uint8_t, 16 * 128> sounding_{};  // note-on count per channel and key
 

@@ -15,7 +15,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <optional>
 
 #include "engine/audition.h"
@@ -28,6 +27,7 @@
 #include "ui/global_page.h"
 #include "ui/list_fields.h"
 #include "ui/main_sheet.h"
+#include "ui/page_widgets.h"
 #include "ui/panel_fields.h"
 #include "ui/piano_roll_view.h"
 #include "ui/playback_session.h"
@@ -59,29 +59,6 @@ enum Curve : std::int32_t {
 
 // The spread of "Gaussian 1", "2" and "3": exp(-a d^2).
 constexpr std::array<double, 3> kGaussianFactors = {0.25, 0.5, 1.0};
-
-// nearest(x) with halves going up, held in the int32 range (0 for NaN), as a
-// value read from a file can be anything.
-std::int32_t nearest(double x) {
-    if (std::isnan(x)) return 0;
-    const double down = std::floor(x);
-    const double rounded = x - down >= 0.5 ? down + 1.0 : down;
-    return static_cast<std::int32_t>(
-        std::clamp(rounded, static_cast<double>(std::numeric_limits<std::int32_t>::min()),
-                   static_cast<double>(std::numeric_limits<std::int32_t>::max())));
-}
-
-std::int32_t percentOf(double fraction) {
-    return nearest(fraction * 100.0);
-}
-
-// Sliders whose top end means "all" (probability 1 at p = 0).
-int inversePosition(double probability) {
-    return kMaxSliderPosition - percentOf(probability);
-}
-double inverseValue(int position) {
-    return 1.0 - position / 100.0;
-}
 
 // Truncation toward zero of a draw scaled to `span`.
 std::int32_t drawBelow(double span) {
@@ -118,33 +95,9 @@ QStringList instrumentItems() {
     return items;
 }
 
-QLineEdit* makeNumberEdit(QWidget* parent, int digits) {
-    auto* edit = new QLineEdit(parent);
-    edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QString(digits + 1, '0')) + 16);
-    return edit;
-}
-
-QSlider* makeVerticalSlider(QWidget* parent) {
-    auto* slider = new QSlider(Qt::Vertical, parent);
-    slider->setRange(0, kMaxSliderPosition);
-    setSliderPosition(slider, kMaxSliderPosition);
-    slider->setMinimumHeight(90);
-    return slider;
-}
-
 // A sequence index that names no microsequence becomes 0.
 std::int32_t clampedSequence(std::int32_t index, std::int32_t count) {
     return index >= 0 && index < count ? index : 0;
-}
-
-QLabel* caption(const QString& text, QWidget* parent) {
-    return new QLabel(text, parent);
-}
-
-QLabel* centredCaption(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setAlignment(Qt::AlignHCenter);
-    return label;
 }
 
 // The "Sequence:" list and "Range:" edit that open the melody and velocity
@@ -160,28 +113,7 @@ QFormLayout* sequenceRangeForm(QGroupBox* group, QComboBox*& sequence, QLineEdit
     return form;
 }
 
-// An edit followed by a unit ("measures", "%").
-QHBoxLayout* withUnit(QWidget* field, const QString& unit, QWidget* parent) {
-    auto* row = new QHBoxLayout;
-    row->addWidget(field);
-    row->addWidget(caption(unit, parent));
-    row->addStretch();
-    return row;
-}
-
 }  // namespace
-
-// Qt counts a vertical slider from the bottom; so the groove fills up to the
-// handle with the probability the position stands for.
-int sliderPosition(const QSlider* slider) {
-    const int value = slider->value();
-    return slider->orientation() == Qt::Vertical ? kMaxSliderPosition - value : value;
-}
-
-void setSliderPosition(QSlider* slider, int position) {
-    slider->setValue(slider->orientation() == Qt::Vertical ? kMaxSliderPosition - position
-                                                           : position);
-}
 
 CBlockPage::CBlockPage(QWidget* parent) : CSheetPage(parent), session_(new CPlaybackSession(this)) {
     auto* page = new QVBoxLayout(this);
@@ -428,13 +360,11 @@ void CBlockPage::showCreationValues() {
 }
 
 Song* CBlockPage::song() const {
-    Document* document = currentDocument();
-    return document ? &document->song : nullptr;
+    return currentSong();
 }
 
 std::int32_t CBlockPage::blockCount() const {
-    const Song* current = song();
-    return current ? std::clamp(current->blockCount, 0, kMaxBlocks) : 0;
+    return currentBlockCount();
 }
 
 std::int32_t CBlockPage::sequenceCount() const {
@@ -452,7 +382,7 @@ std::int32_t CBlockPage::beatsPerMeasure() const {
 }
 
 void CBlockPage::commitGlobalPage() const {
-    if (CMainSheet* sheet = theMainSheet()) sheet->globalPage()->CommitToSong();
+    halvorn::commitGlobalPage();
 }
 
 bool CBlockPage::isPlaying() const {

@@ -15,6 +15,7 @@
 
 #include "model/song.h"
 #include "ui/sheet_page.h"
+#include "ui/slider_position.h"
 
 class QCheckBox;
 class QComboBox;
@@ -33,12 +34,6 @@ inline constexpr std::int32_t kMaxMelodyRange = 127;
 inline constexpr std::int32_t kMaxMelodyOffset = 48;
 inline constexpr std::int32_t kMaxVelocityRange = 100;
 inline constexpr std::int32_t kMaxVelocityAmp = 300;
-inline constexpr std::int32_t kMaxSliderPosition = 100;
-
-// A slider's position p = 0..100 as the page counts it: 0 at the top of a
-// vertical slider and at the left end of a horizontal one.
-int sliderPosition(const QSlider* slider);
-void setSliderPosition(QSlider* slider, int position);
 
 // The page's values in the order read() takes them from the controls.
 // List indices are -1 while a list has no selection.

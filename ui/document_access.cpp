@@ -1,5 +1,7 @@
 #include "ui/document_access.h"
 
+#include <algorithm>
+
 namespace halvorn {
 namespace {
 CDocumentAccess* processDocument = nullptr;
@@ -15,6 +17,16 @@ void setTheDocument(CDocumentAccess* document) {
 
 Document* currentDocument() {
     return processDocument ? processDocument->document() : nullptr;
+}
+
+Song* currentSong() {
+    Document* document = currentDocument();
+    return document ? &document->song : nullptr;
+}
+
+std::int32_t currentBlockCount() {
+    const Song* song = currentSong();
+    return song ? std::clamp(song->blockCount, 0, kMaxBlocks) : 0;
 }
 
 }  // namespace halvorn

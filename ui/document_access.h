@@ -19,4 +19,10 @@ void setTheDocument(CDocumentAccess* document);
 // The current composition, or null when there is no document or no Song yet.
 Document* currentDocument();
 
+// Its Song, or null.
+Song* currentSong();
+
+// The Song's blocks in use, held to 0..16 (0 without a Song).
+std::int32_t currentBlockCount();
+
 }  // namespace halvorn

@@ -11,7 +11,6 @@
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
 #include <QSlider>
-#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <utility>
@@ -26,6 +25,7 @@
 #include "ui/output_devices.h"
 #include "ui/prompts.h"
 #include "ui/send_instruments_box.h"
+#include "ui/spin_field.h"
 
 namespace halvorn {
 namespace {
@@ -118,27 +118,10 @@ QGroupBox* CGlobalPage::buildGeneratorGroup() {
 }
 
 QWidget* CGlobalPage::buildTempoField() {
-    auto* field = new QWidget(this);
-    auto* row = new QHBoxLayout(field);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(0);
-    controls_.tempo = new QLineEdit(field);
+    controls_.tempo = new QLineEdit(this);
     controls_.tempo->setMaximumWidth(controls_.tempo->fontMetrics().horizontalAdvance("00000") +
                                      16);
-    row->addWidget(controls_.tempo);
-    auto* buttons = new QVBoxLayout;
-    buttons->setSpacing(0);
-    for (const auto& [arrow, step] : {std::pair{Qt::UpArrow, 1}, std::pair{Qt::DownArrow, -1}}) {
-        auto* button = new QToolButton(field);
-        button->setArrowType(arrow);
-        button->setAutoRepeat(true);
-        button->setFixedSize(18, 11);
-        button->setFocusPolicy(Qt::NoFocus);
-        connect(button, &QToolButton::clicked, this, [this, step = step] { stepTempo(step); });
-        buttons->addWidget(button);
-    }
-    row->addLayout(buttons);
-    return field;
+    return makeSpinField(controls_.tempo, kMinTempo, kMaxTempo, this);
 }
 
 QGroupBox* CGlobalPage::buildParametersGroup() {
@@ -458,12 +441,6 @@ void CGlobalPage::ppqnChanged() {
     if (values_.ppqnIndex >= 0 && values_.ppqnIndex < std::ssize(kPpqnChoices)) {
         midiSettings().ppqnSetting = kPpqnChoices[values_.ppqnIndex];
     }
-}
-
-void CGlobalPage::stepTempo(int step) {
-    const auto tempo = parseInteger(controls_.tempo->text());
-    if (!tempo) return;
-    controls_.tempo->setText(QString::number(std::clamp(*tempo + step, kMinTempo, kMaxTempo)));
 }
 
 }  // namespace halvorn

@@ -133,7 +133,6 @@ class CGlobalPage final : public CSheetPage {
     void bufferChanged();
     void ppqnChanged();
     void applyScaleToSong();
-    void stepTempo(int step);
 
     GlobalPageValues values_;
     GlobalPageControls controls_;

@@ -74,6 +74,12 @@ void CMainFrame::createActions() {
                               QStringLiteral("Save as"));
     connect(saveAs, &QAction::triggered, this, &CMainFrame::saveAsRequested);
 
+    auto* exportAudio = makeAction(FrameCommand::ExportAudio, QStringLiteral("Export &Audio..."),
+                                   QStringLiteral("Play the song into a WAV audio file"),
+                                   QStringLiteral("Export Audio"));
+    connect(exportAudio, &QAction::triggered, this,
+            [] { dispatchToSheet(&CMainSheet::exportAudio); });
+
     auto* exit = makeAction(FrameCommand::Exit, QStringLiteral("&Exit"),
                             QStringLiteral("Exist the application"), QStringLiteral("Exit"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -128,6 +134,7 @@ void CMainFrame::createMenus() {
     fileMenu_->addAction(action(FrameCommand::Open));
     fileMenu_->addAction(action(FrameCommand::Save));
     fileMenu_->addAction(action(FrameCommand::SaveAs));
+    fileMenu_->addAction(action(FrameCommand::ExportAudio));
     recentStart_ = fileMenu_->addSeparator();
     recentEnd_ = fileMenu_->addSeparator();
     fileMenu_->addAction(action(FrameCommand::Exit));

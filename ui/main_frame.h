@@ -22,6 +22,7 @@ enum class FrameCommand {
     Open,
     Save,
     SaveAs,
+    ExportAudio,
     Exit,
     Copy,
     RandomValues,

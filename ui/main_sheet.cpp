@@ -7,8 +7,8 @@
 #include "model/random.h"
 #include "ui/block_page.h"
 #include "ui/global_page.h"
+#include "ui/macro_page.h"
 #include "ui/micro_page.h"
-#include "ui/placeholder_page.h"
 
 namespace halvorn {
 namespace {
@@ -24,13 +24,16 @@ CMainSheet* theMainSheet() {
     return processSheet;
 }
 
+void commitGlobalPage() {
+    if (processSheet) processSheet->globalPage()->CommitToSong();
+}
+
 CMainSheet::CMainSheet(QWidget* parent) : QTabWidget(parent) {
     processSheet = this;
     pages_[kGlobalPageIndex] = new CGlobalPage(this);
     pages_[kMicroPageIndex] = new CMicroPage(this);
     pages_[kBlockPageIndex] = new CBlockPage(this);
-    pages_[kMacroPageIndex] =
-        new CPlaceholderPage(QString::fromLatin1(kCaptions[kMacroPageIndex]), this);
+    pages_[kMacroPageIndex] = new CMacroPage(this);
     for (int index = 0; index < kSheetPageCount; ++index) {
         addTab(pages_[index], QString::fromLatin1(kCaptions[index]));
     }
@@ -84,6 +87,10 @@ void CMainSheet::randomSeed() {
 
 void CMainSheet::copy() {
     if (CSheetPage* shown = activePage()) shown->copy();
+}
+
+void CMainSheet::exportAudio() {
+    if (auto* macro = qobject_cast<CMacroPage*>(page(kMacroPageIndex))) macro->exportAudio();
 }
 
 bool CMainSheet::mayLeave(int target) {

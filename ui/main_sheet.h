@@ -42,6 +42,8 @@ class CMainSheet final : public QTabWidget {
     void randomValues();
     void randomSeed();
     void copy();
+    // The whole piece as audio, whichever page is shown.
+    void exportAudio();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -56,5 +58,8 @@ class CMainSheet final : public QTabWidget {
 
 // The one sheet of the process, or null while none exists.
 CMainSheet* theMainSheet();
+
+// The Global page's CommitToSong, when there is a sheet.
+void commitGlobalPage();
 
 }  // namespace halvorn

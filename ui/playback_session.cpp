@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "midi/channel_setup.h"
+#include "midi/midi_settings.h"
 #include "midi/playback.h"
 #include "ui/global_page.h"
 #include "ui/main_sheet.h"
@@ -62,6 +64,11 @@ bool CPlaybackSession::play(bool loop) {
     if (midiPlaybackUsesSong(&song_)) endPlayback();
     playing_ = false;
     if (CMainSheet* sheet = theMainSheet()) sheet->globalPage()->EnableMidiLists(false);
+    if (midiSettings().sendInstruments && midiSongAddChannelSetupEvents(song_) != MidiResult::kOk) {
+        prompts().message(QStringLiteral("Not enough memory to generate MIDI data."));
+        stop();
+        return false;
+    }
 
     const std::uint64_t generation = ++generation_;
     // Runs on the notification thread (or on this one when a playback
@@ -93,6 +100,11 @@ bool CPlaybackSession::play(bool loop) {
     playing_ = true;
     updateMidiLists();
     return true;
+}
+
+std::optional<std::uint64_t> CPlaybackSession::positionTicks() const {
+    if (!playing_ || !midiPlaybackUsesSong(&song_)) return std::nullopt;
+    return midiPlaybackPositionTicks();
 }
 
 void CPlaybackSession::stop() {

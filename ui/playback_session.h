@@ -7,6 +7,10 @@
 // session plays, the Global page's "Port:", "Buffer:" and "PPQN:" lists are
 // disabled.
 //
+// With "Send instruments, volume and pan" (midiSettings().sendInstruments)
+// the song gets each used track's program, volume and pan at tick 0 before
+// it plays, so a port hears the instruments the tracks name.
+//
 // The end of a song is reported by the stream's notification thread; the
 // session hands it to the user-interface thread through a queued call and
 // stops there. Nothing on the notification thread touches a widget or the
@@ -15,6 +19,7 @@
 #include <QObject>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "midi/midi_song.h"
 
@@ -38,6 +43,11 @@ class CPlaybackSession final : public QObject {
     // ("Unable to prepare MIDI data", "Unable to playback MIDI data"), the
     // session is stopped and the result is false.
     bool play(bool loop);
+
+    // While this session plays: the song tick being heard, counted from the
+    // start of the loop pass. Nothing otherwise, or when the output cannot
+    // tell.
+    std::optional<std::uint64_t> positionTicks() const;
 
     // Ends the playback (if the stream is still this session's), empties the
     // song, enables the MIDI lists unless another session plays, and emits

@@ -1,5 +1,7 @@
 #include "ui/prompts.h"
 
+#include <QFileInfo>
+
 #include "ui/qt_prompts.h"
 
 namespace halvorn {
@@ -13,6 +15,11 @@ Prompts& defaultPrompts() {
 }
 
 }  // namespace
+
+QString withDefaultSuffix(const QString& path, const QString& suffix) {
+    if (suffix.isEmpty() || !QFileInfo(path).suffix().isEmpty()) return path;
+    return path + QLatin1Char('.') + suffix;
+}
 
 Prompts& prompts() {
     return installedPrompts ? *installedPrompts : defaultPrompts();

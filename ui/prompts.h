@@ -10,6 +10,18 @@ namespace halvorn {
 
 enum class Answer { Yes, No, Cancel };
 
+// A save dialog for one kind of file: the filter as the user reads it and
+// the files it lists, and the extension a name typed without one receives
+// (before the dialog asks whether to overwrite an existing file).
+struct SaveFileRequest {
+    QString filterText;
+    QString filterPattern;
+    QString defaultSuffix;
+};
+
+// `path` with "." and `suffix` appended when its file name has no extension.
+QString withDefaultSuffix(const QString& path, const QString& suffix);
+
 class Prompts {
   public:
     virtual ~Prompts() = default;
@@ -21,6 +33,9 @@ class Prompts {
     virtual std::optional<QString> askOpenFileName(const QString& filter) = 0;
     virtual std::optional<QString> askSaveFileName(const QString& suggestedPath,
                                                    const QString& filter) = 0;
+    // No initial name; the folder must exist and an existing file is only
+    // overwritten when the user agrees. Nothing when the user cancels.
+    virtual std::optional<QString> askSaveFile(const SaveFileRequest& request) = 0;
 };
 
 // The prompts in force: the installed ones, or message boxes by default.

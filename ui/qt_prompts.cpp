@@ -49,4 +49,20 @@ std::optional<QString> QtPrompts::askSaveFileName(const QString& suggestedPath,
                                                suggestedPath, filter));
 }
 
+// The filter lists `filterPattern` while showing only `filterText`: the
+// toolkit takes the patterns from the last parentheses and hides them.
+std::optional<QString> QtPrompts::askSaveFile(const SaveFileRequest& request) {
+    QFileDialog dialog(dialogParent(), QStringLiteral("Save As"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilter(request.filterText + QStringLiteral(" (") + request.filterPattern +
+                         QLatin1Char(')'));
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty()) return std::nullopt;
+    return chosen(withDefaultSuffix(files.first(), request.defaultSuffix));
+}
+
 }  // namespace halvorn

@@ -14,6 +14,7 @@ class QtPrompts final : public Prompts {
     std::optional<QString> askOpenFileName(const QString& filter) override;
     std::optional<QString> askSaveFileName(const QString& suggestedPath,
                                            const QString& filter) override;
+    std::optional<QString> askSaveFile(const SaveFileRequest& request) override;
 };
 
 }  // namespace halvorn

@@ -40,4 +40,11 @@ std::optional<QString> ScriptedPrompts::askSaveFileName(const QString&, const QS
     return nextFileName();
 }
 
+std::optional<QString> ScriptedPrompts::askSaveFile(const SaveFileRequest& request) {
+    saveRequests.push_back(request);
+    const auto name = nextFileName();
+    if (!name) return std::nullopt;
+    return withDefaultSuffix(*name, request.defaultSuffix);
+}
+
 }  // namespace halvorn

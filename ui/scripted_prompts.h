@@ -16,6 +16,7 @@ class ScriptedPrompts final : public Prompts {
     std::vector<QString> questions;
     std::deque<Answer> answers;
     std::deque<QString> fileNames;  // an empty name answers as cancelled
+    std::vector<SaveFileRequest> saveRequests;
     int unscripted = 0;
 
     void message(const QString& text) override { messages.push_back(text); }
@@ -24,6 +25,8 @@ class ScriptedPrompts final : public Prompts {
     std::optional<QString> askOpenFileName(const QString& filter) override;
     std::optional<QString> askSaveFileName(const QString& suggestedPath,
                                            const QString& filter) override;
+    // The next file name, given the request's extension as the dialog would.
+    std::optional<QString> askSaveFile(const SaveFileRequest& request) override;
 
   private:
     Answer nextAnswer(const QString& question, Answer fallback);

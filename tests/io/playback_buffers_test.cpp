@@ -156,6 +156,41 @@ TEST_F(PlaybackBuffers, LoopRestartsAtTickZeroWithStartOnlyOnce) {
     EXPECT_TRUE(endTicks.empty());
 }
 
+// Every note of every pass, looked up at the stream tick its record plays
+// at, is found at its own song tick; so is each pass's end, where the next
+// pass begins.
+TEST_F(PlaybackBuffers, PositionIsTheSongTickOfTheLoopPassBeingHeard) {
+    for (const bool clock : {false, true}) {
+        SCOPED_TRACE(clock ? "with clock" : "without clock");
+        log->queued.clear();
+        MidiSong song = makeSong({{noteOn(30, 60), noteOff(200, 60)}});
+        prepareAndStart(song, true, clock);
+        log->position.reset();
+        EXPECT_EQ(midiPlaybackPositionTicks(), std::nullopt);  // the stream cannot tell
+        playAll(9);
+        std::uint64_t streamTick = 0;
+        int notes = 0;
+        for (const auto& buffer : log->queued) {
+            for (const auto& r : recordsOf(buffer)) {
+                streamTick += r.delta;
+                log->position = streamTick;
+                if (r.event == 0x643C90) {
+                    EXPECT_EQ(midiPlaybackPositionTicks(), 30u) << streamTick;
+                    ++notes;
+                } else if (r.event == 0x3C90) {
+                    EXPECT_EQ(midiPlaybackPositionTicks(), 200u) << streamTick;
+                    // Without clock the note-off is the pass's last event.
+                    log->position = streamTick + 1;
+                    EXPECT_EQ(midiPlaybackPositionTicks(), clock ? 201u : 1u) << streamTick;
+                }
+            }
+        }
+        EXPECT_GE(notes, 4);
+        ASSERT_EQ(midiPlaybackStop(), MidiResult::kOk);
+        EXPECT_EQ(midiPlaybackPositionTicks(), std::nullopt);
+    }
+}
+
 TEST_F(PlaybackBuffers, StopWithBuffersQueuedReleasesThemAndQueuesNothing) {
     MidiSong song = makeSong({{noteOn(0, 60), noteOff(2000, 60)}});
     prepareAndStart(song);

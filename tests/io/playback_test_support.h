@@ -5,6 +5,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,7 @@ struct CaptureLog {
     int queueFailuresFrom = -1;  // queue calls from this number on fail
     int queueCalls = 0;
     int opens = 0;
+    std::optional<std::uint64_t> position;  // what the stream says it has played to
     bool running = false;
     bool closed = false;
 
@@ -46,6 +48,7 @@ class CapturingStream final : public MidiStream {
     ~CapturingStream() override { static_cast<void>(close()); }
     MidiResult setTimeDivision(std::uint32_t) override { return MidiResult::kOk; }
     MidiResult setTempo(std::uint32_t) override { return MidiResult::kOk; }
+    std::optional<std::uint64_t> positionTicks() const override { return log_->position; }
     MidiResult prepare(MidiStreamBuffer& buffer) override {
         buffer.prepared = true;
         return MidiResult::kOk;

@@ -79,6 +79,66 @@ TEST_F(SoftwareStream, TimesComeFromAbsoluteTicksWithoutDrift) {
     EXPECT_EQ(stream->positionTicks(), 1000u);
 }
 
+// The position between two records follows the clock and is the exact
+// inverse of the times the records are played at.
+TEST(StreamPosition, FollowsTheClockFromThePlayedTickUpToTheWaitingOne) {
+    StreamPositionState state;
+    state.ticksPerQuarter = 96;
+    state.microsecondsPerQuarter = 500000;  // 5208333.33 ns a tick
+    state.anchorTick = 40;
+    state.anchorTime = nanoseconds(7);
+    state.running = true;
+    state.playedTick = 50;
+    state.nextKnown = true;
+    state.nextTick = 1000;
+    for (std::uint64_t tick = 51; tick <= 1000; ++tick) {
+        const nanoseconds at = streamTimeOfTick(state, tick);
+        ASSERT_EQ(streamTickAt(state, at), tick);
+        ASSERT_EQ(streamTickAt(state, at - nanoseconds(1)), tick - 1);
+    }
+    EXPECT_EQ(streamTickAt(state, nanoseconds(0)), 50u);           // never behind what has played
+    EXPECT_EQ(streamTickAt(state, std::chrono::hours(1)), 1000u);  // nor ahead of what waits
+    state.nextKnown = false;  // nothing more queued: the last message's tick
+    EXPECT_EQ(streamTickAt(state, std::chrono::hours(1)), 50u);
+    state.nextKnown = true;
+    state.running = false;
+    EXPECT_EQ(streamTickAt(state, std::chrono::hours(1)), 50u);
+}
+
+// One thread publishes states whose fields all derive from one counter;
+// the reader must never see two counters mixed.
+TEST(StreamPosition, ReadersNeverSeeHalfAnUpdate) {
+    PublishedStreamPosition published;
+    const auto stateOf = [](std::uint32_t n) {
+        StreamPositionState state;
+        state.playedTick = n;
+        state.anchorTick = 2ull * n;
+        state.anchorTime = nanoseconds(3ll * n);
+        state.ticksPerQuarter = n + 1;
+        state.microsecondsPerQuarter = n + 2;
+        state.running = n % 2 == 0;
+        state.nextKnown = n % 3 == 0;
+        state.nextTick = 5ull * n;
+        return state;
+    };
+    published.publish(stateOf(0));
+    constexpr std::uint32_t kUpdates = 20000;
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (std::uint32_t n = 1; n <= kUpdates; ++n) published.publish(stateOf(n));
+        done = true;
+    });
+    std::uint64_t last = 0;
+    while (!done) {
+        const StreamPositionState seen = published.read();
+        ASSERT_EQ(seen, stateOf(static_cast<std::uint32_t>(seen.playedTick)));
+        ASSERT_GE(seen.playedTick, last);
+        last = seen.playedTick;
+    }
+    writer.join();
+    EXPECT_EQ(published.read(), stateOf(kUpdates));
+}
+
 TEST_F(SoftwareStream, BuffersAreDoneInQueueOrderAfterTheirLastMessageOnAnotherThread) {
     auto stream = open(std::make_shared<VirtualMidiClock>());
     ASSERT_EQ(queue(*stream, buffer({{0, 0, 0x643C90}, {10, 0, 0x3C90}}, 7)), MidiResult::kOk);

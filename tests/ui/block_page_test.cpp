@@ -6,13 +6,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
-#include <QThread>
 #include <cmath>
 
 #include "app/halvorn_doc.h"
 #include "app/single_doc_template.h"
 #include "engine/audition.h"
 #include "fractal/parameters.h"
+#include "midi/channel_setup.h"
 #include "model/song.h"
 #include "tests/io/playback_test_support.h"
 #include "ui/block_page.h"
@@ -30,16 +30,7 @@ namespace {
 
 using test::ConstantDraws;
 using test::itemTexts;
-
-// Runs the user-interface thread's queued calls until `condition` holds.
-template <typename Condition>
-bool processUntil(Condition condition) {
-    for (int i = 0; i < 20000 && !condition(); ++i) {
-        QApplication::processEvents();
-        QThread::usleep(500);
-    }
-    return condition();
-}
+using test::processUntil;
 
 // Adds Morse-Thue microsequences that compute 16 values each.
 void addSequences(Song& song, int count) {
@@ -414,6 +405,24 @@ class ListenTest : public BlockPageTest {
                midiListsEnabled(*global) && songIsEmpty(page->session().song());
     }
 
+    // Everything left at its tick, the two tracks merged in track order:
+    // 100 quarters a minute at 120 ticks a quarter is 5 ms a tick.
+    void expectSentAtTheirTicks(const MidiSong& expected) {
+        std::vector<MidiEvent> merged = expected.tracks[kAuditionBlockTrack].events;
+        const auto& clicks = expected.tracks[kAuditionMetronomeTrack].events;
+        merged.insert(merged.end(), clicks.begin(), clicks.end());
+        ASSERT_EQ(midiSortEvents(merged), MidiResult::kOk);
+        const auto sent = log->messages();
+        ASSERT_EQ(sent.size(), merged.size());
+        for (std::size_t i = 0; i < sent.size(); ++i) {
+            const MidiEvent& event = merged[i];
+            EXPECT_EQ(sent[i].message,
+                      midiPackShortMessage(event.status, event.data1, event.data2));
+            EXPECT_EQ(sent[i].due, std::chrono::milliseconds(5) * event.time) << i;
+        }
+        EXPECT_TRUE(test::soundingNotes(sent).empty());
+    }
+
     std::shared_ptr<VirtualMidiClock> clock;
     std::shared_ptr<MessageLog> log;
 };
@@ -436,21 +445,36 @@ TEST_F(ListenTest, PlaysTheBlockAndTheMetronomeAtTheirTicksAndStopsAtTheEnd) {
 
     ASSERT_TRUE(processUntil([&] { return !page->isPlaying(); }));
     EXPECT_TRUE(stoppedShown());
-    // Everything left at its tick, the two tracks merged in track order:
-    // 100 quarters a minute at 120 ticks a quarter is 5 ms a tick.
-    std::vector<MidiEvent> merged = expected.tracks[kAuditionBlockTrack].events;
-    const auto& clicks = expected.tracks[kAuditionMetronomeTrack].events;
-    merged.insert(merged.end(), clicks.begin(), clicks.end());
-    ASSERT_EQ(midiSortEvents(merged), MidiResult::kOk);
+    expectSentAtTheirTicks(expected);
+    EXPECT_EQ(midiMessageStatus(log->messages()[0].message) & 0x0F, 2);  // the block's channel 3
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+// The one place that adds them is the playback session, so Play hears them
+// the same way.
+TEST_F(ListenTest, WithSendInstrumentsThePortHearsEachTracksVoiceBeforeItsNotes) {
+    midiSettings().sendInstruments = true;
+    controls().instrument->setCurrentIndex(40);
+    controls().save->click();
+    MidiSong expected = expectedAudition(100);
+    ASSERT_EQ(midiSongAddChannelSetupEvents(expected), MidiResult::kOk);
+    controls().listen->click();
+    ASSERT_TRUE(playingShown());
+    EXPECT_EQ(page->session().song().tracks[kAuditionBlockTrack].events,
+              expected.tracks[kAuditionBlockTrack].events);
+    ASSERT_TRUE(processUntil([&] { return !page->isPlaying(); }));
+    expectSentAtTheirTicks(expected);
     const auto sent = log->messages();
-    ASSERT_EQ(sent.size(), merged.size());
-    for (std::size_t i = 0; i < sent.size(); ++i) {
-        const MidiEvent& event = merged[i];
-        EXPECT_EQ(sent[i].message, midiPackShortMessage(event.status, event.data1, event.data2));
-        EXPECT_EQ(sent[i].due, std::chrono::milliseconds(5) * event.time) << i;
-    }
-    EXPECT_EQ(midiMessageStatus(sent[0].message) & 0x0F, 2);  // the block's channel 3
-    EXPECT_TRUE(test::soundingNotes(sent).empty());
+    EXPECT_EQ(sent[0].message, midiPackShortMessage(0xC2, 40, 0));  // "40: Violin" on channel 3
+    EXPECT_EQ(midiMessageStatus(sent[1].message), 0xB2);
+    EXPECT_EQ(midiMessageData1(sent[1].message), kControllerVolume);
+    EXPECT_EQ(midiMessageData1(sent[2].message), kControllerPan);
+    // The metronome's channel 10 gets its own, ahead of its first click.
+    const auto metronome = std::find_if(sent.begin(), sent.end(), [](const RecordedMessage& m) {
+        return (midiMessageStatus(m.message) & 0x0F) == 9;
+    });
+    ASSERT_NE(metronome, sent.end());
+    EXPECT_EQ(midiMessageStatus(metronome->message), 0xC9);
     EXPECT_TRUE(prompts.messages.empty());
 }
 

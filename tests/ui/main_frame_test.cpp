@@ -66,8 +66,8 @@ TEST_F(MainFrameTest, MenusHoldTheirItemsInOrder) {
     EXPECT_EQ(actionTexts(frame.menuBar()->actions()),
               QStringList({"&File", "&Copy", "&View", "&Help"}));
     EXPECT_EQ(actionTexts(frame.fileMenu()->actions()),
-              QStringList({"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save\tCtrl+S", "Save &as...", "|",
-                           "Recent File", "|", "&Exit"}));
+              QStringList({"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save\tCtrl+S", "Save &as...",
+                           "Export &Audio...", "|", "Recent File", "|", "&Exit"}));
     EXPECT_EQ(frame.menuBar()->actions()[1]->menu(), nullptr);  // a command, no drop-down
     EXPECT_EQ(actionTexts(frame.menuBar()->actions()[2]->menu()->actions()),
               QStringList({"&Toolbar", "&Status bar"}));
@@ -204,13 +204,13 @@ TEST_F(MainFrameTest, CtrlCInATextFieldCopiesTextNotRecords) {
 TEST_F(MainFrameTest, RecentFilesAppearInTheFileMenu) {
     frame.setRecentFiles({"/music/first.hvn", "/music/second.hvn"});
     QStringList texts = actionTexts(frame.fileMenu()->actions());
-    EXPECT_EQ(texts.mid(4), QStringList({"|", "&1 first.hvn", "&2 second.hvn", "|", "&Exit"}));
+    EXPECT_EQ(texts.mid(5), QStringList({"|", "&1 first.hvn", "&2 second.hvn", "|", "&Exit"}));
     QSignalSpy chosen(&frame, &CMainFrame::recentFileRequested);
-    frame.fileMenu()->actions()[6]->trigger();
+    frame.fileMenu()->actions()[7]->trigger();
     ASSERT_EQ(chosen.count(), 1);
     EXPECT_EQ(chosen[0][0].toString(), QStringLiteral("/music/second.hvn"));
     frame.setRecentFiles({});
-    EXPECT_EQ(actionTexts(frame.fileMenu()->actions()).mid(4),
+    EXPECT_EQ(actionTexts(frame.fileMenu()->actions()).mid(5),
               QStringList({"|", "Recent File", "|", "&Exit"}));
 }
 

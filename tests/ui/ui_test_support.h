@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QStringList>
+#include <QThread>
 #include <QTimer>
 
 #include "midi/midi_settings.h"
@@ -34,6 +35,17 @@ inline void resetProcessState() {
     midiSettings() = MidiSettings{};
     setOutputDeviceNameSource({});
     randomSelectGenerator(kInternalGenerator);
+}
+
+// Runs the user-interface thread's queued calls until `condition` holds
+// (for at most ten seconds).
+template <typename Condition>
+bool processUntil(Condition condition) {
+    for (int i = 0; i < 20000 && !condition(); ++i) {
+        QApplication::processEvents();
+        QThread::usleep(500);
+    }
+    return condition();
 }
 
 inline QStringList itemTexts(const QComboBox* list) {

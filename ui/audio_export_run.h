@@ -1,0 +1,43 @@
+#pragma once
+// "Export Audio...": a rendered piece played through the built-in
+// synthesizer into a WAV file, on a thread of its own behind a modal
+// progress dialog whose "Cancel" ends it, so the window keeps repainting.
+// A cancelled or failed export leaves no file.
+//
+// The user interface knows no synthesizer: the application installs the
+// export function (midi/io's exportSongAudio); without one the command is
+// not available.
+
+#include <QString>
+#include <functional>
+#include <string>
+
+#include "midi/midi_song.h"
+#include "model/expected.h"
+
+class QWidget;
+
+namespace halvorn {
+
+// Told the fraction done, 0..1, on the export's thread; false cancels.
+using AudioExportProgressFunction = std::function<bool(double fraction)>;
+// Writes `song` as a WAV file at `path`; on failure one line saying why.
+using AudioExportFunction = std::function<Expected<void, std::string>(
+    MidiSong& song, const std::string& path, const AudioExportProgressFunction& progress)>;
+
+void setAudioExportFunction(AudioExportFunction exporter);
+bool audioExportAvailable();
+
+enum class AudioExportOutcome { kWritten, kCancelled, kFailed };
+
+struct AudioExportResult {
+    AudioExportOutcome outcome = AudioExportOutcome::kFailed;
+    std::string reason;  // why it failed
+};
+
+// Exports `song` (left alone by everything else until it returns) while a
+// progress dialog over `parent` shows how far it has come. Playback must
+// be stopped: the export plays through the one playback of the process.
+AudioExportResult runAudioExport(MidiSong& song, const std::string& path, QWidget* parent);
+
+}  // namespace halvorn

@@ -1,0 +1,156 @@
+#pragma once
+// The "Macrosequences" page: a working copy of one track (the macrosequence
+// of block i) in the page's controls, written back by "Save" (and by
+// "Regenerate", "Play", "Save MIDI" and Copy, which save first). It edits
+// the song's length, regenerates the arrangement and shows it in the
+// arrangement display, plays the whole piece, saves it as a MIDI file and
+// exports it as audio.
+//
+// Values move between the controls and the page by read() and write(), in
+// the order of MacroPageValues. The sliders hold their own positions.
+
+#include <QString>
+#include <array>
+#include <cstdint>
+
+#include "midi/midi_song.h"
+#include "ui/sheet_page.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QSlider;
+class QTimer;
+class QToolButton;
+
+namespace halvorn {
+
+class CArrangementDisplay;
+class CPlaybackSession;
+struct Song;
+
+inline constexpr std::int32_t kMaxTotalLength = 999;
+inline constexpr std::int32_t kMaxDisplacement = 7;
+inline constexpr std::int32_t kAlignChoices = 8;
+inline constexpr std::int32_t kStretchChoices = 4;  // 1x, 2x, 4x, 8x
+
+// The page's values in the order read() takes them from the controls.
+struct MacroPageValues {
+    std::int32_t totalLength = 1;   // measures
+    std::int32_t alignIndex = 0;    // alignMeasures - 1
+    std::int32_t currentTrack = 0;  // selection of "Block:"
+    std::int32_t seed = 1;
+    bool muted = false;
+    std::int32_t displacement = 0;  // measures
+    bool loop = false;
+};
+
+struct MacroPageControls {
+    QComboBox* block = nullptr;
+    QCheckBox* muteTrack = nullptr;
+    QPushButton* save = nullptr;
+    QSlider* volume = nullptr;       // p = 0 at the top: volume 1
+    QSlider* probability = nullptr;  // p = 0 at the top: probability 1
+    QLineEdit* seed = nullptr;
+    QSlider* panning = nullptr;  // p = 0 at the left
+    QComboBox* alignTo = nullptr;
+    QLineEdit* displacement = nullptr;
+    std::array<QSlider*, kStretchChoices> stretch{};
+    QPushButton* normalize = nullptr;
+    CArrangementDisplay* display = nullptr;
+    QToolButton* scrollLeft = nullptr;
+    QProgressBar* positionBar = nullptr;
+    QToolButton* scrollRight = nullptr;
+    QLineEdit* totalLength = nullptr;
+    QPushButton* regenerate = nullptr;
+    QCheckBox* loop = nullptr;
+    QPushButton* play = nullptr;
+    QPushButton* saveMidi = nullptr;
+    QPushButton* exportAudio = nullptr;
+    QProgressBar* progress = nullptr;  // driven by the song rendering
+};
+
+class CMacroPage final : public CSheetPage {
+    Q_OBJECT
+  public:
+    explicit CMacroPage(QWidget* parent = nullptr);
+    ~CMacroPage() override;
+
+    // Controls into values, stopping at the first field that does not read
+    // (its message shown, focus on it); the fields before it are taken.
+    bool read();
+    void write();
+
+    // The list of blocks; track 0 and "1 measure" selected.
+    void refresh();
+    // Track `currentTrack` into the page; unsaved edits are dropped.
+    void load();
+    // The page into track `currentTrack` and the song's length; nothing is
+    // stored when a field does not read. The track's placements are dropped
+    // until the next Regenerate, Play or Save MIDI.
+    void save();
+    void normalize();
+    // Save, place every track anew, show the arrangement from measure 1.
+    void regenerate();
+    // "Play" and "Stop".
+    void play();
+    void stop();
+    void saveMidi();
+    // "Export Audio...": the piece as "Play" plays it, through the built-in
+    // synthesizer into a WAV file. Also the File menu's command, from any
+    // page: while this page is hidden its controls are left out and the
+    // song is exported as stored.
+    void exportAudio();
+    void scrollLeft();
+    void scrollRight();
+    void drawRandomSeed();
+    void copyTrack();
+    // After a Copy dialog has given source and destination.
+    void copyRecord(std::int32_t source, std::int32_t destination);
+
+    bool isPlaying() const;
+    CPlaybackSession& session() const { return *session_; }
+    std::int32_t firstVisibleMeasure() const;
+    const MacroPageValues& values() const { return values_; }
+    const MacroPageControls& controls() const { return controls_; }
+
+    void randomSeed() override { drawRandomSeed(); }
+    void copy() override { copyTrack(); }
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    QLayout* buildLeftColumn();
+    QGroupBox* buildPropertiesGroup();
+    QGroupBox* buildAlignmentGroup();
+    QGroupBox* buildStretchGroup();
+    QLayout* buildRightColumn();
+    QGroupBox* buildGeneralGroup();
+    QGroupBox* buildMidiGroup();
+    void connectControls();
+    void initialise();
+
+    bool trackValid(std::int32_t index) const;
+    // Renders the whole piece into `midi` (muted tracks left out when
+    // `forPlayback`), saving the page into its track first when
+    // `saveTrack`. False when there is nothing to render or the rendering
+    // failed (after its message).
+    bool prepareSong(MidiSong& midi, bool forPlayback, bool saveTrack);
+    // The position bar's range 1 .. max(1, totalLength - 15).
+    void setScrollRange(std::int32_t totalLength);
+    // The window from `measure`, on the display and the position bar.
+    void showFirstVisibleMeasure(std::int32_t measure);
+    void followPlayback();
+    void showStopped();
+
+    MacroPageValues values_;
+    MacroPageControls controls_;
+    CPlaybackSession* session_ = nullptr;
+    QTimer* followTimer_ = nullptr;
+};
+
+}  // namespace halvorn

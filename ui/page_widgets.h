@@ -1,0 +1,23 @@
+#pragma once
+// Small pieces the pages build their controls from.
+
+#include <QString>
+
+class QHBoxLayout;
+class QLabel;
+class QLineEdit;
+class QWidget;
+
+namespace halvorn {
+
+QLabel* caption(const QString& text, QWidget* parent);
+QLabel* centredCaption(const QString& text, QWidget* parent);
+
+// An edit as wide as a number of `digits` digits.
+QLineEdit* makeNumberEdit(QWidget* parent, int digits);
+void fitToDigits(QLineEdit* edit, int digits);
+
+// A field followed by its unit ("measures", "%").
+QHBoxLayout* withUnit(QWidget* field, const QString& unit, QWidget* parent);
+
+}  // namespace halvorn
