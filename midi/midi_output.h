@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string>
 
 namespace halvorn {
 
@@ -34,6 +35,12 @@ class MidiOutput {
     // message was scheduled for: a live output sends at once, an offline one
     // renders up to `due` first. Called from one thread at a time only.
     virtual void send(MidiShortMessage message, std::chrono::nanoseconds due) = 0;
+
+    // Empty while the output still reaches its destination; otherwise one
+    // user-facing line saying why not (a port whose program has quit). Asked
+    // from a thread other than send()'s, and may run while send() does, so
+    // an output answers it from state of its own.
+    virtual std::string lostReason() { return {}; }
 };
 
 }  // namespace halvorn

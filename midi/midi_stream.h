@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "midi/midi_song.h"
@@ -66,6 +67,10 @@ class MidiStream {
     // Silences the notes that sound, hands every queued buffer back and ends
     // the stream's threads. Idempotent; the destructor closes too.
     virtual MidiResult close() = 0;
+
+    // Empty while the stream's output is there; otherwise why it is gone, as
+    // last seen before a buffer was handed back.
+    virtual std::string failure() const { return {}; }
 };
 
 }  // namespace halvorn

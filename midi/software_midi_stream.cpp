@@ -263,11 +263,29 @@ void SoftwareMidiStream::runNotifier() {
             MidiStreamBuffer buffer = std::move(*played);
             played_.pop();
             inFlight_.fetch_sub(1);
+            if (!closing_.load(std::memory_order_acquire)) checkOutput();
             if (done_) done_(std::move(buffer));
         }
         if (stopping) return;
         notifierWake_.wait(seen);
     }
+}
+
+// Once the output is lost it stays lost: the stream keeps what it saw first.
+void SoftwareMidiStream::checkOutput() {
+    {
+        std::lock_guard lock(failureMutex_);
+        if (!failure_.empty()) return;
+    }
+    std::string reason = output_->lostReason();
+    if (reason.empty()) return;
+    std::lock_guard lock(failureMutex_);
+    failure_ = std::move(reason);
+}
+
+std::string SoftwareMidiStream::failure() const {
+    std::lock_guard lock(failureMutex_);
+    return failure_;
 }
 
 void SoftwareMidiStream::noteSent(MidiShortMessage message) {

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "midi/midi_clock.h"
@@ -45,6 +46,7 @@ class SoftwareMidiStream final : public MidiStream {
     MidiResult restart() override;
     MidiResult pause() override;
     MidiResult close() override;
+    std::string failure() const override;
 
     // Ticks played since the first restart (the position of the last
     // message sent).
@@ -72,8 +74,10 @@ class SoftwareMidiStream final : public MidiStream {
     std::chrono::nanoseconds timeOfTick(std::uint64_t tick) const;
     void noteSent(MidiShortMessage message);
     void silenceSoundingNotes();
+    void checkOutput();
 
-    std::unique_ptr<MidiOutput> output_;  // used by the scheduler thread only
+    // send() on the scheduler thread only, lostReason() on the notifier's.
+    std::unique_ptr<MidiOutput> output_;
     std::shared_ptr<MidiClock> clock_;
     MidiStreamDoneFunction done_;
 
@@ -101,6 +105,11 @@ class SoftwareMidiStream final : public MidiStream {
     std::chrono::nanoseconds anchorTime_{0};
     std::chrono::nanoseconds pausedAt_{0};
     std::array<std::uint8_t, 16 * 128> sounding_{};  // note-on count per channel and key
+
+    // Why the output is gone, set by the notifier before it hands a buffer
+    // back; empty while the output is there.
+    mutable std::mutex failureMutex_;
+    std::string failure_;
 
     std::mutex closeMutex_;
     bool closed_ = false;
