@@ -42,7 +42,8 @@ FluidAudioDriverHandle openFirstAudioDriver(fluid_settings_t* settings, fluid_sy
             used = candidate.name;
             return driver;
         }
-        const std::string why = fluidLastError();
+        std::string why = fluidLastError();
+        if (!why.empty() && why.back() == '.') why.pop_back();
         reasons += (reasons.empty() ? "" : "; ") + std::string(candidate.name) + ": " +
                    (why.empty() ? std::string("failed") : why);
     }
