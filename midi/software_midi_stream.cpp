@@ -25,9 +25,11 @@ bool isValidRecord(const MidiStreamRecord& record) {
 }
 
 // Real-time priorities above every ordinary thread: the scheduler's, and
-// below it the notification thread's, which refills the queue in time.
+// the lowest for the notification thread, which has a whole buffer's time
+// to refill the queue and so stays below the threads of a JACK server's
+// clients (five below the server's 10 by default) that carry the messages.
 constexpr int kSchedulerPriority = 10;
-constexpr int kNotifierPriority = 5;
+constexpr int kNotifierPriority = 0;
 
 // Asks for a real-time priority and a fine timer slack for the calling
 // thread. Where the system refuses, the thread keeps what it has and

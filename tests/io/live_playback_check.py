@@ -38,7 +38,7 @@ LENGTH_TOLERANCE_SECONDS = 0.1
 SILENCE_PEAK = 64  # above FluidSynth's dither, far below any note
 LOUD_PEAK = 1000
 PLAY_TIMEOUT = 120
-ATTEMPTS = 3
+ATTEMPTS = 4
 JACK_PERIOD = 512  # frames at 48 kHz: 10.7 ms, a common desktop setting
 
 failures = []

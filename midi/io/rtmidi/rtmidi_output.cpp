@@ -61,14 +61,10 @@ std::unique_ptr<RtMidiOut> makeRtMidiOut(RtMidi::Api api, std::string& error) {
 }
 
 std::string unavailableNote(RtMidi::Api api) {
-    switch (api) {
-        case RtMidi::LINUX_ALSA:
-            return "ALSA sequencer: not available here";
-        case RtMidi::UNIX_JACK:
-            return "JACK: no server is running (start it first to use its ports)";
-        default:
-            return rtMidiSystemName(api) + ": not available here";
-    }
+    if (api == RtMidi::UNIX_JACK)
+        return "JACK: no server is running (start it first to use its ports)";
+    const std::string system = api == RtMidi::LINUX_ALSA ? "ALSA sequencer" : rtMidiSystemName(api);
+    return system + ": not available here";
 }
 
 void listApiPorts(RtMidi::Api api, RtMidiPortList& list) {
