@@ -28,6 +28,7 @@ bench: deps
 	cmake -S . -B $(BUILD)/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DHALVORN_BENCH=ON -DHALVORN_TESTS=OFF
 	cmake --build $(BUILD)/bench -j $(JOBS)
 	$(BUILD)/bench/bench/halvorn_bench
+	/usr/bin/python3 bench/jack_playback_bench.py $(BUILD)/bench
 
 # Bounded libFuzzer runs (clang, ASan + UBSan); FUZZ_SECONDS per target.
 fuzz: deps

@@ -145,6 +145,10 @@ int playSong(MidiSong& song, bool loop, bool clock) {
         if (!InterruptScope::interrupted()) display.update();
     }
     midiPlaybackShutdown();
+    if (const std::string failure = midiPlaybackFailure(); !failure.empty()) {
+        reportError("play: " + failure);
+        return kExitFailure;
+    }
     if (InterruptScope::interrupted()) std::printf("Stopped.\n");
     return kExitSuccess;
 }

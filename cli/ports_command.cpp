@@ -1,6 +1,8 @@
 // halvorn-cli ports
-// Lists the MIDI output devices "play --port N" can use, and says what is
-// missing on this machine (no sound card, no system MIDI).
+// Lists the MIDI output devices "play --port N" can use: the built-in
+// synthesizer with the sound server it plays through, then the system's
+// ports labelled (ALSA) or (JACK); then what is missing on this machine (no
+// sound server or card, no ALSA sequencer, no JACK server).
 #include <cstdio>
 #include <string>
 
@@ -21,8 +23,9 @@ int runPorts(std::span<const std::string> words) {
     for (const MidiOutputDevice& device : devices) {
         std::string line = std::to_string(device.deviceId) + ": " + device.name;
         if (device.name == kBuiltInSynthName) {
-            if (const auto audio = synthAudioOutputAvailable(); !audio)
-                line += " (cannot sound here: " + audio.error() + ")";
+            const auto audio = synthAudioOutputAvailable();
+            line += audio ? " (sound through " + *audio + ")"
+                          : " (cannot sound here: " + audio.error() + ")";
         }
         std::printf("%s\n", line.c_str());
     }

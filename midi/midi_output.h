@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string>
 
 #include "midi/channel_setup.h"
 
@@ -42,6 +43,12 @@ class MidiOutput {
     // default nothing happens, so ports and recorders receive exactly the
     // song's messages. Called from the thread that calls send.
     virtual void setUpChannel(const MidiChannelVoice& voice) { static_cast<void>(voice); }
+
+    // Empty while the output still reaches its destination; otherwise one
+    // user-facing line saying why not (a port whose program has quit). Asked
+    // from a thread other than send()'s, and may run while send() does, so
+    // an output answers it from state of its own.
+    virtual std::string lostReason() { return {}; }
 };
 
 }  // namespace halvorn

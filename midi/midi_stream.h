@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "midi/channel_setup.h"
@@ -80,6 +81,10 @@ class MidiStream {
     // Silences the notes that sound, hands every queued buffer back and ends
     // the stream's threads. Idempotent; the destructor closes too.
     virtual MidiResult close() = 0;
+
+    // Empty while the stream's output is there; otherwise why it is gone, as
+    // last seen before a buffer was handed back.
+    virtual std::string failure() const { return {}; }
 };
 
 }  // namespace halvorn

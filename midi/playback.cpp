@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 #include <utility>
 
@@ -59,6 +60,7 @@ struct PlaybackState {
     bool paused = false;
     bool ending = false;  // the end-marked buffer is queued: no more refills
     bool halted = false;  // a refill failed: notifications only release buffers
+    std::string failure;  // why playback halted when its output went away
     MidiSong* song = nullptr;
     bool loop = false;
     bool sendClock = false;
@@ -274,6 +276,7 @@ MidiStatus midiPlaybackPrepare(MidiSong* song, MidiPlaybackEndFunction endCallba
     s.endCallback = std::move(endCallback);
     s.ending = false;
     s.halted = false;
+    s.failure.clear();
     s.paused = false;
     // The previous stream handed every buffer back when it closed.
     s.nextHeader = 0;
@@ -340,11 +343,17 @@ void midiPlaybackDone(MidiStreamBuffer&& played) {
         const MidiStreamBuffer buffer = std::move(played);  // released on return
         const std::uint32_t index = buffer.userWord & 0x7FFFu;
         if (index < kPlaybackHeaderCount) s.headerQueued[index] = false;
-        if (!s.playing) {
+        if (!s.playing || s.halted) {
+        } else if (std::string lost = s.stream->failure(); !lost.empty()) {
+            // Playing on into a port that is gone would look like a hang.
+            s.halted = true;
+            s.failure = std::move(lost);
+            notify = std::move(s.endCallback);
+            s.endCallback = nullptr;
         } else if ((buffer.userWord & kPlaybackEndMark) != 0) {
             notify = std::move(s.endCallback);
             s.endCallback = nullptr;
-        } else if (!s.ending && !s.halted && isQueueFailure(queueNextLocked(s, s.song))) {
+        } else if (!s.ending && isQueueFailure(queueNextLocked(s, s.song))) {
             // Falling silent while "playing" would strand the owner: tell it.
             s.halted = true;
             notify = std::move(s.endCallback);
@@ -360,6 +369,12 @@ bool midiPlaybackUsesSong(const MidiSong* song) {
     PlaybackState& s = state();
     std::lock_guard lock(s.mutex);
     return song && s.streamOpen && s.song == song;
+}
+
+std::string midiPlaybackFailure() {
+    PlaybackState& s = state();
+    std::lock_guard lock(s.mutex);
+    return s.failure;
 }
 
 bool midiPlaybackIsPlaying() {

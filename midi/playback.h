@@ -22,8 +22,9 @@
 
 namespace halvorn {
 
-// Told the window end playback had reached (in ticks): once at the end of a non-looping song
-// (on the notification thread), when a refill fails (same thread), or when
+// Told the window end playback had reached (in ticks): once at the end of a
+// non-looping song (on the notification thread), when a refill fails or the
+// output goes away (same thread; see midiPlaybackFailure), or when
 // another prepare takes the playback over (on the caller's thread). It only
 // signals: forward it to the owner's thread and stop there.
 using MidiPlaybackEndFunction = std::function<void(std::uint32_t tick)>;
@@ -93,6 +94,11 @@ bool midiPlaybackIsPlaying();
 // start of the loop pass being heard. Nothing while nothing plays or when
 // the stream cannot tell. Any thread; holds the playback lock briefly.
 std::optional<std::uint64_t> midiPlaybackPositionTicks();
+
+// Why the last playback stopped before its end because its output went away
+// (a port whose program quit), as one user-facing line; empty otherwise.
+// The end function has been told by then.
+std::string midiPlaybackFailure();
 
 // Stops playback, closes the stream and waits for a close still running on
 // another thread. The program calls it before main returns.

@@ -25,9 +25,11 @@ bool isValidRecord(const MidiStreamRecord& record) {
 }
 
 // Real-time priorities above every ordinary thread: the scheduler's, and
-// below it the notification thread's, which refills the queue in time.
+// the lowest for the notification thread, which has a whole buffer's time
+// to refill the queue and so stays below the threads of a JACK server's
+// clients (five below the server's 10 by default) that carry the messages.
 constexpr int kSchedulerPriority = 10;
-constexpr int kNotifierPriority = 5;
+constexpr int kNotifierPriority = 0;
 
 // Asks for a real-time priority and a fine timer slack for the calling
 // thread. Where the system refuses, the thread keeps what it has and
@@ -289,11 +291,29 @@ void SoftwareMidiStream::runNotifier() {
             MidiStreamBuffer buffer = std::move(*played);
             played_.pop();
             inFlight_.fetch_sub(1);
+            if (!closing_.load(std::memory_order_acquire)) checkOutput();
             if (done_) done_(std::move(buffer));
         }
         if (stopping) return;
         notifierWake_.wait(seen);
     }
+}
+
+// Once the output is lost it stays lost: the stream keeps what it saw first.
+void SoftwareMidiStream::checkOutput() {
+    {
+        std::lock_guard lock(failureMutex_);
+        if (!failure_.empty()) return;
+    }
+    std::string reason = output_->lostReason();
+    if (reason.empty()) return;
+    std::lock_guard lock(failureMutex_);
+    failure_ = std::move(reason);
+}
+
+std::string SoftwareMidiStream::failure() const {
+    std::lock_guard lock(failureMutex_);
+    return failure_;
 }
 
 void SoftwareMidiStream::noteSent(MidiShortMessage message) {

@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 
 #include "midi/midi_clock.h"
@@ -48,6 +49,7 @@ class SoftwareMidiStream final : public MidiStream {
     MidiResult restart() override;
     MidiResult pause() override;
     MidiResult close() override;
+    std::string failure() const override;
 
     // Ticks since the first restart: the last message sent, carried on
     // with the clock toward the next one due. Any thread, without a lock.
@@ -78,8 +80,10 @@ class SoftwareMidiStream final : public MidiStream {
     void publishPosition(std::optional<std::uint64_t> waitingFor);
     void noteSent(MidiShortMessage message);
     void silenceSoundingNotes();
+    void checkOutput();
 
-    std::unique_ptr<MidiOutput> output_;  // used by the scheduler thread only
+    // send() on the scheduler thread only, lostReason() on the notifier's.
+    std::unique_ptr<MidiOutput> output_;
     std::shared_ptr<MidiClock> clock_;
     MidiStreamDoneFunction done_;
 
@@ -104,6 +108,11 @@ class SoftwareMidiStream final : public MidiStream {
     std::size_t nextRecord_ = 0;  // in the head buffer of `queued_`
     std::chrono::nanoseconds pausedAt_{0};
     std::array<std::uint8_t, 16 * 128> sounding_{};  // note-on count per channel and key
+
+    // Why the output is gone, set by the notifier before it hands a buffer
+    // back; empty while the output is there.
+    mutable std::mutex failureMutex_;
+    std::string failure_;
 
     std::mutex closeMutex_;
     bool closed_ = false;

@@ -26,7 +26,7 @@ OutputDeviceEntry synthEntry() {
 }
 
 OutputDeviceEntry portEntry(const RtMidiPort& port) {
-    return {port.name, [port]() -> Expected<std::unique_ptr<MidiOutput>, std::string> {
+    return {port.label, [port]() -> Expected<std::unique_ptr<MidiOutput>, std::string> {
                 auto output = RtMidiOutput::open(port);
                 if (!output) return unexpected(output.error());
                 return std::unique_ptr<MidiOutput>(std::move(*output));
@@ -43,10 +43,9 @@ std::vector<std::string> installSystemMidiDevices() {
     else
         notes.push_back(std::string("No built-in synthesizer: no soundfont at ") +
                         kDefaultSoundfontPath + ".");
-    std::string portsNote;
-    for (const RtMidiPort& port : rtMidiListOutputPorts(portsNote))
-        entries.push_back(portEntry(port));
-    if (!portsNote.empty()) notes.push_back("No system MIDI ports: " + portsNote + ".");
+    RtMidiPortList ports = rtMidiListOutputPorts();
+    for (const RtMidiPort& port : ports.ports) entries.push_back(portEntry(port));
+    for (const std::string& unavailable : ports.unavailable) notes.push_back(unavailable + ".");
     midiSetDeviceProvider(std::make_shared<OutputDeviceProvider>(
         std::move(entries), std::make_shared<SteadyMidiClock>()));
     midiListOutputDevices();

@@ -1,6 +1,7 @@
 #pragma once
 // The system's MIDI outputs: the built-in synthesizer first (when a
-// soundfont exists), then every system MIDI port, all on the real clock.
+// soundfont exists), then every system MIDI port (the ALSA sequencer's,
+// then JACK's, each labelled with its system), all on the real clock.
 
 #include <string>
 #include <vector>
@@ -10,7 +11,8 @@ namespace halvorn {
 inline constexpr const char* kBuiltInSynthName = "Built-in GM synthesizer";
 
 // Installs the system provider and builds the device list. Returns notes on
-// what is missing (no soundfont, no system MIDI), one line each.
+// what is missing (no soundfont, no ALSA sequencer, no JACK server), one
+// line each.
 std::vector<std::string> installSystemMidiDevices();
 
 }  // namespace halvorn

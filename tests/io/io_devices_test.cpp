@@ -1,5 +1,7 @@
 // The system device list on whatever this machine has: the synthesizer
-// first when a soundfont exists, system ports after, never a crash.
+// first when a soundfont exists, system ports after, each labelled with its
+// system, never a crash. (tests/io/live_playback_check.py plays on real
+// servers.)
 
 #include <gtest/gtest.h>
 
@@ -15,21 +17,20 @@
 namespace halvorn::test {
 namespace {
 
-TEST(SystemDevicesTest, SynthesizerFirstThenSystemPorts) {
+TEST(SystemDevicesTest, SynthesizerFirstThenSystemPortsLabelledWithTheirSystem) {
     const auto notes = installSystemMidiDevices();
     const auto& devices = midiOutputDevices();
-    std::string portsNote;
-    const auto ports = rtMidiListOutputPorts(portsNote);
+    const RtMidiPortList ports = rtMidiListOutputPorts();
     const bool synth = std::filesystem::exists(kDefaultSoundfontPath);
-    ASSERT_EQ(devices.size(), ports.size() + (synth ? 1 : 0));
+    ASSERT_EQ(devices.size(), ports.ports.size() + (synth ? 1 : 0));
     if (synth) {
         EXPECT_EQ(devices[0].name, kBuiltInSynthName);
     }
     for (std::size_t i = 0; i < devices.size(); ++i) EXPECT_EQ(devices[i].deviceId, i);
-    if (ports.empty()) {
-        EXPECT_FALSE(portsNote.empty());
-        EXPECT_FALSE(notes.empty());
-    }
+    for (const RtMidiPort& port : ports.ports)
+        EXPECT_EQ(port.label, port.name + " (" + rtMidiSystemName(port.api) + ")");
+    // Each system that cannot be asked says so, and only those.
+    EXPECT_EQ(notes.size(), ports.unavailable.size() + (synth ? 0 : 1));
     midiSetDeviceProvider(nullptr);
     midiListOutputDevices();
 }

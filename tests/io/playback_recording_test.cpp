@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
@@ -154,6 +155,68 @@ TEST_F(PlaybackRecording, PauseHoldsThePositionAndSilences) {
     ASSERT_EQ(midiPlaybackPause(), MidiResult::kOk);
     ASSERT_TRUE(end.wait());
     EXPECT_TRUE(soundingNotes(log->messages()).empty());
+}
+
+// A recorder whose destination can be made to go away, as a port does when
+// its program quits.
+class VanishingOutput final : public MidiOutput {
+  public:
+    VanishingOutput(std::shared_ptr<MessageLog> log, std::shared_ptr<std::atomic<bool>> gone)
+        : log_(std::move(log)), gone_(std::move(gone)) {}
+    void send(MidiShortMessage message, nanoseconds due) override {
+        log_->append({message, due, due});
+    }
+    std::string lostReason() override { return *gone_ ? "The port is gone." : ""; }
+
+  private:
+    std::shared_ptr<MessageLog> log_;
+    std::shared_ptr<std::atomic<bool>> gone_;
+};
+
+TEST_F(PlaybackRecording, OutputGoingAwayEndsPlaybackWithItsReasonAndNoNoteSounding) {
+    auto clock = std::make_shared<SteadyMidiClock>();
+    auto log = std::make_shared<MessageLog>();
+    auto gone = std::make_shared<std::atomic<bool>>(false);
+    std::vector<OutputDeviceEntry> entries;
+    entries.push_back({"Port", [log, gone]() -> Expected<std::unique_ptr<MidiOutput>, std::string> {
+                           return std::unique_ptr<MidiOutput>(
+                               std::make_unique<VanishingOutput>(log, gone));
+                       }});
+    midiSetDeviceProvider(std::make_shared<OutputDeviceProvider>(std::move(entries), clock));
+    midiListOutputDevices();
+    // Ten seconds of a held note and a beat every 50 ms (24 ticks a beat).
+    std::vector<MidiEvent> beats{noteOn(0, 36)};
+    for (std::uint32_t tick = 0; tick < 4800; tick += 24) {
+        beats.push_back(noteOn(tick, 60));
+        beats.push_back(noteOff(tick + 12, 60));
+    }
+    beats.push_back(noteOff(4800, 36));
+    MidiSong song = makeSong({beats}, 24, 1200.0);
+    EndFlag end;
+    ASSERT_EQ(midiPlaybackPrepare(&song, end.callback(), false, false), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
+    ASSERT_TRUE(waitFor([&] { return log->size() >= 4; }));
+    EXPECT_EQ(midiPlaybackFailure(), "");
+    *gone = true;
+    const auto wentAway = std::chrono::steady_clock::now();
+    ASSERT_TRUE(end.wait());
+    // Told within a window or two (a beat each), long before the song's end.
+    EXPECT_LT(std::chrono::steady_clock::now() - wentAway, std::chrono::seconds(1));
+    EXPECT_EQ(midiPlaybackFailure(), "The port is gone.");
+    EXPECT_TRUE(midiPlaybackIsPlaying());  // the owner stops it, as at an end
+    ASSERT_EQ(midiPlaybackStop(), MidiResult::kOk);
+    EXPECT_TRUE(soundingNotes(log->messages()).empty());
+    EXPECT_EQ(end.ends, 1);
+
+    // The next playback starts afresh.
+    *gone = false;
+    MidiSong shortSong = makeSong({{noteOn(0, 60), noteOff(12, 60)}}, 24, 1200.0);
+    EndFlag shortEnd;
+    ASSERT_EQ(midiPlaybackPrepare(&shortSong, shortEnd.callback(), false, false), MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackFailure(), "");
+    ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
+    ASSERT_TRUE(shortEnd.wait());
+    EXPECT_EQ(midiPlaybackFailure(), "");
 }
 
 }  // namespace

@@ -31,4 +31,9 @@ std::string fluidLastError() {
     return lastError;
 }
 
+void fluidClearLastError() {
+    std::lock_guard lock(logMutex);
+    lastError.clear();
+}
+
 }  // namespace halvorn

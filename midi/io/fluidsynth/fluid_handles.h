@@ -26,5 +26,6 @@ using FluidAudioDriverHandle = std::unique_ptr<fluid_audio_driver_t, FluidAudioD
 // error line is kept for messages.
 void fluidCaptureLog();
 std::string fluidLastError();
+void fluidClearLastError();  // before a call whose own error is wanted
 
 }  // namespace halvorn

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "midi/io/alsa/alsa_diagnostics.h"
+#include "midi/io/jack/jack_diagnostics.h"
 
 namespace halvorn {
 
@@ -13,27 +14,47 @@ constexpr std::uint64_t kRenderChunkFrames = 4096;
 
 // Sound servers first: on a desktop the PulseAudio protocol (also served by
 // PipeWire) reaches the speakers even while another program holds the sound
-// card, where ALSA's own default device may be busy.
-constexpr const char* kAudioDrivers[] = {"pulseaudio", "alsa"};
+// card, where ALSA's own default device may be busy. Then JACK, for those
+// who run it (its ports are connected to the system's playback ports), and
+// last the sound card itself.
+struct AudioDriver {
+    const char* setting;
+    const char* name;
+};
+constexpr AudioDriver kAudioDrivers[] = {
+    {"pulseaudio", "PulseAudio"}, {"jack", "JACK"}, {"alsa", "ALSA"}};
 
-// The first audio driver that opens, or none with `error` saying why.
+// The first audio driver that opens, with the server's name in `used`, or
+// none with `error` saying why each failed.
 FluidAudioDriverHandle openFirstAudioDriver(fluid_settings_t* settings, fluid_synth_t* synth,
-                                            std::string& error) {
+                                            std::string& used, std::string& error) {
     alsaQuietErrors();
-    std::string detail;
-    for (const char* name : kAudioDrivers) {
-        if (fluid_settings_setstr(settings, "audio.driver", name) != FLUID_OK) continue;
+    jackQuietClient();
+    fluid_settings_setint(settings, "audio.jack.autoconnect", 1);
+    fluid_settings_setstr(settings, "audio.jack.id", "Halvorn");
+    std::string reasons;
+    for (const AudioDriver& candidate : kAudioDrivers) {
+        if (fluid_settings_setstr(settings, "audio.driver", candidate.setting) != FLUID_OK)
+            continue;
+        fluidClearLastError();
         FluidAudioDriverHandle driver(new_fluid_audio_driver(settings, synth));
-        if (driver) return driver;
-        if (detail.empty()) detail = fluidLastError();
+        if (driver) {
+            used = candidate.name;
+            return driver;
+        }
+        std::string why = fluidLastError();
+        if (!why.empty() && why.back() == '.') why.pop_back();
+        reasons += (reasons.empty() ? "" : "; ") + std::string(candidate.name) + ": " +
+                   (why.empty() ? std::string("failed") : why);
     }
-    error = "no audio output (no sound card or sound server found" +
-            (detail.empty() ? std::string(")") : "; " + detail + ")");
+    error = "no audio output (no sound server or sound card answered; " + reasons + ")";
     return FluidAudioDriverHandle();
 }
 
 FluidAudioDriverHandle openAudioDriver(const SynthEngine& engine, std::string& error) {
-    FluidAudioDriverHandle driver = openFirstAudioDriver(engine.settings(), engine.synth(), error);
+    std::string used;
+    FluidAudioDriverHandle driver =
+        openFirstAudioDriver(engine.settings(), engine.synth(), used, error);
     if (!driver) error = "The built-in synthesizer has " + error + ".";
     return driver;
 }
@@ -57,15 +78,16 @@ void SynthOutput::send(MidiShortMessage message, std::chrono::nanoseconds) {
     engine_->apply(message);  // FluidSynth's event calls are thread-safe
 }
 
-Expected<void, std::string> synthAudioOutputAvailable() {
+Expected<std::string, std::string> synthAudioOutputAvailable() {
     fluidCaptureLog();
     FluidSettingsHandle settings(new_fluid_settings());
     if (!settings) return unexpected(std::string("Cannot create the synthesizer settings."));
     FluidSynthHandle synth(new_fluid_synth(settings.get()));
     if (!synth) return unexpected(std::string("Cannot create the synthesizer."));
+    std::string used;
     std::string error;
-    if (!openFirstAudioDriver(settings.get(), synth.get(), error)) return unexpected(error);
-    return {};
+    if (!openFirstAudioDriver(settings.get(), synth.get(), used, error)) return unexpected(error);
+    return used;
 }
 
 OfflineSynth::OfflineSynth(std::unique_ptr<SynthEngine> engine, AudioSink sink)

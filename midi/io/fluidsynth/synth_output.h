@@ -31,9 +31,10 @@ class SynthOutput final : public MidiOutput {
     FluidAudioDriverHandle driver_;  // declared last: stops before the synth goes
 };
 
-// Whether FluidSynth can open the system's audio output, and why not.
-// Opens and closes the output once.
-Expected<void, std::string> synthAudioOutputAvailable();
+// The sound server or card the built-in synthesizer would play through
+// ("PulseAudio", "JACK" or "ALSA", tried in that order), or why none
+// answers. Opens and closes the output once.
+Expected<std::string, std::string> synthAudioOutputAvailable();
 
 // Receives rendered interleaved stereo frames; false stops the render.
 using AudioSink = std::function<bool(const std::int16_t* samples, std::size_t frames)>;

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "midi/io/alsa/alsa_diagnostics.h"
+#include "midi/io/jack/jack_diagnostics.h"
 #include "midi/midi_song.h"
 
 namespace halvorn {
@@ -12,8 +13,9 @@ namespace {
 
 constexpr const char* kClientName = "Halvorn";
 
-// RtMidi prints its warnings to std::cerr before (or instead of) throwing;
-// this keeps them for our own message. Used on the owner's thread only.
+// RtMidi prints its warnings to std::cerr before (or instead of) throwing
+// while a client is being made, before an error callback can be set; this
+// keeps them for our own message. Used on the owner's thread only.
 class CerrCapture {
   public:
     CerrCapture() : previous_(std::cerr.rdbuf(buffer_.rdbuf())) {}
@@ -36,12 +38,21 @@ class CerrCapture {
     std::streambuf* previous_;
 };
 
+// Once a client exists its errors come here instead of std::cerr (which
+// another thread may have redirected) or an exception: a failing call
+// answers with nothing, and the callers judge by that.
+void ignoreRtMidiError(RtMidiError::Type, const std::string&, void*) {}
+
+// A client of `api`, or null with `error` saying why. A JACK client made
+// while no server runs exists but reports it in `error`.
 std::unique_ptr<RtMidiOut> makeRtMidiOut(RtMidi::Api api, std::string& error) {
     alsaQuietErrors();
+    jackQuietClient();
     CerrCapture capture;
     try {
         auto out = std::make_unique<RtMidiOut>(api, kClientName);
         error = capture.text();
+        out->setErrorCallback(ignoreRtMidiError, nullptr);
         return out;
     } catch (const RtMidiError& e) {
         error = e.getMessage();
@@ -49,23 +60,26 @@ std::unique_ptr<RtMidiOut> makeRtMidiOut(RtMidi::Api api, std::string& error) {
     }
 }
 
-std::string describeApi(RtMidi::Api api) {
-    return api == RtMidi::LINUX_ALSA ? "the ALSA sequencer" : RtMidi::getApiDisplayName(api);
+std::string unavailableNote(RtMidi::Api api) {
+    if (api == RtMidi::UNIX_JACK)
+        return "JACK: no server is running (start it first to use its ports)";
+    const std::string system = api == RtMidi::LINUX_ALSA ? "ALSA sequencer" : rtMidiSystemName(api);
+    return system + ": not available here";
 }
 
-void listApiPorts(RtMidi::Api api, std::vector<RtMidiPort>& ports, std::string& note) {
+void listApiPorts(RtMidi::Api api, RtMidiPortList& list) {
     std::string error;
     auto out = makeRtMidiOut(api, error);
-    if (!out) {
-        if (note.empty()) note = describeApi(api) + " is not available";
+    if (!out || (api == RtMidi::UNIX_JACK && !error.empty())) {
+        list.unavailable.push_back(unavailableNote(api));
         return;
     }
-    CerrCapture capture;
-    try {
-        const unsigned int count = out->getPortCount();
-        for (unsigned int i = 0; i < count; ++i) ports.push_back({api, i, out->getPortName(i)});
-    } catch (const RtMidiError&) {
-        if (note.empty()) note = describeApi(api) + " is not available";
+    const unsigned int count = out->getPortCount();
+    for (unsigned int i = 0; i < count; ++i) {
+        std::string name = out->getPortName(i);
+        if (name.empty()) continue;  // gone while listing
+        std::string label = name + " (" + rtMidiSystemName(api) + ")";
+        list.ports.push_back({api, i, std::move(name), std::move(label)});
     }
 }
 
@@ -86,50 +100,76 @@ bool findPortIndex(RtMidiOut& out, const RtMidiPort& port, unsigned int& index) 
 
 }  // namespace
 
-std::vector<RtMidiPort> rtMidiListOutputPorts(std::string& note) {
-    std::vector<RtMidiPort> ports;
+std::string rtMidiSystemName(RtMidi::Api api) {
+    switch (api) {
+        case RtMidi::LINUX_ALSA:
+            return "ALSA";
+        case RtMidi::UNIX_JACK:
+            return "JACK";
+        default:
+            return RtMidi::getApiDisplayName(api);
+    }
+}
+
+RtMidiPortList rtMidiListOutputPorts() {
+    RtMidiPortList list;
     std::vector<RtMidi::Api> apis;
     RtMidi::getCompiledApi(apis);
-    note.clear();
-    for (RtMidi::Api api : apis) {
-        listApiPorts(api, ports, note);
-        if (!ports.empty()) break;  // one system at a time: the others see the same ports
-    }
-    if (!ports.empty()) note.clear();
-    return ports;
+    for (RtMidi::Api api : apis) listApiPorts(api, list);
+    return list;
 }
 
 Expected<std::unique_ptr<RtMidiOutput>, std::string> RtMidiOutput::open(const RtMidiPort& port) {
     std::string error;
     auto out = makeRtMidiOut(port.api, error);
-    if (!out) return unexpected("Cannot open the MIDI port " + port.name + ": " + error);
-    CerrCapture capture;
-    try {
-        unsigned int index = 0;
-        if (!findPortIndex(*out, port, index))
-            return unexpected("The MIDI port " + port.name + " is gone.");
-        out->openPort(index, kClientName);
-        return std::unique_ptr<RtMidiOutput>(new RtMidiOutput(std::move(out)));
-    } catch (const RtMidiError& e) {
-        return unexpected("Cannot open the MIDI port " + port.name + ": " + e.getMessage());
+    if (!out || (port.api == RtMidi::UNIX_JACK && !error.empty()))
+        return unexpected("Cannot open the MIDI port " + port.label + ": " + error);
+    unsigned int index = 0;
+    if (!findPortIndex(*out, port, index))
+        return unexpected("The MIDI port " + port.label + " is gone.");
+    std::string openError;
+    out->setErrorCallback([](RtMidiError::Type, const std::string& text,
+                             void* userData) { *static_cast<std::string*>(userData) = text; },
+                          &openError);
+    out->openPort(index, kClientName);
+    out->setErrorCallback(ignoreRtMidiError, nullptr);
+    if (!openError.empty() || !out->isPortOpen())
+        return unexpected("Cannot open the MIDI port " + port.label + ": " + openError);
+    return std::unique_ptr<RtMidiOutput>(new RtMidiOutput(port, std::move(out)));
+}
+
+// Without a watching client the port is not watched; it still plays.
+RtMidiOutput::RtMidiOutput(RtMidiPort port, std::unique_ptr<RtMidiOut> out)
+    : port_(std::move(port)), out_(std::move(out)) {
+    if (port_.api == RtMidi::UNIX_JACK) {
+        jackWatcher_ = JackWatch::open();
+    } else {
+        std::string ignored;
+        watcher_ = makeRtMidiOut(port_.api, ignored);
     }
 }
 
 RtMidiOutput::~RtMidiOutput() {
-    try {
-        out_->closePort();
-    } catch (const RtMidiError&) {
-    }
+    out_->closePort();
 }
 
 void RtMidiOutput::send(MidiShortMessage message, std::chrono::nanoseconds) {
     const std::uint8_t status = midiMessageStatus(message);
     const unsigned char bytes[3] = {status, midiMessageData1(message), midiMessageData2(message)};
-    try {
-        out_->sendMessage(bytes, 1 + static_cast<std::size_t>(midiDataByteCount(status)));
-    } catch (const RtMidiError&) {
-        // A port that vanished mid-song: the message is lost, playback goes on.
-    }
+    // A failure (a port gone mid-song) goes to the ignoring error callback;
+    // lostReason() tells the stream.
+    out_->sendMessage(bytes, 1 + static_cast<std::size_t>(midiDataByteCount(status)));
+}
+
+std::string RtMidiOutput::lostReason() {
+    if (jackWatcher_ && jackWatcher_->serverStopped())
+        return "The JACK server has stopped; playback on " + port_.label + " stopped.";
+    unsigned int index = 0;
+    const bool there = jackWatcher_ ? jackWatcher_->portExists(port_.name)
+                       : watcher_   ? findPortIndex(*watcher_, port_, index)
+                                    : true;
+    if (there) return {};
+    return "The MIDI port " + port_.label + " is gone; playback stopped.";
 }
 
 }  // namespace halvorn

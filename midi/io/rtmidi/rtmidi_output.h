@@ -1,6 +1,7 @@
 #pragma once
-// System MIDI ports through RtMidi (the ALSA sequencer or JACK on Linux,
-// CoreMIDI, Windows MM).
+// System MIDI ports through RtMidi: on Linux the ALSA sequencer's and, when
+// a JACK server answers, JACK's, side by side; CoreMIDI, Windows MM
+// elsewhere.
 
 #include <RtMidi.h>
 
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "midi/io/jack/jack_watch.h"
 #include "midi/midi_output.h"
 #include "model/expected.h"
 
@@ -16,12 +18,21 @@ namespace halvorn {
 struct RtMidiPort {
     RtMidi::Api api = RtMidi::UNSPECIFIED;
     unsigned int index = 0;
-    std::string name;
+    std::string name;   // as the system names it: how the port is found again
+    std::string label;  // what the user sees: the name after the system's
 };
 
-// Every output port of every compiled API that works here, in API order.
-// `note` tells why there are none (for example no ALSA sequencer).
-std::vector<RtMidiPort> rtMidiListOutputPorts(std::string& note);
+struct RtMidiPortList {
+    std::vector<RtMidiPort> ports;  // in compiled-API order, then the system's
+    // One line for each system that cannot be asked here (no ALSA
+    // sequencer, no JACK server running).
+    std::vector<std::string> unavailable;
+};
+
+RtMidiPortList rtMidiListOutputPorts();
+
+// "ALSA", "JACK", ...: what a port's label begins with.
+std::string rtMidiSystemName(RtMidi::Api api);
 
 class RtMidiOutput final : public MidiOutput {
   public:
@@ -30,10 +41,17 @@ class RtMidiOutput final : public MidiOutput {
     ~RtMidiOutput() override;
 
     void send(MidiShortMessage message, std::chrono::nanoseconds due) override;
+    // Looks the port up again through a client of its own, so it never
+    // disturbs the sending one; a JACK port is also gone when its server
+    // stops.
+    std::string lostReason() override;
 
   private:
-    explicit RtMidiOutput(std::unique_ptr<RtMidiOut> out) : out_(std::move(out)) {}
+    RtMidiOutput(RtMidiPort port, std::unique_ptr<RtMidiOut> out);
+    RtMidiPort port_;
     std::unique_ptr<RtMidiOut> out_;
+    std::unique_ptr<RtMidiOut> watcher_;      // other systems' ports
+    std::unique_ptr<JackWatch> jackWatcher_;  // JACK ports
 };
 
 }  // namespace halvorn

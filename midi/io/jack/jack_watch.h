@@ -1,0 +1,34 @@
+#pragma once
+// A JACK client of its own, with no ports, that notices the server stopping
+// and looks ports up by name: how an output on a JACK port learns that its
+// destination has gone while it plays. Its calls may run on any one thread
+// besides the one that made it.
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+namespace halvorn {
+
+class JackWatch {
+  public:
+    // Null when no JACK server answers (or without JACK).
+    static std::unique_ptr<JackWatch> open();
+    ~JackWatch();
+    JackWatch(const JackWatch&) = delete;
+    JackWatch& operator=(const JackWatch&) = delete;
+
+    bool serverStopped() const { return stopped_.load(std::memory_order_acquire); }
+    // A port of that full name ("client:port") exists; false once the server
+    // has stopped.
+    bool portExists(const std::string& name) const;
+
+  private:
+    explicit JackWatch(void* client) : client_(client) {}
+    static void onShutdown(void* self);
+
+    void* client_;  // jack_client_t, kept out of this header
+    std::atomic<bool> stopped_{false};
+};
+
+}  // namespace halvorn
