@@ -1,7 +1,5 @@
 #include "app/single_doc_template.h"
 
-#include <QFileInfo>
-
 #include "app/about_box.h"
 #include "app/halvorn_doc.h"
 #include "app/halvorn_view.h"
@@ -10,13 +8,6 @@
 #include "ui/prompts.h"
 
 namespace halvorn {
-namespace {
-
-QString withDocumentExtension(const QString& path) {
-    return QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".hvn") : path;
-}
-
-}  // namespace
 
 CSingleDocTemplate::CSingleDocTemplate()
     : frame_(std::make_unique<CMainFrame>()),
@@ -85,12 +76,18 @@ bool CSingleDocTemplate::FileSave() {
     return SaveTo(doc_->pathName());
 }
 
+// The dialog gives a name typed without an extension ".hvn" before it asks
+// whether to replace an existing file, so the question is about the file
+// that is written.
 bool CSingleDocTemplate::FileSaveAs() {
     const QString suggested =
         doc_->pathName().isEmpty() ? QStringLiteral("Untitled.hvn") : doc_->pathName();
-    const auto path = prompts().askSaveFileName(suggested, kDocumentFilter);
+    const auto path = prompts().askSaveFile({.filterText = kDocumentFilter,
+                                             .filterPattern = QStringLiteral("*.hvn"),
+                                             .defaultSuffix = QStringLiteral("hvn"),
+                                             .suggestedPath = suggested});
     if (!path) return false;
-    return SaveTo(withDocumentExtension(*path));
+    return SaveTo(*path);
 }
 
 bool CSingleDocTemplate::SaveTo(const QString& path) {

@@ -58,7 +58,7 @@ int runExportAudio(std::span<const std::string> words) {
         return !InterruptScope::interrupted();
     });
     if (!written) {
-        reportError(*output + ": " + written.error());
+        reportError(written.error().line());
         return kExitFailure;
     }
     return kExitSuccess;

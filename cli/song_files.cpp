@@ -14,7 +14,7 @@ namespace halvorn::cli {
 std::optional<Document> loadDocument(const std::string& path) {
     auto document = documentRead(path);
     if (!document) {
-        reportError(path + ": " + document.error());
+        reportError(document.error().line());
         return std::nullopt;
     }
     return std::move(*document);
@@ -50,29 +50,9 @@ bool addChannelSetupEvents(MidiSong& song) {
 }
 
 bool saveMidiSong(const std::string& path, const MidiSong& song) {
-    const MidiResult result = midiSongWriteFile(path, &song);
-    if (result == MidiResult::kOk) return true;
-    switch (result) {
-        case MidiResult::kNothingToDo:
-            reportError(path + ": Unable to save MIDI file. No track has any notes.");
-            break;
-        case MidiResult::kCannotOpen:
-            reportError(path + ": Unable to save MIDI file. It cannot be created or written.");
-            break;
-        case MidiResult::kNotSmf:
-            reportError(path +
-                        ": Unable to save MIDI file. The song holds times or texts too long "
-                        "for a MIDI file.");
-            break;
-        case MidiResult::kOutOfMemory:
-            reportError(path + ": Unable to save MIDI file. Not enough memory.");
-            break;
-        default:
-            reportError(path + ": Unable to save MIDI file. (error " +
-                        std::to_string(static_cast<int>(result)) + ")");
-            break;
-    }
-    return false;
+    const auto saved = midiSongSave(path, song);
+    if (!saved) reportError(saved.error().line());
+    return saved.has_value();
 }
 
 }  // namespace halvorn::cli

@@ -369,7 +369,7 @@ Document noiseNocturne() {
 bool save(const std::string& directory, const char* name, const Document& document) {
     const std::string path = directory + "/" + name;
     if (const auto written = documentWrite(path, document); !written) {
-        std::fprintf(stderr, "make_examples: %s: %s\n", path.c_str(), written.error().c_str());
+        std::fprintf(stderr, "make_examples: %s\n", written.error().line().c_str());
         return false;
     }
     std::printf("%s\n", path.c_str());
