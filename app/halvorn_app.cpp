@@ -44,13 +44,8 @@ bool CHalvornApp::InitInstance() {
     const QStringList documents = parser.positionalArguments();
 
     template_ = std::make_unique<CSingleDocTemplate>();
-    if (!template_->OpenStartupDocument(documents.value(0))) return false;
-
-    CMainFrame& frame = template_->frame();
-    reportFirstPaint(frame);
-    frame.show();
-    frame.activateWindow();
-    return true;
+    reportFirstPaint(template_->frame());
+    return template_->OpenStartupDocument(documents.value(0));
 }
 
 }  // namespace halvorn

@@ -42,10 +42,10 @@ bool CSingleDocTemplate::OpenStartupDocument(const QString& path) {
     // The Song must exist before any file is read into the document, and the
     // random generator must be selected before the first draw.
     if (!doc_->OnNewDocument()) return false;
-    if (!path.isEmpty() && doc_->OnOpenDocument(path)) {
-        rememberFile(path);
-    }
     updateTitle();
+    frame_->show();
+    frame_->activateWindow();
+    if (!path.isEmpty()) OpenDocumentFile(path);
     return true;
 }
 
@@ -62,13 +62,14 @@ void CSingleDocTemplate::FileOpen() {
 
 bool CSingleDocTemplate::OpenDocumentFile(const QString& path) {
     if (!SaveModified()) return false;
-    if (!doc_->OnOpenDocument(path)) {
+    const bool opened = doc_->OnOpenDocument(path);
+    if (opened) {
+        rememberFile(path);
+    } else {
         forgetFile(path);
-        return false;
     }
-    rememberFile(path);
     updateTitle();
-    return true;
+    return opened;
 }
 
 bool CSingleDocTemplate::FileSave() {
@@ -91,10 +92,10 @@ bool CSingleDocTemplate::FileSaveAs() {
 }
 
 bool CSingleDocTemplate::SaveTo(const QString& path) {
-    if (!doc_->OnSaveDocument(path)) return false;
-    rememberFile(path);
+    const bool saved = doc_->OnSaveDocument(path);
+    if (saved) rememberFile(path);
     updateTitle();
-    return true;
+    return saved;
 }
 
 bool CSingleDocTemplate::SaveModified() {
@@ -129,7 +130,9 @@ void CSingleDocTemplate::forgetFile(const QString& path) {
 }
 
 void CSingleDocTemplate::updateTitle() {
-    frame_->setWindowTitle(QStringLiteral("%1 - Halvorn").arg(doc_->displayName()));
+    if (!frame_) return;  // input while the window closes
+    const QString mark = doc_->IsModified() ? QStringLiteral("*") : QString();
+    frame_->setWindowTitle(QStringLiteral("%1%2 - Halvorn").arg(doc_->displayName(), mark));
 }
 
 }  // namespace halvorn
