@@ -30,7 +30,7 @@ bool CHalvornApp::InitInstance() {
     // Per-user settings (the recent-file list) live under Quorlane/Halvorn.
     setOrganizationName(QStringLiteral("Quorlane"));
     setApplicationName(QStringLiteral("Halvorn"));
-    setApplicationVersion(QStringLiteral("1.0"));
+    setApplicationVersion(QStringLiteral(HALVORN_VERSION));
     setPrompts(&messageBoxes_);
 
     QCommandLineParser parser;
