@@ -24,6 +24,7 @@
 #include "tests/test_support.h"
 #include "ui/block_page.h"
 #include "ui/global_page.h"
+#include "ui/macro_page.h"
 #include "ui/main_frame.h"
 #include "ui/main_sheet.h"
 #include "ui/scripted_prompts.h"
@@ -321,15 +322,32 @@ TEST_F(ApplicationTest, CommandLineFileThatCannotBeOpenedIsToldOverTheWindow) {
     EXPECT_EQ(app->frame().windowTitle(), QStringLiteral("Untitled - Halvorn"));
 }
 
-TEST_F(ApplicationTest, ExampleDocumentsOpen) {
+// A newcomer opens a demo, listens to its blocks and plays it: nothing of it
+// has changed, so nothing asks to be saved.
+TEST_F(ApplicationTest, ExampleDocumentsOpenAndStayUnchangedWhenPlayed) {
     ASSERT_TRUE(app->OpenStartupDocument(QString()));
+    auto* blocks = static_cast<CBlockPage*>(theMainSheet()->page(kBlockPageIndex));
+    auto* tracks = static_cast<CMacroPage*>(theMainSheet()->page(kMacroPageIndex));
     for (const char* name : {"morse_procession.hvn", "noise_nocturne.hvn", "orbit_garden.hvn"}) {
         const QString file = QStringLiteral(HALVORN_SOURCE_DIR "/examples/") + name;
-        if (!QFile::exists(file)) continue;
-        EXPECT_TRUE(app->OpenDocumentFile(file)) << name;
+        prompts.messages.clear();
+        ASSERT_TRUE(app->OpenDocumentFile(file)) << name;
+        EXPECT_TRUE(prompts.messages.empty()) << name;
+        theMainSheet()->setCurrentIndex(kBlockPageIndex);
+        for (int block = 0; block < document().song.blockCount; ++block) {
+            blocks->controls().block->setCurrentIndex(block);
+            blocks->controls().listen->click();  // no output here: the message says so
+            blocks->stop();
+        }
+        theMainSheet()->setCurrentIndex(kMacroPageIndex);
+        for (int track = 0; track < document().song.blockCount; ++track) {
+            tracks->controls().block->setCurrentIndex(track);
+            tracks->controls().play->click();
+            tracks->stop();
+        }
         EXPECT_FALSE(app->doc().IsModified()) << name;
+        theMainSheet()->setCurrentIndex(kGlobalPageIndex);
     }
-    EXPECT_TRUE(prompts.messages.empty());
 }
 
 TEST_F(ApplicationTest, RecentFileListKeepsTheFourLatestAndPersists) {
