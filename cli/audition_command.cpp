@@ -72,8 +72,7 @@ int runAudition(const Arguments& arguments) {
     const auto rendered = renderAudition(midi, song, blockIndex, metronomeLevel, ppqn);
     if (!rendered)
         throw CommandFailure{input + ": " + auditionFailure(rendered.error(), song, blockIndex)};
-    if (arguments.has(kSendInstrumentsOption.name)) addChannelSetupEvents(midi);
-    saveMidiSong(output, midi);
+    saveMidiSong(output, midi, arguments.has(kSendInstrumentsOption.name));
     return kExitSuccess;
 }
 

@@ -32,8 +32,7 @@ int runRender(const Arguments& arguments) {
     MidiSong midi;
     renderDocumentSong(input, document, midi, arguments.has(kSkipMutedOption.name), ppqn);
     midiSongSetDocumentTexts(midi, document);
-    if (arguments.has(kSendInstrumentsOption.name)) addChannelSetupEvents(midi);
-    saveMidiSong(output, midi);
+    saveMidiSong(output, midi, arguments.has(kSendInstrumentsOption.name));
     return kExitSuccess;
 }
 

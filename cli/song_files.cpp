@@ -40,7 +40,8 @@ void addChannelSetupEvents(MidiSong& song) {
         throw CommandFailure{"Not enough memory to generate MIDI data."};
 }
 
-void saveMidiSong(const std::string& path, const MidiSong& song) {
+void saveMidiSong(const std::string& path, MidiSong& song, bool sendInstruments) {
+    if (sendInstruments) addChannelSetupEvents(song);
     if (const auto saved = midiSongSave(path, song); !saved)
         throw CommandFailure{saved.error().line()};
 }

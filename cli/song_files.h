@@ -27,8 +27,9 @@ void renderDocumentSong(const std::string& input, Document& document, MidiSong& 
 // as messages at tick 0.
 void addChannelSetupEvents(MidiSong& song);
 
-// midiSongSave: a regular file is replaced whole, so a failure leaves no
-// partial file.
-void saveMidiSong(const std::string& path, const MidiSong& song);
+// Writes `song` to `path` with midiSongSave, after the channel set-up when
+// `sendInstruments`. A regular file is replaced whole, so a failure leaves
+// no partial file.
+void saveMidiSong(const std::string& path, MidiSong& song, bool sendInstruments);
 
 }  // namespace halvorn::cli

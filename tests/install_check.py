@@ -10,16 +10,7 @@ import shutil
 import subprocess
 import sys
 
-from cli_test import USAGE
-
-failures = []
-
-
-def check(condition, message):
-    if not condition:
-        failures.append(message)
-        print("FAIL:", message)
-    return condition
+from cli_test import USAGE, Failure, check
 
 
 def run(*words, env=None):
@@ -36,17 +27,9 @@ def manual(prefix, page):
     return " ".join(result.stdout.split()), result.stderr
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--cmake", required=True)
-    parser.add_argument("--build", required=True)
-    parser.add_argument("--prefix", required=True)
-    parser.add_argument("--gui", choices=("0", "1"), required=True)
-    args = parser.parse_args()
-    shutil.rmtree(args.prefix, ignore_errors=True)
+def check_install(args):
     installed = run(args.cmake, "--install", args.build, "--prefix", args.prefix)
-    if not check(installed.returncode == 0, f"cmake --install failed: {installed.stderr}"):
-        return 1
+    check(installed.returncode == 0, f"cmake --install failed: {installed.stderr}")
 
     programs = ["halvorn-cli"] + (["halvorn"] if args.gui == "1" else [])
     for program in programs:
@@ -75,9 +58,24 @@ def main():
         check(gui.returncode == 0 and gui.stdout.startswith("Halvorn "),
               f"halvorn --version: {gui.stdout!r} {gui.stderr!r}")
 
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--cmake", required=True)
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--prefix", required=True)
+    parser.add_argument("--gui", choices=("0", "1"), required=True)
+    args = parser.parse_args()
     shutil.rmtree(args.prefix, ignore_errors=True)
-    print("install checks passed" if not failures else f"{len(failures)} checks failed")
-    return 1 if failures else 0
+    try:
+        check_install(args)
+    except Failure as failure:
+        print("FAIL:", failure)
+        return 1
+    finally:
+        shutil.rmtree(args.prefix, ignore_errors=True)
+    print("install checks passed")
+    return 0
 
 
 if __name__ == "__main__":
