@@ -30,7 +30,7 @@ bool CHalvornApp::InitInstance() {
     // Per-user settings (the recent-file list) live under Quorlane/Halvorn.
     setOrganizationName(QStringLiteral("Quorlane"));
     setApplicationName(QStringLiteral("Halvorn"));
-    setApplicationVersion(QStringLiteral("1.0"));
+    setApplicationVersion(QStringLiteral(HALVORN_VERSION));
     setPrompts(&messageBoxes_);
 
     QCommandLineParser parser;
@@ -44,13 +44,8 @@ bool CHalvornApp::InitInstance() {
     const QStringList documents = parser.positionalArguments();
 
     template_ = std::make_unique<CSingleDocTemplate>();
-    if (!template_->OpenStartupDocument(documents.value(0))) return false;
-
-    CMainFrame& frame = template_->frame();
-    reportFirstPaint(frame);
-    frame.show();
-    frame.activateWindow();
-    return true;
+    reportFirstPaint(template_->frame());
+    return template_->OpenStartupDocument(documents.value(0));
 }
 
 }  // namespace halvorn

@@ -52,7 +52,7 @@ bool CHalvornDoc::OnNewDocument() {
 bool CHalvornDoc::OnOpenDocument(const QString& path) {
     auto loaded = documentRead(localPath(path));
     if (!loaded) {
-        prompts().message(QString::fromStdString(loaded.error()));
+        showFileError(loaded.error());
         return false;
     }
     // Only a document that has been read replaces what plays.
@@ -75,7 +75,7 @@ bool CHalvornDoc::OnSaveDocument(const QString& path) {
     CGlobalPage* page = globalPage();
     if (page && !page->CommitToSong()) return false;
     if (const auto written = documentWrite(localPath(path), *document_); !written) {
-        prompts().message(QString::fromStdString(written.error()));
+        showFileError(written.error());
         return false;
     }
     pathName_ = path;

@@ -1,8 +1,15 @@
 #pragma once
 // The frame's client area, whose only content is the main sheet; the sheet
 // follows the view's size through the layout.
+//
+// The view asks for the size at which every field of every page is
+// readable, and the frame takes it as its minimum. A window made smaller
+// anyway (a window manager that ignores the minimum, or none at all) keeps
+// the sheet at that size and scrolls it instead of crushing its fields.
 
 #include <QWidget>
+
+class QScrollArea;
 
 namespace halvorn {
 
@@ -15,8 +22,11 @@ class CHalvornView final : public QWidget {
 
     CMainSheet* sheet() const { return sheet_; }
 
+    QSize minimumSizeHint() const override;
+
   private:
-    CMainSheet* sheet_;  // a child of this view
+    QScrollArea* scroller_;
+    CMainSheet* sheet_;  // inside the scroller
 };
 
 }  // namespace halvorn

@@ -1,7 +1,5 @@
 #include "app/single_doc_template.h"
 
-#include <QFileInfo>
-
 #include "app/about_box.h"
 #include "app/halvorn_doc.h"
 #include "app/halvorn_view.h"
@@ -10,13 +8,6 @@
 #include "ui/prompts.h"
 
 namespace halvorn {
-namespace {
-
-QString withDocumentExtension(const QString& path) {
-    return QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".hvn") : path;
-}
-
-}  // namespace
 
 CSingleDocTemplate::CSingleDocTemplate()
     : frame_(std::make_unique<CMainFrame>()),
@@ -51,10 +42,10 @@ bool CSingleDocTemplate::OpenStartupDocument(const QString& path) {
     // The Song must exist before any file is read into the document, and the
     // random generator must be selected before the first draw.
     if (!doc_->OnNewDocument()) return false;
-    if (!path.isEmpty() && doc_->OnOpenDocument(path)) {
-        rememberFile(path);
-    }
     updateTitle();
+    frame_->show();
+    frame_->activateWindow();
+    if (!path.isEmpty()) OpenDocumentFile(path);
     return true;
 }
 
@@ -71,13 +62,14 @@ void CSingleDocTemplate::FileOpen() {
 
 bool CSingleDocTemplate::OpenDocumentFile(const QString& path) {
     if (!SaveModified()) return false;
-    if (!doc_->OnOpenDocument(path)) {
+    const bool opened = doc_->OnOpenDocument(path);
+    if (opened) {
+        rememberFile(path);
+    } else {
         forgetFile(path);
-        return false;
     }
-    rememberFile(path);
     updateTitle();
-    return true;
+    return opened;
 }
 
 bool CSingleDocTemplate::FileSave() {
@@ -85,19 +77,25 @@ bool CSingleDocTemplate::FileSave() {
     return SaveTo(doc_->pathName());
 }
 
+// The dialog gives a name typed without an extension ".hvn" before it asks
+// whether to replace an existing file, so the question is about the file
+// that is written.
 bool CSingleDocTemplate::FileSaveAs() {
     const QString suggested =
         doc_->pathName().isEmpty() ? QStringLiteral("Untitled.hvn") : doc_->pathName();
-    const auto path = prompts().askSaveFileName(suggested, kDocumentFilter);
+    const auto path = prompts().askSaveFile({.filterText = kDocumentFilter,
+                                             .filterPattern = QStringLiteral("*.hvn"),
+                                             .defaultSuffix = QStringLiteral("hvn"),
+                                             .suggestedPath = suggested});
     if (!path) return false;
-    return SaveTo(withDocumentExtension(*path));
+    return SaveTo(*path);
 }
 
 bool CSingleDocTemplate::SaveTo(const QString& path) {
-    if (!doc_->OnSaveDocument(path)) return false;
-    rememberFile(path);
+    const bool saved = doc_->OnSaveDocument(path);
+    if (saved) rememberFile(path);
     updateTitle();
-    return true;
+    return saved;
 }
 
 bool CSingleDocTemplate::SaveModified() {
@@ -132,7 +130,9 @@ void CSingleDocTemplate::forgetFile(const QString& path) {
 }
 
 void CSingleDocTemplate::updateTitle() {
-    frame_->setWindowTitle(QStringLiteral("%1 - Halvorn").arg(doc_->displayName()));
+    if (!frame_) return;  // input while the window closes
+    const QString mark = doc_->IsModified() ? QStringLiteral("*") : QString();
+    frame_->setWindowTitle(QStringLiteral("%1%2 - Halvorn").arg(doc_->displayName(), mark));
 }
 
 }  // namespace halvorn

@@ -1,11 +1,14 @@
 #pragma once
 // Ties the one document to the main window: creates the frame, the view and
 // the sheet, and carries out New, Open, Save, Save As, the recent files and
-// Exit, asking to save changes first where they would be lost.
+// Exit, asking to save changes first where they would be lost. The title
+// names the document, with an asterisk after the name while it has changes
+// that are not saved.
 
 #include <QString>
 #include <memory>
 
+#include "app/input_watch.h"
 #include "app/recent_file_list.h"
 
 namespace halvorn {
@@ -24,9 +27,10 @@ class CSingleDocTemplate {
     CSingleDocTemplate(const CSingleDocTemplate&) = delete;
     CSingleDocTemplate& operator=(const CSingleDocTemplate&) = delete;
 
-    // Start-up: a new composition, then the file named on the command line
-    // when there is one. A file that cannot be opened leaves the new
-    // composition after its message.
+    // Start-up: a new composition in the window, which is shown; then the
+    // file named on the command line when there is one, so that a file that
+    // cannot be opened is told of over the window. It leaves the new
+    // composition.
     bool OpenStartupDocument(const QString& path);
 
     void FileNew();
@@ -49,12 +53,14 @@ class CSingleDocTemplate {
     bool SaveTo(const QString& path);
     void rememberFile(const QString& path);
     void forgetFile(const QString& path);
+    // "<name> - Halvorn", with "*" after the name while there are changes.
     void updateTitle();
 
     std::unique_ptr<CMainFrame> frame_;
     CHalvornView* view_;  // owned by the frame
     std::unique_ptr<CHalvornDoc> doc_;
     RecentFileList recentFiles_{kRecentFileCount};
+    InputWatch titleWatch_{[this] { updateTitle(); }};
 };
 
 }  // namespace halvorn

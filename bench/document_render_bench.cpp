@@ -41,7 +41,7 @@ void BM_WorstCaseDocumentToMidiFile(benchmark::State& state) {
     std::uint32_t events = 0;
     for (auto _ : state) {
         auto decoded = documentDecode(bytes);
-        if (!decoded) state.SkipWithError(decoded.error().c_str());
+        if (!decoded) state.SkipWithError(decoded.error().line().c_str());
         Document& document = *decoded;
         MidiSong midi;
         if (!renderSong(midi, document.song, progress, false, kDefaultPpqn))

@@ -2,15 +2,14 @@
 
 #include <algorithm>
 #include <charconv>
-
-#include "midi/midi_settings.h"
+#include <cmath>
 
 namespace halvorn::cli {
 namespace {
 
-const OptionRule* findOption(std::span<const OptionRule> options, std::string_view word) {
+const Option* findOption(std::span<const Option> options, std::string_view word) {
     const auto found = std::find_if(options.begin(), options.end(),
-                                    [&](const OptionRule& option) { return option.name == word; });
+                                    [&](const Option& option) { return option.name == word; });
     return found == options.end() ? nullptr : &*found;
 }
 
@@ -19,47 +18,42 @@ bool looksLikeOption(std::string_view word) {
     return word.size() > 1 && word[0] == '-' && !(word[1] >= '0' && word[1] <= '9');
 }
 
-std::string positionalCountError(std::size_t expected, std::size_t given) {
-    if (given < expected) return "missing the document file name";
-    return "unexpected argument";
+[[noreturn]] void refuse(std::string text) {
+    throw UsageError{std::move(text)};
+}
+
+std::string quoted(const std::string& text) {
+    return "\"" + text + "\"";
 }
 
 }  // namespace
 
-std::optional<Arguments> Arguments::parse(std::span<const std::string> words,
-                                          std::span<const OptionRule> options,
-                                          std::size_t positionalCount, std::string& error) {
+Arguments Arguments::parse(std::span<const std::string> words, const Command& command) {
     Arguments arguments;
+    std::vector<std::string> positionals;
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
         if (!looksLikeOption(word)) {
-            arguments.positionals_.push_back(word);
+            positionals.push_back(word);
             continue;
         }
-        const OptionRule* option = findOption(options, word);
-        if (!option) {
-            error = "unknown option " + word;
-            return std::nullopt;
-        }
-        if (arguments.options_.contains(word)) {
-            error = "option " + word + " given twice";
-            return std::nullopt;
-        }
+        const Option* option = findOption(command.options, word);
+        if (!option) refuse("unknown option " + word);
+        if (arguments.options_.contains(word)) refuse("option " + word + " given twice");
         std::string value;
-        if (option->takesValue) {
-            if (i + 1 >= words.size()) {
-                error = "option " + word + " needs a value";
-                return std::nullopt;
-            }
+        if (!option->value.empty()) {
+            if (i + 1 >= words.size()) refuse("option " + word + " needs a value");
             value = words[++i];
         }
         arguments.options_.emplace(word, std::move(value));
     }
-    if (arguments.positionals_.size() != positionalCount) {
-        error = positionalCountError(positionalCount, arguments.positionals_.size());
-        if (arguments.positionals_.size() > positionalCount)
-            error += " " + arguments.positionals_[positionalCount];
-        return std::nullopt;
+    const std::size_t wanted = command.document.empty() ? 0 : 1;
+    if (positionals.size() < wanted) refuse("missing the document file name");
+    if (positionals.size() > wanted) refuse("unexpected argument " + positionals[wanted]);
+    if (wanted) arguments.document_ = positionals[0];
+    for (const Option& option : command.options) {
+        if (option.required && !arguments.has(option.name))
+            refuse("missing option " + std::string(option.name));
     }
     return arguments;
 }
@@ -74,6 +68,48 @@ std::optional<std::string> Arguments::value(std::string_view option) const {
     return found->second;
 }
 
+const std::string& Arguments::required(std::string_view option) const {
+    const auto found = options_.find(option);
+    if (found == options_.end()) refuse("missing option " + std::string(option));
+    return found->second;
+}
+
+std::int32_t Arguments::integer(std::string_view option, std::int32_t min, std::int32_t max,
+                                std::int32_t fallback) const {
+    const std::optional<std::string> text = value(option);
+    if (!text) return fallback;
+    const std::optional<std::int64_t> parsed = parseInteger(*text);
+    if (!parsed || *parsed < min || *parsed > max)
+        refuse(std::string(option) + " takes a whole number from " + std::to_string(min) + " to " +
+               std::to_string(max) + ", not " + quoted(*text));
+    return static_cast<std::int32_t>(*parsed);
+}
+
+std::int32_t Arguments::choice(std::string_view option, std::span<const std::int32_t> choices,
+                               std::int32_t fallback) const {
+    const std::optional<std::string> text = value(option);
+    if (!text) return fallback;
+    const std::optional<std::int64_t> parsed = parseInteger(*text);
+    if (!parsed || std::find(choices.begin(), choices.end(), *parsed) == choices.end())
+        refuse(std::string(option) + " takes " + listOfChoices(choices) + ", not " + quoted(*text));
+    return static_cast<std::int32_t>(*parsed);
+}
+
+std::optional<double> Arguments::number(std::string_view option, double min, double max) const {
+    const std::optional<std::string> text = value(option);
+    if (!text) return std::nullopt;
+    double parsed = 0.0;
+    const char* end = text->data() + text->size();
+    const auto [stop, failure] = std::from_chars(text->data(), end, parsed);
+    if (text->empty() || failure != std::errc() || stop != end || !std::isfinite(parsed) ||
+        parsed < min || parsed > max) {
+        char range[64];
+        std::snprintf(range, sizeof range, "%g to %g", min, max);
+        refuse(std::string(option) + " takes a number from " + range + ", not " + quoted(*text));
+    }
+    return parsed;
+}
+
 std::optional<std::int64_t> parseInteger(std::string_view text) {
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);
     std::int64_t value = 0;
@@ -83,20 +119,6 @@ std::optional<std::int64_t> parseInteger(std::string_view text) {
     return value;
 }
 
-std::optional<std::int32_t> integerOption(const Arguments& arguments, std::string_view option,
-                                          std::int32_t min, std::int32_t max, std::int32_t fallback,
-                                          std::string& error) {
-    const std::optional<std::string> text = arguments.value(option);
-    if (!text) return fallback;
-    const std::optional<std::int64_t> value = parseInteger(*text);
-    if (!value || *value < min || *value > max) {
-        error = std::string(option) + " takes a whole number from " + std::to_string(min) + " to " +
-                std::to_string(max) + ", not \"" + *text + "\"";
-        return std::nullopt;
-    }
-    return static_cast<std::int32_t>(*value);
-}
-
 std::string listOfChoices(std::span<const std::int32_t> choices) {
     std::string text;
     for (std::size_t i = 0; i < choices.size(); ++i) {
@@ -104,24 +126,6 @@ std::string listOfChoices(std::span<const std::int32_t> choices) {
         text += std::to_string(choices[i]);
     }
     return text;
-}
-
-std::optional<std::string> requiredOption(const Arguments& arguments, std::string_view option,
-                                          std::string& error) {
-    std::optional<std::string> value = arguments.value(option);
-    if (!value) error = "missing option " + std::string(option);
-    return value;
-}
-
-std::optional<std::int32_t> ppqnOption(const Arguments& arguments, std::string& error) {
-    const std::optional<std::string> text = arguments.value("--ppqn");
-    if (!text) return kDefaultPpqn;
-    const std::optional<std::int64_t> value = parseInteger(*text);
-    if (!value || *value < 0 || *value > 1000 || !isValidPpqn(static_cast<std::int32_t>(*value))) {
-        error = "--ppqn takes " + listOfChoices(kPpqnChoices) + ", not \"" + *text + "\"";
-        return std::nullopt;
-    }
-    return static_cast<std::int32_t>(*value);
 }
 
 }  // namespace halvorn::cli

@@ -4,23 +4,26 @@
 // --metronome, the metronome in slot 9; with --send-instruments, each track's
 // program, volume and pan ahead of its notes.
 #include <array>
-#include <optional>
 
 #include "cli/arguments.h"
 #include "cli/command.h"
+#include "cli/common_options.h"
 #include "cli/song_files.h"
 #include "engine/audition.h"
+#include "engine/render_error.h"
 #include "midi/general_midi.h"
 
 namespace halvorn::cli {
 namespace {
 
-constexpr std::array<OptionRule, 5> kOptions = {{
-    {"--block", true},
-    {"-o", true},
-    {"--ppqn", true},
-    {"--metronome", true},
-    {kSendInstrumentsOption, false},
+constexpr std::array<Option, 5> kOptions = {{
+    {"--block", "K", "the block to write, 0 to 15, numbered as \"info\" lists them", true},
+    {"-o", "OUT.mid", "the Standard MIDI File to write", true},
+    kPpqnOption,
+    {"--metronome", "LEVEL",
+     "add a metronome track on MIDI channel 10: a click a beat at velocity LEVEL (0 to 127) "
+     "on the first beat of each measure and half that on the others; none when absent"},
+    kSendInstrumentsOption,
 }};
 
 // The words for what went wrong, naming the microsequence a block reads.
@@ -40,60 +43,47 @@ std::string auditionFailure(AuditionError error, const Song& song, std::int32_t 
         case AuditionError::kVelocitySequence:
             return sequenceFailure(song, blockIndex, block.velocitySequence, "velocity");
         case AuditionError::kNotes:
-            return renderErrorMessage(RenderError::kNotesOutOfMemory);
+            return renderErrorText(RenderError::kNotesOutOfMemory);
         case AuditionError::kBlockTrack:
         case AuditionError::kMetronomeTrack:
             break;
     }
-    return renderErrorMessage(RenderError::kEventsOutOfMemory);
+    return renderErrorText(RenderError::kEventsOutOfMemory);
 }
 
-int runAudition(std::span<const std::string> words) {
-    std::string error;
-    const std::optional<Arguments> arguments = Arguments::parse(words, kOptions, 1, error);
-    if (!arguments) return usageError("audition: " + error);
-    const std::optional<std::string> output = requiredOption(*arguments, "-o", error);
-    if (!output) return usageError("audition: " + error);
-    if (!requiredOption(*arguments, "--block", error)) return usageError("audition: " + error);
-    const std::optional<std::int32_t> blockIndex =
-        integerOption(*arguments, "--block", 0, kMaxBlocks - 1, 0, error);
-    if (!blockIndex) return usageError("audition: " + error);
+int runAudition(const Arguments& arguments) {
+    const std::string& input = arguments.document();
+    const std::string& output = arguments.required("-o");
+    const std::int32_t blockIndex = arguments.integer("--block", 0, kMaxBlocks - 1, 0);
     std::optional<std::int32_t> metronomeLevel;
-    if (arguments->has("--metronome")) {
-        metronomeLevel = integerOption(*arguments, "--metronome", 0, kMaxDataValue, 0, error);
-        if (!metronomeLevel) return usageError("audition: " + error);
-    }
-    const std::optional<std::int32_t> ppqn = ppqnOption(*arguments, error);
-    if (!ppqn) return usageError("audition: " + error);
+    if (arguments.has("--metronome"))
+        metronomeLevel = arguments.integer("--metronome", 0, kMaxDataValue, 0);
+    const std::int32_t ppqn = ppqnOf(arguments);
 
-    const std::string& input = arguments->positionals()[0];
-    std::optional<Document> document = loadDocument(input);
-    if (!document) return kExitFailure;
-    if (refuseOverwritingInput(input, *output)) return kExitFailure;
-    Song& song = document->song;
-    if (*blockIndex >= song.blockCount) {
-        reportError(
-            input + ": there is no block " + std::to_string(*blockIndex) +
-            " (the composition has " + std::to_string(song.blockCount) +
-            (song.blockCount == 1 ? " block, numbered from 0)" : " blocks, numbered from 0)"));
-        return kExitFailure;
-    }
+    Document document = loadDocument(input);
+    refuseOverwritingInput(input, output, "the MIDI file");
+    Song& song = document.song;
+    if (blockIndex >= song.blockCount)
+        throw CommandFailure{
+            input + ": there is no block " + std::to_string(blockIndex) + " (the composition has " +
+            std::to_string(song.blockCount) +
+            (song.blockCount == 1 ? " block, numbered from 0)" : " blocks, numbered from 0)")};
     MidiSong midi;
-    const auto rendered = renderAudition(midi, song, *blockIndex, metronomeLevel, *ppqn);
-    if (!rendered) {
-        reportError(auditionFailure(rendered.error(), song, *blockIndex));
-        return kExitFailure;
-    }
-    if (arguments->has(kSendInstrumentsOption) && !addChannelSetupEvents(midi)) return kExitFailure;
-    return saveMidiSong(*output, midi) ? kExitSuccess : kExitFailure;
+    const auto rendered = renderAudition(midi, song, blockIndex, metronomeLevel, ppqn);
+    if (!rendered)
+        throw CommandFailure{input + ": " + auditionFailure(rendered.error(), song, blockIndex)};
+    saveMidiSong(output, midi, arguments.has(kSendInstrumentsOption.name));
+    return kExitSuccess;
 }
 
 }  // namespace
 
 Command auditionCommand() {
-    return {"audition",
-            "SONG.hvn --block K -o OUT.mid [--ppqn N] [--metronome LEVEL] [--send-instruments]",
-            runAudition};
+    return {"audition", "SONG.hvn",
+            "Writes what the Blocks page's \"Listen\" plays for one block as a Standard MIDI "
+            "File: the block alone on its own channel (in a track with an empty name), whether "
+            "its track is muted or not, and the metronome when asked for.",
+            kOptions, runAudition};
 }
 
 }  // namespace halvorn::cli

@@ -9,9 +9,4 @@ void reportError(const std::string& text) {
     std::fflush(stderr);
 }
 
-int usageError(const std::string& text) {
-    reportError(text);
-    return kExitUsage;
-}
-
 }  // namespace halvorn::cli

@@ -1,7 +1,9 @@
 #pragma once
-// A subcommand of halvorn-cli: its name, its usage line and the function
-// that runs it. Each subcommand lives in its own <name>_command.cpp and is
-// listed once in main.cpp's table.
+// A subcommand of halvorn-cli: its name, the document it reads, what it
+// does, its options with their help, and the function that runs it. Each
+// subcommand lives in its own <name>_command.cpp and is listed once in
+// main.cpp's table; main parses the words against the options, answers
+// --help, and turns the errors below into the one line and exit status.
 
 #include <span>
 #include <string>
@@ -9,22 +11,42 @@
 
 namespace halvorn::cli {
 
+class Arguments;
+
 // Exit statuses shared by every subcommand.
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;  // the work itself failed
 inline constexpr int kExitUsage = 2;    // bad arguments
 
+struct Option {
+    std::string_view name;   // as typed: "--ppqn", "-o"
+    std::string_view value;  // what it takes ("N", "OUT.mid"); empty for a switch
+    std::string_view help;   // what it does, with its range and default
+    bool required = false;
+};
+
 struct Command {
     std::string_view name;
-    std::string_view usage;  // the arguments after the name, for the help text
-    // Runs with the words after the subcommand's name; returns the exit status.
-    int (*run)(std::span<const std::string> arguments);
+    std::string_view document;     // the positional argument ("SONG.hvn"), or empty
+    std::string_view description;  // what it does: what it plays or writes
+    std::span<const Option> options;
+    // Runs with the words parsed against `options`; returns the exit status.
+    int (*run)(const Arguments& arguments);
+};
+
+// The command line is wrong: main prints "halvorn-cli: SUBCOMMAND: <text>"
+// and exits with kExitUsage.
+struct UsageError {
+    std::string text;
+};
+
+// The work failed: main prints "halvorn-cli: <text>" and exits with
+// kExitFailure. The text names the file it is about.
+struct CommandFailure {
+    std::string text;
 };
 
 // Prints "halvorn-cli: <text>" as one line on standard error.
 void reportError(const std::string& text);
-
-// reportError, then kExitUsage.
-int usageError(const std::string& text);
 
 }  // namespace halvorn::cli

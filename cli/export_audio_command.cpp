@@ -1,13 +1,13 @@
 // halvorn-cli export-audio SONG.hvn -o OUT.wav [--soundfont SF2] [--ppqn N]
-//                                  [--sample-rate HZ]
+//                                  [--sample-rate HZ] [--gain G]
 // Plays the piece through the built-in synthesizer on a virtual clock, as
 // fast as it renders, into a 16-bit stereo WAV file.
 #include <array>
 #include <cmath>
-#include <optional>
 
 #include "cli/arguments.h"
 #include "cli/command.h"
+#include "cli/common_options.h"
 #include "cli/interrupt_scope.h"
 #include "cli/progress_bar.h"
 #include "cli/song_files.h"
@@ -16,59 +16,58 @@
 namespace halvorn::cli {
 namespace {
 
-constexpr std::array<OptionRule, 4> kOptions = {{
-    {"-o", true},
-    {"--soundfont", true},
-    {"--ppqn", true},
-    {"--sample-rate", true},
-}};
-
 // FluidSynth's range of sample rates.
 constexpr std::int32_t kMinSampleRate = 8000;
 constexpr std::int32_t kMaxSampleRate = 96000;
+constexpr std::int32_t kDefaultSampleRate = 44100;
 constexpr int kProgressSteps = 1000;
 
-int runExportAudio(std::span<const std::string> words) {
-    std::string error;
-    const std::optional<Arguments> arguments = Arguments::parse(words, kOptions, 1, error);
-    if (!arguments) return usageError("export-audio: " + error);
-    const std::optional<std::string> output = requiredOption(*arguments, "-o", error);
-    if (!output) return usageError("export-audio: " + error);
-    const std::optional<std::int32_t> ppqn = ppqnOption(*arguments, error);
-    if (!ppqn) return usageError("export-audio: " + error);
-    const auto sampleRate =
-        integerOption(*arguments, "--sample-rate", kMinSampleRate, kMaxSampleRate, 44100, error);
-    if (!sampleRate) return usageError("export-audio: " + error);
-    AudioExportOptions options;
-    options.sampleRate = *sampleRate;
-    if (const auto soundfont = arguments->value("--soundfont")) options.soundfontPath = *soundfont;
+constexpr std::array<Option, 5> kOptions = {{
+    {"-o", "OUT.wav", "the 16-bit stereo WAV file to write", true},
+    {"--soundfont", "SF2",
+     "the General MIDI soundfont to play with (default /usr/share/sounds/sf2/default-GM.sf2)"},
+    kPpqnOption,
+    {"--sample-rate", "HZ", "8000 to 96000 (default 44100)"},
+    {"--gain", "G",
+     "the synthesizer's gain, 0 to 10; by default it is chosen so that the loudest moment "
+     "peaks at -3 dBFS (FluidSynth's own default is 0.2; half the gain is 6 dB quieter)"},
+}};
 
-    const std::string& input = arguments->positionals()[0];
-    std::optional<Document> document = loadDocument(input);
-    if (!document) return kExitFailure;
-    if (refuseOverwritingInput(input, *output)) return kExitFailure;
+int runExportAudio(const Arguments& arguments) {
+    const std::string& input = arguments.document();
+    const std::string& output = arguments.required("-o");
+    const std::int32_t ppqn = ppqnOf(arguments);
+    AudioExportOptions options;
+    options.sampleRate =
+        arguments.integer("--sample-rate", kMinSampleRate, kMaxSampleRate, kDefaultSampleRate);
+    options.gain = arguments.number("--gain", kMinSynthGain, kMaxSynthGain);
+    if (const auto soundfont = arguments.value("--soundfont")) options.soundfontPath = *soundfont;
+
+    Document document = loadDocument(input);
+    refuseOverwritingInput(input, output, "the audio");
     MidiSong midi;
     // What "Play" plays: muted tracks stay silent.
-    if (!renderDocumentSong(input, *document, midi, true, *ppqn)) return kExitFailure;
+    renderDocumentSong(input, document, midi, true, ppqn);
     ProgressBar progress("Exporting");
     progress.setRange(0, kProgressSteps);
     InterruptScope interrupts;  // Ctrl+C cancels and leaves no file
-    const auto written = exportSongAudio(midi, *output, options, [&progress](double fraction) {
+    const auto written = exportSongAudio(midi, output, options, [&progress](double fraction) {
         progress.setPosition(static_cast<int>(std::lround(fraction * kProgressSteps)));
         return !InterruptScope::interrupted();
     });
-    if (!written) {
-        reportError(*output + ": " + written.error());
-        return kExitFailure;
-    }
+    if (!written) throw CommandFailure{written.error().line()};
     return kExitSuccess;
 }
 
 }  // namespace
 
 Command exportAudioCommand() {
-    return {"export-audio", "SONG.hvn -o OUT.wav [--soundfont SF2] [--ppqn N] [--sample-rate HZ]",
-            runExportAudio};
+    return {"export-audio", "SONG.hvn",
+            "Plays the piece through the built-in synthesizer, as fast as it renders, into a "
+            "WAV file, as the Macrosequences page's \"Export Audio...\" does: the muted tracks "
+            "stay silent, as with \"Play\", and each block sounds its instrument at its track's "
+            "volume and pan. A second of silence follows for the last notes to fade.",
+            kOptions, runExportAudio};
 }
 
 }  // namespace halvorn::cli

@@ -2,7 +2,6 @@
 // A readable summary of a document: texts, global settings, every
 // microsequence with its decoded parameters, every block and every track.
 #include <cstdio>
-#include <optional>
 #include <string>
 
 #include "cli/arguments.h"
@@ -190,24 +189,26 @@ void printTracks(const Song& song) {
     }
 }
 
-int runInfo(std::span<const std::string> words) {
-    std::string error;
-    const std::optional<Arguments> arguments = Arguments::parse(words, {}, 1, error);
-    if (!arguments) return usageError("info: " + error);
-    const std::optional<Document> document = loadDocument(arguments->positionals()[0]);
-    if (!document) return kExitFailure;
-    printTexts(*document);
-    printSettings(*document);
-    printMicrosequences(document->song);
-    printBlocks(document->song);
-    printTracks(document->song);
+int runInfo(const Arguments& arguments) {
+    const Document document = loadDocument(arguments.document());
+    printTexts(document);
+    printSettings(document);
+    printMicrosequences(document.song);
+    printBlocks(document.song);
+    printTracks(document.song);
     return std::fflush(stdout) == 0 ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace
 
 Command infoCommand() {
-    return {"info", "SONG.hvn", runInfo};
+    return {"info",
+            "SONG.hvn",
+            "Prints what the document holds: its texts and global settings, then every "
+            "microsequence, block and track, numbered from 0, with their settings (channels "
+            "from 1 to 16; tracks marked \"muted\" or \"playing\").",
+            {},
+            runInfo};
 }
 
 }  // namespace halvorn::cli

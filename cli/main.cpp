@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/arguments.h"
 #include "cli/command.h"
+#include "cli/help.h"
 #include "midi/playback.h"
 
 namespace halvorn::cli {
@@ -34,12 +36,35 @@ std::vector<Command> commandTable() {
     // clang-format on
 }
 
-void printUsage(std::FILE* stream, const std::vector<Command>& commands) {
-    std::fprintf(stream, "usage:\n");
-    for (const Command& command : commands)
-        std::fprintf(stream, "  halvorn-cli %.*s %.*s\n", static_cast<int>(command.name.size()),
-                     command.name.data(), static_cast<int>(command.usage.size()),
-                     command.usage.data());
+bool isHelp(const std::string& word) {
+    return word == "--help" || word == "-h";
+}
+
+const Command* findCommand(const std::vector<Command>& commands, const std::string& name) {
+    const auto found = std::find_if(commands.begin(), commands.end(),
+                                    [&](const Command& command) { return command.name == name; });
+    return found == commands.end() ? nullptr : &*found;
+}
+
+int usageError(const std::string& text) {
+    reportError(text);
+    return kExitUsage;
+}
+
+int runCommand(const Command& command, std::span<const std::string> words) {
+    if (std::any_of(words.begin(), words.end(), isHelp)) {
+        printCommandHelp(stdout, command);
+        return kExitSuccess;
+    }
+    try {
+        return command.run(Arguments::parse(words, command));
+    } catch (const UsageError& error) {
+        return usageError(std::string(command.name) + ": " + error.text + " (try halvorn-cli " +
+                          std::string(command.name) + " --help)");
+    } catch (const CommandFailure& failure) {
+        reportError(failure.text);
+        return kExitFailure;
+    }
 }
 
 int run(std::span<const std::string> words) {
@@ -48,16 +73,26 @@ int run(std::span<const std::string> words) {
         printUsage(stderr, commands);
         return kExitUsage;
     }
-    if (words[0] == "--help" || words[0] == "-h" || words[0] == "help") {
-        printUsage(stdout, commands);
+    if (isHelp(words[0]) || (words[0] == "help" && words.size() == 1)) {
+        printHelp(stdout, commands);
         return kExitSuccess;
     }
-    const auto found = std::find_if(commands.begin(), commands.end(), [&](const Command& command) {
-        return command.name == words[0];
-    });
-    if (found == commands.end())
+    if (words[0] == "--version") {
+        std::printf("halvorn-cli %s\n", HALVORN_VERSION);
+        return kExitSuccess;
+    }
+    if (words[0] == "help") {
+        const Command* command = findCommand(commands, words[1]);
+        if (!command)
+            return usageError("help: no subcommand \"" + words[1] + "\" (try halvorn-cli --help)");
+        if (words.size() > 2) return usageError("help takes one subcommand");
+        printCommandHelp(stdout, *command);
+        return kExitSuccess;
+    }
+    const Command* command = findCommand(commands, words[0]);
+    if (!command)
         return usageError("unknown command \"" + words[0] + "\" (try halvorn-cli --help)");
-    return found->run(words.subspan(1));
+    return runCommand(*command, words.subspan(1));
 }
 
 }  // namespace

@@ -11,11 +11,12 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <optional>
+#include <filesystem>
 #include <thread>
 
 #include "cli/arguments.h"
 #include "cli/command.h"
+#include "cli/common_options.h"
 #include "cli/interrupt_scope.h"
 #include "cli/song_files.h"
 #include "midi/device_list.h"
@@ -27,27 +28,20 @@
 namespace halvorn::cli {
 namespace {
 
-constexpr std::array<OptionRule, 7> kOptions = {{
-    {"--port", true},
-    {"--ppqn", true},
-    {"--buffer-beats", true},
-    {"--loop", false},
-    {"--clock", false},
-    {"--skip-muted", false},
-    {kSendInstrumentsOption, false},
+constexpr std::array<Option, 7> kOptions = {{
+    {"--port", "N",
+     "the output to play on, numbered as \"halvorn-cli ports\" lists them (default 0: the "
+     "built-in synthesizer when a soundfont is installed)"},
+    kPpqnOption,
+    {"--buffer-beats", "N",
+     "the beats each buffer queued ahead holds: 1, 2, 4, 8 or 16 (default 1)"},
+    {"--loop", "", "start again from the beginning at the end, until Ctrl+C"},
+    {"--clock", "", "send MIDI clock (24 a quarter note) after a Start message"},
+    kSkipMutedOption,
+    kSendInstrumentsOption,
 }};
 
 constexpr auto kPollInterval = std::chrono::milliseconds(20);
-
-std::optional<std::int32_t> bufferBeatsOption(const Arguments& arguments, std::string& error) {
-    const auto beats = integerOption(arguments, "--buffer-beats", kBufferBeatChoices.front(),
-                                     kBufferBeatChoices.back(), kBufferBeatChoices.front(), error);
-    if (!beats) return std::nullopt;
-    for (std::int32_t choice : kBufferBeatChoices)
-        if (*beats == choice) return beats;
-    error = "--buffer-beats takes " + listOfChoices(kBufferBeatChoices);
-    return std::nullopt;
-}
 
 // Shows "measure M, beat B" as the song plays: one updated line on a
 // terminal, a line per measure otherwise.
@@ -101,40 +95,48 @@ class PositionDisplay {
     std::chrono::steady_clock::time_point started_;
 };
 
-// Picks the port; false after reporting why nothing can play.
-bool selectPort(const Arguments& arguments, std::string& error) {
+// Lists the outputs and picks the port; throws when nothing can play.
+void selectPort(std::int32_t port) {
     const auto notes = installSystemMidiDevices();
     const auto& devices = midiOutputDevices();
     if (devices.empty()) {
-        error = "no MIDI output device";
-        for (const std::string& note : notes) error += ". " + note;
-        return false;
+        std::string text = "play: no MIDI output device";
+        for (const std::string& note : notes) text += ". " + note;
+        throw CommandFailure{text};
     }
-    const auto port = integerOption(arguments, "--port", 0, 65535, 0, error);
-    if (!port) return false;
-    if (static_cast<std::size_t>(*port) >= devices.size()) {
-        error = "there is no port " + std::to_string(*port) + " (halvorn-cli ports lists them)";
-        return false;
-    }
-    midiSettings().selectedPort = *port;
-    return true;
+    if (static_cast<std::size_t>(port) >= devices.size())
+        throw CommandFailure{"play: there is no port " + std::to_string(port) +
+                             " (halvorn-cli ports lists them)"};
+    midiSettings().selectedPort = port;
+}
+
+// Why the chosen output cannot play. The built-in synthesizer says which
+// sound servers it tried; without any, the piece can still be heard from a
+// file.
+std::string cannotPlay(const MidiError& error, const std::string& input) {
+    const std::string& device =
+        midiOutputDevices()[static_cast<std::size_t>(midiSettings().selectedPort)].name;
+    if (error.detail.empty()) return "play: Unable to prepare MIDI data";
+    if (device != kBuiltInSynthName) return "play: " + error.detail;
+    const std::string wav = std::filesystem::path(input).replace_extension(".wav").string();
+    return "play: " + error.detail +
+           " To hear the piece anyway, write it to a WAV file: " + "halvorn-cli export-audio " +
+           input + " -o " + wav;
 }
 
 // Plays until the end or an interrupt; the stream is closed on return.
-int playSong(MidiSong& song, bool loop, bool clock) {
+int playSong(MidiSong& song, bool loop, bool clock, const std::string& input) {
     std::atomic<bool> ended{false};
     const MidiStatus prepared = midiPlaybackPrepare(
         &song, [&ended](std::uint32_t) { ended = true; }, loop, clock);
     if (!prepared) {
-        reportError("Unable to prepare MIDI data: " + prepared.error().detail);
         midiPlaybackShutdown();
-        return kExitFailure;
+        throw CommandFailure{cannotPlay(prepared.error(), input)};
     }
     InterruptScope interrupts;
     if (midiPlaybackStart() != MidiResult::kOk) {
-        reportError("Unable to playback MIDI data");
         midiPlaybackShutdown();
-        return kExitFailure;
+        throw CommandFailure{"play: Unable to playback MIDI data"};
     }
     {
         PositionDisplay display(song, loop);
@@ -145,47 +147,36 @@ int playSong(MidiSong& song, bool loop, bool clock) {
         if (!InterruptScope::interrupted()) display.update();
     }
     midiPlaybackShutdown();
-    if (const std::string failure = midiPlaybackFailure(); !failure.empty()) {
-        reportError("play: " + failure);
-        return kExitFailure;
-    }
+    if (const std::string failure = midiPlaybackFailure(); !failure.empty())
+        throw CommandFailure{"play: " + failure};
     if (InterruptScope::interrupted()) std::printf("Stopped.\n");
     return kExitSuccess;
 }
 
-int runPlay(std::span<const std::string> words) {
-    std::string error;
-    const std::optional<Arguments> arguments = Arguments::parse(words, kOptions, 1, error);
-    if (!arguments) return usageError("play: " + error);
-    const std::optional<std::int32_t> ppqn = ppqnOption(*arguments, error);
-    if (!ppqn) return usageError("play: " + error);
-    const auto beats = bufferBeatsOption(*arguments, error);
-    if (!beats) return usageError("play: " + error);
-    if (!integerOption(*arguments, "--port", 0, 65535, 0, error))
-        return usageError("play: " + error);
-    midiSettings().bufferBeats = *beats;
+int runPlay(const Arguments& arguments) {
+    const std::string& input = arguments.document();
+    const std::int32_t ppqn = ppqnOf(arguments);
+    midiSettings().bufferBeats =
+        arguments.choice("--buffer-beats", kBufferBeatChoices, kBufferBeatChoices.front());
+    const std::int32_t port = arguments.integer("--port", 0, 65535, 0);
 
-    const std::string& input = arguments->positionals()[0];
-    std::optional<Document> document = loadDocument(input);
-    if (!document) return kExitFailure;
-    if (!selectPort(*arguments, error)) {
-        reportError("play: " + error);
-        return kExitFailure;
-    }
+    Document document = loadDocument(input);
+    selectPort(port);
     MidiSong midi;
-    if (!renderDocumentSong(input, *document, midi, arguments->has("--skip-muted"), *ppqn))
-        return kExitFailure;
-    if (arguments->has(kSendInstrumentsOption) && !addChannelSetupEvents(midi)) return kExitFailure;
-    return playSong(midi, arguments->has("--loop"), arguments->has("--clock"));
+    renderDocumentSong(input, document, midi, arguments.has(kSkipMutedOption.name), ppqn);
+    if (arguments.has(kSendInstrumentsOption.name)) addChannelSetupEvents(midi);
+    return playSong(midi, arguments.has("--loop"), arguments.has("--clock"), input);
 }
 
 }  // namespace
 
 Command playCommand() {
-    return {"play",
-            "SONG.hvn [--port N] [--ppqn N] [--buffer-beats N] [--loop] [--clock] [--skip-muted] "
-            "[--send-instruments]",
-            runPlay};
+    return {"play", "SONG.hvn",
+            "Plays the piece in real time on a MIDI output, showing the measure and beat, until "
+            "it ends or Ctrl+C stops it. Every track plays, the muted ones too, unless "
+            "--skip-muted. The built-in synthesizer sounds each block's instrument at its "
+            "track's volume and pan; a MIDI port gets only the notes unless --send-instruments.",
+            kOptions, runPlay};
 }
 
 }  // namespace halvorn::cli

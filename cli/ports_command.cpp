@@ -15,9 +15,7 @@
 namespace halvorn::cli {
 namespace {
 
-int runPorts(std::span<const std::string> words) {
-    std::string error;
-    if (!Arguments::parse(words, {}, 0, error)) return usageError("ports: " + error);
+int runPorts(const Arguments&) {
     const auto notes = installSystemMidiDevices();
     const auto& devices = midiOutputDevices();
     for (const MidiOutputDevice& device : devices) {
@@ -37,7 +35,14 @@ int runPorts(std::span<const std::string> words) {
 }  // namespace
 
 Command portsCommand() {
-    return {"ports", "", runPorts};
+    return {"ports",
+            "",
+            "Lists the outputs \"play --port N\" plays on, numbered from 0: the built-in "
+            "General MIDI synthesizer first (when a soundfont is installed) with the sound "
+            "server it plays through, then the MIDI ports of the ALSA sequencer and of JACK; "
+            "then what this machine lacks.",
+            {},
+            runPorts};
 }
 
 }  // namespace halvorn::cli

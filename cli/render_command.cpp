@@ -2,50 +2,48 @@
 // Writes what "Save MIDI" writes; with --skip-muted, what "Play" plays; with
 // --send-instruments, each track's program, volume and pan ahead of its notes.
 #include <array>
-#include <optional>
 
 #include "cli/arguments.h"
 #include "cli/command.h"
+#include "cli/common_options.h"
 #include "cli/song_files.h"
 #include "engine/document_texts.h"
 
 namespace halvorn::cli {
 namespace {
 
-constexpr std::array<OptionRule, 4> kOptions = {{
-    {"-o", true},
-    {"--ppqn", true},
-    {"--skip-muted", false},
-    {kSendInstrumentsOption, false},
+constexpr std::array<Option, 4> kOptions = {{
+    {"-o", "OUT.mid",
+     "the Standard MIDI File to write; an existing file is replaced whole and keeps its "
+     "permissions, a symbolic link is followed",
+     true},
+    kPpqnOption,
+    kSkipMutedOption,
+    kSendInstrumentsOption,
 }};
 
-int runRender(std::span<const std::string> words) {
-    std::string error;
-    const std::optional<Arguments> arguments = Arguments::parse(words, kOptions, 1, error);
-    if (!arguments) return usageError("render: " + error);
-    const std::optional<std::string> output = requiredOption(*arguments, "-o", error);
-    if (!output) return usageError("render: " + error);
-    const std::optional<std::int32_t> ppqn = ppqnOption(*arguments, error);
-    if (!ppqn) return usageError("render: " + error);
-
-    const std::string& input = arguments->positionals()[0];
-    std::optional<Document> document = loadDocument(input);
-    if (!document) return kExitFailure;
-    if (refuseOverwritingInput(input, *output)) return kExitFailure;
+int runRender(const Arguments& arguments) {
+    const std::string& input = arguments.document();
+    const std::string& output = arguments.required("-o");
+    const std::int32_t ppqn = ppqnOf(arguments);
+    Document document = loadDocument(input);
+    refuseOverwritingInput(input, output, "the MIDI file");
 
     MidiSong midi;
-    if (!renderDocumentSong(input, *document, midi, arguments->has("--skip-muted"), *ppqn))
-        return kExitFailure;
-    midiSongSetDocumentTexts(midi, *document);
-    if (arguments->has(kSendInstrumentsOption) && !addChannelSetupEvents(midi)) return kExitFailure;
-    return saveMidiSong(*output, midi) ? kExitSuccess : kExitFailure;
+    renderDocumentSong(input, document, midi, arguments.has(kSkipMutedOption.name), ppqn);
+    midiSongSetDocumentTexts(midi, document);
+    saveMidiSong(output, midi, arguments.has(kSendInstrumentsOption.name));
+    return kExitSuccess;
 }
 
 }  // namespace
 
 Command renderCommand() {
-    return {"render", "SONG.hvn -o OUT.mid [--ppqn N] [--skip-muted] [--send-instruments]",
-            runRender};
+    return {"render", "SONG.hvn",
+            "Writes the piece as a Standard MIDI File (format 1), as the Macrosequences page's "
+            "\"Save MIDI\" does: a conductor track with the title, author, comments, tempo, "
+            "time and key signature, then one track per block's track, the muted ones included.",
+            kOptions, runRender};
 }
 
 }  // namespace halvorn::cli

@@ -11,68 +11,39 @@
 
 namespace halvorn::cli {
 
-std::optional<Document> loadDocument(const std::string& path) {
+Document loadDocument(const std::string& path) {
     auto document = documentRead(path);
-    if (!document) {
-        reportError(path + ": " + document.error());
-        return std::nullopt;
-    }
+    if (!document) throw CommandFailure{document.error().line()};
     return std::move(*document);
 }
 
-bool refuseOverwritingInput(const std::string& input, const std::string& output) {
+void refuseOverwritingInput(const std::string& input, const std::string& output,
+                            const std::string& written) {
     std::error_code ignored;
-    if (!std::filesystem::equivalent(input, output, ignored)) return false;
-    reportError(output + ": refusing to overwrite the document with the MIDI file");
-    return true;
+    if (std::filesystem::equivalent(input, output, ignored))
+        throw CommandFailure{output + ": this is the document being read; " + written +
+                             " would replace it (choose another -o)"};
 }
 
-std::string renderErrorMessage(RenderError error) {
-    return renderErrorText(error);
-}
-
-bool renderDocumentSong(const std::string& input, Document& document, MidiSong& midi,
+void renderDocumentSong(const std::string& input, Document& document, MidiSong& midi,
                         bool skipMuted, std::int32_t ppqn) {
-    if (document.song.blockCount <= 0) {
-        reportError(input + ": Unable to generate MIDI data. The composition has no blocks.");
-        return false;
-    }
+    if (document.song.blockCount <= 0)
+        throw CommandFailure{input +
+                             ": Unable to generate MIDI data. The composition has no blocks."};
     ProgressBar progress("Rendering");
     const auto rendered = renderSong(midi, document.song, progress, skipMuted, ppqn);
-    if (!rendered) reportError(renderErrorMessage(rendered.error()));
-    return rendered.has_value();
+    if (!rendered) throw CommandFailure{input + ": " + renderErrorText(rendered.error())};
 }
 
-bool addChannelSetupEvents(MidiSong& song) {
-    if (midiSongAddChannelSetupEvents(song) == MidiResult::kOk) return true;
-    reportError("Not enough memory to generate MIDI data.");
-    return false;
+void addChannelSetupEvents(MidiSong& song) {
+    if (midiSongAddChannelSetupEvents(song) != MidiResult::kOk)
+        throw CommandFailure{"Not enough memory to generate MIDI data."};
 }
 
-bool saveMidiSong(const std::string& path, const MidiSong& song) {
-    const MidiResult result = midiSongWriteFile(path, &song);
-    if (result == MidiResult::kOk) return true;
-    switch (result) {
-        case MidiResult::kNothingToDo:
-            reportError(path + ": Unable to save MIDI file. No track has any notes.");
-            break;
-        case MidiResult::kCannotOpen:
-            reportError(path + ": Unable to save MIDI file. It cannot be created or written.");
-            break;
-        case MidiResult::kNotSmf:
-            reportError(path +
-                        ": Unable to save MIDI file. The song holds times or texts too long "
-                        "for a MIDI file.");
-            break;
-        case MidiResult::kOutOfMemory:
-            reportError(path + ": Unable to save MIDI file. Not enough memory.");
-            break;
-        default:
-            reportError(path + ": Unable to save MIDI file. (error " +
-                        std::to_string(static_cast<int>(result)) + ")");
-            break;
-    }
-    return false;
+void saveMidiSong(const std::string& path, MidiSong& song, bool sendInstruments) {
+    if (sendInstruments) addChannelSetupEvents(song);
+    if (const auto saved = midiSongSave(path, song); !saved)
+        throw CommandFailure{saved.error().line()};
 }
 
 }  // namespace halvorn::cli

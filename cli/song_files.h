@@ -1,40 +1,35 @@
 #pragma once
-// Reading documents and writing MIDI files for the subcommands, each failure
-// reported as one error line that names the file.
+// Reading documents, rendering them and writing MIDI files for the
+// subcommands; each failure throws CommandFailure with one line that names
+// the file.
 
-#include <optional>
 #include <string>
 
-#include "engine/render_error.h"
 #include "midi/midi_song.h"
 #include "model/document.h"
 
 namespace halvorn::cli {
 
-// The document at `path`, or nothing after reporting why it cannot be read.
-std::optional<Document> loadDocument(const std::string& path);
+// The document at `path`.
+Document loadDocument(const std::string& path);
 
-// True when the output would overwrite the input document; reports it.
-bool refuseOverwritingInput(const std::string& input, const std::string& output);
-
-// The words the user sees for a rendering failure.
-std::string renderErrorMessage(RenderError error);
+// Refuses an output that is the input document itself; `written` says what
+// would have replaced it ("the MIDI file", "the audio").
+void refuseOverwritingInput(const std::string& input, const std::string& output,
+                            const std::string& written);
 
 // Renders the whole song as "Save MIDI" (or, with skipMuted, "Play") does,
-// at `ppqn` ticks per quarter note, with a progress bar; false after
-// reporting why it could not.
-bool renderDocumentSong(const std::string& input, Document& document, MidiSong& midi,
+// at `ppqn` ticks per quarter note, with a progress bar.
+void renderDocumentSong(const std::string& input, Document& document, MidiSong& midi,
                         bool skipMuted, std::int32_t ppqn);
 
-// The option that adds each used track's program, volume and pan as
-// messages at tick 0 (midiSongAddChannelSetupEvents).
-inline constexpr const char* kSendInstrumentsOption = "--send-instruments";
+// midiSongAddChannelSetupEvents: each used track's program, volume and pan
+// as messages at tick 0.
+void addChannelSetupEvents(MidiSong& song);
 
-// midiSongAddChannelSetupEvents; false after reporting why it could not.
-bool addChannelSetupEvents(MidiSong& song);
-
-// midiSongWriteFile, reporting a failure. A regular file is replaced whole, so
-// a failure leaves no partial file.
-bool saveMidiSong(const std::string& path, const MidiSong& song);
+// Writes `song` to `path` with midiSongSave, after the channel set-up when
+// `sendInstruments`. A regular file is replaced whole, so a failure leaves
+// no partial file.
+void saveMidiSong(const std::string& path, MidiSong& song, bool sendInstruments);
 
 }  // namespace halvorn::cli

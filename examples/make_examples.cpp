@@ -8,6 +8,7 @@
 //   noise_nocturne.hvn    F major, 4/4: pink-noise melodies for piano,
 //                         vibraphone and cello, slow and stretched.
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <initializer_list>
 #include <string>
@@ -59,6 +60,14 @@ Microsequence noise(const char* name, std::int32_t period, std::int32_t seed,
 
 // ---- blocks and tracks ------------------------------------------------------
 
+// A probability as the pages' inverted sliders store it, 1 - position / 100
+// (0.15 becomes 0.15000000000000002): a demo that is opened and played
+// without a change then reads back from the pages exactly as it was, and
+// nothing asks to be saved.
+double asPageStores(double probability) {
+    return 1.0 - static_cast<double>(100 - std::lround(probability * 100.0)) / 100.0;
+}
+
 // Probabilities of note values by name ("1/16", "1/8", ...).
 using Rhythm = std::vector<std::pair<std::string_view, double>>;
 
@@ -66,7 +75,7 @@ void setRhythm(Block& block, const Rhythm& rhythm) {
     block.rhythmDistribution = {};
     for (const auto& [name, probability] : rhythm)
         for (std::size_t k = 0; k < kNoteValueNames.size(); ++k)
-            if (kNoteValueNames[k] == name) block.rhythmDistribution[k] = probability;
+            if (kNoteValueNames[k] == name) block.rhythmDistribution[k] = asPageStores(probability);
 }
 
 void setAccents(Block& block, std::initializer_list<int> beats, double level) {
@@ -100,8 +109,8 @@ Block block(const Voice& voice, std::int32_t index) {
     b.velocityRange = voice.velocityRange;
     b.velocityAmp = voice.velocityAmp;
     setRhythm(b, voice.rhythm);
-    b.dottedProbability = voice.dotted;
-    b.tripletProbability = voice.triplets;
+    b.dottedProbability = asPageStores(voice.dotted);
+    b.tripletProbability = asPageStores(voice.triplets);
     b.legato = voice.legato;
     b.seed = voice.seed;
     b.program = voice.program;
@@ -120,10 +129,11 @@ struct Arrangement {
 
 Macrosequence track(const Arrangement& arrangement) {
     Macrosequence m;
-    m.probability = arrangement.probability;
+    m.probability = asPageStores(arrangement.probability);
     m.alignment = makeAlignment(arrangement.grid, arrangement.displacement);
-    m.stretchProbabilities = arrangement.stretch;
-    m.volume = arrangement.volume;
+    for (std::size_t i = 0; i < m.stretchProbabilities.size(); ++i)
+        m.stretchProbabilities[i] = asPageStores(arrangement.stretch[i]);
+    m.volume = asPageStores(arrangement.volume);
     m.panning = arrangement.panning;
     m.seed = arrangement.seed;
     m.muted = arrangement.muted ? 1 : 0;
@@ -369,7 +379,7 @@ Document noiseNocturne() {
 bool save(const std::string& directory, const char* name, const Document& document) {
     const std::string path = directory + "/" + name;
     if (const auto written = documentWrite(path, document); !written) {
-        std::fprintf(stderr, "make_examples: %s: %s\n", path.c_str(), written.error().c_str());
+        std::fprintf(stderr, "make_examples: %s\n", written.error().line().c_str());
         return false;
     }
     std::printf("%s\n", path.c_str());

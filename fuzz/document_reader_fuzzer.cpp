@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto document = halvorn::documentDecode({data, size});
     if (!document) {
-        if (document.error().empty()) std::abort();
+        if (document.error().reason.empty()) std::abort();
         return 0;
     }
     const std::vector<std::uint8_t> written = halvorn::documentEncode(*document);

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "midi/midi_song.h"
+#include "model/expected.h"
+#include "model/file_error.h"
 
 namespace halvorn {
 
@@ -30,6 +32,10 @@ MidiResult midiSongDecode(std::span<const std::uint8_t> bytes, MidiSong* song);
 // cannot be created or written (a regular file is never left half-written
 // and an existing one is kept).
 MidiResult midiSongWriteFile(const std::string& path, const MidiSong* song);
+
+// midiSongWriteFile as "Save MIDI" and halvorn-cli report it: "Unable to
+// save MIDI file." with `path` and the reason (no notes, the system's).
+Expected<void, FileError> midiSongSave(const std::string& path, const MidiSong& song);
 
 // midiSongDecode of a file; kCannotOpen when it cannot be opened or read.
 MidiResult midiSongReadFile(const std::string& path, MidiSong* song);

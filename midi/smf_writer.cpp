@@ -204,4 +204,26 @@ MidiResult midiSongWriteFile(const std::string& path, const MidiSong* song) {
     return writeFileSafely(path, bytes) ? MidiResult::kOk : MidiResult::kCannotOpen;
 }
 
+Expected<void, FileError> midiSongSave(const std::string& path, const MidiSong& song) {
+    const auto failed = [&path](const std::string& reason) {
+        return unexpected(fileError("Unable to save MIDI file.", path, reason));
+    };
+    std::vector<std::uint8_t> bytes;
+    switch (const MidiResult encoded = midiSongEncode(&song, bytes)) {
+        case MidiResult::kOk:
+            break;
+        case MidiResult::kNothingToDo:
+            return failed("No track has any notes");
+        case MidiResult::kNotSmf:
+            return failed("The song holds times or texts too long for a MIDI file");
+        case MidiResult::kOutOfMemory:
+            return failed("Not enough memory");
+        default:
+            return failed("Error " + std::to_string(static_cast<int>(encoded)));
+    }
+    if (const auto written = writeFileSafely(path, bytes); !written)
+        return failed(systemErrorText(written.error()));
+    return {};
+}
+
 }  // namespace halvorn

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 
 #include "model/byte_cursor.h"
 #include "model/byte_order.h"
+#include "model/file_error.h"
 #include "model/file_io.h"
 #include "model/output_file.h"
 
@@ -15,16 +17,13 @@ namespace {
 constexpr std::array<std::uint8_t, 3> kMagic = {'H', 'V', 'N'};
 
 constexpr char kBadFormat[] = "Bad file format.";
-constexpr char kEndsEarly[] = "The file ends before the composition is complete.";
+constexpr char kNotADocument[] = "Not a Halvorn document";
+constexpr char kEndsEarly[] = "The file ends before the composition is complete";
 
-// Thrown inside the decoder only; documentDecode turns it into its error text.
+// Thrown inside the decoder only; documentDecode turns it into its error.
 struct DecodeError {
-    std::string message;
+    std::string reason;
 };
-
-std::string badFormat(const std::string& detail) {
-    return std::string("Bad file format: ") + detail + ".";
-}
 
 // " (low to high allowed)", the ranges of the refusals below.
 template <typename Number>
@@ -83,7 +82,7 @@ class ByteReader {
 
     std::string string() {
         const std::int32_t length = int32();
-        if (length < 0) throw DecodeError{badFormat("a text has a negative length")};
+        if (length < 0) throw DecodeError{"a text has a negative length"};
         const auto text = take(static_cast<std::size_t>(length));
         return std::string(text.begin(), text.end());
     }
@@ -186,23 +185,22 @@ void readSettings(ByteReader& in, Document& document) {
     song.blockCount = in.int32();
     song.lengthMeasures = in.int32();
     if (song.microsequenceCount < 0 || song.microsequenceCount > kMaxMicrosequences)
-        throw DecodeError{badFormat(std::to_string(song.microsequenceCount) + " microsequences" +
-                                    allowed(0, kMaxMicrosequences))};
+        throw DecodeError{std::to_string(song.microsequenceCount) + " microsequences" +
+                          allowed(0, kMaxMicrosequences)};
     if (song.blockCount < 0 || song.blockCount > kMaxBlocks)
-        throw DecodeError{
-            badFormat(std::to_string(song.blockCount) + " blocks" + allowed(0, kMaxBlocks))};
+        throw DecodeError{std::to_string(song.blockCount) + " blocks" + allowed(0, kMaxBlocks)};
     // These size every rendering and its playback: beyond the pages' ranges
     // a file could make the renderers loop or allocate for hours, or an
     // audio export run for days.
     if (song.beatsPerMeasure < kMinBeatsPerMeasure || song.beatsPerMeasure > kMaxBeatsPerMeasure)
-        throw DecodeError{badFormat(std::to_string(song.beatsPerMeasure) + " beats per measure" +
-                                    allowed(kMinBeatsPerMeasure, kMaxBeatsPerMeasure))};
+        throw DecodeError{std::to_string(song.beatsPerMeasure) + " beats per measure" +
+                          allowed(kMinBeatsPerMeasure, kMaxBeatsPerMeasure)};
     if (song.lengthMeasures < 1 || song.lengthMeasures > kMaxSongMeasures)
-        throw DecodeError{badFormat("a piece of " + std::to_string(song.lengthMeasures) +
-                                    " measures" + allowed(1, kMaxSongMeasures))};
+        throw DecodeError{"a piece of " + std::to_string(song.lengthMeasures) + " measures" +
+                          allowed(1, kMaxSongMeasures)};
     if (song.tempo < kMinTempo || song.tempo > kMaxTempo)
-        throw DecodeError{badFormat("a tempo of " + std::to_string(song.tempo) +
-                                    " quarter notes per minute" + allowed(kMinTempo, kMaxTempo))};
+        throw DecodeError{"a tempo of " + std::to_string(song.tempo) + " quarter notes per minute" +
+                          allowed(kMinTempo, kMaxTempo)};
 }
 
 void readMicrosequence(ByteReader& in, Microsequence& microsequence, std::int32_t index) {
@@ -213,11 +211,11 @@ void readMicrosequence(ByteReader& in, Microsequence& microsequence, std::int32_
     const std::int32_t size = in.int32();
     const std::int32_t needed = parameterBlockSize(microsequence.fractalType);
     if (size != needed)
-        throw DecodeError{badFormat(name + " has a parameter block of " + std::to_string(size) +
-                                    " bytes where its type needs " + std::to_string(needed))};
+        throw DecodeError{name + " has a parameter block of " + std::to_string(size) +
+                          " bytes where its type needs " + std::to_string(needed)};
     if (microsequence.period < 0 || microsequence.period > kMaxPeriod)
-        throw DecodeError{badFormat(name + " has period " + std::to_string(microsequence.period) +
-                                    allowed(0, kMaxPeriod))};
+        throw DecodeError{name + " has period " + std::to_string(microsequence.period) +
+                          allowed(0, kMaxPeriod)};
     if (size > 0) {
         const auto bytes = in.take(static_cast<std::size_t>(size));
         microsequence.parameters.emplace(bytes.begin(), bytes.end());
@@ -227,9 +225,8 @@ void readMicrosequence(ByteReader& in, Microsequence& microsequence, std::int32_
         const std::int32_t correlation =
             getLeInt32(microsequence.parameters->data() + kNoiseCorrelationOffset);
         if (correlation < 0 || correlation > kMaxNoiseCorrelation)
-            throw DecodeError{badFormat(name + " has noise correlation " +
-                                        std::to_string(correlation) +
-                                        allowed(0, kMaxNoiseCorrelation))};
+            throw DecodeError{name + " has noise correlation " + std::to_string(correlation) +
+                              allowed(0, kMaxNoiseCorrelation)};
     }
     microsequence.values.reset();
 }
@@ -269,12 +266,12 @@ void readBlock(ByteReader& in, Block& block) {
 void checkBlock(const Block& block, std::int32_t index) {
     const std::string name = "block " + std::to_string(index);
     if (block.lengthMeasures < 1 || block.lengthMeasures > kMaxBlockMeasures)
-        throw DecodeError{badFormat(name + " is " + std::to_string(block.lengthMeasures) +
-                                    " measures long" + allowed(1, kMaxBlockMeasures))};
+        throw DecodeError{name + " is " + std::to_string(block.lengthMeasures) + " measures long" +
+                          allowed(1, kMaxBlockMeasures)};
     // Legato stretches every note: far beyond 1 the last one ends ages
     // after the piece, and playing or exporting it never finishes.
     if (!(block.legato >= 0.0 && block.legato <= 1.0))
-        throw DecodeError{badFormat(name + " has legato " + shown(block.legato) + allowed(0, 1))};
+        throw DecodeError{name + " has legato " + shown(block.legato) + allowed(0, 1)};
 }
 
 // The older layout stores three flags where the two probabilities now are;
@@ -352,31 +349,47 @@ std::vector<std::uint8_t> documentEncode(const Document& document) {
     return bytes;
 }
 
-Expected<Document, std::string> documentDecode(std::span<const std::uint8_t> bytes) {
+Expected<Document, FileError> documentDecode(std::span<const std::uint8_t> bytes) {
+    const auto refused = [](std::string reason) {
+        return unexpected(fileError(kBadFormat, {}, std::move(reason)));
+    };
     if (bytes.size() < kMagic.size() || !std::equal(kMagic.begin(), kMagic.end(), bytes.begin()))
-        return unexpected(std::string(kBadFormat));
+        return refused(kNotADocument);
     ByteReader in(bytes.subspan(kMagic.size()));
     Document decoded;
     try {
         decodeInto(in, decoded);
     } catch (const DecodeError& failure) {
-        return unexpected(failure.message);
+        return refused(failure.reason);
     } catch (const TruncatedInput&) {
-        return unexpected(std::string(kEndsEarly));
+        return refused(kEndsEarly);
     }
     return decoded;
 }
 
-Expected<void, std::string> documentWrite(const std::string& path, const Document& document) {
+Expected<void, FileError> documentWrite(const std::string& path, const Document& document) {
     const std::vector<std::uint8_t> bytes = documentEncode(document);
-    if (!writeFileSafely(path, bytes)) return unexpected(std::string("Unable to write the file."));
+    if (const auto written = writeFileSafely(path, bytes); !written)
+        return unexpected(
+            fileError("Unable to write the file.", path, systemErrorText(written.error())));
     return {};
 }
 
-Expected<Document, std::string> documentRead(const std::string& path) {
+Expected<Document, FileError> documentRead(const std::string& path) {
     const auto bytes = readWholeFile(path);
-    if (!bytes) return unexpected(std::string("Unable to open or read the file."));
-    return documentDecode(*bytes);
+    if (!bytes) {
+        // readWholeFile refuses devices and pipes with EINVAL.
+        const std::string reason =
+            bytes.error() == EINVAL ? "Not a regular file" : systemErrorText(bytes.error());
+        return unexpected(fileError("Unable to open or read the file.", path, reason));
+    }
+    auto decoded = documentDecode(*bytes);
+    if (!decoded) {
+        FileError error = decoded.error();
+        error.path = path;
+        return unexpected(std::move(error));
+    }
+    return decoded;
 }
 
 }  // namespace halvorn

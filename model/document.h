@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/expected.h"
+#include "model/file_error.h"
 #include "model/scale.h"
 #include "model/song.h"
 
@@ -41,21 +42,24 @@ inline constexpr std::int32_t kMaxBlockMeasures = 8;
 // needs (zero bytes when the microsequence has none yet).
 std::vector<std::uint8_t> documentEncode(const Document& document);
 
-// The document in file bytes, or one clear user-facing line saying why it
-// is refused: wrong magic ("Bad file format."), counts beyond the fixed
-// arrays, parameter blocks of another size than the type's, and every
-// stored value that sizes a rendering or its playback outside the range
-// the pages keep it in (periods, tempo, beats per measure, piece and block
-// lengths, noise correlation, legato; each "Bad file format: ..." naming
-// the record), and truncation. The Scale is rebuilt from the stored key and
-// scale type.
-Expected<Document, std::string> documentDecode(std::span<const std::uint8_t> bytes);
+// The document in file bytes, or "Bad file format." with the reason it is
+// refused (and no path): wrong magic ("Not a Halvorn document"), counts
+// beyond the fixed arrays, parameter blocks of another size than the
+// type's, every stored value that sizes a rendering or its playback outside
+// the range the pages keep it in (periods, tempo, beats per measure, piece
+// and block lengths, noise correlation, legato; each naming the record and
+// the range allowed), and truncation. The Scale is rebuilt from the stored
+// key and scale type.
+Expected<Document, FileError> documentDecode(std::span<const std::uint8_t> bytes);
 
 // documentEncode into a file through writeFileSafely: a failed save leaves
-// an existing file as it was.
-Expected<void, std::string> documentWrite(const std::string& path, const Document& document);
+// an existing file as it was and says "Unable to write the file." with the
+// system's reason.
+Expected<void, FileError> documentWrite(const std::string& path, const Document& document);
 
-// documentDecode of a whole file.
-Expected<Document, std::string> documentRead(const std::string& path);
+// documentDecode of a whole file, its errors naming `path`; a file that
+// cannot be opened or read gives "Unable to open or read the file." with
+// the system's reason (missing, a directory, permission denied).
+Expected<Document, FileError> documentRead(const std::string& path);
 
 }  // namespace halvorn

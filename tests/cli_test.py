@@ -10,6 +10,7 @@ status and no output file.
 """
 import argparse
 import os
+import re
 import shutil
 import stat
 import struct
@@ -391,6 +392,84 @@ def test_bad_documents(tool, examples):
     expect_error(result, None, "unwritable output")
 
 
+def test_messages_name_the_file_once_with_the_reason(tool, examples):
+    song = os.path.join(examples, EXAMPLES[0])
+    magic = tool.write("magic.hvn", b"XYZ\x11")
+    absent, nowhere = tool.path("absent.hvn"), tool.path("no/such/dir.mid")
+    cases = [
+        (["info", absent], absent, "No such file or directory"),
+        (["info", tool.workdir], tool.workdir, "Is a directory"),
+        (["info", magic], magic, "Not a Halvorn document"),
+        (["render", song, "-o", nowhere], nowhere, "No such file or directory"),
+        (["export-audio", song, "-o", song], song, "the document"),
+    ]
+    if os.geteuid() != 0:
+        locked = tool.write("locked.hvn", simple_song())
+        os.chmod(locked, 0)
+        cases.append((["info", locked], locked, "Permission denied"))
+    for args, path, reason in cases:
+        result = tool.run(*args)
+        expect_error(result, None, " ".join(args[:1]) + " " + reason, status=1)
+        check(result.stderr.count(path) == 1 and reason in result.stderr,
+              f"{args[0]}: not the path once and {reason!r}: {result.stderr!r}")
+    check("MIDI" not in result.stderr, f"export-audio speaks of MIDI: {result.stderr!r}")
+
+
+# The fixed interface, as each subcommand's help shows it, and what the help
+# says of the values each option takes.
+USAGE = {
+    "render": "render SONG.hvn -o OUT.mid [--ppqn N] [--skip-muted] [--send-instruments]",
+    "audition": "audition SONG.hvn --block K -o OUT.mid [--ppqn N] [--metronome LEVEL] "
+                "[--send-instruments]",
+    "info": "info SONG.hvn",
+    "ports": "ports",
+    "play": "play SONG.hvn [--port N] [--ppqn N] [--buffer-beats N] [--loop] [--clock] "
+            "[--skip-muted] [--send-instruments]",
+    "export-audio": "export-audio SONG.hvn -o OUT.wav [--soundfont SF2] [--ppqn N] "
+                    "[--sample-rate HZ] [--gain G]",
+}
+VALUES = {
+    "--ppqn": ["24, 48, 96, 120, 192, 240 or 384", "default 120"],
+    "--block": ["0 to 15"],
+    "--metronome": ["0 to 127"],
+    "--port": ["default 0"],
+    "--buffer-beats": ["1, 2, 4, 8 or 16", "default 1"],
+    "--soundfont": ["default /usr/share/sounds/sf2/default-GM.sf2"],
+    "--sample-rate": ["8000 to 96000", "default 44100"],
+    "--gain": ["0 to 10"],
+}
+
+
+def unwrapped(text):
+    return " ".join(text.split())
+
+
+def test_help(tool):
+    overview = tool.run("--help")
+    expect_success(overview, "--help")
+    for name, usage in USAGE.items():
+        helps = [tool.run("help", name), tool.run(name, "--help")]
+        for result in helps:
+            expect_success(result, f"help of {name}")
+        check(helps[0].stdout == helps[1].stdout, f"help {name} and {name} --help differ")
+        text = unwrapped(helps[0].stdout)
+        check("halvorn-cli " + usage in text, f"{name}: no usage line {usage!r}")
+        check(text[:text.index("Blocks and tracks")] in unwrapped(overview.stdout),
+              f"--help does not hold the help of {name}")
+        for option in re.findall(r"[ \[](--?[a-z][-a-z]*)", usage):
+            check(text.count(option) >= 2, f"{name}: {option} is not described")
+            for words in VALUES.get(option, []):
+                check(words in text, f"{name} {option}: no {words!r}")
+        if name in ("render", "play", "export-audio"):
+            check("muted" in text, f"{name}: does not say what it does with muted tracks")
+        for words in ("numbered from 0", "channels from 1", "Exit status", "0 done", "1 the work",
+                      "2 the command line"):
+            check(words in text, f"{name}: no {words!r}")
+    version = tool.run("--version")
+    expect_success(version, "--version")
+    check(re.fullmatch(r"halvorn-cli \d+\.\d+(\.\d+)?\n", version.stdout), version.stdout)
+
+
 def test_output_paths(tool, examples):
     """-o as a user types it: devices, a symbolic link, a file of its own mode."""
     example = os.path.join(examples, "orbit_garden.hvn")
@@ -438,6 +517,9 @@ def main():
         ("bad_arguments", lambda: test_bad_arguments(tool)),
         ("bad_documents", lambda: test_bad_documents(tool, args.examples)),
         ("output_paths", lambda: test_output_paths(tool, args.examples)),
+        ("messages_name_the_file_once_with_the_reason",
+         lambda: test_messages_name_the_file_once_with_the_reason(tool, args.examples)),
+        ("help", lambda: test_help(tool)),
     ]
     failed = 0
     for name, test in tests:

@@ -407,9 +407,9 @@ TEST(DocumentFile, BytesAfterTheLastEntryAreIgnored) {
 TEST(DocumentFileRefusal, WrongMagicOrTooShortForIt) {
     Bytes bytes = encodedComposition();
     bytes[0] = 'h';
-    expectRefused(bytes, "Bad file format.");
-    expectRefused({}, "Bad file format.");
-    expectRefused({'H', 'V'}, "Bad file format.");
+    expectRefused(bytes, "Bad file format. Not a Halvorn document.");
+    expectRefused({}, "Bad file format. Not a Halvorn document.");
+    expectRefused({'H', 'V'}, "Bad file format. Not a Halvorn document.");
 }
 
 TEST(DocumentFileRefusal, EveryTruncationIsRefusedAndLeavesTheTargetAlone) {
@@ -417,7 +417,7 @@ TEST(DocumentFileRefusal, EveryTruncationIsRefusedAndLeavesTheTargetAlone) {
     for (std::size_t length = 3; length < bytes.size(); ++length) {
         SCOPED_TRACE("length " + std::to_string(length));
         expectRefused(Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length)),
-                      "The file ends before the composition is complete.");
+                      "Bad file format. The file ends before the composition is complete.");
     }
 }
 
@@ -519,18 +519,18 @@ TEST(DocumentFileRefusal, ValuesThatWouldStallRenderingOrPlaybackNameTheirRecord
     std::string error;
     for (const std::int32_t correlation : {5, -1, INT32_MAX}) {
         EXPECT_FALSE(decodeWith(noiseCorrelation, correlation, error));
-        EXPECT_EQ(error, "Bad file format: microsequence 2 has noise correlation " +
+        EXPECT_EQ(error, "Bad file format. Microsequence 2 has noise correlation " +
                              std::to_string(correlation) + " (0 to 4 allowed).");
     }
     for (const std::int32_t tempo : {39, 301, 0, INT32_MIN}) {
         EXPECT_FALSE(decodeWith(settings, tempo, error));
-        EXPECT_EQ(error, "Bad file format: a tempo of " + std::to_string(tempo) +
+        EXPECT_EQ(error, "Bad file format. A tempo of " + std::to_string(tempo) +
                              " quarter notes per minute (40 to 300 allowed).");
     }
     for (const double legato : {1.0000001, -0.5, 1e300, std::numeric_limits<double>::infinity(),
                                 std::numeric_limits<double>::quiet_NaN()}) {
         EXPECT_FALSE(decodeWith(firstLegato, legato, error));
-        EXPECT_EQ(error.find("Bad file format: block 0 has legato "), 0u) << error;
+        EXPECT_EQ(error.find("Bad file format. Block 0 has legato "), 0u) << error;
     }
     for (const std::int32_t tempo : {40, 300})
         EXPECT_TRUE(decodeWith(settings, tempo, error)) << error;
@@ -566,7 +566,7 @@ TEST(DocumentFileRefusal, NegativeOrOverlongTextLength) {
     putLeInt32(&bytes[kHeaderEnd], -1);
     expectRefused(bytes, "Bad file format");
     putLeInt32(&bytes[kHeaderEnd], INT32_MAX);
-    expectRefused(bytes, "The file ends before the composition is complete.");
+    expectRefused(bytes, "Bad file format. The file ends before the composition is complete.");
 }
 
 class DocumentFileOnDisk : public testing::Test {
@@ -590,22 +590,45 @@ TEST_F(DocumentFileOnDisk, WriteThenReadGivesTheSameDocument) {
     expectSameDocument(read, makeComposition());
 }
 
-TEST_F(DocumentFileOnDisk, FailedWriteReportsAndLeavesNothing) {
-    std::string error;
-    EXPECT_FALSE(writeDocument(path("missing/song.hvn"), makeComposition(), error));
-    EXPECT_FALSE(error.empty());
+// Every failure names the file and says why: what the system said, or what
+// is wrong inside the file.
+TEST_F(DocumentFileOnDisk, FailuresNameTheFileAndTheReason) {
+    const auto readFailure = [](const std::string& file) {
+        const auto read = documentRead(file);
+        EXPECT_FALSE(read.has_value()) << file;
+        return read ? FileError{} : read.error();
+    };
+    const FileError missing = readFailure(path("absent.hvn"));
+    EXPECT_EQ(missing.line(),
+              path("absent.hvn") + ": Unable to open or read the file. No such file or directory.");
+    EXPECT_EQ(readFailure(directory_.string()).reason, "Is a directory");
+    EXPECT_EQ(readFailure("/dev/null").reason, "Not a regular file");
+
+    ASSERT_TRUE(writeFileSafely(path("bad.hvn"), Bytes(10, 'H')));
+    const FileError bad = readFailure(path("bad.hvn"));
+    EXPECT_EQ(bad.message, "Bad file format.");
+    EXPECT_EQ(bad.path, path("bad.hvn"));
+    EXPECT_EQ(bad.reason, "Not a Halvorn document");
+    const Bytes whole = documentEncode(makeComposition());
+    ASSERT_TRUE(writeFileSafely(path("short.hvn"), Bytes(whole.begin(), whole.begin() + 40)));
+    EXPECT_EQ(readFailure(path("short.hvn")).reason,
+              "The file ends before the composition is complete");
+
+    const auto written = documentWrite(path("missing/song.hvn"), makeComposition());
+    ASSERT_FALSE(written.has_value());
+    EXPECT_EQ(written.error().line(),
+              path("missing/song.hvn") + ": Unable to write the file. No such file or directory.");
     EXPECT_FALSE(std::filesystem::exists(path("missing")));
+    EXPECT_EQ(documentWrite(directory_.string(), makeComposition()).error().reason,
+              "Is a directory");
 }
 
-TEST_F(DocumentFileOnDisk, ReadingAMissingOrMalformedFileReportsAndKeepsTheDocument) {
+TEST_F(DocumentFileOnDisk, AFileThatCannotBeReadLeavesTheDocumentAlone) {
     Document target = markedTarget();
     std::string error;
     EXPECT_FALSE(readDocument(path("absent.hvn"), target, error));
-    EXPECT_FALSE(error.empty());
-    const Bytes truncated(10, 'H');
-    ASSERT_TRUE(writeFileSafely(path("bad.hvn"), truncated));
+    ASSERT_TRUE(writeFileSafely(path("bad.hvn"), Bytes(10, 'H')));
     EXPECT_FALSE(readDocument(path("bad.hvn"), target, error));
-    EXPECT_EQ(error, "Bad file format.");
     EXPECT_EQ(target.title, "must stay");
 }
 

@@ -107,10 +107,10 @@ class ScratchDirectoryTest : public ::testing::Test {
 
 // The document reader and writer as the tests use them: a bool, the
 // document filled in place, and the error line.
-inline bool takeDocument(Expected<Document, std::string> result, Document& document,
+inline bool takeDocument(Expected<Document, FileError> result, Document& document,
                          std::string& error) {
     if (!result) {
-        error = result.error();
+        error = result.error().line();
         return false;
     }
     document = std::move(*result);
@@ -128,7 +128,7 @@ inline bool readDocument(const std::string& path, Document& document, std::strin
 
 inline bool writeDocument(const std::string& path, const Document& document, std::string& error) {
     const auto written = documentWrite(path, document);
-    if (!written) error = written.error();
+    if (!written) error = written.error().line();
     return written.has_value();
 }
 

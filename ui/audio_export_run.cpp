@@ -40,7 +40,9 @@ bool audioExportAvailable() {
 
 AudioExportResult runAudioExport(MidiSong& song, const std::string& path, QWidget* parent) {
     const AudioExportFunction exporter = installedExporter();
-    if (!exporter) return {AudioExportOutcome::kFailed, "No synthesizer to export with."};
+    if (!exporter)
+        return {AudioExportOutcome::kFailed,
+                fileError("Unable to export audio.", path, "No synthesizer to export with")};
 
     auto shared = std::make_shared<ExportShared>();
     QProgressDialog dialog(QStringLiteral("Exporting audio..."), QStringLiteral("Cancel"), 0,
@@ -73,7 +75,7 @@ AudioExportResult runAudioExport(MidiSong& song, const std::string& path, QWidge
     });
 
     QEventLoop loop;
-    std::optional<Expected<void, std::string>> written;
+    std::optional<Expected<void, FileError>> written;
     std::thread worker([&, shared] {
         auto result = exporter(song, path, [shared](double fraction) {
             shared->done =
@@ -98,7 +100,8 @@ AudioExportResult runAudioExport(MidiSong& song, const std::string& path, QWidge
     // A cancel that came after the file was complete leaves it written.
     if (written && *written) return {AudioExportOutcome::kWritten, {}};
     if (shared->cancel) return {AudioExportOutcome::kCancelled, {}};
-    return {AudioExportOutcome::kFailed, written ? written->error() : std::string()};
+    return {AudioExportOutcome::kFailed,
+            written ? written->error() : fileError("Unable to export audio.", path, {})};
 }
 
 }  // namespace halvorn

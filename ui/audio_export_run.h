@@ -14,6 +14,7 @@
 
 #include "midi/midi_song.h"
 #include "model/expected.h"
+#include "model/file_error.h"
 
 class QWidget;
 
@@ -21,8 +22,9 @@ namespace halvorn {
 
 // Told the fraction done, 0..1, on the export's thread; false cancels.
 using AudioExportProgressFunction = std::function<bool(double fraction)>;
-// Writes `song` as a WAV file at `path`; on failure one line saying why.
-using AudioExportFunction = std::function<Expected<void, std::string>(
+// Writes `song` as a WAV file at `path`; on failure "Unable to export
+// audio." with the path and the reason.
+using AudioExportFunction = std::function<Expected<void, FileError>(
     MidiSong& song, const std::string& path, const AudioExportProgressFunction& progress)>;
 
 void setAudioExportFunction(AudioExportFunction exporter);
@@ -32,7 +34,7 @@ enum class AudioExportOutcome { kWritten, kCancelled, kFailed };
 
 struct AudioExportResult {
     AudioExportOutcome outcome = AudioExportOutcome::kFailed;
-    std::string reason;  // why it failed
+    FileError error;  // why it failed
 };
 
 // Exports `song` (left alone by everything else until it returns) while a

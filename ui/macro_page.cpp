@@ -510,8 +510,8 @@ void CMacroPage::saveMidi() {
                                              .filterPattern = QStringLiteral("*"),
                                              .defaultSuffix = QStringLiteral("mid")});
     if (!path) return;
-    if (midiSongWriteFile(localPath(*path), &file) != MidiResult::kOk)
-        prompts().message(QStringLiteral("Unable to save MIDI file."));
+    if (const auto saved = midiSongSave(localPath(*path), file); !saved)
+        showFileError(saved.error());
 }
 
 void CMacroPage::exportAudio() {
@@ -533,10 +533,7 @@ void CMacroPage::exportAudio() {
     // The export plays the piece through the one playback of the process.
     stopAllPlayback();
     const AudioExportResult result = runAudioExport(piece, localPath(*path), this);
-    if (result.outcome == AudioExportOutcome::kFailed) {
-        prompts().message(QStringLiteral("Unable to export audio.\n\n") +
-                          QString::fromStdString(result.reason));
-    }
+    if (result.outcome == AudioExportOutcome::kFailed) showFileError(result.error);
 }
 
 // Only the "Seed" edit changes: what the user typed elsewhere stays.

@@ -1,7 +1,9 @@
 #include "ui/main_frame.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
@@ -32,6 +34,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     createToolBar();
     createStatusBar();
     setRecentFiles({});
+    QApplication::instance()->installEventFilter(this);
 }
 
 QAction* CMainFrame::makeAction(FrameCommand command, const QString& text, const QString& prompt,
@@ -47,9 +50,10 @@ QAction* CMainFrame::action(FrameCommand command) const {
     return actions_[static_cast<std::size_t>(command)];
 }
 
-// The menu shows "Ctrl+O" and "Ctrl+S" beside Open and Save, while the keys
-// that work are Ctrl+A and Ctrl+G: the text after the tab is what the menu
-// prints, the shortcut is what the keyboard uses.
+// Open answers Ctrl+O, as its menu item says, and Ctrl+A; Save answers
+// Ctrl+S and Ctrl+G. A text field that has the focus keeps Ctrl+A for
+// selecting its text (the toolkit offers it the keys before any shortcut),
+// so Ctrl+O is the key that opens from every field.
 void CMainFrame::createActions() {
     auto* newAction = makeAction(FrameCommand::New, QStringLiteral("&New\tCtrl+N"),
                                  QStringLiteral("Create a new document"), QStringLiteral("New"));
@@ -59,13 +63,13 @@ void CMainFrame::createActions() {
 
     auto* open = makeAction(FrameCommand::Open, QStringLiteral("&Open...\tCtrl+O"),
                             QStringLiteral("Open an existing document"), QStringLiteral("Open"));
-    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    open->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_O), QKeySequence(Qt::CTRL | Qt::Key_A)});
     open->setIcon(toolbarIcon(ToolbarIcon::Open));
     connect(open, &QAction::triggered, this, &CMainFrame::openRequested);
 
     auto* save = makeAction(FrameCommand::Save, QStringLiteral("&Save\tCtrl+S"),
                             QStringLiteral("Save the current document"), QStringLiteral("Save"));
-    save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    save->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_S), QKeySequence(Qt::CTRL | Qt::Key_G)});
     save->setIcon(toolbarIcon(ToolbarIcon::Save));
     connect(save, &QAction::triggered, this, &CMainFrame::saveRequested);
 
@@ -230,6 +234,12 @@ void CMainFrame::setRecentFiles(const QStringList& paths) {
         recentActions_.append(entry);
     }
     fileMenu_->insertActions(recentEnd_, recentActions_);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Hide && qobject_cast<QDialog*>(watched))
+        statusBar()->clearMessage();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

@@ -2,7 +2,8 @@
 // The main window: menu, dockable toolbar, status bar, and the view with the
 // main sheet in its client area. File commands and "About" are passed on as
 // signals to the application; "Copy", "Random Values" and "Random Seed" go to
-// the page the sheet shows.
+// the page the sheet shows. Its minimum size is the one at which every field
+// of every page is readable.
 
 #include <QMainWindow>
 #include <QStringList>
@@ -59,6 +60,9 @@ class CMainFrame final : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    // Puts "Ready" back when a dialog closes: the command that opened it
+    // showed its prompt, and the pointer may never leave its button.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     QAction* makeAction(FrameCommand command, const QString& text, const QString& prompt,

@@ -37,11 +37,6 @@ bool sendMidiClock() {
     return sheet && sheet->globalPage()->sendMidiClock();
 }
 
-QString withReason(const QString& message, const std::string& reason) {
-    if (reason.empty()) return message;
-    return message + QStringLiteral("\n\n") + QString::fromStdString(reason);
-}
-
 }  // namespace
 
 CPlaybackSession::CPlaybackSession(QObject* parent)
@@ -85,8 +80,8 @@ bool CPlaybackSession::play(bool loop) {
     };
     const MidiStatus prepared = midiPlaybackPrepare(&song_, onEnd, loop, sendMidiClock());
     if (!prepared) {
-        prompts().message(
-            withReason(QStringLiteral("Unable to prepare MIDI data"), prepared.error().detail));
+        prompts().message(QStringLiteral("Unable to prepare MIDI data"),
+                          QString::fromStdString(prepared.error().detail));
         endPlayback();
         stop();
         return false;
@@ -124,8 +119,14 @@ void CPlaybackSession::endPlayback() {
     static_cast<void>(midiCloseStream());
 }
 
+// An output that went away (a port whose program quit, a stopped JACK
+// server) ends playback early: the page stops first, then the user is told
+// which port it was.
 void CPlaybackSession::playbackEnded(std::uint64_t generation) {
-    if (playing_ && generation == generation_) stop();
+    if (!playing_ || generation != generation_) return;
+    const std::string failure = midiPlaybackFailure();
+    stop();
+    if (!failure.empty()) prompts().message(QString::fromStdString(failure));
 }
 
 void stopAllPlayback() {

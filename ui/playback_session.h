@@ -40,8 +40,10 @@ class CPlaybackSession final : public QObject {
     // Stops every other session, disables the MIDI lists and plays song() on
     // the selected port, with `loop` and the Global page's "Send MIDI
     // Clock". When the stream cannot be prepared or started the user is told
-    // ("Unable to prepare MIDI data", "Unable to playback MIDI data"), the
-    // session is stopped and the result is false.
+    // ("Unable to prepare MIDI data" with the device's reason as its detail,
+    // "Unable to playback MIDI data"), the session is stopped and the result
+    // is false. When the output goes away while it plays, the session stops
+    // and the user is told which port it was.
     bool play(bool loop);
 
     // While this session plays: the song tick being heard, counted from the

@@ -1,5 +1,7 @@
 #include "ui/prompts.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include "ui/qt_prompts.h"
@@ -19,6 +21,19 @@ Prompts& defaultPrompts() {
 QString withDefaultSuffix(const QString& path, const QString& suffix) {
     if (suffix.isEmpty() || !QFileInfo(path).suffix().isEmpty()) return path;
     return path + QLatin1Char('.') + suffix;
+}
+
+QString fileErrorDetail(const FileError& error) {
+    QString detail = QDir::toNativeSeparators(QFile::decodeName(error.path.c_str()));
+    if (!error.reason.empty()) {
+        if (!detail.isEmpty()) detail += QLatin1Char('\n');
+        detail += QString::fromStdString(error.reason) + QLatin1Char('.');
+    }
+    return detail;
+}
+
+void showFileError(const FileError& error) {
+    prompts().message(QString::fromStdString(error.message), fileErrorDetail(error));
 }
 
 Prompts& prompts() {

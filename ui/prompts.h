@@ -6,17 +6,21 @@
 #include <QString>
 #include <optional>
 
+#include "model/file_error.h"
+
 namespace halvorn {
 
 enum class Answer { Yes, No, Cancel };
 
 // A save dialog for one kind of file: the filter as the user reads it and
-// the files it lists, and the extension a name typed without one receives
-// (before the dialog asks whether to overwrite an existing file).
+// the files it lists, the extension a name typed without one receives
+// (before the dialog asks whether to overwrite an existing file), and the
+// name (with its folder) the dialog starts with, if any.
 struct SaveFileRequest {
     QString filterText;
     QString filterPattern;
     QString defaultSuffix;
+    QString suggestedPath = {};
 };
 
 // `path` with "." and `suffix` appended when its file name has no extension.
@@ -26,17 +30,27 @@ class Prompts {
   public:
     virtual ~Prompts() = default;
 
-    virtual void message(const QString& text) = 0;
+    // `text` as the message, and `detail` (which file, and why) beneath it.
+    void message(const QString& text, const QString& detail = QString()) {
+        showMessage(text, detail);
+    }
     virtual bool askYesNo(const QString& question) = 0;
     virtual Answer askYesNoCancel(const QString& question) = 0;
     // Nothing when the user cancels the dialog.
     virtual std::optional<QString> askOpenFileName(const QString& filter) = 0;
-    virtual std::optional<QString> askSaveFileName(const QString& suggestedPath,
-                                                   const QString& filter) = 0;
-    // No initial name; the folder must exist and an existing file is only
-    // overwritten when the user agrees. Nothing when the user cancels.
+    // The folder must exist and an existing file is only overwritten when
+    // the user agrees. Nothing when the user cancels.
     virtual std::optional<QString> askSaveFile(const SaveFileRequest& request) = 0;
+
+  protected:
+    virtual void showMessage(const QString& text, const QString& detail) = 0;
 };
+
+// The error's message, with the file's path and the reason as its detail.
+void showFileError(const FileError& error);
+
+// "PATH" and "Reason." on two lines, as an error's detail.
+QString fileErrorDetail(const FileError& error);
 
 // The prompts in force: the installed ones, or message boxes by default.
 Prompts& prompts();

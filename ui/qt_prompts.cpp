@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QMainWindow>
 #include <QMessageBox>
 
 namespace halvorn {
@@ -9,8 +10,16 @@ namespace {
 
 const QString kCaption = QStringLiteral("Halvorn");
 
+// A message asked for before the window system has made the new main window
+// active (an unreadable document named on the command line) still comes up
+// over it.
 QWidget* dialogParent() {
-    return QApplication::activeWindow();
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    if (QWidget* active = QApplication::activeWindow()) return active;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && qobject_cast<QMainWindow*>(window)) return window;
+    }
+    return nullptr;
 }
 
 std::optional<QString> chosen(const QString& path) {
@@ -20,8 +29,10 @@ std::optional<QString> chosen(const QString& path) {
 
 }  // namespace
 
-void QtPrompts::message(const QString& text) {
-    QMessageBox::warning(dialogParent(), kCaption, text);
+void QtPrompts::showMessage(const QString& text, const QString& detail) {
+    QMessageBox box(QMessageBox::Warning, kCaption, text, QMessageBox::Ok, dialogParent());
+    box.setInformativeText(detail);
+    box.exec();
 }
 
 bool QtPrompts::askYesNo(const QString& question) {
@@ -43,12 +54,6 @@ std::optional<QString> QtPrompts::askOpenFileName(const QString& filter) {
         QFileDialog::getOpenFileName(dialogParent(), QStringLiteral("Open"), QString(), filter));
 }
 
-std::optional<QString> QtPrompts::askSaveFileName(const QString& suggestedPath,
-                                                  const QString& filter) {
-    return chosen(QFileDialog::getSaveFileName(dialogParent(), QStringLiteral("Save As"),
-                                               suggestedPath, filter));
-}
-
 // The filter lists `filterPattern` while showing only `filterText`: the
 // toolkit takes the patterns from the last parentheses and hides them.
 std::optional<QString> QtPrompts::askSaveFile(const SaveFileRequest& request) {
@@ -59,6 +64,7 @@ std::optional<QString> QtPrompts::askSaveFile(const SaveFileRequest& request) {
     dialog.setNameFilter(request.filterText + QStringLiteral(" (") + request.filterPattern +
                          QLatin1Char(')'));
     dialog.setDefaultSuffix(request.defaultSuffix);
+    if (!request.suggestedPath.isEmpty()) dialog.selectFile(request.suggestedPath);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return std::nullopt;

@@ -1,6 +1,7 @@
 #pragma once
-// Prompts shown as the toolkit's modal message boxes and file dialogs, parented
-// to the active window.
+// Prompts shown as the toolkit's modal message boxes and file dialogs, over
+// the dialog or window the user is working in (the main window while it is
+// still coming up).
 
 #include "ui/prompts.h"
 
@@ -8,13 +9,13 @@ namespace halvorn {
 
 class QtPrompts final : public Prompts {
   public:
-    void message(const QString& text) override;
     bool askYesNo(const QString& question) override;
     Answer askYesNoCancel(const QString& question) override;
     std::optional<QString> askOpenFileName(const QString& filter) override;
-    std::optional<QString> askSaveFileName(const QString& suggestedPath,
-                                           const QString& filter) override;
     std::optional<QString> askSaveFile(const SaveFileRequest& request) override;
+
+  protected:
+    void showMessage(const QString& text, const QString& detail) override;
 };
 
 }  // namespace halvorn

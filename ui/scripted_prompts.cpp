@@ -36,10 +36,6 @@ std::optional<QString> ScriptedPrompts::askOpenFileName(const QString&) {
     return nextFileName();
 }
 
-std::optional<QString> ScriptedPrompts::askSaveFileName(const QString&, const QString&) {
-    return nextFileName();
-}
-
 std::optional<QString> ScriptedPrompts::askSaveFile(const SaveFileRequest& request) {
     saveRequests.push_back(request);
     const auto name = nextFileName();

@@ -13,20 +13,24 @@ namespace halvorn {
 class ScriptedPrompts final : public Prompts {
   public:
     std::vector<QString> messages;
+    std::vector<QString> details;  // one for each message, empty for none
     std::vector<QString> questions;
     std::deque<Answer> answers;
     std::deque<QString> fileNames;  // an empty name answers as cancelled
     std::vector<SaveFileRequest> saveRequests;
     int unscripted = 0;
 
-    void message(const QString& text) override { messages.push_back(text); }
     bool askYesNo(const QString& question) override;
     Answer askYesNoCancel(const QString& question) override;
     std::optional<QString> askOpenFileName(const QString& filter) override;
-    std::optional<QString> askSaveFileName(const QString& suggestedPath,
-                                           const QString& filter) override;
     // The next file name, given the request's extension as the dialog would.
     std::optional<QString> askSaveFile(const SaveFileRequest& request) override;
+
+  protected:
+    void showMessage(const QString& text, const QString& detail) override {
+        messages.push_back(text);
+        details.push_back(detail);
+    }
 
   private:
     Answer nextAnswer(const QString& question, Answer fallback);

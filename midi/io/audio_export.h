@@ -4,18 +4,28 @@
 // message before playing it.
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "midi/io/fluidsynth/synth_engine.h"
 #include "midi/midi_song.h"
 #include "model/expected.h"
+#include "model/file_error.h"
 
 namespace halvorn {
+
+// The level a song is exported at when no gain is given: its loudest
+// sample this far below full scale.
+inline constexpr double kExportPeakDbfs = -3.0;
 
 struct AudioExportOptions {
     std::string soundfontPath = kDefaultSoundfontPath;
     int sampleRate = 44100;
     double tailSeconds = 1.0;  // after the last event, so released notes fade out
+    // The synthesizer's gain (kMinSynthGain..kMaxSynthGain). Without one, a
+    // first pass measures the song and the gain is chosen so that it peaks
+    // at kExportPeakDbfs, whatever the number and loudness of its tracks.
+    std::optional<double> gain;
 };
 
 // Told the fraction of the song done, 0..1, from the calling thread;
@@ -24,9 +34,10 @@ using AudioExportProgress = std::function<bool(double fraction)>;
 
 // Writes a 16-bit stereo WAV of `song` followed by the tail. Uses the one
 // playback of the process (and restores its device list afterwards). On
-// failure one line says why, and no file is left.
-Expected<void, std::string> exportSongAudio(MidiSong& song, const std::string& path,
-                                            const AudioExportOptions& options,
-                                            const AudioExportProgress& progress);
+// failure "Unable to export audio." with the path and the reason, and no
+// file is left.
+Expected<void, FileError> exportSongAudio(MidiSong& song, const std::string& path,
+                                          const AudioExportOptions& options,
+                                          const AudioExportProgress& progress);
 
 }  // namespace halvorn

@@ -52,7 +52,7 @@ MidiSong twoBarSong() {
 bool exportSongAudio(MidiSong& song, const std::string& path, const AudioExportOptions& options,
                      const AudioExportProgress& progress, std::string& error) {
     const auto exported = halvorn::exportSongAudio(song, path, options, progress);
-    if (!exported) error = exported.error();
+    if (!exported) error = exported.error().reason;
     return exported.has_value();
 }
 
@@ -150,7 +150,7 @@ TEST_F(AudioExport, CancelledExportLeavesNoFile) {
     std::string error;
     EXPECT_FALSE(exportSongAudio(
         song, (dir / "c.wav").string(), AudioExportOptions{}, [](double) { return false; }, error));
-    EXPECT_EQ(error, "Export cancelled.");
+    EXPECT_EQ(error, "Export cancelled");
     EXPECT_EQ(filesInDir(), 0u);
 }
 

@@ -29,6 +29,7 @@ struct CaptureLog {
     int queueCalls = 0;
     int opens = 0;
     std::optional<std::uint64_t> position;  // what the stream says it has played to
+    std::string failure;                    // why its output went away, if it did
     bool running = false;
     bool closed = false;
 
@@ -49,6 +50,7 @@ class CapturingStream final : public MidiStream {
     MidiResult setTimeDivision(std::uint32_t) override { return MidiResult::kOk; }
     MidiResult setTempo(std::uint32_t) override { return MidiResult::kOk; }
     std::optional<std::uint64_t> positionTicks() const override { return log_->position; }
+    std::string failure() const override { return log_->failure; }
     MidiResult prepare(MidiStreamBuffer& buffer) override {
         buffer.prepared = true;
         return MidiResult::kOk;

@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
     }
     auto document = documentRead(argv[1]);
     if (!document) {
-        std::fprintf(stderr, "song_variant: %s: %s\n", argv[1], document.error().c_str());
+        std::fprintf(stderr, "song_variant: %s\n", document.error().line().c_str());
         return 1;
     }
     Song& song = document->song;
@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
         }
     }
     if (auto written = documentWrite(argv[2], *document); !written) {
-        std::fprintf(stderr, "song_variant: %s: %s\n", argv[2], written.error().c_str());
+        std::fprintf(stderr, "song_variant: %s\n", written.error().line().c_str());
         return 1;
     }
     return 0;

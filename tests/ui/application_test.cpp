@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -21,7 +22,9 @@
 #include "model/output_file.h"
 #include "model/random.h"
 #include "tests/test_support.h"
+#include "ui/block_page.h"
 #include "ui/global_page.h"
+#include "ui/macro_page.h"
 #include "ui/main_frame.h"
 #include "ui/main_sheet.h"
 #include "ui/scripted_prompts.h"
@@ -167,7 +170,9 @@ TEST_F(ApplicationTest, SaveWritesEditsStillOnTheGlobalPage) {
     EXPECT_EQ(prompts.messages.back(), QStringLiteral("Introduzca un número entero."));
 }
 
-TEST_F(ApplicationTest, BadFileIsRefusedAndTheCompositionStays) {
+// Each refusal keeps its fixed text and names the file and the reason in
+// its detail; the composition is left as it was.
+TEST_F(ApplicationTest, BadFileIsRefusedWithItsPathAndReasonAndTheCompositionStays) {
     ASSERT_TRUE(app->OpenStartupDocument(QString()));
     fillComposition(document().song);
     controls().title->setText("Keep me");
@@ -176,18 +181,35 @@ TEST_F(ApplicationTest, BadFileIsRefusedAndTheCompositionStays) {
     const QString bad = writeBytes("bad.hvn", {'N', 'O', 'T', 0x11, 1, 2, 3});
     const QString truncated =
         writeBytes("short.hvn", std::vector<std::uint8_t>(before.begin(), before.begin() + 60));
-
-    for (const QString& file : {bad, truncated, path("missing.hvn")}) {
+    struct Refusal {
+        QString file, text, reason;
+    };
+    for (const Refusal& refusal : {
+             Refusal{bad, "Bad file format.", "Not a Halvorn document."},
+             Refusal{truncated, "Bad file format.",
+                     "The file ends before the composition is complete."},
+             Refusal{path("missing.hvn"), "Unable to open or read the file.",
+                     "No such file or directory."},
+             Refusal{dir.path(), "Unable to open or read the file.", "Is a directory."},
+         }) {
         prompts.messages.clear();
+        prompts.details.clear();
         prompts.answers.push_back(Answer::No);  // do not save the changes first
-        EXPECT_FALSE(app->OpenDocumentFile(file));
-        ASSERT_EQ(prompts.messages.size(), 1u) << file.toStdString();
+        EXPECT_FALSE(app->OpenDocumentFile(refusal.file));
+        ASSERT_EQ(prompts.messages.size(), 1u) << refusal.file.toStdString();
+        EXPECT_EQ(prompts.messages[0], refusal.text);
+        EXPECT_EQ(prompts.details[0], refusal.file + QLatin1Char('\n') + refusal.reason);
         EXPECT_EQ(documentEncode(document()), before);
         EXPECT_EQ(controls().title->text(), QStringLiteral("Keep me"));
-        EXPECT_EQ(app->frame().windowTitle(), QStringLiteral("Untitled - Halvorn"));
+        EXPECT_EQ(app->frame().windowTitle(), QStringLiteral("Untitled* - Halvorn"));
     }
-    EXPECT_EQ(prompts.messages.size(), 1u);
     EXPECT_TRUE(app->recentFiles().paths().isEmpty());
+
+    prompts.fileNames.push_back(path("no folder/kept"));
+    EXPECT_FALSE(app->FileSaveAs());
+    EXPECT_EQ(prompts.messages.back(), QStringLiteral("Unable to write the file."));
+    EXPECT_EQ(prompts.details.back(),
+              path("no folder/kept.hvn") + QStringLiteral("\nNo such file or directory."));
 }
 
 TEST_F(ApplicationTest, NewAsksToSaveChangesOnlyWhenThereAreSome) {
@@ -269,23 +291,63 @@ TEST_F(ApplicationTest, CommandLineDocumentOpensBeforeAnySongExists) {
     EXPECT_FALSE(app->doc().IsModified());
 }
 
-TEST_F(ApplicationTest, CommandLineFileThatCannotBeOpenedLeavesANewComposition) {
+// Records whether the main window was on the screen when each message came.
+class WindowWatchingPrompts final : public Prompts {
+  public:
+    explicit WindowWatchingPrompts(const QWidget& window) : window_(window) {}
+    std::vector<bool> shownOverWindow;
+    bool askYesNo(const QString&) override { return false; }
+    Answer askYesNoCancel(const QString&) override { return Answer::Cancel; }
+    std::optional<QString> askOpenFileName(const QString&) override { return std::nullopt; }
+    std::optional<QString> askSaveFile(const SaveFileRequest&) override { return std::nullopt; }
+
+  protected:
+    void showMessage(const QString&, const QString&) override {
+        shownOverWindow.push_back(window_.isVisible());
+    }
+
+  private:
+    const QWidget& window_;
+};
+
+TEST_F(ApplicationTest, CommandLineFileThatCannotBeOpenedIsToldOverTheWindow) {
     const QString bad = writeBytes("bad.hvn", {'X', 'Y', 'Z'});
-    ASSERT_TRUE(app->OpenStartupDocument(bad));
-    EXPECT_EQ(prompts.messages, std::vector<QString>({QStringLiteral("Bad file format.")}));
+    WindowWatchingPrompts watching(app->frame());
+    {
+        PromptsScope scope(watching);
+        ASSERT_TRUE(app->OpenStartupDocument(bad));
+    }
+    EXPECT_EQ(watching.shownOverWindow, std::vector<bool>({true}));
     EXPECT_EQ(document().title, "Untitled");
     EXPECT_EQ(app->frame().windowTitle(), QStringLiteral("Untitled - Halvorn"));
 }
 
-TEST_F(ApplicationTest, ExampleDocumentsOpen) {
+// A newcomer opens a demo, listens to its blocks and plays it: nothing of it
+// has changed, so nothing asks to be saved.
+TEST_F(ApplicationTest, ExampleDocumentsOpenAndStayUnchangedWhenPlayed) {
     ASSERT_TRUE(app->OpenStartupDocument(QString()));
+    auto* blocks = static_cast<CBlockPage*>(theMainSheet()->page(kBlockPageIndex));
+    auto* tracks = static_cast<CMacroPage*>(theMainSheet()->page(kMacroPageIndex));
     for (const char* name : {"morse_procession.hvn", "noise_nocturne.hvn", "orbit_garden.hvn"}) {
         const QString file = QStringLiteral(HALVORN_SOURCE_DIR "/examples/") + name;
-        if (!QFile::exists(file)) continue;
-        EXPECT_TRUE(app->OpenDocumentFile(file)) << name;
+        prompts.messages.clear();
+        ASSERT_TRUE(app->OpenDocumentFile(file)) << name;
+        EXPECT_TRUE(prompts.messages.empty()) << name;
+        theMainSheet()->setCurrentIndex(kBlockPageIndex);
+        for (int block = 0; block < document().song.blockCount; ++block) {
+            blocks->controls().block->setCurrentIndex(block);
+            blocks->controls().listen->click();  // no output here: the message says so
+            blocks->stop();
+        }
+        theMainSheet()->setCurrentIndex(kMacroPageIndex);
+        for (int track = 0; track < document().song.blockCount; ++track) {
+            tracks->controls().block->setCurrentIndex(track);
+            tracks->controls().play->click();
+            tracks->stop();
+        }
         EXPECT_FALSE(app->doc().IsModified()) << name;
+        theMainSheet()->setCurrentIndex(kGlobalPageIndex);
     }
-    EXPECT_TRUE(prompts.messages.empty());
 }
 
 TEST_F(ApplicationTest, RecentFileListKeepsTheFourLatestAndPersists) {
@@ -332,7 +394,7 @@ TEST_F(ApplicationTest, FailedSaveKeepsTheDocumentUnsavedUnderItsName) {
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_TRUE(app->doc().pathName().isEmpty());
     EXPECT_TRUE(app->doc().IsModified());
-    EXPECT_EQ(app->frame().windowTitle(), QStringLiteral("Untitled - Halvorn"));
+    EXPECT_EQ(app->frame().windowTitle(), QStringLiteral("Untitled* - Halvorn"));
 
     // Saving as part of the question fails the same way and cancels the New.
     prompts.answers.push_back(Answer::Yes);
@@ -370,6 +432,93 @@ TEST_F(ApplicationTest, SheetFollowsTheWindowSize) {
         EXPECT_TRUE(view.contains(sheet));
         EXPECT_GE(sheet.width(), view.width() - 10);
         EXPECT_GE(sheet.height(), view.height() - 10);
+    }
+}
+
+// The title marks unsaved changes as the user makes them: typing on the
+// Global page, a record saved by another page; saving clears the mark.
+TEST_F(ApplicationTest, TitleMarksUnsavedChangesAsTheyAreMade) {
+    ASSERT_TRUE(app->OpenStartupDocument(QString()));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&app->frame()));
+    const auto title = [this] {
+        QApplication::processEvents();
+        return app->frame().windowTitle();
+    };
+    EXPECT_EQ(title(), QStringLiteral("Untitled - Halvorn"));
+    controls().author->setFocus();
+    QTest::keyClicks(controls().author, "Me");
+    EXPECT_EQ(title(), QStringLiteral("Untitled* - Halvorn"));
+    QTest::keyClick(controls().author, Qt::Key_Backspace);
+    QTest::keyClick(controls().author, Qt::Key_Backspace);
+    EXPECT_EQ(title(), QStringLiteral("Untitled - Halvorn"));
+
+    QTest::keyClicks(controls().author, "Me");
+    document().song.microsequenceCount = 1;  // for "New Block" below
+    microsequenceMakeNew(document().song.microsequences[0]);
+    prompts.fileNames.push_back(path("marked"));
+    QTest::keyClick(controls().author, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(title(), QStringLiteral("marked.hvn - Halvorn"));
+    ASSERT_EQ(prompts.saveRequests.size(), 1u);
+    EXPECT_EQ(prompts.saveRequests[0].suggestedPath, QStringLiteral("Untitled.hvn"));
+
+    theMainSheet()->setCurrentIndex(kBlockPageIndex);
+    auto* blocks = static_cast<CBlockPage*>(theMainSheet()->page(kBlockPageIndex));
+    QTest::mouseClick(blocks->controls().newBlock, Qt::LeftButton);
+    EXPECT_EQ(title(), QStringLiteral("marked.hvn* - Halvorn"));
+    EXPECT_EQ(prompts.unscripted, 0);
+}
+
+// Ctrl+O opens and Ctrl+S saves whichever field of whichever page has the
+// focus (Ctrl+A, which also opens, selects a text field's text).
+TEST_F(ApplicationTest, CtrlOAndCtrlSWorkFromEveryFieldOfEveryPage) {
+    ASSERT_TRUE(app->OpenStartupDocument(QString()));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&app->frame()));
+    QSignalSpy opens(&app->frame(), &CMainFrame::openRequested);
+    QSignalSpy saves(&app->frame(), &CMainFrame::saveRequested);
+    int fields = 0;
+    for (int index = 0; index < kSheetPageCount; ++index) {
+        theMainSheet()->setCurrentIndex(index);
+        ASSERT_EQ(theMainSheet()->currentIndex(), index);
+        for (QWidget* field : theMainSheet()->page(index)->findChildren<QWidget*>()) {
+            const bool editable = qobject_cast<QLineEdit*>(field) ||
+                                  qobject_cast<QPlainTextEdit*>(field) ||
+                                  qobject_cast<QComboBox*>(field);
+            if (!editable || !field->isVisible() || !field->isEnabled()) continue;
+            field->setFocus();
+            const int opened = opens.count(), saved = saves.count();
+            QTest::keyClick(field, Qt::Key_O, Qt::ControlModifier);
+            QTest::keyClick(field, Qt::Key_S, Qt::ControlModifier);
+            EXPECT_EQ(opens.count(), opened + 1) << field->metaObject()->className();
+            EXPECT_EQ(saves.count(), saved + 1) << field->metaObject()->className();
+            ++fields;
+        }
+    }
+    EXPECT_GT(fields, 30);
+}
+
+// At its smallest the window still gives every field of every page at least
+// the size it needs to be read.
+TEST_F(ApplicationTest, AtItsMinimumSizeEveryFieldIsReadable) {
+    ASSERT_TRUE(app->OpenStartupDocument(QString()));
+    CMainFrame& frame = app->frame();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    frame.resize(420, 300);
+    QApplication::processEvents();
+    EXPECT_EQ(frame.size(), frame.minimumSize());
+    EXPECT_GT(frame.minimumWidth(), 420);
+    for (int index = 0; index < kSheetPageCount; ++index) {
+        theMainSheet()->setCurrentIndex(index);
+        QApplication::processEvents();
+        for (QWidget* field : theMainSheet()->page(index)->findChildren<QWidget*>()) {
+            if (!field->isVisible() || field->isWindow()) continue;
+            // Spin arrows and the position bar are made small on purpose.
+            const QSize needed = field->minimumSizeHint().boundedTo(field->maximumSize());
+            if (!needed.isValid()) continue;
+            EXPECT_GE(field->width(), needed.width())
+                << index << " " << field->metaObject()->className();
+            EXPECT_GE(field->height(), needed.height())
+                << index << " " << field->metaObject()->className();
+        }
     }
 }
 

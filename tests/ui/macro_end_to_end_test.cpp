@@ -202,7 +202,9 @@ TEST_F(MacroPageEndToEnd, ExportAudioWritesWhatTheCommandLineExportsAndLeavesNoF
     prompts.fileNames.push_back(QString::fromStdString(path("missing/piece")));
     page->controls().exportAudio->click();
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_TRUE(prompts.messages[0].startsWith(QStringLiteral("Unable to export audio.")));
+    EXPECT_EQ(prompts.messages[0], QStringLiteral("Unable to export audio."));
+    EXPECT_EQ(prompts.details[0], QString::fromStdString(path("missing/piece.wav")) +
+                                      QStringLiteral("\nNo such file or directory."));
     EXPECT_EQ(fileCount(), 2u);  // piece.wav and cli.wav
     // The playback is the recorder's again afterwards.
     page->controls().play->click();

@@ -392,6 +392,22 @@ TEST_F(MacroPageTest, PlayLineFollowsThePositionHeardAcrossWindowsAndLoopPasses)
     EXPECT_EQ(std::count(pixels.begin(), pixels.end(), kArrangementPlayLine), 0);
 }
 
+// A port that goes away while the song plays stops the page, and the user
+// is told which port it was.
+TEST_F(MacroPageTest, APortThatGoesAwayStopsPlayAndIsNamed) {
+    addBlocks(1);
+    showPage();
+    auto log = installCapture();
+    controls().play->click();
+    ASSERT_TRUE(playingShown());
+    log->failure = "The MIDI port Synth:in (JACK) is gone; playback stopped.";
+    ASSERT_TRUE(log->playNext());
+    ASSERT_TRUE(processUntil([&] { return !page->isPlaying(); }));
+    EXPECT_TRUE(stoppedShown());
+    EXPECT_EQ(prompts.messages, std::vector<QString>({QStringLiteral(
+                                    "The MIDI port Synth:in (JACK) is gone; playback stopped.")}));
+}
+
 // The muted track is left out of what plays and kept in the file; a Save
 // MIDI while the song plays leaves the played song alone; Play and the
 // Blocks page's Listen take the one stream from each other.
@@ -467,6 +483,8 @@ TEST_F(MacroPageTest, FailuresLeaveThePageStoppedAndNoFileBehind) {
     prompts.fileNames.push_back(QString::fromStdString(path("missing/piece.mid")));
     controls().saveMidi->click();
     EXPECT_EQ(prompts.messages.back(), QStringLiteral("Unable to save MIDI file."));
+    EXPECT_EQ(prompts.details.back(), QString::fromStdString(path("missing/piece.mid")) +
+                                          QStringLiteral("\nNo such file or directory."));
     prompts.fileNames.push_back(QString());
     controls().saveMidi->click();
     EXPECT_EQ(prompts.messages.size(), 2u);

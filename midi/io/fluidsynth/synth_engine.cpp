@@ -88,6 +88,10 @@ void SynthEngine::setUpChannel(const MidiChannelVoice& voice) {
     fluid_synth_cc(s, channel, kControllerPan, voice.pan & 0x7F);
 }
 
+void SynthEngine::setGain(double gain) {
+    fluid_synth_set_gain(synth_.get(), static_cast<float>(gain));
+}
+
 bool SynthEngine::render(std::int16_t* samples, int frames) {
     return fluid_synth_write_s16(synth_.get(), frames, samples, 0, 2, samples, 1, 2) == FLUID_OK;
 }

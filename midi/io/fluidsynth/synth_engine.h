@@ -13,6 +13,10 @@ namespace halvorn {
 
 inline constexpr const char* kDefaultSoundfontPath = "/usr/share/sounds/sf2/default-GM.sf2";
 
+// FluidSynth's range of gains; live playback keeps its default, 0.2.
+inline constexpr double kMinSynthGain = 0.0;
+inline constexpr double kMaxSynthGain = 10.0;
+
 class SynthEngine {
   public:
     // The engine, or one line saying why the synthesizer or the soundfont
@@ -25,6 +29,9 @@ class SynthEngine {
 
     // Gives the voice's channel its program, volume and pan.
     void setUpChannel(const MidiChannelVoice& voice);
+
+    // The factor every voice is scaled by (kMinSynthGain..kMaxSynthGain).
+    void setGain(double gain);
 
     // Renders `frames` interleaved stereo 16-bit frames into `samples`.
     bool render(std::int16_t* samples, int frames);

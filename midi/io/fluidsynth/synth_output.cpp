@@ -1,6 +1,7 @@
 #include "midi/io/fluidsynth/synth_output.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "midi/io/alsa/alsa_diagnostics.h"
 #include "midi/io/jack/jack_diagnostics.h"
@@ -24,15 +25,25 @@ struct AudioDriver {
 constexpr AudioDriver kAudioDrivers[] = {
     {"pulseaudio", "PulseAudio"}, {"jack", "JACK"}, {"alsa", "ALSA"}};
 
+// FluidSynth's words for a driver that would not open, shortened to the
+// server's own answer ("... failed with error: Connection refused").
+std::string driverFailure(std::string why) {
+    if (const std::size_t at = why.rfind("error: "); at != std::string::npos)
+        why = why.substr(at + 7);
+    while (!why.empty() && (why.back() == '.' || why.back() == ' ')) why.pop_back();
+    return why.empty() ? std::string("failed") : why;
+}
+
 // The first audio driver that opens, with the server's name in `used`, or
-// none with `error` saying why each failed.
+// none with `tried` listing each server and why it did not answer:
+// "PulseAudio (Connection refused), JACK (...) and ALSA (...)".
 FluidAudioDriverHandle openFirstAudioDriver(fluid_settings_t* settings, fluid_synth_t* synth,
-                                            std::string& used, std::string& error) {
+                                            std::string& used, std::string& tried) {
     alsaQuietErrors();
     jackQuietClient();
     fluid_settings_setint(settings, "audio.jack.autoconnect", 1);
     fluid_settings_setstr(settings, "audio.jack.id", "Halvorn");
-    std::string reasons;
+    std::vector<std::string> failures;
     for (const AudioDriver& candidate : kAudioDrivers) {
         if (fluid_settings_setstr(settings, "audio.driver", candidate.setting) != FLUID_OK)
             continue;
@@ -42,20 +53,23 @@ FluidAudioDriverHandle openFirstAudioDriver(fluid_settings_t* settings, fluid_sy
             used = candidate.name;
             return driver;
         }
-        std::string why = fluidLastError();
-        if (!why.empty() && why.back() == '.') why.pop_back();
-        reasons += (reasons.empty() ? "" : "; ") + std::string(candidate.name) + ": " +
-                   (why.empty() ? std::string("failed") : why);
+        failures.push_back(std::string(candidate.name) + " (" + driverFailure(fluidLastError()) +
+                           ")");
     }
-    error = "no audio output (no sound server or sound card answered; " + reasons + ")";
+    tried.clear();
+    for (std::size_t i = 0; i < failures.size(); ++i) {
+        if (i > 0) tried += i + 1 == failures.size() ? " and " : ", ";
+        tried += failures[i];
+    }
     return FluidAudioDriverHandle();
 }
 
 FluidAudioDriverHandle openAudioDriver(const SynthEngine& engine, std::string& error) {
     std::string used;
+    std::string tried;
     FluidAudioDriverHandle driver =
-        openFirstAudioDriver(engine.settings(), engine.synth(), used, error);
-    if (!driver) error = "The built-in synthesizer has " + error + ".";
+        openFirstAudioDriver(engine.settings(), engine.synth(), used, tried);
+    if (!driver) error = "The built-in synthesizer has no audio output; it tried " + tried + ".";
     return driver;
 }
 
@@ -85,8 +99,9 @@ Expected<std::string, std::string> synthAudioOutputAvailable() {
     FluidSynthHandle synth(new_fluid_synth(settings.get()));
     if (!synth) return unexpected(std::string("Cannot create the synthesizer."));
     std::string used;
-    std::string error;
-    if (!openFirstAudioDriver(settings.get(), synth.get(), used, error)) return unexpected(error);
+    std::string tried;
+    if (!openFirstAudioDriver(settings.get(), synth.get(), used, tried))
+        return unexpected("no audio output; tried " + tried);
     return used;
 }
 

@@ -33,7 +33,8 @@ class SynthOutput final : public MidiOutput {
 
 // The sound server or card the built-in synthesizer would play through
 // ("PulseAudio", "JACK" or "ALSA", tried in that order), or why none
-// answers. Opens and closes the output once.
+// answers ("no audio output; tried PulseAudio (Connection refused), ...").
+// Opens and closes the output once.
 Expected<std::string, std::string> synthAudioOutputAvailable();
 
 // Receives rendered interleaved stereo frames; false stops the render.

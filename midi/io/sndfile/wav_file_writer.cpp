@@ -4,9 +4,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <vector>
+
+#include "model/file_error.h"
 
 namespace halvorn {
 
@@ -36,18 +37,14 @@ Expected<void, int> copyScratch(int scratch, OutputFile& output) {
     }
 }
 
-std::string cannotCreate(const std::string& path, const char* reason) {
-    return "Cannot create " + path + ": " + reason;
-}
-
 }  // namespace
 
 Expected<std::unique_ptr<WavFileWriter>, std::string> WavFileWriter::create(const std::string& path,
                                                                             int sampleRate) {
     auto output = OutputFile::open(path);
-    if (!output) return unexpected(cannotCreate(path, std::strerror(output.error())));
+    if (!output) return unexpected(systemErrorText(output.error()));
     const int fd = output->seekable() ? output->descriptor() : createScratchFile();
-    if (fd < 0) return unexpected(cannotCreate(path, std::strerror(errno)));
+    if (fd < 0) return unexpected("No scratch file: " + systemErrorText(errno));
     SF_INFO info{};
     info.samplerate = sampleRate;
     info.channels = 2;
@@ -55,15 +52,14 @@ Expected<std::unique_ptr<WavFileWriter>, std::string> WavFileWriter::create(cons
     SndfileHandle file(sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE));
     if (!file) {
         if (fd != output->descriptor()) ::close(fd);
-        return unexpected(cannotCreate(path, sf_strerror(nullptr)));
+        return unexpected(std::string(sf_strerror(nullptr)));
     }
     return std::unique_ptr<WavFileWriter>(
-        new WavFileWriter(path, std::move(*output), fd, std::move(file)));
+        new WavFileWriter(std::move(*output), fd, std::move(file)));
 }
 
-WavFileWriter::WavFileWriter(std::string path, OutputFile output, int stagingFd, SndfileHandle file)
-    : path_(std::move(path)),
-      output_(std::move(output)),
+WavFileWriter::WavFileWriter(OutputFile output, int stagingFd, SndfileHandle file)
+    : output_(std::move(output)),
       stagingFd_(stagingFd),
       scratch_(stagingFd != output_.descriptor()),
       file_(std::move(file)) {}
@@ -81,11 +77,14 @@ bool WavFileWriter::write(const std::int16_t* samples, std::size_t frames) {
 }
 
 Expected<void, std::string> WavFileWriter::commit() {
-    const std::string cannotWrite = "Cannot write " + path_ + ".";
+    const std::string cannotWrite = "The audio could not be written in full";
     if (!file_ || writeFailed_ || sf_close(file_.release()) != 0) return unexpected(cannotWrite);
-    if (scratch_ && !copyScratch(stagingFd_, output_)) return unexpected(cannotWrite);
-    const auto committed = output_.commit();
-    if (!committed) return unexpected(cannotCreate(path_, std::strerror(committed.error())));
+    if (scratch_) {
+        if (const auto copied = copyScratch(stagingFd_, output_); !copied)
+            return unexpected(systemErrorText(copied.error()));
+    }
+    if (const auto committed = output_.commit(); !committed)
+        return unexpected(systemErrorText(committed.error()));
     return {};
 }
 

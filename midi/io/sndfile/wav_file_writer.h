@@ -22,7 +22,8 @@ using SndfileHandle = std::unique_ptr<SNDFILE, SndfileCloser>;
 
 class WavFileWriter {
   public:
-    // The writer, or one line saying why the file cannot be created.
+    // The writer, or the reason the file cannot be created (the system's
+    // words, without the path).
     static Expected<std::unique_ptr<WavFileWriter>, std::string> create(const std::string& path,
                                                                         int sampleRate);
     ~WavFileWriter();
@@ -30,13 +31,12 @@ class WavFileWriter {
     WavFileWriter& operator=(const WavFileWriter&) = delete;
 
     bool write(const std::int16_t* samples, std::size_t frames);
-    // Completes the file and puts it in place; one line on failure.
+    // Completes the file and puts it in place; the reason on failure.
     Expected<void, std::string> commit();
 
   private:
-    WavFileWriter(std::string path, OutputFile output, int stagingFd, SndfileHandle file);
+    WavFileWriter(OutputFile output, int stagingFd, SndfileHandle file);
 
-    std::string path_;
     OutputFile output_;
     int stagingFd_;  // the descriptor libsndfile writes: the output's or a scratch file's
     bool scratch_;   // stagingFd_ is a scratch file of this writer's own
