@@ -9,8 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShowEvent>
-#include <QSignalBlocker>
 #include <QSlider>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -445,32 +443,17 @@ void CBlockPage::write() {
     controls_.loop->setChecked(values_.loop);
 }
 
-void CBlockPage::showEvent(QShowEvent* event) {
-    CSheetPage::showEvent(event);
-    // Only when the sheet turns to this page, not when the window is restored.
-    if (event->spontaneous()) return;
+void CBlockPage::turnedTo() {
     refresh();
     load();
 }
 
 void CBlockPage::fillLists() {
-    const Song* current = song();
-    {
-        const QSignalBlocker blocker(controls_.block);
-        controls_.block->clear();
-        for (std::int32_t i = 0; i < blockCount(); ++i) {
-            controls_.block->addItem(
-                recordListEntry(i, fromDocumentText(current->blocks[i].description)));
-        }
-    }
-    for (QComboBox* list : {controls_.melodySequence, controls_.velocitySequence}) {
-        const QSignalBlocker blocker(list);
-        list->clear();
-        for (std::int32_t i = 0; i < sequenceCount(); ++i) {
-            list->addItem(
-                recordListEntry(i, fromDocumentText(current->microsequences[i].description)));
-        }
-    }
+    setListEntries(controls_.block, recordListEntries(song(), RecordKind::Block, blockCount()));
+    const QStringList sequences =
+        recordListEntries(song(), RecordKind::Microsequence, sequenceCount());
+    setListEntries(controls_.melodySequence, sequences);
+    setListEntries(controls_.velocitySequence, sequences);
 }
 
 void CBlockPage::refresh() {

@@ -138,7 +138,7 @@ class CBlockPage final : public CSheetPage {
     void copy() override { copyBlock(); }
 
   protected:
-    void showEvent(QShowEvent* event) override;
+    void turnedTo() override;
 
   private:
     QLayout* buildBlockRow();

@@ -9,7 +9,6 @@
 #include <algorithm>
 
 #include "model/song.h"
-#include "ui/document_text.h"
 #include "ui/list_fields.h"
 #include "ui/prompts.h"
 
@@ -80,14 +79,11 @@ void CCopyDialog::fillLists() {
     sourceList_->clear();
     destinationList_->clear();
     const std::int32_t count = entryCount();
-    for (std::int32_t i = 0; i < count; ++i) {
-        const std::string& description = mode_ == CopyMode::Microsequence
-                                             ? song_->microsequences[i].description
-                                             : song_->blocks[i].description;
-        const QString entry = recordListEntry(i, fromDocumentText(description));
-        sourceList_->addItem(entry);
-        destinationList_->addItem(entry);
-    }
+    const QStringList entries = recordListEntries(
+        song_, mode_ == CopyMode::Microsequence ? RecordKind::Microsequence : RecordKind::Block,
+        count);
+    sourceList_->addItems(entries);
+    destinationList_->addItems(entries);
     if (mode_ == CopyMode::Microsequence && count < kMaxMicrosequences) {
         destinationList_->addItem(recordListEntry(count, QStringLiteral("Create New Sequence")));
     }

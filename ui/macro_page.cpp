@@ -11,8 +11,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QShowEvent>
-#include <QSignalBlocker>
 #include <QSlider>
 #include <QTimer>
 #include <QToolButton>
@@ -31,7 +29,6 @@
 #include "ui/audio_export_run.h"
 #include "ui/copy_dialog.h"
 #include "ui/document_access.h"
-#include "ui/document_text.h"
 #include "ui/global_page.h"
 #include "ui/list_fields.h"
 #include "ui/main_sheet.h"
@@ -300,24 +297,14 @@ void CMacroPage::write() {
     controls_.loop->setChecked(values_.loop);
 }
 
-void CMacroPage::showEvent(QShowEvent* event) {
-    CSheetPage::showEvent(event);
-    // Only when the sheet turns to this page, not when the window is restored.
-    if (event->spontaneous()) return;
+void CMacroPage::turnedTo() {
     refresh();
     load();
 }
 
 void CMacroPage::refresh() {
-    {
-        const QSignalBlocker blocker(controls_.block);
-        controls_.block->clear();
-        const Song* current = currentSong();
-        for (std::int32_t i = 0; i < currentBlockCount(); ++i) {
-            controls_.block->addItem(
-                recordListEntry(i, fromDocumentText(current->blocks[i].description)));
-        }
-    }
+    setListEntries(controls_.block,
+                   recordListEntries(currentSong(), RecordKind::Block, currentBlockCount()));
     if (currentBlockCount() > 0) values_.currentTrack = 0;
     values_.alignIndex = 0;
     // Another document may be shorter than the window shown last.

@@ -121,7 +121,7 @@ class CMacroPage final : public CSheetPage {
     void copy() override { copyTrack(); }
 
   protected:
-    void showEvent(QShowEvent* event) override;
+    void turnedTo() override;
 
   private:
     QLayout* buildLeftColumn();

@@ -7,8 +7,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QShowEvent>
-#include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -152,23 +150,15 @@ void CMicroPage::write() {
     controls_.description->setText(values_.description);
 }
 
-void CMicroPage::showEvent(QShowEvent* event) {
-    CSheetPage::showEvent(event);
-    // Only when the sheet turns to this page, not when the window is restored.
-    if (event->spontaneous()) return;
+void CMicroPage::turnedTo() {
     refreshList();
     load();
 }
 
 void CMicroPage::refreshList() {
-    const QSignalBlocker blocker(controls_.sequences);
-    controls_.sequences->clear();
-    const Song* current = song();
     const std::int32_t count = sequenceCount();
-    for (std::int32_t i = 0; i < count; ++i) {
-        controls_.sequences->addItem(
-            recordListEntry(i, fromDocumentText(current->microsequences[i].description)));
-    }
+    setListEntries(controls_.sequences,
+                   recordListEntries(song(), RecordKind::Microsequence, count));
     if (count <= 0) {
         controls_.remove->setEnabled(false);
         return;

@@ -83,7 +83,7 @@ class CMicroPage final : public CSheetPage {
     void copy() override { copySequence(); }
 
   protected:
-    void showEvent(QShowEvent* event) override;
+    void turnedTo() override;
 
   private:
     void buildControls();
