@@ -5,16 +5,20 @@ JOBS ?= $(shell nproc)
 # ccache, where installed, makes rebuilds in several checkouts cheap.
 LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all deps test bench fuzz run release clean format
+# Packages the tests alone need come with test-deps.
+.PHONY: all deps test-deps test bench fuzz run release clean format
 
 all: release
 
 deps:
 	@scripts/install-deps
 
+test-deps:
+	@scripts/install-deps --for-tests
+
 # Warnings as errors; the playback tests under ThreadSanitizer (label "tsan"),
 # then everything under AddressSanitizer + UndefinedBehaviorSanitizer.
-test: deps
+test: test-deps
 	cmake $(LAUNCHER) -S . -B $(BUILD)/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHALVORN_TSAN=ON -DHALVORN_GUI=OFF
 	cmake --build $(BUILD)/tsan -j $(JOBS)
 	cd $(BUILD)/tsan && ctest --output-on-failure -j $(JOBS) -L tsan --no-tests=ignore
