@@ -8,22 +8,19 @@
 #include "app/first_paint.h"
 #include "app/output_device_list.h"
 #include "app/single_doc_template.h"
-#include "midi/playback.h"
 #include "ui/main_frame.h"
 
 namespace halvorn {
 
 CHalvornApp::CHalvornApp(int& argc, char** argv) : QApplication(argc, argv) {
-    installOutputDeviceList();
-    installAudioExport();
+    installOutputDeviceList(midi_);
+    context_.audioExport = systemAudioExport();
 }
 
+// The window goes first; then the context, and the MIDI system, whose
+// playback (and any stream closing on a thread of its own) ends with it.
 CHalvornApp::~CHalvornApp() {
     template_.reset();
-    // No playback, and no stream closing on a thread of its own, outlives
-    // the application.
-    midiPlaybackShutdown();
-    setPrompts(nullptr);
 }
 
 bool CHalvornApp::InitInstance() {
@@ -31,7 +28,6 @@ bool CHalvornApp::InitInstance() {
     setOrganizationName(QStringLiteral("Quorlane"));
     setApplicationName(QStringLiteral("Halvorn"));
     setApplicationVersion(QStringLiteral(HALVORN_VERSION));
-    setPrompts(&messageBoxes_);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Composes music from fractal sequences."));
@@ -43,7 +39,7 @@ bool CHalvornApp::InitInstance() {
     parser.process(arguments());
     const QStringList documents = parser.positionalArguments();
 
-    template_ = std::make_unique<CSingleDocTemplate>();
+    template_ = std::make_unique<CSingleDocTemplate>(context_);
     reportFirstPaint(template_->frame());
     return template_->OpenStartupDocument(documents.value(0));
 }

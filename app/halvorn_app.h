@@ -1,10 +1,14 @@
 #pragma once
-// The application object: start-up in order (device list, settings, recent
+// The application object: owns what the whole program shares (the message
+// boxes, the MIDI settings, device list and playback, the context the window
+// is made with) and starts up in order (device list, settings, recent
 // files, the document template, the command line, the window).
 
 #include <QApplication>
 #include <memory>
 
+#include "midi/midi_system.h"
+#include "ui/app_context.h"
 #include "ui/qt_prompts.h"
 
 namespace halvorn {
@@ -21,9 +25,12 @@ class CHalvornApp final : public QApplication {
     bool InitInstance();
 
     CSingleDocTemplate* docTemplate() const { return template_.get(); }
+    AppContext& context() { return context_; }
 
   private:
     QtPrompts messageBoxes_;
+    MidiSystem midi_;  // its playback stops before it goes
+    AppContext context_{messageBoxes_, midi_};
     std::unique_ptr<CSingleDocTemplate> template_;
 };
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "model/random.h"
+#include "ui/app_context.h"
 #include "ui/global_page.h"
 #include "ui/main_sheet.h"
 #include "ui/playback_session.h"
@@ -13,27 +14,27 @@
 namespace halvorn {
 namespace {
 
-CGlobalPage* globalPage() {
-    CMainSheet* sheet = theMainSheet();
-    return sheet ? sheet->globalPage() : nullptr;
-}
-
 std::string localPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
 }  // namespace
 
-CHalvornDoc::CHalvornDoc() {
-    setTheDocument(this);
+CHalvornDoc::CHalvornDoc(AppContext& context, CMainSheet* sheet)
+    : context_(context), sheet_(sheet) {
+    context_.document = this;
 }
 
 CHalvornDoc::~CHalvornDoc() {
-    if (theDocument() == this) setTheDocument(nullptr);
+    if (context_.document == this) context_.document = nullptr;
+}
+
+CGlobalPage* CHalvornDoc::globalPage() const {
+    return sheet_ ? sheet_->globalPage() : nullptr;
 }
 
 bool CHalvornDoc::OnNewDocument() {
-    stopAllPlayback();
+    context_.sessions.stopAll();
     // The Document keeps its address for the process's life; only its
     // contents are replaced.
     if (document_) {
@@ -43,7 +44,7 @@ bool CHalvornDoc::OnNewDocument() {
     }
     pathName_.clear();
     if (CGlobalPage* page = globalPage()) page->ResetForNewDocument();
-    if (CMainSheet* sheet = theMainSheet()) sheet->showFirstPage();
+    if (sheet_) sheet_->showFirstPage();
     randomSelectGenerator(document_->song.generatorKind);
     takeSnapshot();
     return true;
@@ -52,11 +53,11 @@ bool CHalvornDoc::OnNewDocument() {
 bool CHalvornDoc::OnOpenDocument(const QString& path) {
     auto loaded = documentRead(localPath(path));
     if (!loaded) {
-        showFileError(loaded.error());
+        showFileError(context_.prompts, loaded.error());
         return false;
     }
     // Only a document that has been read replaces what plays.
-    stopAllPlayback();
+    context_.sessions.stopAll();
     if (!document_) document_ = std::make_unique<Document>();
     *document_ = std::move(*loaded);
     pathName_ = path;
@@ -67,7 +68,7 @@ bool CHalvornDoc::OnOpenDocument(const QString& path) {
 
 void CHalvornDoc::showLoadedDocument() {
     if (CGlobalPage* page = globalPage()) page->LoadFromSong();
-    if (CMainSheet* sheet = theMainSheet()) sheet->showFirstPage();
+    if (sheet_) sheet_->showFirstPage();
 }
 
 bool CHalvornDoc::OnSaveDocument(const QString& path) {
@@ -75,7 +76,7 @@ bool CHalvornDoc::OnSaveDocument(const QString& path) {
     CGlobalPage* page = globalPage();
     if (page && !page->CommitToSong()) return false;
     if (const auto written = documentWrite(localPath(path), *document_); !written) {
-        showFileError(written.error());
+        showFileError(context_.prompts, written.error());
         return false;
     }
     pathName_ = path;

@@ -1,6 +1,8 @@
 #pragma once
-// The one document of the process: the Song and the three texts, with New,
-// Open and Save, and whether anything changed since the last of them.
+// The application's one document: the Song and the three texts, with New,
+// Open and Save, and whether anything changed since the last of them. It
+// registers itself in the context, where the pages find it, and resets or
+// reloads the sheet's Global page when its contents are replaced.
 
 #include <QString>
 #include <cstdint>
@@ -12,9 +14,15 @@
 
 namespace halvorn {
 
+class AppContext;
+class CGlobalPage;
+class CMainSheet;
+
 class CHalvornDoc final : public CDocumentAccess {
   public:
-    CHalvornDoc();  // becomes the process-wide document
+    // Becomes the context's document; `sheet` (which may be null) is the
+    // window's.
+    CHalvornDoc(AppContext& context, CMainSheet* sheet);
     ~CHalvornDoc() override;
     CHalvornDoc(const CHalvornDoc&) = delete;
     CHalvornDoc& operator=(const CHalvornDoc&) = delete;
@@ -41,8 +49,11 @@ class CHalvornDoc final : public CDocumentAccess {
 
   private:
     void takeSnapshot();
-    static void showLoadedDocument();
+    void showLoadedDocument();
+    CGlobalPage* globalPage() const;
 
+    AppContext& context_;
+    CMainSheet* sheet_;
     std::unique_ptr<Document> document_;  // null until the first New
     QString pathName_;
     std::vector<std::uint8_t> snapshot_;  // the file bytes at the last New, Open or Save

@@ -7,8 +7,8 @@
 
 namespace halvorn {
 
-CHalvornView::CHalvornView(QWidget* parent)
-    : QWidget(parent), scroller_(new QScrollArea(this)), sheet_(new CMainSheet) {
+CHalvornView::CHalvornView(AppContext& context, QWidget* parent)
+    : QWidget(parent), scroller_(new QScrollArea(this)), sheet_(new CMainSheet(context)) {
     auto* content = new QWidget;
     auto* contentLayout = new QVBoxLayout(content);
     contentLayout->setContentsMargins(4, 4, 4, 4);

@@ -13,12 +13,13 @@ class QScrollArea;
 
 namespace halvorn {
 
+class AppContext;
 class CMainSheet;
 
 class CHalvornView final : public QWidget {
     Q_OBJECT
   public:
-    explicit CHalvornView(QWidget* parent = nullptr);
+    explicit CHalvornView(AppContext& context, QWidget* parent = nullptr);
 
     CMainSheet* sheet() const { return sheet_; }
 

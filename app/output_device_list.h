@@ -1,13 +1,18 @@
 #pragma once
-// Builds the MIDI output device list once and points the "Port:" list at its
-// names; connects the audio export to the synthesizer.
+// The system's side of the window: the MIDI output device list, built once,
+// and the audio export through the built-in synthesizer.
+
+#include "midi/midi_system.h"
+#include "ui/audio_export_run.h"
 
 namespace halvorn {
 
-void installOutputDeviceList();
+// Gives `midi` the system's outputs and builds its device list.
+void installOutputDeviceList(MidiSystem& midi);
 
-// Gives "Export Audio..." the built-in synthesizer's export (the one
-// halvorn-cli export-audio uses), at its default soundfont and rate.
-void installAudioExport();
+// "Export Audio..."'s function: the built-in synthesizer's export (the one
+// halvorn-cli export-audio uses), at its default soundfont and rate; empty
+// where the program was built without it.
+AudioExportFunction systemAudioExport();
 
 }  // namespace halvorn

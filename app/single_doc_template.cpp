@@ -3,22 +3,26 @@
 #include "app/about_box.h"
 #include "app/halvorn_doc.h"
 #include "app/halvorn_view.h"
+#include "ui/app_context.h"
 #include "ui/main_frame.h"
+#include "ui/main_sheet.h"
 #include "ui/playback_session.h"
 #include "ui/prompts.h"
 
 namespace halvorn {
 
-CSingleDocTemplate::CSingleDocTemplate()
-    : frame_(std::make_unique<CMainFrame>()),
-      view_(new CHalvornView(frame_.get())),
-      doc_(std::make_unique<CHalvornDoc>()) {
+CSingleDocTemplate::CSingleDocTemplate(AppContext& context)
+    : context_(context),
+      frame_(std::make_unique<CMainFrame>()),
+      view_(new CHalvornView(context, frame_.get())),
+      doc_(std::make_unique<CHalvornDoc>(context, view_->sheet())) {
     frame_->setCentralWidget(view_);
+    frame_->setSheet(view_->sheet());
     frame_->setWindowIcon(applicationIcon());
     // No note is left sounding once the window has gone.
     frame_->setCloseGuard([this] {
         if (!SaveModified()) return false;
-        stopAllPlayback();
+        context_.sessions.stopAll();
         return true;
     });
     QObject::connect(frame_.get(), &CMainFrame::newRequested, [this] { FileNew(); });
@@ -56,7 +60,7 @@ void CSingleDocTemplate::FileNew() {
 }
 
 void CSingleDocTemplate::FileOpen() {
-    const auto path = prompts().askOpenFileName(kDocumentFilter);
+    const auto path = context_.prompts.askOpenFileName(kDocumentFilter);
     if (path) OpenDocumentFile(*path);
 }
 
@@ -83,10 +87,10 @@ bool CSingleDocTemplate::FileSave() {
 bool CSingleDocTemplate::FileSaveAs() {
     const QString suggested =
         doc_->pathName().isEmpty() ? QStringLiteral("Untitled.hvn") : doc_->pathName();
-    const auto path = prompts().askSaveFile({.filterText = kDocumentFilter,
-                                             .filterPattern = QStringLiteral("*.hvn"),
-                                             .defaultSuffix = QStringLiteral("hvn"),
-                                             .suggestedPath = suggested});
+    const auto path = context_.prompts.askSaveFile({.filterText = kDocumentFilter,
+                                                    .filterPattern = QStringLiteral("*.hvn"),
+                                                    .defaultSuffix = QStringLiteral("hvn"),
+                                                    .suggestedPath = suggested});
     if (!path) return false;
     return SaveTo(*path);
 }
@@ -101,7 +105,7 @@ bool CSingleDocTemplate::SaveTo(const QString& path) {
 bool CSingleDocTemplate::SaveModified() {
     if (!doc_->IsModified()) return true;
     const QString question = QStringLiteral("Save changes to %1?").arg(doc_->displayName());
-    switch (prompts().askYesNoCancel(question)) {
+    switch (context_.prompts.askYesNoCancel(question)) {
         case Answer::Yes:
             return FileSave();
         case Answer::No:

@@ -13,6 +13,7 @@
 
 namespace halvorn {
 
+class AppContext;
 class CHalvornDoc;
 class CHalvornView;
 class CMainFrame;
@@ -22,7 +23,8 @@ inline const QString kDocumentFilter = QStringLiteral("HVN Document (*.hvn)");
 
 class CSingleDocTemplate {
   public:
-    CSingleDocTemplate();  // frame, view and sheet; no document contents yet
+    // Frame, view and sheet over `context`; no document contents yet.
+    explicit CSingleDocTemplate(AppContext& context);
     ~CSingleDocTemplate();
     CSingleDocTemplate(const CSingleDocTemplate&) = delete;
     CSingleDocTemplate& operator=(const CSingleDocTemplate&) = delete;
@@ -56,6 +58,7 @@ class CSingleDocTemplate {
     // "<name> - Halvorn", with "*" after the name while there are changes.
     void updateTitle();
 
+    AppContext& context_;
     std::unique_ptr<CMainFrame> frame_;
     CHalvornView* view_;  // owned by the frame
     std::unique_ptr<CHalvornDoc> doc_;

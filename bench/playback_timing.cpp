@@ -18,7 +18,7 @@
 
 #include <sys/mman.h>
 
-#include "midi/midi_settings.h"
+#include "midi/midi_system.h"
 #include "midi/playback.h"
 #include "midi/recording_output.h"
 #include "midi/tempo.h"
@@ -85,8 +85,9 @@ double percentile(std::vector<double> sorted, double p) {
 int main(int argc, char** argv) {
     const Options options = parseOptions(argc, argv);
     auto clock = std::make_shared<SteadyMidiClock>();
-    auto log = installRecordingDevice(clock);
-    midiSettings().bufferBeats = options.bufferBeats;
+    MidiSystem midi;
+    auto log = installRecordingDevice(midi, clock);
+    midi.settings.bufferBeats = options.bufferBeats;
 
     MidiSong song = denseSong(options.seconds);
     log->reserve(song.eventCount * 2 + 100000);
@@ -106,8 +107,8 @@ int main(int argc, char** argv) {
                 options.seconds, options.bufferBeats, options.clock ? ", MIDI clock" : "",
                 locked ? ", memory locked" : "");
     std::fflush(stdout);
-    if (midiPlaybackPrepare(&song, onEnd, false, options.clock) != MidiResult::kOk ||
-        midiPlaybackStart() != MidiResult::kOk) {
+    if (midiPlaybackPrepare(midi, &song, onEnd, false, options.clock) != MidiResult::kOk ||
+        midiPlaybackStart(midi) != MidiResult::kOk) {
         std::fprintf(stderr, "playback failed to start\n");
         return 1;
     }
@@ -115,7 +116,7 @@ int main(int argc, char** argv) {
         std::unique_lock lock(mutex);
         changed.wait(lock, [&] { return ended; });
     }
-    midiPlaybackShutdown();
+    midiPlaybackShutdown(midi);
 
     const auto messages = log->messages();
     if (messages.empty()) return 1;

@@ -8,7 +8,6 @@
 #include "cli/arguments.h"
 #include "cli/command.h"
 #include "cli/help.h"
-#include "midi/playback.h"
 
 namespace halvorn::cli {
 
@@ -101,7 +100,5 @@ int run(std::span<const std::string> words) {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> words(argv + 1, argv + argc);
-    const int status = halvorn::cli::run(words);
-    halvorn::midiPlaybackShutdown();  // no stream closing on a thread of its own outlives main
-    return status;
+    return halvorn::cli::run(words);
 }

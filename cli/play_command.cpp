@@ -21,7 +21,7 @@
 #include "cli/song_files.h"
 #include "midi/device_list.h"
 #include "midi/io/system_devices.h"
-#include "midi/midi_settings.h"
+#include "midi/midi_system.h"
 #include "midi/playback.h"
 #include "midi/tempo.h"
 
@@ -96,9 +96,9 @@ class PositionDisplay {
 };
 
 // Lists the outputs and picks the port; throws when nothing can play.
-void selectPort(std::int32_t port) {
-    const auto notes = installSystemMidiDevices();
-    const auto& devices = midiOutputDevices();
+void selectPort(MidiSystem& system, std::int32_t port) {
+    const auto notes = installSystemMidiDevices(system);
+    const auto& devices = midiOutputDevices(system);
     if (devices.empty()) {
         std::string text = "play: no MIDI output device";
         for (const std::string& note : notes) text += ". " + note;
@@ -107,15 +107,15 @@ void selectPort(std::int32_t port) {
     if (static_cast<std::size_t>(port) >= devices.size())
         throw CommandFailure{"play: there is no port " + std::to_string(port) +
                              " (halvorn-cli ports lists them)"};
-    midiSettings().selectedPort = port;
+    system.settings.selectedPort = port;
 }
 
 // Why the chosen output cannot play. The built-in synthesizer says which
 // sound servers it tried; without any, the piece can still be heard from a
 // file.
-std::string cannotPlay(const MidiError& error, const std::string& input) {
+std::string cannotPlay(const MidiSystem& system, const MidiError& error, const std::string& input) {
     const std::string& device =
-        midiOutputDevices()[static_cast<std::size_t>(midiSettings().selectedPort)].name;
+        midiOutputDevices(system)[static_cast<std::size_t>(system.settings.selectedPort)].name;
     if (error.detail.empty()) return "play: Unable to prepare MIDI data";
     if (device != kBuiltInSynthName) return "play: " + error.detail;
     const std::string wav = std::filesystem::path(input).replace_extension(".wav").string();
@@ -125,17 +125,17 @@ std::string cannotPlay(const MidiError& error, const std::string& input) {
 }
 
 // Plays until the end or an interrupt; the stream is closed on return.
-int playSong(MidiSong& song, bool loop, bool clock, const std::string& input) {
+int playSong(MidiSystem& system, MidiSong& song, bool loop, bool clock, const std::string& input) {
     std::atomic<bool> ended{false};
     const MidiStatus prepared = midiPlaybackPrepare(
-        &song, [&ended](std::uint32_t) { ended = true; }, loop, clock);
+        system, &song, [&ended](std::uint32_t) { ended = true; }, loop, clock);
     if (!prepared) {
-        midiPlaybackShutdown();
-        throw CommandFailure{cannotPlay(prepared.error(), input)};
+        midiPlaybackShutdown(system);
+        throw CommandFailure{cannotPlay(system, prepared.error(), input)};
     }
     InterruptScope interrupts;
-    if (midiPlaybackStart() != MidiResult::kOk) {
-        midiPlaybackShutdown();
+    if (midiPlaybackStart(system) != MidiResult::kOk) {
+        midiPlaybackShutdown(system);
         throw CommandFailure{"play: Unable to playback MIDI data"};
     }
     {
@@ -146,8 +146,8 @@ int playSong(MidiSong& song, bool loop, bool clock, const std::string& input) {
         }
         if (!InterruptScope::interrupted()) display.update();
     }
-    midiPlaybackShutdown();
-    if (const std::string failure = midiPlaybackFailure(); !failure.empty())
+    midiPlaybackShutdown(system);
+    if (const std::string failure = midiPlaybackFailure(system); !failure.empty())
         throw CommandFailure{"play: " + failure};
     if (InterruptScope::interrupted()) std::printf("Stopped.\n");
     return kExitSuccess;
@@ -156,16 +156,17 @@ int playSong(MidiSong& song, bool loop, bool clock, const std::string& input) {
 int runPlay(const Arguments& arguments) {
     const std::string& input = arguments.document();
     const std::int32_t ppqn = ppqnOf(arguments);
-    midiSettings().bufferBeats =
+    MidiSystem system;
+    system.settings.bufferBeats =
         arguments.choice("--buffer-beats", kBufferBeatChoices, kBufferBeatChoices.front());
     const std::int32_t port = arguments.integer("--port", 0, 65535, 0);
 
     Document document = loadDocument(input);
-    selectPort(port);
+    selectPort(system, port);
     MidiSong midi;
     renderDocumentSong(input, document, midi, arguments.has(kSkipMutedOption.name), ppqn);
     if (arguments.has(kSendInstrumentsOption.name)) addChannelSetupEvents(midi);
-    return playSong(midi, arguments.has("--loop"), arguments.has("--clock"), input);
+    return playSong(system, midi, arguments.has("--loop"), arguments.has("--clock"), input);
 }
 
 }  // namespace

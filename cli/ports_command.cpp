@@ -11,13 +11,15 @@
 #include "midi/device_list.h"
 #include "midi/io/fluidsynth/synth_output.h"
 #include "midi/io/system_devices.h"
+#include "midi/midi_system.h"
 
 namespace halvorn::cli {
 namespace {
 
 int runPorts(const Arguments&) {
-    const auto notes = installSystemMidiDevices();
-    const auto& devices = midiOutputDevices();
+    MidiSystem system;
+    const auto notes = installSystemMidiDevices(system);
+    const auto& devices = midiOutputDevices(system);
     for (const MidiOutputDevice& device : devices) {
         std::string line = std::to_string(device.deviceId) + ": " + device.name;
         if (device.name == kBuiltInSynthName) {

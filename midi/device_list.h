@@ -1,7 +1,8 @@
 #pragma once
 // The list of MIDI output devices offered as "Port:", and the provider that
-// knows them. The core knows no device itself: the application installs a
-// provider (the system's outputs, or a recorder in tests) before listing.
+// knows them. The core knows no device itself: the application gives its
+// MidiSystem a provider (the system's outputs, or a recorder in tests)
+// before listing.
 
 #include <cstdint>
 #include <memory>
@@ -31,18 +32,15 @@ class MidiDeviceProvider {
         std::uint32_t deviceId, MidiStreamDoneFunction done) = 0;
 };
 
-// Installs the provider that the next midiListOutputDevices asks; null
-// leaves no devices. User-interface thread.
-void midiSetDeviceProvider(std::shared_ptr<MidiDeviceProvider> provider);
-std::shared_ptr<MidiDeviceProvider> midiDeviceProvider();
+class MidiSystem;
 
-// Builds the device list from the provider (empty without one).
-void midiListOutputDevices();
-const std::vector<MidiOutputDevice>& midiOutputDevices();
+// Builds the device list from the system's provider (empty without one).
+void midiListOutputDevices(MidiSystem& system);
+const std::vector<MidiOutputDevice>& midiOutputDevices(const MidiSystem& system);
 
 // Opens a stream on list entry `port`; on failure one user-facing line
 // that says why.
 Expected<std::unique_ptr<MidiStream>, std::string> midiOpenDeviceStream(
-    std::int32_t port, MidiStreamDoneFunction done);
+    MidiSystem& system, std::int32_t port, MidiStreamDoneFunction done);
 
 }  // namespace halvorn

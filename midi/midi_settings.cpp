@@ -4,11 +4,6 @@
 
 namespace halvorn {
 
-MidiSettings& midiSettings() {
-    static MidiSettings settings;
-    return settings;
-}
-
 bool isValidPpqn(std::int32_t ppqn) {
     return std::find(kPpqnChoices.begin(), kPpqnChoices.end(), ppqn) != kPpqnChoices.end();
 }

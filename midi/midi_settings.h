@@ -1,6 +1,7 @@
 #pragma once
-// Process-wide MIDI settings: not stored in documents, reset at every start.
-// The Global page writes them; rendering and playback read them.
+// The MIDI settings of one run (held by its MidiSystem): not stored in
+// documents, reset at every start. The Global page writes them; rendering
+// and playback read them.
 
 #include <array>
 #include <cstdint>
@@ -20,9 +21,6 @@ struct MidiSettings {
     // The Global page restores it from the per-user settings.
     bool sendInstruments = false;
 };
-
-// The one instance; used from the user-interface thread.
-MidiSettings& midiSettings();
 
 bool isValidPpqn(std::int32_t ppqn);
 

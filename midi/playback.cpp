@@ -11,79 +11,15 @@
 #include <utility>
 
 #include "midi/channel_setup.h"
-#include "midi/midi_settings.h"
+#include "midi/midi_system.h"
 #include "midi/playback_event_list.h"
+#include "midi/playback_state.h"
 #include "midi/playback_window.h"
 #include "midi/tempo.h"
 
 namespace halvorn {
 
 namespace {
-
-// Where each loop pass begins on the stream's clock, for the passes queued
-// and not yet heard: at most one a queued buffer, and the one being heard.
-class LoopPassStarts {
-  public:
-    void reset() {
-        count_ = 0;
-        queuedPassStart_ = 0;
-    }
-    // The pass just queued ended with its last event at `lastEventTime`: the
-    // next pass's tick 0 coincides with it on the stream.
-    void passQueued(std::uint32_t lastEventTime) {
-        queuedPassStart_ += lastEventTime;
-        if (count_ == starts_.size()) {
-            std::move(starts_.begin() + 1, starts_.end(), starts_.begin());
-            --count_;
-        }
-        starts_[count_++] = queuedPassStart_;
-    }
-    // The song tick at stream tick `streamTick`. Where two passes meet, the
-    // tick belongs to the pass that ends there.
-    std::uint64_t songTickAt(std::uint64_t streamTick) const {
-        std::uint64_t start = 0;
-        for (std::size_t i = 0; i < count_ && starts_[i] < streamTick; ++i) start = starts_[i];
-        return streamTick - start;
-    }
-
-  private:
-    std::array<std::uint64_t, 2 * kPlaybackHeaderCount> starts_{};
-    std::size_t count_ = 0;
-    std::uint64_t queuedPassStart_ = 0;
-};
-
-struct PlaybackState {
-    std::mutex mutex;
-    std::unique_ptr<MidiStream> stream;
-    bool streamOpen = false;
-    bool playing = false;
-    bool paused = false;
-    bool ending = false;  // the end-marked buffer is queued: no more refills
-    bool halted = false;  // a refill failed: notifications only release buffers
-    std::string failure;  // why playback halted when its output went away
-    MidiSong* song = nullptr;
-    bool loop = false;
-    bool sendClock = false;
-    PlaybackWindow window;
-    std::uint32_t nextHeader = 0;
-    std::array<bool, kPlaybackHeaderCount> headerQueued{};
-    MidiPlaybackEndFunction endCallback;
-    MidiEventList list;
-    LoopPassStarts passStarts;
-    // Closes a stream on behalf of its own notification thread; joined
-    // before the next such close and at shutdown, so it never outlives main.
-    std::thread closer;
-
-    ~PlaybackState() { joinCloser(); }
-    void joinCloser() {
-        if (closer.joinable() && closer.get_id() != std::this_thread::get_id()) closer.join();
-    }
-};
-
-PlaybackState& state() {
-    static PlaybackState instance;
-    return instance;
-}
 
 // Set on the notification thread while it runs the done function.
 thread_local bool insideNotification = false;
@@ -108,18 +44,18 @@ std::unique_ptr<MidiStream> detachStreamLocked(PlaybackState& s) {
 // A stream cannot be closed from its own notification thread (it joins that
 // thread): there the close is handed to the state's closer thread. Called
 // without the state's lock.
-MidiResult closeDetachedStream(std::unique_ptr<MidiStream> stream) {
+MidiResult closeDetachedStream(PlaybackState& s, std::unique_ptr<MidiStream> stream) {
     if (!stream) return MidiResult::kOk;
     if (insideNotification) {
         std::thread previous;
         {
-            std::lock_guard lock(state().mutex);
-            previous = std::move(state().closer);
+            std::lock_guard lock(s.mutex);
+            previous = std::move(s.closer);
         }
         if (previous.joinable()) previous.join();
         std::thread closer([s = std::move(stream)] { static_cast<void>(s->close()); });
-        std::lock_guard lock(state().mutex);
-        state().closer = std::move(closer);
+        std::lock_guard lock(s.mutex);
+        s.closer = std::move(closer);
         return MidiResult::kOk;
     }
     return stream->close();
@@ -195,23 +131,24 @@ bool isQueueFailure(MidiResult result) {
     return result != MidiResult::kOk && result != MidiResult::kEndOfSong;
 }
 
-std::uint64_t windowTicksFor(const MidiSong& song) {
-    const std::int32_t beats = midiSettings().bufferBeats;
+std::uint64_t windowTicksFor(const MidiSong& song, std::int32_t beats) {
     return static_cast<std::uint64_t>(song.ppqn) *
            static_cast<std::uint64_t>(beats > 0 ? beats : 1);
 }
 
 }  // namespace
 
-MidiStatus midiOpenStream() {
-    PlaybackState& s = state();
+MidiStatus midiOpenStream(MidiSystem& system) {
+    PlaybackState& s = system.playback();
     std::unique_ptr<MidiStream> previous;
     {
         std::lock_guard lock(s.mutex);
         if (s.streamOpen) previous = detachStreamLocked(s);
     }
-    static_cast<void>(closeDetachedStream(std::move(previous)));
-    auto stream = midiOpenDeviceStream(midiSettings().selectedPort, midiPlaybackDone);
+    static_cast<void>(closeDetachedStream(s, std::move(previous)));
+    auto stream = midiOpenDeviceStream(
+        system, system.settings.selectedPort,
+        [&system](MidiStreamBuffer&& played) { midiPlaybackDone(system, std::move(played)); });
     if (!stream) return unexpected(MidiError{MidiResult::kDeviceError, stream.error()});
     std::lock_guard lock(s.mutex);
     s.stream = std::move(*stream);
@@ -219,23 +156,23 @@ MidiStatus midiOpenStream() {
     return {};
 }
 
-MidiResult midiCloseStream() {
-    PlaybackState& s = state();
+MidiResult midiCloseStream(MidiSystem& system) {
+    PlaybackState& s = system.playback();
     std::unique_ptr<MidiStream> stream;
     {
         std::lock_guard lock(s.mutex);
         if (!s.streamOpen) return MidiResult::kOk;
         stream = detachStreamLocked(s);
     }
-    return closeDetachedStream(std::move(stream)) == MidiResult::kOk ? MidiResult::kOk
-                                                                     : MidiResult::kDeviceError;
+    return closeDetachedStream(s, std::move(stream)) == MidiResult::kOk ? MidiResult::kOk
+                                                                        : MidiResult::kDeviceError;
 }
 
-MidiStatus midiPlaybackPrepare(MidiSong* song, MidiPlaybackEndFunction endCallback, bool loop,
-                               bool sendClock) {
+MidiStatus midiPlaybackPrepare(MidiSystem& system, MidiSong* song,
+                               MidiPlaybackEndFunction endCallback, bool loop, bool sendClock) {
     const auto fail = [](MidiResult code) { return unexpected(MidiError{code, {}}); };
     if (!song) return fail(MidiResult::kNoSong);
-    PlaybackState& s = state();
+    PlaybackState& s = system.playback();
     MidiPlaybackEndFunction previousOwner;
     std::uint32_t previousEnd = 0;
     {
@@ -249,7 +186,7 @@ MidiStatus midiPlaybackPrepare(MidiSong* song, MidiPlaybackEndFunction endCallba
     }
     // The running playback is stopped before its owner hears of it, so the
     // owner finds it gone.
-    MidiStatus opened = midiOpenStream();
+    MidiStatus opened = midiOpenStream(system);
     if (previousOwner) previousOwner(previousEnd);
     if (!opened) return opened;
 
@@ -262,7 +199,7 @@ MidiStatus midiPlaybackPrepare(MidiSong* song, MidiPlaybackEndFunction endCallba
     s.loop = loop;
     s.sendClock = sendClock;
     s.window = PlaybackWindow{};
-    s.window.ticks = windowTicksFor(*song);
+    s.window.ticks = windowTicksFor(*song, system.settings.bufferBeats);
     s.window.end = s.window.ticks;
     s.passStarts.reset();
     rewindSong(*song);
@@ -284,8 +221,8 @@ MidiStatus midiPlaybackPrepare(MidiSong* song, MidiPlaybackEndFunction endCallba
     return {};
 }
 
-MidiResult midiPlaybackStart() {
-    PlaybackState& s = state();
+MidiResult midiPlaybackStart(MidiSystem& system) {
+    PlaybackState& s = system.playback();
     std::lock_guard lock(s.mutex);
     if (s.playing) return MidiResult::kOk;
     if (!s.stream || !s.song) return MidiResult::kDeviceError;
@@ -299,8 +236,8 @@ MidiResult midiPlaybackStart() {
     return MidiResult::kOk;
 }
 
-MidiResult midiPlaybackStop() {
-    PlaybackState& s = state();
+MidiResult midiPlaybackStop(MidiSystem& system) {
+    PlaybackState& s = system.playback();
     std::unique_ptr<MidiStream> stream;
     {
         std::lock_guard lock(s.mutex);
@@ -309,12 +246,12 @@ MidiResult midiPlaybackStop() {
         if (!s.stream) return MidiResult::kDeviceError;
         stream = detachStreamLocked(s);
     }
-    static_cast<void>(closeDetachedStream(std::move(stream)));
+    static_cast<void>(closeDetachedStream(s, std::move(stream)));
     return MidiResult::kOk;
 }
 
-MidiResult midiPlaybackPause() {
-    PlaybackState& s = state();
+MidiResult midiPlaybackPause(MidiSystem& system) {
+    PlaybackState& s = system.playback();
     std::lock_guard lock(s.mutex);
     if (!s.stream) return MidiResult::kDeviceError;
     if (s.paused) {
@@ -327,15 +264,15 @@ MidiResult midiPlaybackPause() {
     return MidiResult::kOk;
 }
 
-MidiResult midiPlaybackQueueNext(MidiSong* song) {
-    PlaybackState& s = state();
+MidiResult midiPlaybackQueueNext(MidiSystem& system, MidiSong* song) {
+    PlaybackState& s = system.playback();
     std::lock_guard lock(s.mutex);
     return queueNextLocked(s, song);
 }
 
-void midiPlaybackDone(MidiStreamBuffer&& played) {
+void midiPlaybackDone(MidiSystem& system, MidiStreamBuffer&& played) {
     insideNotification = true;
-    PlaybackState& s = state();
+    PlaybackState& s = system.playback();
     MidiPlaybackEndFunction notify;
     std::uint32_t endTick = 0;
     {
@@ -365,26 +302,26 @@ void midiPlaybackDone(MidiStreamBuffer&& played) {
     insideNotification = false;
 }
 
-bool midiPlaybackUsesSong(const MidiSong* song) {
-    PlaybackState& s = state();
+bool midiPlaybackUsesSong(MidiSystem& system, const MidiSong* song) {
+    PlaybackState& s = system.playback();
     std::lock_guard lock(s.mutex);
     return song && s.streamOpen && s.song == song;
 }
 
-std::string midiPlaybackFailure() {
-    PlaybackState& s = state();
+std::string midiPlaybackFailure(MidiSystem& system) {
+    PlaybackState& s = system.playback();
     std::lock_guard lock(s.mutex);
     return s.failure;
 }
 
-bool midiPlaybackIsPlaying() {
-    PlaybackState& s = state();
+bool midiPlaybackIsPlaying(MidiSystem& system) {
+    PlaybackState& s = system.playback();
     std::lock_guard lock(s.mutex);
     return s.playing;
 }
 
-std::optional<std::uint64_t> midiPlaybackPositionTicks() {
-    PlaybackState& s = state();
+std::optional<std::uint64_t> midiPlaybackPositionTicks(MidiSystem& system) {
+    PlaybackState& s = system.playback();
     std::lock_guard lock(s.mutex);
     if (!s.playing || !s.stream) return std::nullopt;
     const std::optional<std::uint64_t> streamTick = s.stream->positionTicks();
@@ -392,16 +329,22 @@ std::optional<std::uint64_t> midiPlaybackPositionTicks() {
     return s.passStarts.songTickAt(*streamTick);
 }
 
-void midiPlaybackShutdown() {
-    static_cast<void>(midiPlaybackStop());
-    static_cast<void>(midiCloseStream());
-    PlaybackState& s = state();
+void midiPlaybackShutdown(MidiSystem& system) {
+    static_cast<void>(midiPlaybackStop(system));
+    static_cast<void>(midiCloseStream(system));
+    PlaybackState& s = system.playback();
     std::thread closer;
     {
         std::lock_guard lock(s.mutex);
         closer = std::move(s.closer);
     }
     if (closer.joinable()) closer.join();
+}
+
+MidiSystem::MidiSystem() : playback_(std::make_unique<PlaybackState>()) {}
+
+MidiSystem::~MidiSystem() {
+    midiPlaybackShutdown(*this);
 }
 
 }  // namespace halvorn

@@ -3,7 +3,7 @@
 // into windows of `bufferBeats` beats, each merged from all tracks (with
 // optional MIDI clock) into one stream buffer. Two buffers are queued at the
 // start; each played buffer is replaced by the next window from the
-// stream's notification thread. One playback per process.
+// stream's notification thread. One playback per MidiSystem.
 //
 // Threads: the owner calls everything from one thread (the user-interface
 // thread); the notification thread refills. Both share the playback state,
@@ -18,6 +18,7 @@
 #include "midi/device_list.h"
 #include "midi/midi_song.h"
 #include "midi/midi_stream.h"
+#include "midi/midi_system.h"
 #include "model/expected.h"
 
 namespace halvorn {
@@ -49,59 +50,59 @@ inline bool operator==(const MidiStatus& status, MidiResult result) {
     return midiResultOf(status) == result;
 }
 
-// Opens a stream on `selectedPort`, closing an open one first; kDeviceError
+// Opens a stream on the system's `selectedPort`, closing an open one first; kDeviceError
 // with the reason when it cannot.
-MidiStatus midiOpenStream();
+MidiStatus midiOpenStream(MidiSystem& system);
 
 // Closes the stream if one is open (it silences the notes that sound);
 // playback on it ends. kOk or kDeviceError.
-MidiResult midiCloseStream();
+MidiResult midiCloseStream(MidiSystem& system);
 
 // Opens the stream, sets its resolution and tempo from the song, rewinds.
 // A playback still running is stopped first and its owner told through its
 // end function. Fails with kNoSong, kOutOfMemory or kDeviceError (with the
 // reason when the stream would not open).
-MidiStatus midiPlaybackPrepare(MidiSong* song, MidiPlaybackEndFunction endCallback, bool loop,
-                               bool sendClock);
+MidiStatus midiPlaybackPrepare(MidiSystem& system, MidiSong* song,
+                               MidiPlaybackEndFunction endCallback, bool loop, bool sendClock);
 
 // Queues the first two buffers and lets the stream run; kOk while already
 // playing. kOk, kOutOfMemory or kDeviceError.
-MidiResult midiPlaybackStart();
+MidiResult midiPlaybackStart(MidiSystem& system);
 
 // Ends playback and closes the stream; kOk, or kDeviceError when no stream
 // is open.
-MidiResult midiPlaybackStop();
+MidiResult midiPlaybackStop(MidiSystem& system);
 
 // Toggles between paused and running; kOk or kDeviceError.
-MidiResult midiPlaybackPause();
+MidiResult midiPlaybackPause(MidiSystem& system);
 
 // Builds and queues the buffer of the next window: kOk, kOutOfMemory,
 // kEndOfSong (end reached), kDeviceError; kMergeListFull when a window holds
 // more events than memory allows.
-MidiResult midiPlaybackQueueNext(MidiSong* song);
+MidiResult midiPlaybackQueueNext(MidiSystem& system, MidiSong* song);
 
 // The stream's done function: releases the played buffer, refills or ends.
-void midiPlaybackDone(MidiStreamBuffer&& buffer);
+void midiPlaybackDone(MidiSystem& system, MidiStreamBuffer&& buffer);
 
 // True while a playback is prepared or running on `song`: an owner whose end
 // notification arrives late checks this before stopping, so it never stops
 // a playback that has been taken over since.
-bool midiPlaybackUsesSong(const MidiSong* song);
+bool midiPlaybackUsesSong(MidiSystem& system, const MidiSong* song);
 
-bool midiPlaybackIsPlaying();
+bool midiPlaybackIsPlaying(MidiSystem& system);
 
 // The song position playback has reached, in the song's ticks from the
 // start of the loop pass being heard. Nothing while nothing plays or when
 // the stream cannot tell. Any thread; holds the playback lock briefly.
-std::optional<std::uint64_t> midiPlaybackPositionTicks();
+std::optional<std::uint64_t> midiPlaybackPositionTicks(MidiSystem& system);
 
 // Why the last playback stopped before its end because its output went away
 // (a port whose program quit), as one user-facing line; empty otherwise.
 // The end function has been told by then.
-std::string midiPlaybackFailure();
+std::string midiPlaybackFailure(MidiSystem& system);
 
 // Stops playback, closes the stream and waits for a close still running on
-// another thread. The program calls it before main returns.
-void midiPlaybackShutdown();
+// another thread. The MidiSystem's destructor calls it.
+void midiPlaybackShutdown(MidiSystem& system);
 
 }  // namespace halvorn

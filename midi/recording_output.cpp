@@ -1,7 +1,7 @@
 #include "midi/recording_output.h"
 
 #include "midi/device_list.h"
-#include "midi/midi_settings.h"
+#include "midi/midi_system.h"
 #include "midi/output_device_provider.h"
 
 #include <algorithm>
@@ -35,16 +35,17 @@ void RecordingOutput::send(MidiShortMessage message, std::chrono::nanoseconds du
     log_->append({message, due, clock_->now()});
 }
 
-std::shared_ptr<MessageLog> installRecordingDevice(std::shared_ptr<MidiClock> clock) {
+std::shared_ptr<MessageLog> installRecordingDevice(MidiSystem& system,
+                                                   std::shared_ptr<MidiClock> clock) {
     auto log = std::make_shared<MessageLog>();
     std::vector<OutputDeviceEntry> entries;
     entries.push_back(
         {"Recorder", [log, clock]() -> Expected<std::unique_ptr<MidiOutput>, std::string> {
              return std::unique_ptr<MidiOutput>(std::make_unique<RecordingOutput>(log, clock));
          }});
-    midiSetDeviceProvider(std::make_shared<OutputDeviceProvider>(std::move(entries), clock));
-    midiListOutputDevices();
-    midiSettings().selectedPort = 0;
+    system.deviceProvider = std::make_shared<OutputDeviceProvider>(std::move(entries), clock);
+    midiListOutputDevices(system);
+    system.settings.selectedPort = 0;
     return log;
 }
 

@@ -45,8 +45,11 @@ class RecordingOutput final : public MidiOutput {
     std::shared_ptr<MidiClock> clock_;
 };
 
-// Makes one RecordingOutput on `clock` the only output device and selects it;
-// returns the log it writes into.
-std::shared_ptr<MessageLog> installRecordingDevice(std::shared_ptr<MidiClock> clock);
+class MidiSystem;
+
+// Makes one RecordingOutput on `clock` the system's only output device and
+// selects it; returns the log it writes into.
+std::shared_ptr<MessageLog> installRecordingDevice(MidiSystem& system,
+                                                   std::shared_ptr<MidiClock> clock);
 
 }  // namespace halvorn

@@ -1,6 +1,6 @@
 #pragma once
 // Scoped stand-ins shared by the test suites: scripted or counted random
-// draws, a temporary PPQN setting, and the document reader and writer in
+// draws, and the document reader and writer in
 // the form the tests use.
 
 #include <gtest/gtest.h>
@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "midi/midi_settings.h"
 #include "model/document.h"
 #include "model/random.h"
 
@@ -69,19 +68,6 @@ class CountedDraws {
         return draws;
     }
     RandomGenerator previous_;
-};
-
-class PpqnScope {
-  public:
-    explicit PpqnScope(std::int32_t ppqn) : saved_(midiSettings().ppqnSetting) {
-        midiSettings().ppqnSetting = ppqn;
-    }
-    ~PpqnScope() { midiSettings().ppqnSetting = saved_; }
-    PpqnScope(const PpqnScope&) = delete;
-    PpqnScope& operator=(const PpqnScope&) = delete;
-
-  private:
-    std::int32_t saved_;
 };
 
 // A fresh directory for each test, named after it and removed afterwards.

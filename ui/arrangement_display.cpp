@@ -21,7 +21,8 @@ const Song& emptySong() {
 
 }  // namespace
 
-CArrangementDisplay::CArrangementDisplay(QWidget* parent) : QWidget(parent) {
+CArrangementDisplay::CArrangementDisplay(Prompts& prompts, QWidget* parent)
+    : QWidget(parent), prompts_(prompts) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
@@ -75,7 +76,7 @@ bool CArrangementDisplay::setUp() {
 void CArrangementDisplay::tellOnce(const QString& message) {
     if (message == lastMessage_) return;
     lastMessage_ = message;
-    prompts().message(message);
+    prompts_.message(message);
 }
 
 void CArrangementDisplay::compose() {

@@ -21,13 +21,15 @@
 
 namespace halvorn {
 
+class Prompts;
+
 class CArrangementDisplay final : public QWidget {
     Q_OBJECT
   public:
     // The song to draw; null draws the grid alone.
     using SongSource = std::function<const Song*()>;
 
-    explicit CArrangementDisplay(QWidget* parent = nullptr);
+    explicit CArrangementDisplay(Prompts& prompts, QWidget* parent = nullptr);
 
     void setSongSource(SongSource source) { songSource_ = std::move(source); }
 
@@ -61,6 +63,7 @@ class CArrangementDisplay final : public QWidget {
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    Prompts& prompts_;
     void compose();
     // Converts the composed picture into the shown image.
     void present();

@@ -17,11 +17,6 @@ namespace {
 constexpr int kProgressSteps = 1000;
 constexpr int kProgressPollMs = 50;
 
-AudioExportFunction& installedExporter() {
-    static AudioExportFunction exporter;
-    return exporter;
-}
-
 // What the export's thread and the user-interface thread share.
 struct ExportShared {
     std::atomic<int> done{0};  // in kProgressSteps
@@ -30,16 +25,8 @@ struct ExportShared {
 
 }  // namespace
 
-void setAudioExportFunction(AudioExportFunction exporter) {
-    installedExporter() = std::move(exporter);
-}
-
-bool audioExportAvailable() {
-    return static_cast<bool>(installedExporter());
-}
-
-AudioExportResult runAudioExport(MidiSong& song, const std::string& path, QWidget* parent) {
-    const AudioExportFunction exporter = installedExporter();
+AudioExportResult runAudioExport(const AudioExportFunction& exporter, MidiSong& song,
+                                 const std::string& path, QWidget* parent) {
     if (!exporter)
         return {AudioExportOutcome::kFailed,
                 fileError("Unable to export audio.", path, "No synthesizer to export with")};

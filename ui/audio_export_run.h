@@ -4,9 +4,9 @@
 // progress dialog whose "Cancel" ends it, so the window keeps repainting.
 // A cancelled or failed export leaves no file.
 //
-// The user interface knows no synthesizer: the application installs the
-// export function (midi/io's exportSongAudio); without one the command is
-// not available.
+// The user interface knows no synthesizer: the application hands the export
+// function (midi/io's exportSongAudio) to the window; without one the
+// command is not available.
 
 #include <QString>
 #include <functional>
@@ -27,9 +27,6 @@ using AudioExportProgressFunction = std::function<bool(double fraction)>;
 using AudioExportFunction = std::function<Expected<void, FileError>(
     MidiSong& song, const std::string& path, const AudioExportProgressFunction& progress)>;
 
-void setAudioExportFunction(AudioExportFunction exporter);
-bool audioExportAvailable();
-
 enum class AudioExportOutcome { kWritten, kCancelled, kFailed };
 
 struct AudioExportResult {
@@ -37,9 +34,10 @@ struct AudioExportResult {
     FileError error;  // why it failed
 };
 
-// Exports `song` (left alone by everything else until it returns) while a
-// progress dialog over `parent` shows how far it has come. Playback must
-// be stopped: the export plays through the one playback of the process.
-AudioExportResult runAudioExport(MidiSong& song, const std::string& path, QWidget* parent);
+// Exports `song` with `exporter` (on a thread of its own; the song is left
+// alone by everything else until it returns) while a progress dialog over
+// `parent` shows how far it has come.
+AudioExportResult runAudioExport(const AudioExportFunction& exporter, MidiSong& song,
+                                 const std::string& path, QWidget* parent);
 
 }  // namespace halvorn

@@ -24,7 +24,6 @@
 #include "ui/document_text.h"
 #include "ui/global_page.h"
 #include "ui/list_fields.h"
-#include "ui/main_sheet.h"
 #include "ui/page_widgets.h"
 #include "ui/panel_fields.h"
 #include "ui/piano_roll_view.h"
@@ -113,7 +112,10 @@ QFormLayout* sequenceRangeForm(QGroupBox* group, QComboBox*& sequence, QLineEdit
 
 }  // namespace
 
-CBlockPage::CBlockPage(QWidget* parent) : CSheetPage(parent), session_(new CPlaybackSession(this)) {
+CBlockPage::CBlockPage(AppContext& context, CGlobalPage& global, QWidget* parent)
+    : CSheetPage(context, parent),
+      global_(global),
+      session_(new CPlaybackSession(context.sessions, this)) {
     auto* page = new QVBoxLayout(this);
     page->addLayout(buildBlockRow());
     auto* groups = new QGridLayout;
@@ -380,7 +382,7 @@ std::int32_t CBlockPage::beatsPerMeasure() const {
 }
 
 void CBlockPage::commitGlobalPage() const {
-    halvorn::commitGlobalPage();
+    global_.CommitToSong();
 }
 
 bool CBlockPage::isPlaying() const {
@@ -398,19 +400,23 @@ bool CBlockPage::read() {
     values_.channel = controls_.channel->currentIndex();
     values_.program = controls_.instrument->currentIndex();
     values_.melodySequence = controls_.melodySequence->currentIndex();
-    if (!readIntegerField(controls_.melodyOffset, -kMaxMelodyOffset, kMaxMelodyOffset,
+    if (!readIntegerField(prompts(), controls_.melodyOffset, -kMaxMelodyOffset, kMaxMelodyOffset,
                           values_.melodyOffset) ||
-        !readIntegerField(controls_.melodyRange, 1, kMaxMelodyRange, values_.melodyRange)) {
+        !readIntegerField(prompts(), controls_.melodyRange, 1, kMaxMelodyRange,
+                          values_.melodyRange)) {
         return false;
     }
     for (int beat = 0; beat < kMaxBeatsPerMeasure; ++beat) {
         values_.accents[beat] = controls_.accents[beat]->isChecked();
     }
     values_.velocitySequence = controls_.velocitySequence->currentIndex();
-    if (!readIntegerField(controls_.velocityAmp, 1, kMaxVelocityAmp, values_.velocityAmp) ||
-        !readIntegerField(controls_.velocityRange, 1, kMaxVelocityRange, values_.velocityRange) ||
-        !readIntegerField(controls_.velocityThreshold, 0, 100, values_.velocityThreshold) ||
-        !readIntegerField(controls_.seed, values_.seed)) {
+    if (!readIntegerField(prompts(), controls_.velocityAmp, 1, kMaxVelocityAmp,
+                          values_.velocityAmp) ||
+        !readIntegerField(prompts(), controls_.velocityRange, 1, kMaxVelocityRange,
+                          values_.velocityRange) ||
+        !readIntegerField(prompts(), controls_.velocityThreshold, 0, 100,
+                          values_.velocityThreshold) ||
+        !readIntegerField(prompts(), controls_.seed, values_.seed)) {
         return false;
     }
     values_.metronome = controls_.metronome->isChecked();
@@ -677,11 +683,8 @@ void CBlockPage::listen() {
     // plays as last saved.
     if (readable) save();
 
-    CMainSheet* sheet = theMainSheet();
     std::optional<std::int32_t> metronome;
-    if (values_.metronome) {
-        metronome = kMetronomeMaxPosition - (sheet ? sheet->globalPage()->metronomePosition() : 0);
-    }
+    if (values_.metronome) metronome = kMetronomeMaxPosition - global_.metronomePosition();
     const auto rendered = renderAudition(session_->song(), *song(), values_.currentBlock, metronome,
                                          midiSettings().ppqnSetting);
     if (!rendered) {
@@ -708,7 +711,7 @@ void CBlockPage::listen() {
                 break;
         }
     }
-    if (!session_->play(values_.loop)) return;
+    if (!session_->play(values_.loop, global_.sendMidiClock())) return;
     controls_.listen->setText(QStringLiteral("Stop"));
 }
 
@@ -757,7 +760,7 @@ void CBlockPage::drawRandomSeed() {
 
 void CBlockPage::copyBlock() {
     read();
-    CCopyDialog dialog(song(), CopyMode::Block, values_.currentBlock, this);
+    CCopyDialog dialog(prompts(), song(), CopyMode::Block, values_.currentBlock, this);
     if (dialog.exec() != QDialog::Accepted) return;
     copyRecord(dialog.sourceIndex(), dialog.destinationIndex());
 }

@@ -27,6 +27,7 @@ class QSlider;
 namespace halvorn {
 
 class CPianoRollView;
+class CGlobalPage;
 class CPlaybackSession;
 
 inline constexpr std::int32_t kCurveCount = 11;
@@ -97,7 +98,8 @@ struct BlockPageControls {
 class CBlockPage final : public CSheetPage {
     Q_OBJECT
   public:
-    explicit CBlockPage(QWidget* parent = nullptr);
+    // `global` is the sheet's Global page, whose settings the block uses.
+    CBlockPage(AppContext& context, CGlobalPage& global, QWidget* parent = nullptr);
     ~CBlockPage() override;
 
     // Controls into values, stopping at the first field that does not read
@@ -169,6 +171,7 @@ class CBlockPage final : public CSheetPage {
 
     BlockPageValues values_;
     BlockPageControls controls_;
+    CGlobalPage& global_;
     CPlaybackSession* session_ = nullptr;
 };
 

@@ -29,9 +29,10 @@ QString captionFor(CopyMode mode) {
 
 }  // namespace
 
-CCopyDialog::CCopyDialog(const Song* song, CopyMode mode, std::int32_t currentIndex,
-                         QWidget* parent)
+CCopyDialog::CCopyDialog(Prompts& prompts, const Song* song, CopyMode mode,
+                         std::int32_t currentIndex, QWidget* parent)
     : QDialog(parent),
+      prompts_(prompts),
       song_(song),
       mode_(mode),
       currentIndex_(currentIndex),
@@ -63,7 +64,7 @@ std::int32_t CCopyDialog::entryCount() const {
 
 bool CCopyDialog::prepare() {
     if (entryCount() <= 0) {
-        prompts().message(QStringLiteral("There's nothing to copy!"));
+        prompts_.message(QStringLiteral("There's nothing to copy!"));
         setResult(QDialog::Rejected);
         return false;
     }
@@ -101,7 +102,7 @@ void CCopyDialog::accept() {
     sourceIndex_ = sourceList_->currentIndex();
     destinationIndex_ = destinationList_->currentIndex();
     if (sourceIndex_ == destinationIndex_) {
-        prompts().message(QStringLiteral("Source and destiny must be different."));
+        prompts_.message(QStringLiteral("Source and destiny must be different."));
         return;
     }
     QDialog::accept();

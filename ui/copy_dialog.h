@@ -11,13 +11,14 @@ class QComboBox;
 namespace halvorn {
 
 struct Song;
+class Prompts;
 
 enum class CopyMode : std::int32_t { Microsequence = 1, Block = 2, Macrosequence = 3 };
 
 class CCopyDialog final : public QDialog {
     Q_OBJECT
   public:
-    CCopyDialog(const Song* song, CopyMode mode, std::int32_t currentIndex,
+    CCopyDialog(Prompts& prompts, const Song* song, CopyMode mode, std::int32_t currentIndex,
                 QWidget* parent = nullptr);
 
     // Fills the lists and preselects the current entry; false, after telling
@@ -40,6 +41,7 @@ class CCopyDialog final : public QDialog {
     std::int32_t entryCount() const;
     void fillLists();
 
+    Prompts& prompts_;
     const Song* song_;
     CopyMode mode_;
     std::int32_t currentIndex_;

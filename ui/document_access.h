@@ -1,6 +1,5 @@
 #pragma once
-// The pages reach the one document through this process-wide pointer, which
-// the application's document sets while it exists.
+// The one document as the pages see it: the composition being edited.
 
 #include "model/document.h"
 
@@ -12,17 +11,5 @@ class CDocumentAccess {
     // The composition being edited; null before the first New.
     virtual Document* document() = 0;
 };
-
-CDocumentAccess* theDocument();
-void setTheDocument(CDocumentAccess* document);
-
-// The current composition, or null when there is no document or no Song yet.
-Document* currentDocument();
-
-// Its Song, or null.
-Song* currentSong();
-
-// The Song's blocks in use, held to 0..16 (0 without a Song).
-std::int32_t currentBlockCount();
 
 }  // namespace halvorn

@@ -76,7 +76,7 @@ QLabel* caption(const QString& text, QWidget* parent) {
 
 }  // namespace
 
-CGlobalPage::CGlobalPage(QWidget* parent) : CSheetPage(parent) {
+CGlobalPage::CGlobalPage(AppContext& context, QWidget* parent) : CSheetPage(context, parent) {
     auto* columns = new QHBoxLayout(this);
     auto* left = new QVBoxLayout;
     left->addWidget(buildDescriptionGroup(), 1);
@@ -87,6 +87,9 @@ CGlobalPage::CGlobalPage(QWidget* parent) : CSheetPage(parent) {
     columns->addLayout(left, 1);
     columns->addLayout(right, 1);
     connectChangeHandlers();
+    // "Port:", "Buffer:" and "PPQN:" cannot change under a playing piece.
+    connect(&context.sessions, &CPlaybackSessions::playingChanged, this,
+            [this](bool anyPlaying) { EnableMidiLists(!anyPlaying); });
     createPage();
 }
 
@@ -179,7 +182,7 @@ QGroupBox* CGlobalPage::buildMidiGroup() {
     form->addRow(caption(QStringLiteral("PPQN:"), group), controls_.ppqn);
     controls_.sendMidiClock = new QCheckBox(QStringLiteral("Send MIDI Clock"), group);
     form->addRow(controls_.sendMidiClock);
-    controls_.sendInstruments = makeSendInstrumentsBox(group);
+    controls_.sendInstruments = makeSendInstrumentsBox(midiSettings(), group);
     form->addRow(controls_.sendInstruments);
     grid->addLayout(form, 0, 0, 4, 1, Qt::AlignTop);
 
@@ -211,7 +214,7 @@ void CGlobalPage::createPage() {
     write();
     {
         const QSignalBlocker blocker(controls_.port);
-        controls_.port->addItems(outputDeviceNames());
+        controls_.port->addItems(outputDeviceNames(context().midi));
     }
     SelectBufferFromSettings();
     values_.portIndex = midiSettings().selectedPort;

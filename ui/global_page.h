@@ -68,7 +68,7 @@ struct GlobalPageControls {
 class CGlobalPage final : public CSheetPage {
     Q_OBJECT
   public:
-    explicit CGlobalPage(QWidget* parent = nullptr);
+    explicit CGlobalPage(AppContext& context, QWidget* parent = nullptr);
 
     // Controls into values, stopping at the first field that does not read;
     // then the message is shown and focus moves to that field.

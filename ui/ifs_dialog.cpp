@@ -5,8 +5,8 @@
 
 namespace halvorn {
 
-CIfsDialog::CIfsDialog(RememberedParameters& remembered, QWidget* parent)
-    : CMicroPanel(remembered, parent) {
+CIfsDialog::CIfsDialog(RememberedParameters& remembered, Prompts& prompts, QWidget* parent)
+    : CMicroPanel(remembered, prompts, parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Parámetros de IFS"), this));
     layout->addStretch();

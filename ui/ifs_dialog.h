@@ -9,7 +9,7 @@ namespace halvorn {
 class CIfsDialog final : public CMicroPanel {
     Q_OBJECT
   public:
-    CIfsDialog(RememberedParameters& remembered, QWidget* parent);
+    CIfsDialog(RememberedParameters& remembered, Prompts& prompts, QWidget* parent);
 
     std::int32_t fractalType() const override { return kFractalPlaceholder; }
     void load() override {}

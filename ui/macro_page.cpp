@@ -31,7 +31,6 @@
 #include "ui/document_access.h"
 #include "ui/global_page.h"
 #include "ui/list_fields.h"
-#include "ui/main_sheet.h"
 #include "ui/page_widgets.h"
 #include "ui/panel_fields.h"
 #include "ui/playback_session.h"
@@ -88,8 +87,11 @@ std::string localPath(const QString& path) {
 
 }  // namespace
 
-CMacroPage::CMacroPage(QWidget* parent)
-    : CSheetPage(parent), session_(new CPlaybackSession(this)), followTimer_(new QTimer(this)) {
+CMacroPage::CMacroPage(AppContext& context, CGlobalPage& global, QWidget* parent)
+    : CSheetPage(context, parent),
+      global_(global),
+      session_(new CPlaybackSession(context.sessions, this)),
+      followTimer_(new QTimer(this)) {
     auto* columns = new QHBoxLayout(this);
     columns->addLayout(buildLeftColumn());
     columns->addLayout(buildRightColumn(), 1);
@@ -176,7 +178,7 @@ QGroupBox* CMacroPage::buildStretchGroup() {
 
 QLayout* CMacroPage::buildRightColumn() {
     auto* column = new QVBoxLayout;
-    controls_.display = new CArrangementDisplay(this);
+    controls_.display = new CArrangementDisplay(prompts(), this);
     controls_.display->setSongSource([this]() -> const Song* { return currentSong(); });
     column->addWidget(controls_.display, 1);
     auto* scrollRow = new QHBoxLayout;
@@ -275,13 +277,15 @@ std::int32_t CMacroPage::firstVisibleMeasure() const {
 }
 
 bool CMacroPage::read() {
-    if (!readIntegerField(controls_.totalLength, 1, kMaxTotalLength, values_.totalLength))
+    if (!readIntegerField(prompts(), controls_.totalLength, 1, kMaxTotalLength,
+                          values_.totalLength))
         return false;
     values_.alignIndex = controls_.alignTo->currentIndex();
     values_.currentTrack = controls_.block->currentIndex();
-    if (!readIntegerField(controls_.seed, values_.seed)) return false;
+    if (!readIntegerField(prompts(), controls_.seed, values_.seed)) return false;
     values_.muted = controls_.muteTrack->isChecked();
-    if (!readIntegerField(controls_.displacement, 0, kMaxDisplacement, values_.displacement))
+    if (!readIntegerField(prompts(), controls_.displacement, 0, kMaxDisplacement,
+                          values_.displacement))
         return false;
     values_.loop = controls_.loop->isChecked();
     return true;
@@ -419,7 +423,7 @@ void CMacroPage::scrollRight() {
 bool CMacroPage::prepareSong(MidiSong& midi, bool forPlayback, bool saveTrack) {
     Song* current = currentSong();
     if (!current || currentBlockCount() <= 0) return false;
-    commitGlobalPage();
+    global_.CommitToSong();
     normalize();
     if (saveTrack) save();
     BarProgress progress(controls_.progress);
@@ -429,7 +433,7 @@ bool CMacroPage::prepareSong(MidiSong& midi, bool forPlayback, bool saveTrack) {
         prompts().message(QString::fromLatin1(renderErrorText(rendered.error())));
         return false;
     }
-    commitGlobalPage();
+    global_.CommitToSong();
     midiSongSetDocumentTexts(midi, *currentDocument());
     return true;
 }
@@ -446,7 +450,7 @@ void CMacroPage::play() {
         session_->stop();
         return;
     }
-    if (!session_->play(values_.loop)) return;
+    if (!session_->play(values_.loop, global_.sendMidiClock())) return;
     controls_.play->setText(QStringLiteral("Stop"));
     followTimer_->start(kFollowIntervalMs);
 }
@@ -498,11 +502,11 @@ void CMacroPage::saveMidi() {
                                              .defaultSuffix = QStringLiteral("mid")});
     if (!path) return;
     if (const auto saved = midiSongSave(localPath(*path), file); !saved)
-        showFileError(saved.error());
+        showFileError(prompts(), saved.error());
 }
 
 void CMacroPage::exportAudio() {
-    if (!audioExportAvailable()) {
+    if (!context().audioExport) {
         prompts().message(QStringLiteral("Audio export needs the built-in synthesizer."));
         return;
     }
@@ -518,9 +522,9 @@ void CMacroPage::exportAudio() {
                                              .defaultSuffix = QStringLiteral("wav")});
     if (!path) return;
     // The export plays the piece through the one playback of the process.
-    stopAllPlayback();
-    const AudioExportResult result = runAudioExport(piece, localPath(*path), this);
-    if (result.outcome == AudioExportOutcome::kFailed) showFileError(result.error);
+    const AudioExportResult result =
+        runAudioExport(context().audioExport, piece, localPath(*path), this);
+    if (result.outcome == AudioExportOutcome::kFailed) showFileError(prompts(), result.error);
 }
 
 // Only the "Seed" edit changes: what the user typed elsewhere stays.
@@ -531,7 +535,8 @@ void CMacroPage::drawRandomSeed() {
 
 void CMacroPage::copyTrack() {
     read();
-    CCopyDialog dialog(currentSong(), CopyMode::Macrosequence, values_.currentTrack, this);
+    CCopyDialog dialog(prompts(), currentSong(), CopyMode::Macrosequence, values_.currentTrack,
+                       this);
     if (dialog.exec() != QDialog::Accepted) return;
     copyRecord(dialog.sourceIndex(), dialog.destinationIndex());
 }

@@ -29,6 +29,7 @@ class QToolButton;
 namespace halvorn {
 
 class CArrangementDisplay;
+class CGlobalPage;
 class CPlaybackSession;
 struct Song;
 
@@ -76,7 +77,8 @@ struct MacroPageControls {
 class CMacroPage final : public CSheetPage {
     Q_OBJECT
   public:
-    explicit CMacroPage(QWidget* parent = nullptr);
+    // `global` is the sheet's Global page, whose settings the piece uses.
+    CMacroPage(AppContext& context, CGlobalPage& global, QWidget* parent = nullptr);
     ~CMacroPage() override;
 
     // Controls into values, stopping at the first field that does not read
@@ -149,6 +151,7 @@ class CMacroPage final : public CSheetPage {
 
     MacroPageValues values_;
     MacroPageControls controls_;
+    CGlobalPage& global_;
     CPlaybackSession* session_ = nullptr;
     QTimer* followTimer_ = nullptr;
 };

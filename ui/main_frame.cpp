@@ -21,10 +21,6 @@ namespace {
 
 constexpr int kIndicatorPollMs = 250;
 
-void dispatchToSheet(void (CMainSheet::*command)()) {
-    if (CMainSheet* sheet = theMainSheet()) (sheet->*command)();
-}
-
 }  // namespace
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
@@ -44,6 +40,10 @@ QAction* CMainFrame::makeAction(FrameCommand command, const QString& text, const
     created->setToolTip(tip);
     actions_[static_cast<std::size_t>(command)] = created;
     return created;
+}
+
+void CMainFrame::dispatchToSheet(void (CMainSheet::*command)()) {
+    if (sheet_) (sheet_->*command)();
 }
 
 QAction* CMainFrame::action(FrameCommand command) const {
@@ -82,7 +82,7 @@ void CMainFrame::createActions() {
                                    QStringLiteral("Play the song into a WAV audio file"),
                                    QStringLiteral("Export Audio"));
     connect(exportAudio, &QAction::triggered, this,
-            [] { dispatchToSheet(&CMainSheet::exportAudio); });
+            [this] { dispatchToSheet(&CMainSheet::exportAudio); });
 
     auto* exit = makeAction(FrameCommand::Exit, QStringLiteral("&Exit"),
                             QStringLiteral("Exist the application"), QStringLiteral("Exit"));
@@ -94,7 +94,7 @@ void CMainFrame::createActions() {
                             QStringLiteral("Copy blocks and sequences"), QStringLiteral("Copy"));
     copy->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
-    connect(copy, &QAction::triggered, this, [] { dispatchToSheet(&CMainSheet::copy); });
+    connect(copy, &QAction::triggered, this, [this] { dispatchToSheet(&CMainSheet::copy); });
     // The menu bar would show an icon in place of "&Copy", so the toolbar
     // button has an action of its own that triggers this one.
     copyButton_ = new QAction(toolbarIcon(ToolbarIcon::Copy), copy->text(), this);
@@ -106,13 +106,14 @@ void CMainFrame::createActions() {
                               QStringLiteral("Generate random values for parameters"),
                               QStringLiteral("Random Values"));
     values->setIcon(toolbarIcon(ToolbarIcon::RandomValues));
-    connect(values, &QAction::triggered, this, [] { dispatchToSheet(&CMainSheet::randomValues); });
+    connect(values, &QAction::triggered, this,
+            [this] { dispatchToSheet(&CMainSheet::randomValues); });
 
     auto* seed =
         makeAction(FrameCommand::RandomSeed, QStringLiteral("Random Seed"),
                    QStringLiteral("Generate a random seed"), QStringLiteral("Random Seed"));
     seed->setIcon(toolbarIcon(ToolbarIcon::RandomSeed));
-    connect(seed, &QAction::triggered, this, [] { dispatchToSheet(&CMainSheet::randomSeed); });
+    connect(seed, &QAction::triggered, this, [this] { dispatchToSheet(&CMainSheet::randomSeed); });
 
     auto* about = makeAction(FrameCommand::About, QStringLiteral("&About Halvorn..."),
                              QStringLiteral("Shows program info, version and copyright"),

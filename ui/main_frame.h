@@ -18,6 +18,8 @@ class QToolBar;
 
 namespace halvorn {
 
+class CMainSheet;
+
 enum class FrameCommand {
     New,
     Open,
@@ -41,6 +43,9 @@ class CMainFrame final : public QMainWindow {
 
     // The recent-file entries of the "&File" menu, most recent first.
     void setRecentFiles(const QStringList& paths);
+    // The sheet that "Copy", "Random Values", "Random Seed" and "Export
+    // Audio..." act on (the view's).
+    void setSheet(CMainSheet* sheet) { sheet_ = sheet; }
     // Asked before the window closes; false keeps it open.
     void setCloseGuard(std::function<bool()> guard) { closeGuard_ = std::move(guard); }
 
@@ -72,6 +77,7 @@ class CMainFrame final : public QMainWindow {
     void createToolBar();
     void createStatusBar();
     void updateIndicators();
+    void dispatchToSheet(void (CMainSheet::*command)());
 
     std::array<QAction*, static_cast<std::size_t>(FrameCommand::Count)> actions_{};
     QMenu* fileMenu_ = nullptr;
@@ -84,6 +90,7 @@ class CMainFrame final : public QMainWindow {
     std::array<QLabel*, 3> indicators_{};
     QTimer* indicatorTimer_ = nullptr;
     std::function<bool()> closeGuard_;
+    CMainSheet* sheet_ = nullptr;
 };
 
 }  // namespace halvorn

@@ -13,27 +13,17 @@
 namespace halvorn {
 namespace {
 
-CMainSheet* processSheet = nullptr;
-
 constexpr std::array<const char*, kSheetPageCount> kCaptions = {"Global", "Microsequences",
                                                                 "Blocks", "Macrosequences"};
 
 }  // namespace
 
-CMainSheet* theMainSheet() {
-    return processSheet;
-}
-
-void commitGlobalPage() {
-    if (processSheet) processSheet->globalPage()->CommitToSong();
-}
-
-CMainSheet::CMainSheet(QWidget* parent) : QTabWidget(parent) {
-    processSheet = this;
-    pages_[kGlobalPageIndex] = new CGlobalPage(this);
-    pages_[kMicroPageIndex] = new CMicroPage(this);
-    pages_[kBlockPageIndex] = new CBlockPage(this);
-    pages_[kMacroPageIndex] = new CMacroPage(this);
+CMainSheet::CMainSheet(AppContext& context, QWidget* parent) : QTabWidget(parent) {
+    auto* global = new CGlobalPage(context, this);
+    pages_[kGlobalPageIndex] = global;
+    pages_[kMicroPageIndex] = new CMicroPage(context, this);
+    pages_[kBlockPageIndex] = new CBlockPage(context, *global, this);
+    pages_[kMacroPageIndex] = new CMacroPage(context, *global, this);
     for (int index = 0; index < kSheetPageCount; ++index) {
         addTab(pages_[index], QString::fromLatin1(kCaptions[index]));
     }
@@ -42,9 +32,7 @@ CMainSheet::CMainSheet(QWidget* parent) : QTabWidget(parent) {
     connect(this, &QTabWidget::currentChanged, this, &CMainSheet::pageChanged);
 }
 
-CMainSheet::~CMainSheet() {
-    if (processSheet == this) processSheet = nullptr;
-}
+CMainSheet::~CMainSheet() = default;
 
 CGlobalPage* CMainSheet::globalPage() const {
     return static_cast<CGlobalPage*>(pages_[kGlobalPageIndex]);

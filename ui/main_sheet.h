@@ -11,6 +11,7 @@
 
 namespace halvorn {
 
+class AppContext;
 class CGlobalPage;
 
 enum SheetPageIndex : int {
@@ -24,7 +25,7 @@ enum SheetPageIndex : int {
 class CMainSheet final : public QTabWidget {
     Q_OBJECT
   public:
-    explicit CMainSheet(QWidget* parent = nullptr);
+    explicit CMainSheet(AppContext& context, QWidget* parent = nullptr);
     ~CMainSheet() override;
 
     CGlobalPage* globalPage() const;
@@ -55,11 +56,5 @@ class CMainSheet final : public QTabWidget {
     std::array<CSheetPage*, kSheetPageCount> pages_{};
     int shownIndex_ = 0;
 };
-
-// The one sheet of the process, or null while none exists.
-CMainSheet* theMainSheet();
-
-// The Global page's CommitToSong, when there is a sheet.
-void commitGlobalPage();
 
 }  // namespace halvorn

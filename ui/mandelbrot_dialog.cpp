@@ -46,14 +46,14 @@ EscapeDrawOptions progressOptions(QProgressBar* bar, std::int32_t height) {
 
 }  // namespace
 
-CMandelbrotDialog::CMandelbrotDialog(RememberedParameters& remembered, QProgressBar* progress,
-                                     QWidget* parent)
-    : CMicroPanel(remembered, parent) {
+CMandelbrotDialog::CMandelbrotDialog(RememberedParameters& remembered, Prompts& prompts,
+                                     QProgressBar* progress, QWidget* parent)
+    : CMicroPanel(remembered, prompts, parent) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->addWidget(buildButtons());
     row->addStretch();
-    controls_.display = new CMandelbrotDisplay(this);
+    controls_.display = new CMandelbrotDisplay(prompts, this);
     row->addWidget(controls_.display, 0, Qt::AlignTop | Qt::AlignRight);
     createEditor(progress);
 }

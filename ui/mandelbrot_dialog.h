@@ -45,7 +45,8 @@ class CMandelbrotDialog final : public CMicroPanel {
     static constexpr int kDisplayClientHeight = 360;
 
     // `progress` (the page's bar, may be null) follows the rows being drawn.
-    CMandelbrotDialog(RememberedParameters& remembered, QProgressBar* progress, QWidget* parent);
+    CMandelbrotDialog(RememberedParameters& remembered, Prompts& prompts, QProgressBar* progress,
+                      QWidget* parent);
     ~CMandelbrotDialog() override;
 
     std::int32_t fractalType() const override { return kFractalMandelbrot; }

@@ -39,7 +39,8 @@ QImage displayImage(std::span<const std::uint8_t> bytes, int width, int height, 
     return QImage(bytes.data(), width, height, stride, format);
 }
 
-CMandelbrotDisplay::CMandelbrotDisplay(QWidget* parent) : QFrame(parent) {
+CMandelbrotDisplay::CMandelbrotDisplay(Prompts& prompts, QWidget* parent)
+    : QFrame(parent), prompts_(prompts) {
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     setLineWidth(1);
 }
@@ -58,12 +59,12 @@ bool CMandelbrotDisplay::prepare(int width, int height) {
                              0);
     } catch (const std::bad_alloc&) {
         deviceBuffer_.clear();
-        prompts().message(QStringLiteral("Not enough memory for graphic display."));
+        prompts_.message(QStringLiteral("Not enough memory for graphic display."));
         return false;
     }
     shown_ = displayImage(deviceBuffer_, width_, height_, depth_);
     if (shown_.isNull()) {
-        prompts().message(QStringLiteral("Unable to create bitmap"));
+        prompts_.message(QStringLiteral("Unable to create bitmap"));
         return false;
     }
     return true;
@@ -73,7 +74,7 @@ void CMandelbrotDisplay::showImage(std::span<const std::uint32_t> image) {
     if (deviceBuffer_.empty()) return;
     if (shown_.isNull()) {
         // Said once: a message on every repaint would lock the user out.
-        if (!toldUnableToShow_) prompts().message(QStringLiteral("Unable to select bitmap"));
+        if (!toldUnableToShow_) prompts_.message(QStringLiteral("Unable to select bitmap"));
         toldUnableToShow_ = true;
         return;
     }

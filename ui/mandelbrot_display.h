@@ -11,6 +11,8 @@
 
 namespace halvorn {
 
+class Prompts;
+
 // The depth the display converts to: the screen's when it is 15, 16, 24 or
 // 32 bits, else 32.
 int displayDepth(int screenDepth);
@@ -22,7 +24,7 @@ QImage displayImage(std::span<const std::uint8_t> bytes, int width, int height, 
 class CMandelbrotDisplay final : public QFrame {
     Q_OBJECT
   public:
-    explicit CMandelbrotDisplay(QWidget* parent = nullptr);
+    explicit CMandelbrotDisplay(Prompts& prompts, QWidget* parent = nullptr);
 
     // Sizes the control so that its inside is exactly width × height and
     // obtains the buffer for the converted image. False, after telling the
@@ -40,6 +42,7 @@ class CMandelbrotDisplay final : public QFrame {
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    Prompts& prompts_;
     int depth_ = 32;
     int width_ = 0;
     int height_ = 0;

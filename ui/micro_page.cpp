@@ -37,7 +37,7 @@ QString fitDescription(const QString& text) {
 
 }  // namespace
 
-CMicroPage::CMicroPage(QWidget* parent) : CSheetPage(parent) {
+CMicroPage::CMicroPage(AppContext& context, QWidget* parent) : CSheetPage(context, parent) {
     buildControls();
     initialise();
 }
@@ -137,7 +137,8 @@ bool CMicroPage::selectionValid() const {
 
 bool CMicroPage::read() {
     values_.fractalType = controls_.fractal->currentIndex();
-    if (!readIntegerField(controls_.period, kMinPeriod, kMaxPeriod, values_.period)) return false;
+    if (!readIntegerField(prompts(), controls_.period, kMinPeriod, kMaxPeriod, values_.period))
+        return false;
     values_.selection = controls_.sequences->currentIndex();
     values_.description = controls_.description->text();
     return true;
@@ -189,16 +190,16 @@ void CMicroPage::rebuildPanel() {
     QWidget* group = controls_.parameters;
     switch (values_.fractalType) {
         case kFractalMandelbrot:
-            panel_ = new CMandelbrotDialog(remembered_, controls_.progress, group);
+            panel_ = new CMandelbrotDialog(remembered_, prompts(), controls_.progress, group);
             break;
         case kFractalMorseThue:
-            panel_ = new CMorseThueDialog(remembered_, group);
+            panel_ = new CMorseThueDialog(remembered_, prompts(), group);
             break;
         case kFractalNoise:
-            panel_ = new CNoiseDialog(remembered_, group);
+            panel_ = new CNoiseDialog(remembered_, prompts(), group);
             break;
         case kFractalPlaceholder:
-            panel_ = new CIfsDialog(remembered_, group);
+            panel_ = new CIfsDialog(remembered_, prompts(), group);
             break;
         default:
             break;
@@ -289,7 +290,7 @@ void CMicroPage::drawRandomSeed() {
 
 void CMicroPage::copySequence() {
     if (!read()) return;
-    CCopyDialog dialog(song(), CopyMode::Microsequence, values_.selection, this);
+    CCopyDialog dialog(prompts(), song(), CopyMode::Microsequence, values_.selection, this);
     if (dialog.exec() != QDialog::Accepted) return;
     copyRecord(dialog.sourceIndex(), dialog.destinationIndex());
 }

@@ -50,7 +50,7 @@ struct MicroPageControls {
 class CMicroPage final : public CSheetPage {
     Q_OBJECT
   public:
-    explicit CMicroPage(QWidget* parent = nullptr);
+    explicit CMicroPage(AppContext& context, QWidget* parent = nullptr);
     ~CMicroPage() override;
 
     // Controls into values, field by field, stopping at the first that does

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "fractal/parameters.h"
+#include "ui/prompts.h"
 
 namespace halvorn {
 
@@ -19,8 +20,8 @@ using RememberedParameters = std::array<std::optional<ParameterBytes>, 4>;
 class CMicroPanel : public QWidget {
     Q_OBJECT
   public:
-    CMicroPanel(RememberedParameters& remembered, QWidget* parent)
-        : QWidget(parent), remembered_(remembered) {}
+    CMicroPanel(RememberedParameters& remembered, Prompts& prompts, QWidget* parent)
+        : QWidget(parent), remembered_(remembered), prompts_(prompts) {}
 
     virtual std::int32_t fractalType() const = 0;
 
@@ -43,6 +44,8 @@ class CMicroPanel : public QWidget {
     void fieldsChanged();
 
   protected:
+    // Where the panel's messages go.
+    Prompts& prompts() const { return prompts_; }
     std::optional<ParameterBytes>& remembered() {
         return remembered_[static_cast<std::size_t>(fractalType())];
     }
@@ -57,6 +60,7 @@ class CMicroPanel : public QWidget {
 
   private:
     RememberedParameters& remembered_;
+    Prompts& prompts_;
 };
 
 }  // namespace halvorn

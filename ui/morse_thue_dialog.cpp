@@ -9,8 +9,9 @@
 
 namespace halvorn {
 
-CMorseThueDialog::CMorseThueDialog(RememberedParameters& remembered, QWidget* parent)
-    : CMicroPanel(remembered, parent) {
+CMorseThueDialog::CMorseThueDialog(RememberedParameters& remembered, Prompts& prompts,
+                                   QWidget* parent)
+    : CMicroPanel(remembered, prompts, parent) {
     auto* form = new QFormLayout(this);
     form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     controls_.base = makeIntegerEdit(this);
@@ -38,9 +39,9 @@ void CMorseThueDialog::load() {
 }
 
 bool CMorseThueDialog::read() {
-    return readIntegerField(controls_.base, kMinBase, kMaxBase, fields_.base) &&
-           readIntegerField(controls_.start, kMinStart, kMaxStart, fields_.start) &&
-           readIntegerField(controls_.step, kMinStep, kMaxStep, fields_.step);
+    return readIntegerField(prompts(), controls_.base, kMinBase, kMaxBase, fields_.base) &&
+           readIntegerField(prompts(), controls_.start, kMinStart, kMaxStart, fields_.start) &&
+           readIntegerField(prompts(), controls_.step, kMinStep, kMaxStep, fields_.step);
 }
 
 std::optional<ParameterBytes> CMorseThueDialog::store() {

@@ -20,7 +20,7 @@ class CMorseThueDialog final : public CMicroPanel {
     static constexpr std::int32_t kMinStart = 0, kMaxStart = 99999999;
     static constexpr std::int32_t kMinStep = 1, kMaxStep = 9999999;
 
-    CMorseThueDialog(RememberedParameters& remembered, QWidget* parent);
+    CMorseThueDialog(RememberedParameters& remembered, Prompts& prompts, QWidget* parent);
 
     std::int32_t fractalType() const override { return kFractalMorseThue; }
     void load() override;

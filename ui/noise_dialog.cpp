@@ -11,8 +11,8 @@
 
 namespace halvorn {
 
-CNoiseDialog::CNoiseDialog(RememberedParameters& remembered, QWidget* parent)
-    : CMicroPanel(remembered, parent) {
+CNoiseDialog::CNoiseDialog(RememberedParameters& remembered, Prompts& prompts, QWidget* parent)
+    : CMicroPanel(remembered, prompts, parent) {
     auto* form = new QFormLayout(this);
     form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     controls_.correlation = new QComboBox(this);
@@ -54,8 +54,8 @@ void CNoiseDialog::load() {
 
 bool CNoiseDialog::read() {
     fields_.correlation = controls_.correlation->currentIndex();
-    return readIntegerField(controls_.seed, fields_.seed) &&
-           readIntegerField(controls_.range, 0, kMaxRange, fields_.range);
+    return readIntegerField(prompts(), controls_.seed, fields_.seed) &&
+           readIntegerField(prompts(), controls_.range, 0, kMaxRange, fields_.range);
 }
 
 std::optional<ParameterBytes> CNoiseDialog::store() {

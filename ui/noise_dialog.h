@@ -19,7 +19,7 @@ class CNoiseDialog final : public CMicroPanel {
   public:
     static constexpr std::int32_t kMaxRange = 255;
 
-    CNoiseDialog(RememberedParameters& remembered, QWidget* parent);
+    CNoiseDialog(RememberedParameters& remembered, Prompts& prompts, QWidget* parent);
 
     // Seed 0, "Medium (Pink Noise)", range 10.
     static NoiseParameters defaults();

@@ -1,19 +1,13 @@
 #include "ui/output_devices.h"
 
 namespace halvorn {
-namespace {
-OutputDeviceNameSource& nameSource() {
-    static OutputDeviceNameSource source;
-    return source;
-}
-}  // namespace
 
-void setOutputDeviceNameSource(OutputDeviceNameSource source) {
-    nameSource() = std::move(source);
-}
-
-QStringList outputDeviceNames() {
-    return nameSource() ? nameSource()() : QStringList();
+QStringList outputDeviceNames(const MidiSystem& midi) {
+    QStringList names;
+    for (const MidiOutputDevice& device : midiOutputDevices(midi)) {
+        names << QString::fromStdString(device.name);
+    }
+    return names;
 }
 
 }  // namespace halvorn

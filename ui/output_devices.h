@@ -1,16 +1,12 @@
 #pragma once
-// The names the "Port:" list offers, in device-list order. The application
-// points the source at the MIDI device list when it starts; until then, and in
-// tests that set nothing, the list is empty.
+// The names the "Port:" list offers: the MIDI device list's, in its order.
 
 #include <QStringList>
-#include <functional>
+
+#include "midi/midi_system.h"
 
 namespace halvorn {
 
-using OutputDeviceNameSource = std::function<QStringList()>;
-
-void setOutputDeviceNameSource(OutputDeviceNameSource source);
-QStringList outputDeviceNames();
+QStringList outputDeviceNames(const MidiSystem& midi);
 
 }  // namespace halvorn

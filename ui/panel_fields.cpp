@@ -10,9 +10,9 @@
 namespace halvorn {
 namespace {
 
-bool reportFailure(QLineEdit* edit, const std::optional<QString>& message) {
+bool reportFailure(Prompts& prompts, QLineEdit* edit, const std::optional<QString>& message) {
     if (!message) return true;
-    prompts().message(*message);
+    prompts.message(*message);
     edit->setFocus();
     edit->selectAll();
     return false;
@@ -28,12 +28,13 @@ QLineEdit* makeIntegerEdit(QWidget* parent, Sign sign) {
     return edit;
 }
 
-bool readIntegerField(QLineEdit* edit, std::int32_t low, std::int32_t high, std::int32_t& value) {
-    return reportFailure(edit, readInteger(edit->text(), low, high, value));
+bool readIntegerField(Prompts& prompts, QLineEdit* edit, std::int32_t low, std::int32_t high,
+                      std::int32_t& value) {
+    return reportFailure(prompts, edit, readInteger(edit->text(), low, high, value));
 }
 
-bool readIntegerField(QLineEdit* edit, std::int32_t& value) {
-    return reportFailure(edit, readInteger(edit->text(), value));
+bool readIntegerField(Prompts& prompts, QLineEdit* edit, std::int32_t& value) {
+    return reportFailure(prompts, edit, readInteger(edit->text(), value));
 }
 
 std::optional<std::int32_t> peekIntegerField(const QLineEdit* edit, std::int32_t low,

@@ -5,10 +5,7 @@
 #include <vector>
 
 #include "midi/channel_setup.h"
-#include "midi/midi_settings.h"
 #include "midi/playback.h"
-#include "ui/global_page.h"
-#include "ui/main_sheet.h"
 #include "ui/prompts.h"
 
 namespace halvorn {
@@ -19,48 +16,38 @@ struct CPlaybackSession::Link {
     CPlaybackSession* session = nullptr;
 };
 
-namespace {
-
-std::vector<CPlaybackSession*>& sessions() {
-    static std::vector<CPlaybackSession*> all;
-    return all;
+void CPlaybackSessions::stopAll() {
+    for (CPlaybackSession* session : std::vector(all_)) session->stop();
 }
 
-void updateMidiLists() {
-    if (CMainSheet* sheet = theMainSheet()) {
-        sheet->globalPage()->EnableMidiLists(!anyPlaybackSessionPlaying());
-    }
+bool CPlaybackSessions::anyPlaying() const {
+    return std::ranges::any_of(
+        all_, [](const CPlaybackSession* session) { return session->isPlaying(); });
 }
 
-bool sendMidiClock() {
-    CMainSheet* sheet = theMainSheet();
-    return sheet && sheet->globalPage()->sendMidiClock();
-}
-
-}  // namespace
-
-CPlaybackSession::CPlaybackSession(QObject* parent)
-    : QObject(parent), link_(std::make_shared<Link>(Link{this})) {
+CPlaybackSession::CPlaybackSession(CPlaybackSessions& sessions, QObject* parent)
+    : QObject(parent), sessions_(sessions), link_(std::make_shared<Link>(Link{this})) {
     midiSongReset(&song_);
-    sessions().push_back(this);
+    sessions_.all_.push_back(this);
 }
 
 CPlaybackSession::~CPlaybackSession() {
     link_->session = nullptr;
-    std::erase(sessions(), this);
-    if (midiPlaybackUsesSong(&song_)) endPlayback();
+    std::erase(sessions_.all_, this);
+    if (midiPlaybackUsesSong(sessions_.midi(), &song_)) endPlayback();
 }
 
-bool CPlaybackSession::play(bool loop) {
-    for (CPlaybackSession* other : std::vector(sessions())) {
+bool CPlaybackSession::play(bool loop, bool sendClock) {
+    for (CPlaybackSession* other : std::vector(sessions_.all_)) {
         if (other != this) other->stop();
     }
+    MidiSystem& midi = sessions_.midi();
     // Playing again from the start: the song is the one the owner just filled.
-    if (midiPlaybackUsesSong(&song_)) endPlayback();
+    if (midiPlaybackUsesSong(midi, &song_)) endPlayback();
     playing_ = false;
-    if (CMainSheet* sheet = theMainSheet()) sheet->globalPage()->EnableMidiLists(false);
-    if (midiSettings().sendInstruments && midiSongAddChannelSetupEvents(song_) != MidiResult::kOk) {
-        prompts().message(QStringLiteral("Not enough memory to generate MIDI data."));
+    emit sessions_.playingChanged(true);
+    if (midi.settings.sendInstruments && midiSongAddChannelSetupEvents(song_) != MidiResult::kOk) {
+        sessions_.prompts().message(QStringLiteral("Not enough memory to generate MIDI data."));
         stop();
         return false;
     }
@@ -78,45 +65,45 @@ bool CPlaybackSession::play(bool loop) {
             },
             Qt::QueuedConnection);
     };
-    const MidiStatus prepared = midiPlaybackPrepare(&song_, onEnd, loop, sendMidiClock());
+    const MidiStatus prepared = midiPlaybackPrepare(midi, &song_, onEnd, loop, sendClock);
     if (!prepared) {
-        prompts().message(QStringLiteral("Unable to prepare MIDI data"),
-                          QString::fromStdString(prepared.error().detail));
+        sessions_.prompts().message(QStringLiteral("Unable to prepare MIDI data"),
+                                    QString::fromStdString(prepared.error().detail));
         endPlayback();
         stop();
         return false;
     }
-    if (midiPlaybackStart() != MidiResult::kOk) {
-        prompts().message(QStringLiteral("Unable to playback MIDI data"));
+    if (midiPlaybackStart(midi) != MidiResult::kOk) {
+        sessions_.prompts().message(QStringLiteral("Unable to playback MIDI data"));
         endPlayback();
         stop();
         return false;
     }
     playing_ = true;
-    updateMidiLists();
+    sessions_.announce();
     return true;
 }
 
 std::optional<std::uint64_t> CPlaybackSession::positionTicks() const {
-    if (!playing_ || !midiPlaybackUsesSong(&song_)) return std::nullopt;
-    return midiPlaybackPositionTicks();
+    if (!playing_ || !midiPlaybackUsesSong(sessions_.midi(), &song_)) return std::nullopt;
+    return midiPlaybackPositionTicks(sessions_.midi());
 }
 
 void CPlaybackSession::stop() {
     const bool wasPlaying = playing_;
     playing_ = false;
     ++generation_;
-    if (midiPlaybackUsesSong(&song_)) endPlayback();
+    if (midiPlaybackUsesSong(sessions_.midi(), &song_)) endPlayback();
     midiSongFree(&song_);
-    updateMidiLists();
+    sessions_.announce();
     if (wasPlaying) emit stopped();
 }
 
 // The stream is closed here, never on its own thread; closing silences the
 // notes that still sound.
 void CPlaybackSession::endPlayback() {
-    static_cast<void>(midiPlaybackStop());
-    static_cast<void>(midiCloseStream());
+    static_cast<void>(midiPlaybackStop(sessions_.midi()));
+    static_cast<void>(midiCloseStream(sessions_.midi()));
 }
 
 // An output that went away (a port whose program quit, a stopped JACK
@@ -124,18 +111,9 @@ void CPlaybackSession::endPlayback() {
 // which port it was.
 void CPlaybackSession::playbackEnded(std::uint64_t generation) {
     if (!playing_ || generation != generation_) return;
-    const std::string failure = midiPlaybackFailure();
+    const std::string failure = midiPlaybackFailure(sessions_.midi());
     stop();
-    if (!failure.empty()) prompts().message(QString::fromStdString(failure));
-}
-
-void stopAllPlayback() {
-    for (CPlaybackSession* session : std::vector(sessions())) session->stop();
-}
-
-bool anyPlaybackSessionPlaying() {
-    return std::ranges::any_of(
-        sessions(), [](const CPlaybackSession* session) { return session->isPlaying(); });
+    if (!failure.empty()) sessions_.prompts().message(QString::fromStdString(failure));
 }
 
 }  // namespace halvorn

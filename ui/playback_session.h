@@ -1,13 +1,14 @@
 #pragma once
-// The one MIDI playback of the process, as the pages that play share it.
+// The MidiSystem's one playback, as the pages that play share it.
 //
 // Each page that plays owns a session and renders into the session's song
-// while it is stopped. Starting a session stops any other that plays (its
-// page hears stopped()), so one stream never serves two pages. While any
-// session plays, the Global page's "Port:", "Buffer:" and "PPQN:" lists are
-// disabled.
+// while it is stopped. Starting a session stops any other of the same
+// CPlaybackSessions that plays (its page hears stopped()), so one stream
+// never serves two pages. While any session plays, the Global page's
+// "Port:", "Buffer:" and "PPQN:" lists are disabled (it follows
+// CPlaybackSessions::playingChanged).
 //
-// With "Send instruments, volume and pan" (midiSettings().sendInstruments)
+// With "Send instruments, volume and pan" (the settings' sendInstruments)
 // the song gets each used track's program, volume and pan at tick 0 before
 // it plays, so a port hears the instruments the tracks name.
 //
@@ -21,14 +22,49 @@
 #include <memory>
 #include <optional>
 
+#include <vector>
+
 #include "midi/midi_song.h"
+#include "midi/midi_system.h"
 
 namespace halvorn {
+
+class CPlaybackSession;
+class Prompts;
+
+// The sessions that play on one MidiSystem, and the prompts they report
+// failures through.
+class CPlaybackSessions final : public QObject {
+    Q_OBJECT
+  public:
+    CPlaybackSessions(MidiSystem& midi, Prompts& prompts) : midi_(midi), prompts_(prompts) {}
+
+    MidiSystem& midi() const { return midi_; }
+    Prompts& prompts() const { return prompts_; }
+
+    // Stops every session; the document runs it before a New or an Open
+    // replaces the composition, and the frame before the window closes.
+    void stopAll();
+    bool anyPlaying() const;
+
+  signals:
+    // Whether any session plays (or is about to): the Global page disables
+    // its MIDI lists meanwhile.
+    void playingChanged(bool anyPlaying);
+
+  private:
+    friend class CPlaybackSession;
+    void announce() { emit playingChanged(anyPlaying()); }
+
+    MidiSystem& midi_;
+    Prompts& prompts_;
+    std::vector<CPlaybackSession*> all_;
+};
 
 class CPlaybackSession final : public QObject {
     Q_OBJECT
   public:
-    explicit CPlaybackSession(QObject* parent = nullptr);
+    explicit CPlaybackSession(CPlaybackSessions& sessions, QObject* parent = nullptr);
     // Ends this session's playback, without a signal.
     ~CPlaybackSession() override;
 
@@ -38,13 +74,13 @@ class CPlaybackSession final : public QObject {
     bool isPlaying() const { return playing_; }
 
     // Stops every other session, disables the MIDI lists and plays song() on
-    // the selected port, with `loop` and the Global page's "Send MIDI
-    // Clock". When the stream cannot be prepared or started the user is told
+    // the selected port, with `loop` and `sendClock` (the Global page's
+    // "Send MIDI Clock"). When the stream cannot be prepared or started the user is told
     // ("Unable to prepare MIDI data" with the device's reason as its detail,
     // "Unable to playback MIDI data"), the session is stopped and the result
     // is false. When the output goes away while it plays, the session stops
     // and the user is told which port it was.
-    bool play(bool loop);
+    bool play(bool loop, bool sendClock);
 
     // While this session plays: the song tick being heard, counted from the
     // start of the loop pass. Nothing otherwise, or when the output cannot
@@ -67,17 +103,12 @@ class CPlaybackSession final : public QObject {
     void playbackEnded(std::uint64_t generation);
     void endPlayback();
 
+    CPlaybackSessions& sessions_;
     MidiSong song_;
     bool playing_ = false;
     // Tells a late end notice from the playback it belongs to.
     std::uint64_t generation_ = 0;
     std::shared_ptr<Link> link_;
 };
-
-// Stops every session; the document runs it before a New or an Open
-// replaces the composition, and the frame before the window closes.
-void stopAllPlayback();
-
-bool anyPlaybackSessionPlaying();
 
 }  // namespace halvorn

@@ -4,20 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "ui/qt_prompts.h"
-
 namespace halvorn {
-namespace {
-
-Prompts* installedPrompts = nullptr;
-
-Prompts& defaultPrompts() {
-    static QtPrompts boxes;
-    return boxes;
-}
-
-}  // namespace
-
 QString withDefaultSuffix(const QString& path, const QString& suffix) {
     if (suffix.isEmpty() || !QFileInfo(path).suffix().isEmpty()) return path;
     return path + QLatin1Char('.') + suffix;
@@ -32,18 +19,8 @@ QString fileErrorDetail(const FileError& error) {
     return detail;
 }
 
-void showFileError(const FileError& error) {
-    prompts().message(QString::fromStdString(error.message), fileErrorDetail(error));
-}
-
-Prompts& prompts() {
-    return installedPrompts ? *installedPrompts : defaultPrompts();
-}
-
-Prompts* setPrompts(Prompts* current) {
-    Prompts* previous = installedPrompts;
-    installedPrompts = current;
-    return previous;
+void showFileError(Prompts& prompts, const FileError& error) {
+    prompts.message(QString::fromStdString(error.message), fileErrorDetail(error));
 }
 
 }  // namespace halvorn

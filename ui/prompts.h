@@ -1,7 +1,7 @@
 #pragma once
 // The one way pages, dialogs and the document talk to the user: messages,
-// questions and file names. The application installs QtPrompts; tests install
-// ScriptedPrompts, so nothing modal ever blocks a test.
+// questions and file names. The application hands its parts QtPrompts;
+// tests hand them ScriptedPrompts, so nothing modal ever blocks a test.
 
 #include <QString>
 #include <optional>
@@ -47,28 +47,9 @@ class Prompts {
 };
 
 // The error's message, with the file's path and the reason as its detail.
-void showFileError(const FileError& error);
+void showFileError(Prompts& prompts, const FileError& error);
 
 // "PATH" and "Reason." on two lines, as an error's detail.
 QString fileErrorDetail(const FileError& error);
-
-// The prompts in force: the installed ones, or message boxes by default.
-Prompts& prompts();
-
-// Installs `current` (not owned; it must outlive its use) and returns the
-// previous one; nullptr restores the default.
-Prompts* setPrompts(Prompts* current);
-
-// Installs prompts for the lifetime of a scope.
-class PromptsScope {
-  public:
-    explicit PromptsScope(Prompts& scoped) : previous_(setPrompts(&scoped)) {}
-    ~PromptsScope() { setPrompts(previous_); }
-    PromptsScope(const PromptsScope&) = delete;
-    PromptsScope& operator=(const PromptsScope&) = delete;
-
-  private:
-    Prompts* previous_;
-};
 
 }  // namespace halvorn

@@ -12,13 +12,13 @@ const QString kSettingKey = QStringLiteral("MIDI/SendInstruments");
 
 }  // namespace
 
-QCheckBox* makeSendInstrumentsBox(QWidget* parent) {
+QCheckBox* makeSendInstrumentsBox(MidiSettings& settings, QWidget* parent) {
     auto* box = new QCheckBox(QStringLiteral("Send instruments, volume and pan"), parent);
     const bool remembered = QSettings().value(kSettingKey, false).toBool();
     box->setChecked(remembered);
-    midiSettings().sendInstruments = remembered;
-    QObject::connect(box, &QCheckBox::toggled, box, [](bool checked) {
-        midiSettings().sendInstruments = checked;
+    settings.sendInstruments = remembered;
+    QObject::connect(box, &QCheckBox::toggled, box, [&settings](bool checked) {
+        settings.sendInstruments = checked;
         QSettings().setValue(kSettingKey, checked);
     });
     return box;

@@ -1,16 +1,20 @@
 #pragma once
 // What the main sheet needs from each of its pages: the frame's "Random
 // Values", "Random Seed" and "Copy" commands, and a say in leaving the page.
+// Each page is made with the application's context: the document it edits,
+// the prompts it talks through, the MIDI settings and playback.
 
 #include <QShowEvent>
 #include <QWidget>
+
+#include "ui/app_context.h"
 
 namespace halvorn {
 
 class CSheetPage : public QWidget {
     Q_OBJECT
   public:
-    using QWidget::QWidget;
+    CSheetPage(AppContext& context, QWidget* parent) : QWidget(parent), context_(context) {}
 
     // "Random Values" while this page is shown; the page seeds from the clock.
     virtual void randomValues() {}
@@ -24,6 +28,13 @@ class CSheetPage : public QWidget {
     virtual bool leavePage() { return true; }
 
   protected:
+    AppContext& context() const { return context_; }
+    Prompts& prompts() const { return context_.prompts; }
+    MidiSettings& midiSettings() const { return context_.midi.settings; }
+    Document* currentDocument() const { return context_.currentDocument(); }
+    Song* currentSong() const { return context_.currentSong(); }
+    std::int32_t currentBlockCount() const { return context_.currentBlockCount(); }
+
     // The sheet has turned to this page; a window restored from the taskbar
     // does not count. Pages show again what other pages may have changed.
     virtual void turnedTo() {}
@@ -32,6 +43,9 @@ class CSheetPage : public QWidget {
         QWidget::showEvent(event);
         if (!event->spontaneous()) turnedTo();
     }
+
+  private:
+    AppContext& context_;
 };
 
 }  // namespace halvorn

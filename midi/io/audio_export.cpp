@@ -12,7 +12,7 @@
 #include "midi/io/fluidsynth/synth_output.h"
 #include "midi/io/sndfile/wav_file_writer.h"
 #include "midi/midi_clock.h"
-#include "midi/midi_settings.h"
+#include "midi/midi_system.h"
 #include "midi/output_device_provider.h"
 #include "midi/playback.h"
 #include "midi/tempo.h"
@@ -41,35 +41,23 @@ nanoseconds songPlaybackTime(const MidiSong& song) {
     return nanoseconds(static_cast<std::int64_t>(ns));
 }
 
-// Points playback at one offline device for the export and puts the
-// previous provider, device list and port back afterwards.
+// A MidiSystem of the export's own whose one device is the offline
+// synthesizer, so nothing the window plays or shows is touched.
 class OfflineDeviceScope {
   public:
-    OfflineDeviceScope(std::shared_ptr<OfflineSynth> synth, std::shared_ptr<MidiClock> clock)
-        : previousProvider_(midiDeviceProvider()), previousPort_(midiSettings().selectedPort) {
+    OfflineDeviceScope(std::shared_ptr<OfflineSynth> synth, std::shared_ptr<MidiClock> clock) {
         std::vector<OutputDeviceEntry> entries;
         entries.push_back({"Offline synthesizer",
                            [synth]() -> Expected<std::unique_ptr<MidiOutput>, std::string> {
                                return std::unique_ptr<MidiOutput>(
                                    std::make_unique<OfflineSynthOutput>(synth));
                            }});
-        midiSetDeviceProvider(
-            std::make_shared<OutputDeviceProvider>(std::move(entries), std::move(clock)));
-        midiListOutputDevices();
-        midiSettings().selectedPort = 0;
+        system.deviceProvider =
+            std::make_shared<OutputDeviceProvider>(std::move(entries), std::move(clock));
+        midiListOutputDevices(system);
+        system.settings.selectedPort = 0;
     }
-    ~OfflineDeviceScope() {
-        midiPlaybackShutdown();
-        midiSetDeviceProvider(previousProvider_);
-        midiListOutputDevices();
-        midiSettings().selectedPort = previousPort_;
-    }
-    OfflineDeviceScope(const OfflineDeviceScope&) = delete;
-    OfflineDeviceScope& operator=(const OfflineDeviceScope&) = delete;
-
-  private:
-    std::shared_ptr<MidiDeviceProvider> previousProvider_;
-    std::int32_t previousPort_;
+    MidiSystem system;
 };
 
 struct EndSignal {
@@ -138,9 +126,9 @@ Expected<void, std::string> renderPass(MidiSong& song, const AudioExportOptions&
         OfflineDeviceScope scope(synth, clock);
         EndSignal signal;
         if (!midiPlaybackPrepare(
-                &song, [&signal](std::uint32_t) { signal.raise(); }, false, false))
+                scope.system, &song, [&signal](std::uint32_t) { signal.raise(); }, false, false))
             return unexpected(std::string("Unable to prepare MIDI data"));
-        if (midiPlaybackStart() != MidiResult::kOk)
+        if (midiPlaybackStart(scope.system) != MidiResult::kOk)
             return unexpected(std::string("Unable to playback MIDI data"));
         const WaitResult result = waitForEnd(signal, *clock, total, progress);
         if (result == WaitResult::kCancelled) return unexpected(std::string(kCancelled));

@@ -6,6 +6,7 @@
 #include "midi/device_list.h"
 #include "midi/io/fluidsynth/synth_output.h"
 #include "midi/io/rtmidi/rtmidi_output.h"
+#include "midi/midi_system.h"
 #include "midi/output_device_provider.h"
 
 namespace halvorn {
@@ -35,7 +36,7 @@ OutputDeviceEntry portEntry(const RtMidiPort& port) {
 
 }  // namespace
 
-std::vector<std::string> installSystemMidiDevices() {
+std::vector<std::string> installSystemMidiDevices(MidiSystem& system) {
     std::vector<std::string> notes;
     std::vector<OutputDeviceEntry> entries;
     if (soundfontExists())
@@ -46,9 +47,9 @@ std::vector<std::string> installSystemMidiDevices() {
     RtMidiPortList ports = rtMidiListOutputPorts();
     for (const RtMidiPort& port : ports.ports) entries.push_back(portEntry(port));
     for (const std::string& unavailable : ports.unavailable) notes.push_back(unavailable + ".");
-    midiSetDeviceProvider(std::make_shared<OutputDeviceProvider>(
-        std::move(entries), std::make_shared<SteadyMidiClock>()));
-    midiListOutputDevices();
+    system.deviceProvider = std::make_shared<OutputDeviceProvider>(
+        std::move(entries), std::make_shared<SteadyMidiClock>());
+    midiListOutputDevices(system);
     return notes;
 }
 

@@ -10,9 +10,11 @@ namespace halvorn {
 
 inline constexpr const char* kBuiltInSynthName = "Built-in GM synthesizer";
 
-// Installs the system provider and builds the device list. Returns notes on
+class MidiSystem;
+
+// Gives `system` the system's provider and builds its device list. Returns notes on
 // what is missing (no soundfont, no ALSA sequencer, no JACK server), one
 // line each.
-std::vector<std::string> installSystemMidiDevices();
+std::vector<std::string> installSystemMidiDevices(MidiSystem& system);
 
 }  // namespace halvorn

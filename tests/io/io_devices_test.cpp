@@ -11,15 +11,16 @@
 #include "midi/io/fluidsynth/synth_output.h"
 #include "midi/io/rtmidi/rtmidi_output.h"
 #include "midi/io/system_devices.h"
-#include "midi/midi_settings.h"
+#include "midi/midi_system.h"
 #include "midi/playback.h"
 
 namespace halvorn::test {
 namespace {
 
 TEST(SystemDevicesTest, SynthesizerFirstThenSystemPortsLabelledWithTheirSystem) {
-    const auto notes = installSystemMidiDevices();
-    const auto& devices = midiOutputDevices();
+    MidiSystem midi;
+    const auto notes = installSystemMidiDevices(midi);
+    const auto& devices = midiOutputDevices(midi);
     const RtMidiPortList ports = rtMidiListOutputPorts();
     const bool synth = std::filesystem::exists(kDefaultSoundfontPath);
     ASSERT_EQ(devices.size(), ports.ports.size() + (synth ? 1 : 0));
@@ -31,30 +32,26 @@ TEST(SystemDevicesTest, SynthesizerFirstThenSystemPortsLabelledWithTheirSystem) 
         EXPECT_EQ(port.label, port.name + " (" + rtMidiSystemName(port.api) + ")");
     // Each system that cannot be asked says so, and only those.
     EXPECT_EQ(notes.size(), ports.unavailable.size() + (synth ? 0 : 1));
-    midiSetDeviceProvider(nullptr);
-    midiListOutputDevices();
 }
 
 TEST(SystemDevicesTest, PlaybackOnAnUnusableDeviceFailsCleanly) {
-    installSystemMidiDevices();
-    if (midiOutputDevices().empty() || synthAudioOutputAvailable())
+    MidiSystem midi;
+    installSystemMidiDevices(midi);
+    if (midiOutputDevices(midi).empty() || synthAudioOutputAvailable())
         GTEST_SKIP() << "this machine can play";
     MidiSong song;
     song.tracks[0].events = {{0, 0x90, 60, 100}, {10, 0x90, 60, 0}};
     midiSongCountEvents(song);
     midiSongComputeLength(song);
-    midiSettings().selectedPort = 0;
-    const MidiStatus prepared = midiPlaybackPrepare(&song, nullptr, false, false);
+    midi.settings.selectedPort = 0;
+    const MidiStatus prepared = midiPlaybackPrepare(midi, &song, nullptr, false, false);
     EXPECT_EQ(prepared, MidiResult::kDeviceError);
     ASSERT_FALSE(prepared);
     EXPECT_NE(prepared.error().detail.find("no audio output"), std::string::npos);
-    EXPECT_EQ(midiPlaybackStart(), MidiResult::kDeviceError);
-    EXPECT_EQ(midiCloseStream(), MidiResult::kOk);
-    midiSettings().selectedPort = 99;
-    EXPECT_EQ(midiPlaybackPrepare(&song, nullptr, false, false), MidiResult::kDeviceError);
-    midiSettings() = MidiSettings{};
-    midiSetDeviceProvider(nullptr);
-    midiListOutputDevices();
+    EXPECT_EQ(midiPlaybackStart(midi), MidiResult::kDeviceError);
+    EXPECT_EQ(midiCloseStream(midi), MidiResult::kOk);
+    midi.settings.selectedPort = 99;
+    EXPECT_EQ(midiPlaybackPrepare(midi, &song, nullptr, false, false), MidiResult::kDeviceError);
 }
 
 }  // namespace

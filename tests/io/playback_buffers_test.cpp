@@ -14,17 +14,15 @@ constexpr std::uint32_t kNop = kMidiStreamNoOperation;
 class PlaybackBuffers : public ::testing::Test {
   protected:
     void SetUp() override {
-        resetPlayback();
-        midiSetDeviceProvider(std::make_shared<CaptureProvider>(log));
-        midiListOutputDevices();
+        midi.deviceProvider = std::make_shared<CaptureProvider>(log);
+        midiListOutputDevices(midi);
     }
-    void TearDown() override { resetPlayback(); }
-
     void prepareAndStart(MidiSong& song, bool loop = false, bool clock = false) {
-        ASSERT_EQ(midiPlaybackPrepare(
-                      &song, [this](std::uint32_t tick) { endTicks.push_back(tick); }, loop, clock),
-                  MidiResult::kOk);
-        ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
+        ASSERT_EQ(
+            midiPlaybackPrepare(
+                midi, &song, [this](std::uint32_t tick) { endTicks.push_back(tick); }, loop, clock),
+            MidiResult::kOk);
+        ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
     }
 
     // Plays buffers until none is left or `limit` have been played.
@@ -35,6 +33,7 @@ class PlaybackBuffers : public ::testing::Test {
 
     std::shared_ptr<CaptureLog> log = std::make_shared<CaptureLog>();
     std::vector<std::uint32_t> endTicks;
+    MidiSystem midi;  // after the log: its playback closes first
 };
 
 TEST_F(PlaybackBuffers, WorkedExampleFirstBufferRecordByRecord) {
@@ -58,7 +57,7 @@ TEST_F(PlaybackBuffers, WorkedExampleFirstBufferRecordByRecord) {
 }
 
 TEST_F(PlaybackBuffers, LastEventOnWindowBoundaryIsSentByTheWindowThatCoversIt) {
-    midiSettings().bufferBeats = 4;
+    midi.settings.bufferBeats = 4;
     MidiSong song = makeSong({{noteOn(0, 60), noteOff(480, 60)}});
     prepareAndStart(song);
     ASSERT_EQ(log->queued.size(), 2u);
@@ -166,7 +165,7 @@ TEST_F(PlaybackBuffers, PositionIsTheSongTickOfTheLoopPassBeingHeard) {
         MidiSong song = makeSong({{noteOn(30, 60), noteOff(200, 60)}});
         prepareAndStart(song, true, clock);
         log->position.reset();
-        EXPECT_EQ(midiPlaybackPositionTicks(), std::nullopt);  // the stream cannot tell
+        EXPECT_EQ(midiPlaybackPositionTicks(midi), std::nullopt);  // the stream cannot tell
         playAll(9);
         std::uint64_t streamTick = 0;
         int notes = 0;
@@ -175,19 +174,19 @@ TEST_F(PlaybackBuffers, PositionIsTheSongTickOfTheLoopPassBeingHeard) {
                 streamTick += r.delta;
                 log->position = streamTick;
                 if (r.event == 0x643C90) {
-                    EXPECT_EQ(midiPlaybackPositionTicks(), 30u) << streamTick;
+                    EXPECT_EQ(midiPlaybackPositionTicks(midi), 30u) << streamTick;
                     ++notes;
                 } else if (r.event == 0x3C90) {
-                    EXPECT_EQ(midiPlaybackPositionTicks(), 200u) << streamTick;
+                    EXPECT_EQ(midiPlaybackPositionTicks(midi), 200u) << streamTick;
                     // Without clock the note-off is the pass's last event.
                     log->position = streamTick + 1;
-                    EXPECT_EQ(midiPlaybackPositionTicks(), clock ? 201u : 1u) << streamTick;
+                    EXPECT_EQ(midiPlaybackPositionTicks(midi), clock ? 201u : 1u) << streamTick;
                 }
             }
         }
         EXPECT_GE(notes, 4);
-        ASSERT_EQ(midiPlaybackStop(), MidiResult::kOk);
-        EXPECT_EQ(midiPlaybackPositionTicks(), std::nullopt);
+        ASSERT_EQ(midiPlaybackStop(midi), MidiResult::kOk);
+        EXPECT_EQ(midiPlaybackPositionTicks(midi), std::nullopt);
     }
 }
 
@@ -195,19 +194,19 @@ TEST_F(PlaybackBuffers, StopWithBuffersQueuedReleasesThemAndQueuesNothing) {
     MidiSong song = makeSong({{noteOn(0, 60), noteOff(2000, 60)}});
     prepareAndStart(song);
     ASSERT_EQ(log->inFlight.size(), 2u);
-    EXPECT_EQ(midiPlaybackStop(), MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackStop(midi), MidiResult::kOk);
     EXPECT_TRUE(log->closed);
     EXPECT_TRUE(log->inFlight.empty());
     EXPECT_EQ(log->queued.size(), 2u);
     EXPECT_TRUE(endTicks.empty());
-    EXPECT_FALSE(midiPlaybackIsPlaying());
-    EXPECT_EQ(midiPlaybackStop(), MidiResult::kOk);  // stopping again does nothing
+    EXPECT_FALSE(midiPlaybackIsPlaying(midi));
+    EXPECT_EQ(midiPlaybackStop(midi), MidiResult::kOk);  // stopping again does nothing
 }
 
 TEST_F(PlaybackBuffers, StartWhilePlayingChangesNothing) {
     MidiSong song = makeSong({{noteOn(0, 60), noteOff(2000, 60)}});
     prepareAndStart(song);
-    EXPECT_EQ(midiPlaybackStart(), MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
     EXPECT_EQ(log->queued.size(), 2u);
     EXPECT_EQ(log->opens, 1);
 }
@@ -233,9 +232,9 @@ TEST_F(PlaybackBuffers, WindowLargerThanTheMergeListKeepsEveryEventInOrder) {
 TEST_F(PlaybackBuffers, FailingQueueAtStartReportsFailure) {
     log->queueFailuresFrom = 0;
     MidiSong song = makeSong({{noteOn(0, 60), noteOff(500, 60)}});
-    ASSERT_EQ(midiPlaybackPrepare(&song, nullptr, false, false), MidiResult::kOk);
-    EXPECT_EQ(midiPlaybackStart(), MidiResult::kDeviceError);
-    EXPECT_FALSE(midiPlaybackIsPlaying());
+    ASSERT_EQ(midiPlaybackPrepare(midi, &song, nullptr, false, false), MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackStart(midi), MidiResult::kDeviceError);
+    EXPECT_FALSE(midiPlaybackIsPlaying(midi));
     EXPECT_FALSE(log->running);
 }
 
@@ -248,23 +247,23 @@ TEST_F(PlaybackBuffers, FailingRefillTellsTheOwnerAndStopsRefilling) {
     EXPECT_EQ(endTicks[0], 360u);    // the window that failed was not advanced past
     playAll();
     EXPECT_EQ(log->queueCalls, 3);  // the second notification does not retry
-    EXPECT_EQ(midiPlaybackStop(), MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackStop(midi), MidiResult::kOk);
 }
 
 TEST_F(PlaybackBuffers, PrepareWhilePlayingStopsTheRunningPlaybackAndTellsItsOwner) {
     MidiSong first = makeSong({{noteOn(0, 60), noteOff(2000, 60)}});
     MidiSong second = makeSong({{noteOn(0, 64), noteOff(100, 64)}});
     prepareAndStart(first);
-    EXPECT_TRUE(midiPlaybackUsesSong(&first));
+    EXPECT_TRUE(midiPlaybackUsesSong(midi, &first));
     std::vector<std::uint32_t> secondEnds;
     ASSERT_EQ(midiPlaybackPrepare(
-                  &second, [&](std::uint32_t t) { secondEnds.push_back(t); }, false, false),
+                  midi, &second, [&](std::uint32_t t) { secondEnds.push_back(t); }, false, false),
               MidiResult::kOk);
     EXPECT_EQ(endTicks.size(), 1u);
-    EXPECT_FALSE(midiPlaybackUsesSong(&first));
-    EXPECT_TRUE(midiPlaybackUsesSong(&second));
+    EXPECT_FALSE(midiPlaybackUsesSong(midi, &first));
+    EXPECT_TRUE(midiPlaybackUsesSong(midi, &second));
     EXPECT_EQ(log->opens, 2);
-    ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
     playAll();
     EXPECT_EQ(secondEnds.size(), 1u);
     EXPECT_EQ(endTicks.size(), 1u);
@@ -272,25 +271,25 @@ TEST_F(PlaybackBuffers, PrepareWhilePlayingStopsTheRunningPlaybackAndTellsItsOwn
 
 TEST_F(PlaybackBuffers, ResultCodes) {
     MidiSong song = makeSong({{noteOn(0, 60), noteOff(100, 60)}});
-    EXPECT_EQ(midiPlaybackStart(), MidiResult::kDeviceError);  // nothing prepared
-    EXPECT_EQ(midiPlaybackPause(), MidiResult::kDeviceError);
-    EXPECT_EQ(midiPlaybackQueueNext(&song), MidiResult::kDeviceError);
-    EXPECT_EQ(midiPlaybackPrepare(nullptr, nullptr, false, false), MidiResult::kNoSong);
+    EXPECT_EQ(midiPlaybackStart(midi), MidiResult::kDeviceError);  // nothing prepared
+    EXPECT_EQ(midiPlaybackPause(midi), MidiResult::kDeviceError);
+    EXPECT_EQ(midiPlaybackQueueNext(midi, &song), MidiResult::kDeviceError);
+    EXPECT_EQ(midiPlaybackPrepare(midi, nullptr, nullptr, false, false), MidiResult::kNoSong);
     EXPECT_EQ(log->opens, 0);  // refused before touching the stream
-    ASSERT_EQ(midiPlaybackPrepare(&song, nullptr, false, false), MidiResult::kOk);
-    EXPECT_EQ(midiPlaybackQueueNext(&song), MidiResult::kEndOfSong);
-    EXPECT_EQ(midiPlaybackPause(), MidiResult::kOk);
-    EXPECT_EQ(midiPlaybackPause(), MidiResult::kOk);
-    EXPECT_EQ(midiPlaybackStop(), MidiResult::kOk);  // prepared but not playing: nothing to do
-    EXPECT_EQ(midiCloseStream(), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackPrepare(midi, &song, nullptr, false, false), MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackQueueNext(midi, &song), MidiResult::kEndOfSong);
+    EXPECT_EQ(midiPlaybackPause(midi), MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackPause(midi), MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackStop(midi), MidiResult::kOk);  // prepared but not playing: nothing to do
+    EXPECT_EQ(midiCloseStream(midi), MidiResult::kOk);
 
     MidiSong silent = makeSong({{noteOn(0, 60)}});
     silent.tempo = 0.0;
-    EXPECT_EQ(midiPlaybackPrepare(&silent, nullptr, false, false), MidiResult::kDeviceError);
+    EXPECT_EQ(midiPlaybackPrepare(midi, &silent, nullptr, false, false), MidiResult::kDeviceError);
 
-    midiSetDeviceProvider(nullptr);
-    midiListOutputDevices();
-    const MidiStatus prepared = midiPlaybackPrepare(&song, nullptr, false, false);
+    midi.deviceProvider = nullptr;
+    midiListOutputDevices(midi);
+    const MidiStatus prepared = midiPlaybackPrepare(midi, &song, nullptr, false, false);
     EXPECT_EQ(prepared, MidiResult::kDeviceError);
     ASSERT_FALSE(prepared);
     EXPECT_FALSE(prepared.error().detail.empty());

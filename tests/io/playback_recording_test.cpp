@@ -49,17 +49,16 @@ MidiSong severalWindowsSong() {
 
 class PlaybackRecording : public ::testing::Test {
   protected:
-    void SetUp() override { resetPlayback(); }
-    void TearDown() override { resetPlayback(); }
+    MidiSystem midi;
 };
 
 TEST_F(PlaybackRecording, SongLeavesInOrderAtItsTicksAndEndsOnce) {
     auto clock = std::make_shared<VirtualMidiClock>();
-    auto log = installRecorder(clock);
+    auto log = installRecorder(midi, clock);
     MidiSong song = severalWindowsSong();
     EndFlag end;
-    ASSERT_EQ(midiPlaybackPrepare(&song, end.callback(), false, false), MidiResult::kOk);
-    ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackPrepare(midi, &song, end.callback(), false, false), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
     ASSERT_TRUE(end.wait());
 
     // Expected: all events merged by time, track 0 before track 1.
@@ -76,19 +75,19 @@ TEST_F(PlaybackRecording, SongLeavesInOrderAtItsTicksAndEndsOnce) {
         EXPECT_EQ(sent[i].due, nanoseconds(e.time * usPerQuarter * 1000 / 120)) << i;
     }
     EXPECT_TRUE(soundingNotes(sent).empty());
-    ASSERT_EQ(midiPlaybackStop(), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStop(midi), MidiResult::kOk);
     EXPECT_EQ(end.ends, 1);
 }
 
 TEST_F(PlaybackRecording, LoopWithClockKeepsPlayingFromTickZeroWithOneStart) {
     auto clock = std::make_shared<VirtualMidiClock>();
-    auto log = installRecorder(clock);
+    auto log = installRecorder(midi, clock);
     MidiSong song = makeSong({{noteOn(30, 60), noteOff(200, 60)}});
     EndFlag end;
-    ASSERT_EQ(midiPlaybackPrepare(&song, end.callback(), true, true), MidiResult::kOk);
-    ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackPrepare(midi, &song, end.callback(), true, true), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
     ASSERT_TRUE(waitFor([&] { return log->size() > 500; }));
-    ASSERT_EQ(midiPlaybackStop(), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStop(midi), MidiResult::kOk);
     const auto sent = log->messages();
     EXPECT_EQ(sent[0].message, 0xFAu);
     std::vector<nanoseconds> noteStarts;
@@ -111,13 +110,13 @@ TEST_F(PlaybackRecording, LoopWithClockKeepsPlayingFromTickZeroWithOneStart) {
 
 TEST_F(PlaybackRecording, StopMidSongEndsEverySoundingNote) {
     auto clock = std::make_shared<SteadyMidiClock>();
-    auto log = installRecorder(clock);
+    auto log = installRecorder(midi, clock);
     MidiSong song = makeSong({{noteOn(0, 60), noteOn(0, 64), noteOff(2400, 60), noteOff(2400, 64)},
                               {noteOn(0, 40, 90, 9), noteOff(2400, 40, 9)}});
-    ASSERT_EQ(midiPlaybackPrepare(&song, nullptr, false, false), MidiResult::kOk);
-    ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackPrepare(midi, &song, nullptr, false, false), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
     ASSERT_TRUE(waitFor([&] { return log->size() == 3; }));
-    ASSERT_EQ(midiPlaybackStop(), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStop(midi), MidiResult::kOk);
     const auto sent = log->messages();
     EXPECT_EQ(sent.size(), 6u);
     EXPECT_TRUE(soundingNotes(sent).empty());
@@ -127,32 +126,32 @@ TEST_F(PlaybackRecording, StopMidSongEndsEverySoundingNote) {
 
 TEST_F(PlaybackRecording, CloseWithoutStopAlsoEndsSoundingNotes) {
     auto clock = std::make_shared<SteadyMidiClock>();
-    auto log = installRecorder(clock);
+    auto log = installRecorder(midi, clock);
     MidiSong song = makeSong({{noteOn(0, 60), noteOff(4800, 60)}});
-    ASSERT_EQ(midiPlaybackPrepare(&song, nullptr, false, false), MidiResult::kOk);
-    ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackPrepare(midi, &song, nullptr, false, false), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
     ASSERT_TRUE(waitFor([&] { return log->size() == 1; }));
-    ASSERT_EQ(midiCloseStream(), MidiResult::kOk);
-    EXPECT_FALSE(midiPlaybackIsPlaying());
+    ASSERT_EQ(midiCloseStream(midi), MidiResult::kOk);
+    EXPECT_FALSE(midiPlaybackIsPlaying(midi));
     EXPECT_TRUE(soundingNotes(log->messages()).empty());
-    EXPECT_EQ(midiPlaybackStop(), MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackStop(midi), MidiResult::kOk);
 }
 
 TEST_F(PlaybackRecording, PauseHoldsThePositionAndSilences) {
     auto clock = std::make_shared<SteadyMidiClock>();
-    auto log = installRecorder(clock);
+    auto log = installRecorder(midi, clock);
     MidiSong song = makeSong({{noteOn(0, 60), noteOff(24, 60), noteOn(48, 62), noteOff(72, 62)}},
                              24, 600.0);  // 100 ms a beat
     EndFlag end;
-    ASSERT_EQ(midiPlaybackPrepare(&song, end.callback(), false, false), MidiResult::kOk);
-    ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackPrepare(midi, &song, end.callback(), false, false), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
     ASSERT_TRUE(waitFor([&] { return log->size() >= 1; }));
-    ASSERT_EQ(midiPlaybackPause(), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackPause(midi), MidiResult::kOk);
     ASSERT_TRUE(waitFor([&] { return soundingNotes(log->messages()).empty(); }));
     const std::size_t atPause = log->size();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(log->size(), atPause);
-    ASSERT_EQ(midiPlaybackPause(), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackPause(midi), MidiResult::kOk);
     ASSERT_TRUE(end.wait());
     EXPECT_TRUE(soundingNotes(log->messages()).empty());
 }
@@ -182,8 +181,8 @@ TEST_F(PlaybackRecording, OutputGoingAwayEndsPlaybackWithItsReasonAndNoNoteSound
                            return std::unique_ptr<MidiOutput>(
                                std::make_unique<VanishingOutput>(log, gone));
                        }});
-    midiSetDeviceProvider(std::make_shared<OutputDeviceProvider>(std::move(entries), clock));
-    midiListOutputDevices();
+    midi.deviceProvider = std::make_shared<OutputDeviceProvider>(std::move(entries), clock);
+    midiListOutputDevices(midi);
     // Ten seconds of a held note and a beat every 50 ms (24 ticks a beat).
     std::vector<MidiEvent> beats{noteOn(0, 36)};
     for (std::uint32_t tick = 0; tick < 4800; tick += 24) {
@@ -193,18 +192,18 @@ TEST_F(PlaybackRecording, OutputGoingAwayEndsPlaybackWithItsReasonAndNoNoteSound
     beats.push_back(noteOff(4800, 36));
     MidiSong song = makeSong({beats}, 24, 1200.0);
     EndFlag end;
-    ASSERT_EQ(midiPlaybackPrepare(&song, end.callback(), false, false), MidiResult::kOk);
-    ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackPrepare(midi, &song, end.callback(), false, false), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
     ASSERT_TRUE(waitFor([&] { return log->size() >= 4; }));
-    EXPECT_EQ(midiPlaybackFailure(), "");
+    EXPECT_EQ(midiPlaybackFailure(midi), "");
     *gone = true;
     const auto wentAway = std::chrono::steady_clock::now();
     ASSERT_TRUE(end.wait());
     // Told within a window or two (a beat each), long before the song's end.
     EXPECT_LT(std::chrono::steady_clock::now() - wentAway, std::chrono::seconds(1));
-    EXPECT_EQ(midiPlaybackFailure(), "The port is gone.");
-    EXPECT_TRUE(midiPlaybackIsPlaying());  // the owner stops it, as at an end
-    ASSERT_EQ(midiPlaybackStop(), MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackFailure(midi), "The port is gone.");
+    EXPECT_TRUE(midiPlaybackIsPlaying(midi));  // the owner stops it, as at an end
+    ASSERT_EQ(midiPlaybackStop(midi), MidiResult::kOk);
     EXPECT_TRUE(soundingNotes(log->messages()).empty());
     EXPECT_EQ(end.ends, 1);
 
@@ -212,11 +211,12 @@ TEST_F(PlaybackRecording, OutputGoingAwayEndsPlaybackWithItsReasonAndNoNoteSound
     *gone = false;
     MidiSong shortSong = makeSong({{noteOn(0, 60), noteOff(12, 60)}}, 24, 1200.0);
     EndFlag shortEnd;
-    ASSERT_EQ(midiPlaybackPrepare(&shortSong, shortEnd.callback(), false, false), MidiResult::kOk);
-    EXPECT_EQ(midiPlaybackFailure(), "");
-    ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackPrepare(midi, &shortSong, shortEnd.callback(), false, false),
+              MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackFailure(midi), "");
+    ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
     ASSERT_TRUE(shortEnd.wait());
-    EXPECT_EQ(midiPlaybackFailure(), "");
+    EXPECT_EQ(midiPlaybackFailure(midi), "");
 }
 
 }  // namespace

@@ -11,9 +11,9 @@
 
 #include "midi/device_list.h"
 #include "midi/midi_clock.h"
-#include "midi/midi_settings.h"
 #include "midi/midi_song.h"
 #include "midi/midi_stream.h"
+#include "midi/midi_system.h"
 #include "midi/output_device_provider.h"
 #include "midi/playback.h"
 #include "midi/recording_output.h"
@@ -100,17 +100,10 @@ class CaptureProvider final : public MidiDeviceProvider {
     std::shared_ptr<CaptureLog> log_;
 };
 
-// Points playback at one RecordingOutput device on `clock`.
-inline std::shared_ptr<MessageLog> installRecorder(std::shared_ptr<MidiClock> clock) {
-    return installRecordingDevice(std::move(clock));
-}
-
-// Leaves the process-wide playback as a fresh process has it.
-inline void resetPlayback() {
-    midiPlaybackShutdown();
-    midiSetDeviceProvider(nullptr);
-    midiListOutputDevices();
-    midiSettings() = MidiSettings{};
+// Points `midi`'s playback at one RecordingOutput device on `clock`.
+inline std::shared_ptr<MessageLog> installRecorder(MidiSystem& midi,
+                                                   std::shared_ptr<MidiClock> clock) {
+    return installRecordingDevice(midi, std::move(clock));
 }
 
 inline MidiEvent noteOn(std::uint32_t time, std::uint8_t key, std::uint8_t velocity = 100,

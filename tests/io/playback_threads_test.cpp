@@ -43,51 +43,50 @@ bool balanced(const std::vector<RecordedMessage>& messages) {
 
 class PlaybackThreads : public ::testing::Test {
   protected:
-    void SetUp() override { resetPlayback(); }
-    void TearDown() override { resetPlayback(); }
+    MidiSystem midi;
 };
 
 TEST_F(PlaybackThreads, StartStopStormOnTheVirtualClock) {
-    auto log = installRecorder(std::make_shared<VirtualMidiClock>());
+    auto log = installRecorder(midi, std::make_shared<VirtualMidiClock>());
     MidiSong song = busySong(64);
     for (int i = 0; i < 60; ++i) {
         const bool loop = i % 2 == 0;
-        ASSERT_EQ(midiPlaybackPrepare(&song, nullptr, loop, i % 3 == 0), MidiResult::kOk);
-        ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
+        ASSERT_EQ(midiPlaybackPrepare(midi, &song, nullptr, loop, i % 3 == 0), MidiResult::kOk);
+        ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
         std::this_thread::sleep_for(std::chrono::microseconds(100 * (i % 7)));
-        ASSERT_EQ(midiPlaybackStop(), MidiResult::kOk);
-        ASSERT_EQ(midiCloseStream(), MidiResult::kOk);
+        ASSERT_EQ(midiPlaybackStop(midi), MidiResult::kOk);
+        ASSERT_EQ(midiCloseStream(midi), MidiResult::kOk);
         ASSERT_TRUE(balanced(log->messages())) << i;
     }
 }
 
 TEST_F(PlaybackThreads, StartPauseStopStormOnTheRealClock) {
-    auto log = installRecorder(std::make_shared<SteadyMidiClock>());
+    auto log = installRecorder(midi, std::make_shared<SteadyMidiClock>());
     MidiSong song = busySong(16);
     song.tempo = 2400.0;  // 25 ms a beat: several windows in flight per round
     for (int i = 0; i < 30; ++i) {
-        ASSERT_EQ(midiPlaybackPrepare(&song, nullptr, true, true), MidiResult::kOk);
-        ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
+        ASSERT_EQ(midiPlaybackPrepare(midi, &song, nullptr, true, true), MidiResult::kOk);
+        ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
         std::this_thread::sleep_for(std::chrono::milliseconds(i % 5));
         if (i % 3 == 0) {
-            EXPECT_EQ(midiPlaybackPause(), MidiResult::kOk);
+            EXPECT_EQ(midiPlaybackPause(midi), MidiResult::kOk);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(i % 4));
-        ASSERT_EQ(midiPlaybackStop(), MidiResult::kOk);
-        ASSERT_EQ(midiCloseStream(), MidiResult::kOk);
+        ASSERT_EQ(midiPlaybackStop(midi), MidiResult::kOk);
+        ASSERT_EQ(midiCloseStream(midi), MidiResult::kOk);
     }
     EXPECT_TRUE(balanced(log->messages()));
 }
 
 TEST_F(PlaybackThreads, EndNotificationsForwardedToTheOwnerThread) {
-    installRecorder(std::make_shared<VirtualMidiClock>());
+    installRecorder(midi, std::make_shared<VirtualMidiClock>());
     MidiSong song = busySong(6);
     std::mutex mutex;
     std::condition_variable changed;
     int ends = 0;
     for (int round = 1; round <= 40; ++round) {
         ASSERT_EQ(midiPlaybackPrepare(
-                      &song,
+                      midi, &song,
                       [&](std::uint32_t) {
                           std::lock_guard lock(mutex);
                           ++ends;
@@ -95,40 +94,40 @@ TEST_F(PlaybackThreads, EndNotificationsForwardedToTheOwnerThread) {
                       },
                       false, round % 2 == 0),
                   MidiResult::kOk);
-        ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
+        ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
         std::unique_lock lock(mutex);
         ASSERT_TRUE(
             changed.wait_for(lock, std::chrono::seconds(20), [&] { return ends == round; }));
         lock.unlock();
         // The owner's stop, on its own thread, after the end.
-        EXPECT_TRUE(midiPlaybackUsesSong(&song));
-        ASSERT_EQ(midiPlaybackStop(), MidiResult::kOk);
-        ASSERT_EQ(midiCloseStream(), MidiResult::kOk);
+        EXPECT_TRUE(midiPlaybackUsesSong(midi, &song));
+        ASSERT_EQ(midiPlaybackStop(midi), MidiResult::kOk);
+        ASSERT_EQ(midiCloseStream(midi), MidiResult::kOk);
     }
 }
 
 TEST_F(PlaybackThreads, OwnerStoppingInsideItsEndNotificationDoesNotDeadlock) {
-    auto log = installRecorder(std::make_shared<VirtualMidiClock>());
+    auto log = installRecorder(midi, std::make_shared<VirtualMidiClock>());
     MidiSong song = busySong(3);
     std::atomic<int> ends{0};
     for (int round = 1; round <= 20; ++round) {
         ASSERT_EQ(midiPlaybackPrepare(
-                      &song,
+                      midi, &song,
                       [&](std::uint32_t) {
-                          static_cast<void>(midiPlaybackStop());
-                          static_cast<void>(midiCloseStream());
+                          static_cast<void>(midiPlaybackStop(midi));
+                          static_cast<void>(midiCloseStream(midi));
                           ++ends;
                       },
                       false, false),
                   MidiResult::kOk);
-        ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
+        ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
         ASSERT_TRUE(waitFor([&] { return ends == round; }));
-        EXPECT_FALSE(midiPlaybackIsPlaying());
+        EXPECT_FALSE(midiPlaybackIsPlaying(midi));
     }
 }
 
 TEST_F(PlaybackThreads, TakeOverStormTellsEveryPreviousOwner) {
-    auto log = installRecorder(std::make_shared<VirtualMidiClock>());
+    auto log = installRecorder(midi, std::make_shared<VirtualMidiClock>());
     MidiSong blockSong = busySong(32);
     MidiSong pieceSong = busySong(48);
     std::atomic<int> blockEnds{0}, pieceEnds{0};
@@ -137,12 +136,12 @@ TEST_F(PlaybackThreads, TakeOverStormTellsEveryPreviousOwner) {
         MidiSong& song = block ? blockSong : pieceSong;
         std::atomic<int>& ends = block ? blockEnds : pieceEnds;
         ASSERT_EQ(midiPlaybackPrepare(
-                      &song, [&ends](std::uint32_t) { ++ends; }, true, false),
+                      midi, &song, [&ends](std::uint32_t) { ++ends; }, true, false),
                   MidiResult::kOk);
-        ASSERT_EQ(midiPlaybackStart(), MidiResult::kOk);
+        ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
         std::this_thread::sleep_for(std::chrono::microseconds(300));
     }
-    ASSERT_EQ(midiPlaybackStop(), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStop(midi), MidiResult::kOk);
     EXPECT_EQ(blockEnds + pieceEnds, 39);  // every owner but the last was told
     EXPECT_TRUE(balanced(log->messages()));
 }

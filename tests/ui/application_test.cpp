@@ -66,12 +66,11 @@ void fillComposition(Song& song) {
     }
 }
 
-class ApplicationTest : public ::testing::Test {
+class ApplicationTest : public ::testing::Test, protected test::TestContext {
   protected:
     void SetUp() override {
-        test::resetProcessState();
         clearRecentFiles();
-        app = std::make_unique<CSingleDocTemplate>();
+        app = std::make_unique<CSingleDocTemplate>(context);
     }
 
     static void clearRecentFiles() {
@@ -81,7 +80,7 @@ class ApplicationTest : public ::testing::Test {
 
     QString path(const QString& name) const { return dir.filePath(name); }
     Document& document() { return *app->doc().document(); }
-    CGlobalPage& page() { return *theMainSheet()->globalPage(); }
+    CGlobalPage& page() { return *app->view().sheet()->globalPage(); }
     const GlobalPageControls& controls() { return page().controls(); }
 
     QString writeBytes(const QString& name, const std::vector<std::uint8_t>& bytes) {
@@ -98,8 +97,6 @@ class ApplicationTest : public ::testing::Test {
     }
 
     QTemporaryDir dir;
-    ScriptedPrompts prompts;
-    PromptsScope promptsScope{prompts};
     std::unique_ptr<CSingleDocTemplate> app;
 };
 
@@ -112,7 +109,7 @@ TEST_F(ApplicationTest, StartUpWithoutArgumentsShowsANewComposition) {
     EXPECT_EQ(controls().tempo->text(), QStringLiteral("100"));
     EXPECT_EQ(controls().signature->currentText(), QStringLiteral("4"));
     EXPECT_EQ(document().song.lengthMeasures, 4);
-    EXPECT_EQ(theMainSheet()->currentIndex(), kGlobalPageIndex);
+    EXPECT_EQ(app->view().sheet()->currentIndex(), kGlobalPageIndex);
     EXPECT_FALSE(app->doc().IsModified());
     // The generator is selected and seeded with 1: the first used draw.
     randomSeed(1);
@@ -264,7 +261,7 @@ TEST_F(ApplicationTest, ScaleChoiceAndRandomSeedCountAsChanges) {
     controls().scaleKey->setCurrentIndex(0);
     EXPECT_FALSE(app->doc().IsModified());
     test::ConstantDraws draws(0.5);
-    theMainSheet()->randomSeed();
+    app->view().sheet()->randomSeed();
     EXPECT_TRUE(app->doc().IsModified());
 }
 
@@ -294,8 +291,8 @@ TEST_F(ApplicationTest, CommandLineDocumentOpensBeforeAnySongExists) {
 // Records whether the main window was on the screen when each message came.
 class WindowWatchingPrompts final : public Prompts {
   public:
-    explicit WindowWatchingPrompts(const QWidget& window) : window_(window) {}
     std::vector<bool> shownOverWindow;
+    const QWidget* window = nullptr;
     bool askYesNo(const QString&) override { return false; }
     Answer askYesNoCancel(const QString&) override { return Answer::Cancel; }
     std::optional<QString> askOpenFileName(const QString&) override { return std::nullopt; }
@@ -303,50 +300,49 @@ class WindowWatchingPrompts final : public Prompts {
 
   protected:
     void showMessage(const QString&, const QString&) override {
-        shownOverWindow.push_back(window_.isVisible());
+        shownOverWindow.push_back(window && window->isVisible());
     }
-
-  private:
-    const QWidget& window_;
 };
 
 TEST_F(ApplicationTest, CommandLineFileThatCannotBeOpenedIsToldOverTheWindow) {
     const QString bad = writeBytes("bad.hvn", {'X', 'Y', 'Z'});
-    WindowWatchingPrompts watching(app->frame());
-    {
-        PromptsScope scope(watching);
-        ASSERT_TRUE(app->OpenStartupDocument(bad));
-    }
+    app.reset();
+    WindowWatchingPrompts watching;
+    AppContext watched(watching, midi);
+    app = std::make_unique<CSingleDocTemplate>(watched);
+    watching.window = &app->frame();
+    ASSERT_TRUE(app->OpenStartupDocument(bad));
     EXPECT_EQ(watching.shownOverWindow, std::vector<bool>({true}));
     EXPECT_EQ(document().title, "Untitled");
     EXPECT_EQ(app->frame().windowTitle(), QStringLiteral("Untitled - Halvorn"));
+    app.reset();
 }
 
 // A newcomer opens a demo, listens to its blocks and plays it: nothing of it
 // has changed, so nothing asks to be saved.
 TEST_F(ApplicationTest, ExampleDocumentsOpenAndStayUnchangedWhenPlayed) {
     ASSERT_TRUE(app->OpenStartupDocument(QString()));
-    auto* blocks = static_cast<CBlockPage*>(theMainSheet()->page(kBlockPageIndex));
-    auto* tracks = static_cast<CMacroPage*>(theMainSheet()->page(kMacroPageIndex));
+    auto* blocks = static_cast<CBlockPage*>(app->view().sheet()->page(kBlockPageIndex));
+    auto* tracks = static_cast<CMacroPage*>(app->view().sheet()->page(kMacroPageIndex));
     for (const char* name : {"morse_procession.hvn", "noise_nocturne.hvn", "orbit_garden.hvn"}) {
         const QString file = QStringLiteral(HALVORN_SOURCE_DIR "/examples/") + name;
         prompts.messages.clear();
         ASSERT_TRUE(app->OpenDocumentFile(file)) << name;
         EXPECT_TRUE(prompts.messages.empty()) << name;
-        theMainSheet()->setCurrentIndex(kBlockPageIndex);
+        app->view().sheet()->setCurrentIndex(kBlockPageIndex);
         for (int block = 0; block < document().song.blockCount; ++block) {
             blocks->controls().block->setCurrentIndex(block);
             blocks->controls().listen->click();  // no output here: the message says so
             blocks->stop();
         }
-        theMainSheet()->setCurrentIndex(kMacroPageIndex);
+        app->view().sheet()->setCurrentIndex(kMacroPageIndex);
         for (int track = 0; track < document().song.blockCount; ++track) {
             tracks->controls().block->setCurrentIndex(track);
             tracks->controls().play->click();
             tracks->stop();
         }
         EXPECT_FALSE(app->doc().IsModified()) << name;
-        theMainSheet()->setCurrentIndex(kGlobalPageIndex);
+        app->view().sheet()->setCurrentIndex(kGlobalPageIndex);
     }
 }
 
@@ -382,7 +378,7 @@ TEST_F(ApplicationTest, RecentFilesLoadAtStartUp) {
     stored.add(path("a.hvn"));
     stored.add(path("b.hvn"));
     stored.save();
-    CSingleDocTemplate second;
+    CSingleDocTemplate second(context);
     EXPECT_EQ(second.recentFiles().paths(), QStringList({path("b.hvn"), path("a.hvn")}));
 }
 
@@ -461,8 +457,8 @@ TEST_F(ApplicationTest, TitleMarksUnsavedChangesAsTheyAreMade) {
     ASSERT_EQ(prompts.saveRequests.size(), 1u);
     EXPECT_EQ(prompts.saveRequests[0].suggestedPath, QStringLiteral("Untitled.hvn"));
 
-    theMainSheet()->setCurrentIndex(kBlockPageIndex);
-    auto* blocks = static_cast<CBlockPage*>(theMainSheet()->page(kBlockPageIndex));
+    app->view().sheet()->setCurrentIndex(kBlockPageIndex);
+    auto* blocks = static_cast<CBlockPage*>(app->view().sheet()->page(kBlockPageIndex));
     QTest::mouseClick(blocks->controls().newBlock, Qt::LeftButton);
     EXPECT_EQ(title(), QStringLiteral("marked.hvn* - Halvorn"));
     EXPECT_EQ(prompts.unscripted, 0);
@@ -477,9 +473,9 @@ TEST_F(ApplicationTest, CtrlOAndCtrlSWorkFromEveryFieldOfEveryPage) {
     QSignalSpy saves(&app->frame(), &CMainFrame::saveRequested);
     int fields = 0;
     for (int index = 0; index < kSheetPageCount; ++index) {
-        theMainSheet()->setCurrentIndex(index);
-        ASSERT_EQ(theMainSheet()->currentIndex(), index);
-        for (QWidget* field : theMainSheet()->page(index)->findChildren<QWidget*>()) {
+        app->view().sheet()->setCurrentIndex(index);
+        ASSERT_EQ(app->view().sheet()->currentIndex(), index);
+        for (QWidget* field : app->view().sheet()->page(index)->findChildren<QWidget*>()) {
             const bool editable = qobject_cast<QLineEdit*>(field) ||
                                   qobject_cast<QPlainTextEdit*>(field) ||
                                   qobject_cast<QComboBox*>(field);
@@ -507,9 +503,9 @@ TEST_F(ApplicationTest, AtItsMinimumSizeEveryFieldIsReadable) {
     EXPECT_EQ(frame.size(), frame.minimumSize());
     EXPECT_GT(frame.minimumWidth(), 420);
     for (int index = 0; index < kSheetPageCount; ++index) {
-        theMainSheet()->setCurrentIndex(index);
+        app->view().sheet()->setCurrentIndex(index);
         QApplication::processEvents();
-        for (QWidget* field : theMainSheet()->page(index)->findChildren<QWidget*>()) {
+        for (QWidget* field : app->view().sheet()->page(index)->findChildren<QWidget*>()) {
             if (!field->isVisible() || field->isWindow()) continue;
             // Spin arrows and the position bar are made small on purpose.
             const QSize needed = field->minimumSizeHint().boundedTo(field->maximumSize());

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "app/halvorn_doc.h"
+#include "app/halvorn_view.h"
 #include "app/single_doc_template.h"
 #include "engine/audition.h"
 #include "fractal/parameters.h"
@@ -59,20 +60,15 @@ bool songIsEmpty(const MidiSong& song) {
                        [](const MidiTrack& track) { return track.events.empty(); });
 }
 
-class BlockPageTest : public ::testing::Test {
+class BlockPageTest : public ::testing::Test, protected test::TestContext {
   protected:
     void SetUp() override {
-        test::resetProcessState();
-        test::resetPlayback();
-        sheet = std::make_unique<CMainSheet>();
+        sheet = std::make_unique<CMainSheet>(context);
         page = static_cast<CBlockPage*>(sheet->page(kBlockPageIndex));
         global = sheet->globalPage();
         global->ResetForNewDocument();
     }
-    void TearDown() override {
-        sheet.reset();
-        test::resetPlayback();
-    }
+    void TearDown() override { sheet.reset(); }
 
     Song& song() { return document.contents.song; }
     const BlockPageControls& controls() { return page->controls(); }
@@ -100,9 +96,6 @@ class BlockPageTest : public ::testing::Test {
         return hundredths;
     }
 
-    ScriptedPrompts prompts;
-    PromptsScope promptsScope{prompts};
-    test::TestDocument document;
     std::unique_ptr<CMainSheet> sheet;
     CBlockPage* page = nullptr;
     CGlobalPage* global = nullptr;
@@ -373,7 +366,7 @@ class ListenTest : public BlockPageTest {
     void SetUp() override {
         BlockPageTest::SetUp();
         clock = std::make_shared<VirtualMidiClock>();
-        log = test::installRecorder(clock);
+        log = test::installRecorder(midi, clock);
         addSequences(song(), 2);
         showPage();
         page->newBlock();
@@ -453,7 +446,7 @@ TEST_F(ListenTest, PlaysTheBlockAndTheMetronomeAtTheirTicksAndStopsAtTheEnd) {
 // The one place that adds them is the playback session, so Play hears them
 // the same way.
 TEST_F(ListenTest, WithSendInstrumentsThePortHearsEachTracksVoiceBeforeItsNotes) {
-    midiSettings().sendInstruments = true;
+    midi.settings.sendInstruments = true;
     controls().instrument->setCurrentIndex(40);
     controls().save->click();
     MidiSong expected = expectedAudition(100);
@@ -512,9 +505,9 @@ TEST_F(ListenTest, AnotherSessionOrANewDocumentStopsTheAudition) {
 
     // The other page's Play takes the stream; this page shows it stopped
     // while the lists stay disabled for the other.
-    CPlaybackSession other;
+    CPlaybackSession other(context.sessions);
     other.song() = test::makeSong({{test::noteOn(0, 70), test::noteOff(50, 70)}});
-    ASSERT_TRUE(other.play(true));
+    ASSERT_TRUE(other.play(true, false));
     EXPECT_FALSE(page->isPlaying());
     EXPECT_EQ(controls().listen->text(), QStringLiteral("Listen"));
     EXPECT_TRUE(songIsEmpty(page->session().song()));
@@ -524,7 +517,7 @@ TEST_F(ListenTest, AnotherSessionOrANewDocumentStopsTheAudition) {
 
     controls().listen->click();
     ASSERT_TRUE(playingShown());
-    stopAllPlayback();
+    context.sessions.stopAll();
     EXPECT_TRUE(stoppedShown());
     EXPECT_TRUE(test::soundingNotes(log->messages()).empty());
     EXPECT_TRUE(prompts.messages.empty());
@@ -546,8 +539,8 @@ TEST_F(ListenTest, RefusalsLeaveThePageStopped) {
 
     // No output to play on.
     addSequences(song(), 1);
-    midiSetDeviceProvider(nullptr);
-    midiListOutputDevices();
+    midi.deviceProvider = nullptr;
+    midiListOutputDevices(midi);
     controls().listen->click();
     EXPECT_TRUE(prompts.messages.back().startsWith(QStringLiteral("Unable to prepare MIDI data")))
         << prompts.messages.back().toStdString();
@@ -558,16 +551,15 @@ TEST_F(ListenTest, RefusalsLeaveThePageStopped) {
 // The document's New, a failed Open and closing the window, while "Listen"
 // plays in the application.
 TEST(BlockPageInApplication, NewAndClosingStopTheAuditionAndAFailedOpenDoesNot) {
-    test::resetProcessState();
-    test::resetPlayback();
-    ScriptedPrompts prompts;
-    PromptsScope scope(prompts);
-    auto log = test::installRecorder(std::make_shared<VirtualMidiClock>());
-    CSingleDocTemplate app;
+    test::TestContext parts;
+    ScriptedPrompts& prompts = parts.prompts;
+    MidiSystem& midi = parts.midi;
+    auto log = test::installRecorder(midi, std::make_shared<VirtualMidiClock>());
+    CSingleDocTemplate app(parts.context);
     ASSERT_TRUE(app.OpenStartupDocument({}));
     Song& song = app.doc().document()->song;
     addSequences(song, 1);
-    CMainSheet* sheet = theMainSheet();
+    CMainSheet* sheet = app.view().sheet();
     auto* page = static_cast<CBlockPage*>(sheet->page(kBlockPageIndex));
     app.frame().show();
     sheet->setCurrentIndex(kBlockPageIndex);
@@ -580,7 +572,7 @@ TEST(BlockPageInApplication, NewAndClosingStopTheAuditionAndAFailedOpenDoesNot) 
     prompts.answers.push_back(Answer::No);
     app.FileNew();
     EXPECT_FALSE(page->isPlaying());
-    EXPECT_FALSE(midiPlaybackIsPlaying());
+    EXPECT_FALSE(midiPlaybackIsPlaying(midi));
 
     addSequences(app.doc().document()->song, 1);
     sheet->setCurrentIndex(kBlockPageIndex);
@@ -594,7 +586,6 @@ TEST(BlockPageInApplication, NewAndClosingStopTheAuditionAndAFailedOpenDoesNot) 
     EXPECT_TRUE(app.frame().close());
     EXPECT_FALSE(page->isPlaying());
     EXPECT_TRUE(test::soundingNotes(log->messages()).empty());
-    test::resetPlayback();
 }
 
 }  // namespace

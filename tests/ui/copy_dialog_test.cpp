@@ -15,7 +15,7 @@ using test::itemTexts;
 const QString kSameEntryMessage = QStringLiteral("Source and destiny must be different.");
 const QString kNothingMessage = QStringLiteral("There's nothing to copy!");
 
-class CopyDialogTest : public ::testing::Test {
+class CopyDialogTest : public ::testing::Test, protected test::TestContext {
   protected:
     void SetUp() override {
         for (int i = 0; i < kMaxMicrosequences; ++i) {
@@ -26,14 +26,12 @@ class CopyDialogTest : public ::testing::Test {
         }
     }
 
-    ScriptedPrompts prompts;
-    PromptsScope promptsScope{prompts};
     Song song = songInit();
 };
 
 TEST_F(CopyDialogTest, MicrosequenceModeOffersANewSequenceBelowThirtyTwo) {
     song.microsequenceCount = 31;
-    CCopyDialog dialog(&song, CopyMode::Microsequence, 4);
+    CCopyDialog dialog(prompts, &song, CopyMode::Microsequence, 4);
     ASSERT_TRUE(dialog.prepare());
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Copy Microsequence"));
     EXPECT_EQ(dialog.sourceList()->count(), 31);
@@ -42,7 +40,7 @@ TEST_F(CopyDialogTest, MicrosequenceModeOffersANewSequenceBelowThirtyTwo) {
     EXPECT_EQ(dialog.destinationList()->itemText(31), QStringLiteral("31: Create New Sequence"));
 
     song.microsequenceCount = 32;
-    CCopyDialog full(&song, CopyMode::Microsequence, 0);
+    CCopyDialog full(prompts, &song, CopyMode::Microsequence, 0);
     ASSERT_TRUE(full.prepare());
     EXPECT_EQ(full.destinationList()->count(), 32);
     EXPECT_EQ(full.destinationList()->itemText(31), QStringLiteral("31: Sequence 31"));
@@ -50,7 +48,7 @@ TEST_F(CopyDialogTest, MicrosequenceModeOffersANewSequenceBelowThirtyTwo) {
 
 TEST_F(CopyDialogTest, BlockModeEndsWithANewBlockEntry) {
     song.blockCount = 5;
-    CCopyDialog dialog(&song, CopyMode::Block, 2);
+    CCopyDialog dialog(prompts, &song, CopyMode::Block, 2);
     ASSERT_TRUE(dialog.prepare());
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Copy Block"));
     EXPECT_EQ(itemTexts(dialog.destinationList()),
@@ -58,14 +56,14 @@ TEST_F(CopyDialogTest, BlockModeEndsWithANewBlockEntry) {
                            " 4: Block 4", " 5: Create New Block"}));
 
     song.blockCount = 16;
-    CCopyDialog full(&song, CopyMode::Block, 0);
+    CCopyDialog full(prompts, &song, CopyMode::Block, 0);
     ASSERT_TRUE(full.prepare());
     EXPECT_EQ(full.destinationList()->count(), 16);
 }
 
 TEST_F(CopyDialogTest, MacrosequenceModeListsBlocksAndNeverOffersANewEntry) {
     song.blockCount = 3;
-    CCopyDialog dialog(&song, CopyMode::Macrosequence, 1);
+    CCopyDialog dialog(prompts, &song, CopyMode::Macrosequence, 1);
     ASSERT_TRUE(dialog.prepare());
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Copy Macrosequence"));
     EXPECT_EQ(itemTexts(dialog.sourceList()), itemTexts(dialog.destinationList()));
@@ -75,7 +73,7 @@ TEST_F(CopyDialogTest, MacrosequenceModeListsBlocksAndNeverOffersANewEntry) {
 
 TEST_F(CopyDialogTest, OkOnThePreselectionIsRefused) {
     song.blockCount = 4;
-    CCopyDialog dialog(&song, CopyMode::Block, 3);
+    CCopyDialog dialog(prompts, &song, CopyMode::Block, 3);
     ASSERT_TRUE(dialog.prepare());
     EXPECT_EQ(dialog.sourceList()->currentIndex(), 3);
     EXPECT_EQ(dialog.destinationList()->currentIndex(), 3);
@@ -87,7 +85,7 @@ TEST_F(CopyDialogTest, OkOnThePreselectionIsRefused) {
 
 TEST_F(CopyDialogTest, OkReturnsSourceAndDestination) {
     song.blockCount = 4;
-    CCopyDialog dialog(&song, CopyMode::Block, 1);
+    CCopyDialog dialog(prompts, &song, CopyMode::Block, 1);
     EXPECT_EQ(dialog.sourceIndex(), -1);
     EXPECT_EQ(dialog.destinationIndex(), -1);
     ASSERT_TRUE(dialog.prepare());
@@ -111,7 +109,7 @@ TEST_F(CopyDialogTest, NothingToCopyReturnsAsCancelled) {
          {Case{&empty, CopyMode::Microsequence}, Case{&onlySequences, CopyMode::Block},
           Case{&onlySequences, CopyMode::Macrosequence}, Case{nullptr, CopyMode::Microsequence}}) {
         prompts.messages.clear();
-        CCopyDialog dialog(c.song, c.mode, 0);
+        CCopyDialog dialog(prompts, c.song, c.mode, 0);
         EXPECT_EQ(dialog.exec(), QDialog::Rejected);
         ASSERT_EQ(prompts.messages.size(), 1u);
         EXPECT_EQ(prompts.messages[0], kNothingMessage);
@@ -124,7 +122,7 @@ TEST_F(CopyDialogTest, NothingToCopyReturnsAsCancelled) {
 
 TEST_F(CopyDialogTest, CountsBeyondTheRecordsAreNeverListed) {
     song.blockCount = 40;
-    CCopyDialog dialog(&song, CopyMode::Block, 0);
+    CCopyDialog dialog(prompts, &song, CopyMode::Block, 0);
     ASSERT_TRUE(dialog.prepare());
     EXPECT_EQ(dialog.sourceList()->count(), kMaxBlocks);
 }
@@ -134,7 +132,7 @@ TEST_F(CopyDialogTest, DescriptionsShowTheirWindows1252Characters) {
     song.blocks[0].description =
         "Pi\xF1"
         "a \x80";
-    CCopyDialog dialog(&song, CopyMode::Block, 0);
+    CCopyDialog dialog(prompts, &song, CopyMode::Block, 0);
     ASSERT_TRUE(dialog.prepare());
     EXPECT_EQ(dialog.sourceList()->itemText(0), QStringLiteral(" 0: Piña €"));
 }

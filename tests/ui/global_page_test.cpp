@@ -27,11 +27,10 @@ using test::itemTexts;
 const QString kRangeMessage = QStringLiteral("Introduzca un número entero entre 40 y 300.");
 const QString kIntegerMessage = QStringLiteral("Introduzca un número entero.");
 
-class GlobalPageTest : public ::testing::Test {
+class GlobalPageTest : public ::testing::Test, protected test::TestContext {
   protected:
     void SetUp() override {
-        test::resetProcessState();
-        sheet = std::make_unique<CMainSheet>();
+        sheet = std::make_unique<CMainSheet>(context);
         page = sheet->globalPage();
         page->ResetForNewDocument();
     }
@@ -45,15 +44,12 @@ class GlobalPageTest : public ::testing::Test {
         list->setCurrentIndex(index);
     }
 
-    ScriptedPrompts prompts;
-    PromptsScope promptsScope{prompts};
-    test::TestDocument document;
     std::unique_ptr<CMainSheet> sheet;
     CGlobalPage* page = nullptr;
 };
 
 TEST_F(GlobalPageTest, NewDocumentShowsDefaultsWhateverThePageShowedAtCreation) {
-    CMainSheet fresh;
+    CMainSheet fresh(context);
     EXPECT_EQ(fresh.globalPage()->controls().title->text(), QStringLiteral("Sin título"));
     EXPECT_EQ(fresh.globalPage()->controls().seed->text(), QStringLiteral("1"));
 
@@ -72,7 +68,7 @@ TEST_F(GlobalPageTest, NewDocumentShowsDefaultsWhateverThePageShowedAtCreation) 
     EXPECT_FALSE(controls().sendMidiClock->isChecked());
     EXPECT_EQ(page->metronomePosition(), 0);
     EXPECT_EQ(controls().metronome->maximum(), 127);
-    EXPECT_EQ(midiSettings().ppqnSetting, 120);
+    EXPECT_EQ(midi.settings.ppqnSetting, 120);
 }
 
 TEST_F(GlobalPageTest, ListsGroupsAndCaptionsAreTheDocumentedOnes) {
@@ -121,8 +117,8 @@ TEST_F(GlobalPageTest, NoteDurationListsKeepMinimumNotAboveMaximum) {
 TEST_F(GlobalPageTest, BufferAndPpqnTakeEffectWithoutCommit) {
     choose(controls().buffer, "16");
     choose(controls().ppqn, "384");
-    EXPECT_EQ(midiSettings().bufferBeats, 16);
-    EXPECT_EQ(midiSettings().ppqnSetting, 384);
+    EXPECT_EQ(midi.settings.bufferBeats, 16);
+    EXPECT_EQ(midi.settings.ppqnSetting, 384);
     EXPECT_EQ(song().tempo, 100);  // nothing else reached the Song
 }
 
@@ -131,33 +127,33 @@ TEST_F(GlobalPageTest, SendInstrumentsIsTheUsersChoiceRememberedAcrossStartsNotT
     EXPECT_EQ(box->text(), QStringLiteral("Send instruments, volume and pan"));
     EXPECT_EQ(qobject_cast<QGroupBox*>(box->parentWidget())->title(), QStringLiteral("MIDI"));
     EXPECT_FALSE(box->isChecked());
-    EXPECT_FALSE(midiSettings().sendInstruments);
+    EXPECT_FALSE(midi.settings.sendInstruments);
     const std::vector<std::uint8_t> stored = documentEncode(document.contents);
 
     controls().sendInstruments->click();
-    EXPECT_TRUE(midiSettings().sendInstruments);
+    EXPECT_TRUE(midi.settings.sendInstruments);
     ASSERT_TRUE(page->CommitToSong());
     EXPECT_EQ(documentEncode(document.contents), stored);
 
     // The program starts again: the process-wide settings are new, the
     // user's choice is still there, also for a new document.
     sheet.reset();
-    midiSettings() = MidiSettings{};
-    sheet = std::make_unique<CMainSheet>();
+    midi.settings = MidiSettings{};
+    sheet = std::make_unique<CMainSheet>(context);
     page = sheet->globalPage();
     page->ResetForNewDocument();
     EXPECT_TRUE(controls().sendInstruments->isChecked());
-    EXPECT_TRUE(midiSettings().sendInstruments);
+    EXPECT_TRUE(midi.settings.sendInstruments);
 
     controls().sendInstruments->click();
-    EXPECT_FALSE(midiSettings().sendInstruments);
-    CMainSheet restarted;
+    EXPECT_FALSE(midi.settings.sendInstruments);
+    CMainSheet restarted(context);
     EXPECT_FALSE(restarted.globalPage()->controls().sendInstruments->isChecked());
 }
 
 TEST_F(GlobalPageTest, SheetSelectsBufferFromTheProcessSetting) {
-    midiSettings().bufferBeats = 8;
-    CMainSheet another;
+    midi.settings.bufferBeats = 8;
+    CMainSheet another(context);
     EXPECT_EQ(another.globalPage()->controls().buffer->currentText(), QStringLiteral("8"));
 }
 
@@ -363,13 +359,13 @@ TEST_F(GlobalPageTest, MidiListsCanBeDisabledDuringPlayback) {
 }
 
 TEST_F(GlobalPageTest, PortListHoldsTheDeviceNamesAndSetsTheSelectedPort) {
-    setOutputDeviceNameSource([] { return QStringList({"Built-in synthesizer", "Port A"}); });
-    CMainSheet withDevices;
+    listOutputDevices({"Built-in synthesizer", "Port A"});
+    CMainSheet withDevices(context);
     const QComboBox* port = withDevices.globalPage()->controls().port;
     EXPECT_EQ(itemTexts(port), QStringList({"Built-in synthesizer", "Port A"}));
     EXPECT_EQ(port->currentIndex(), 0);
     withDevices.globalPage()->controls().port->setCurrentIndex(1);
-    EXPECT_EQ(midiSettings().selectedPort, 1);
+    EXPECT_EQ(midi.settings.selectedPort, 1);
 }
 
 TEST_F(GlobalPageTest, LoadShowsTheDocumentAndKeepsStoredTextBytes) {

@@ -14,6 +14,7 @@
 #include <filesystem>
 
 #include "app/halvorn_doc.h"
+#include "app/halvorn_view.h"
 #include "app/output_device_list.h"
 #include "app/single_doc_template.h"
 #include "midi/io/fluidsynth/synth_engine.h"
@@ -55,27 +56,24 @@ QByteArray contents(const std::string& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-class MacroPageEndToEnd : public test::ScratchDirectoryTest {
+class MacroPageEndToEnd : public test::ScratchDirectoryTest, protected test::TestContext {
   protected:
     void SetUp() override {
         ScratchDirectoryTest::SetUp();
 #if !defined(HALVORN_CLI_PATH) || !defined(HALVORN_PYTHON)
         GTEST_SKIP() << "halvorn-cli or python3 is not built or found";
 #else
-        test::resetProcessState();
-        test::resetPlayback();
-        log = test::installRecorder(std::make_shared<VirtualMidiClock>());
-        app = std::make_unique<CSingleDocTemplate>();
+        log = test::installRecorder(midi, std::make_shared<VirtualMidiClock>());
+        app = std::make_unique<CSingleDocTemplate>(context);
         ASSERT_TRUE(app->OpenStartupDocument(kDemo));
         app->frame().show();
-        sheet = theMainSheet();
+        sheet = app->view().sheet();
         page = static_cast<CMacroPage*>(sheet->page(kMacroPageIndex));
         sheet->setCurrentIndex(kMacroPageIndex);
 #endif
     }
     void TearDown() override {
         app.reset();
-        test::resetPlayback();
         ScratchDirectoryTest::TearDown();
     }
 
@@ -94,8 +92,6 @@ class MacroPageEndToEnd : public test::ScratchDirectoryTest {
 #endif
     }
 
-    ScriptedPrompts prompts;
-    PromptsScope promptsScope{prompts};
     std::shared_ptr<MessageLog> log;
     std::unique_ptr<CSingleDocTemplate> app;
     CMainSheet* sheet = nullptr;
@@ -168,7 +164,7 @@ TEST_F(MacroPageEndToEnd, DemoPlaysToItsEndAndSavesWhatTheCommandLineRenders) {
 
 TEST_F(MacroPageEndToEnd, ExportAudioWritesWhatTheCommandLineExportsAndLeavesNoFileOtherwise) {
     if (!std::filesystem::exists(kDefaultSoundfontPath)) GTEST_SKIP() << "no soundfont";
-    installAudioExport();
+    context.audioExport = systemAudioExport();
     // From the File menu, whichever page is shown.
     sheet->setCurrentIndex(kGlobalPageIndex);
     prompts.fileNames.push_back(QString::fromStdString(path("piece")));

@@ -39,20 +39,17 @@ bool hasEvents(const MidiTrack& track) {
     return !track.events.empty();
 }
 
-class MacroPageTest : public test::ScratchDirectoryTest {
+class MacroPageTest : public test::ScratchDirectoryTest, protected test::TestContext {
   protected:
     void SetUp() override {
         ScratchDirectoryTest::SetUp();
-        test::resetProcessState();
-        test::resetPlayback();
-        sheet = std::make_unique<CMainSheet>();
+        sheet = std::make_unique<CMainSheet>(context);
         page = static_cast<CMacroPage*>(sheet->page(kMacroPageIndex));
         global = sheet->globalPage();
         global->ResetForNewDocument();
     }
     void TearDown() override {
         sheet.reset();
-        test::resetPlayback();
         ScratchDirectoryTest::TearDown();
     }
 
@@ -105,8 +102,8 @@ class MacroPageTest : public test::ScratchDirectoryTest {
     // Plays through a stream that the test advances by hand.
     std::shared_ptr<test::CaptureLog> installCapture() {
         auto log = std::make_shared<test::CaptureLog>();
-        midiSetDeviceProvider(std::make_shared<test::CaptureProvider>(log));
-        midiListOutputDevices();
+        midi.deviceProvider = std::make_shared<test::CaptureProvider>(log);
+        midiListOutputDevices(midi);
         return log;
     }
 
@@ -128,9 +125,6 @@ class MacroPageTest : public test::ScratchDirectoryTest {
         return std::move(*picture);
     }
 
-    ScriptedPrompts prompts;
-    PromptsScope promptsScope{prompts};
-    test::TestDocument document;
     std::unique_ptr<CMainSheet> sheet;
     CMacroPage* page = nullptr;
     CGlobalPage* global = nullptr;
@@ -463,7 +457,7 @@ TEST_F(MacroPageTest, PlaySkipsMutedTracksSaveMidiKeepsThemAndListenTakesOver) {
     EXPECT_TRUE(playingShown());
     EXPECT_FALSE(blocks->isPlaying());
     EXPECT_EQ(blocks->controls().listen->text(), QStringLiteral("Listen"));
-    stopAllPlayback();
+    context.sessions.stopAll();
     EXPECT_TRUE(stoppedShown());
     EXPECT_TRUE(prompts.messages.empty());
 }
@@ -472,8 +466,8 @@ TEST_F(MacroPageTest, FailuresLeaveThePageStoppedAndNoFileBehind) {
     addBlocks(1);
     showPage();
     // No output to play on.
-    midiSetDeviceProvider(nullptr);
-    midiListOutputDevices();
+    midi.deviceProvider = nullptr;
+    midiListOutputDevices(midi);
     controls().play->click();
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_TRUE(prompts.messages[0].startsWith(QStringLiteral("Unable to prepare MIDI data")));
@@ -491,7 +485,7 @@ TEST_F(MacroPageTest, FailuresLeaveThePageStoppedAndNoFileBehind) {
     EXPECT_EQ(fileCount(), 0u);
 
     // Without a synthesizer there is no audio export.
-    setAudioExportFunction({});
+    context.audioExport = {};
     controls().exportAudio->click();
     EXPECT_EQ(prompts.messages.back(),
               QStringLiteral("Audio export needs the built-in synthesizer."));

@@ -25,20 +25,21 @@ namespace {
 // Counts the frame's page commands that reach it.
 class CountingPage final : public CSheetPage {
   public:
+    using CSheetPage::CSheetPage;
     int values = 0, seeds = 0, copies = 0;
     void randomValues() override { ++values; }
     void randomSeed() override { ++seeds; }
     void copy() override { ++copies; }
 };
 
-class MainFrameTest : public ::testing::Test {
+class MainFrameTest : public ::testing::Test, protected test::TestContext {
   protected:
     void SetUp() override {
-        test::resetProcessState();
-        sheet = new CMainSheet;
+        sheet = new CMainSheet(context);
         frame.setCentralWidget(sheet);
+        frame.setSheet(sheet);
         sheet->globalPage()->ResetForNewDocument();
-        counting = new CountingPage;
+        counting = new CountingPage(context, nullptr);
         sheet->replacePage(kBlockPageIndex, counting);
     }
 
@@ -50,9 +51,6 @@ class MainFrameTest : public ::testing::Test {
 
     QAction* action(FrameCommand command) { return frame.action(command); }
 
-    ScriptedPrompts prompts;
-    PromptsScope promptsScope{prompts};
-    test::TestDocument document;
     CMainFrame frame;
     CMainSheet* sheet = nullptr;
     CountingPage* counting = nullptr;

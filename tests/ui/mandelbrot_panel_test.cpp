@@ -17,11 +17,10 @@
 namespace halvorn {
 namespace {
 
-class MandelbrotPanelTest : public ::testing::Test {
+class MandelbrotPanelTest : public ::testing::Test, protected test::TestContext {
   protected:
     void SetUp() override {
-        test::resetProcessState();
-        sheet = std::make_unique<CMainSheet>();
+        sheet = std::make_unique<CMainSheet>(context);
         page = static_cast<CMicroPage*>(sheet->page(kMicroPageIndex));
         sheet->show();
         sheet->setCurrentIndex(kMicroPageIndex);
@@ -54,9 +53,6 @@ class MandelbrotPanelTest : public ::testing::Test {
         return true;
     }
 
-    ScriptedPrompts prompts;
-    PromptsScope promptsScope{prompts};
-    test::TestDocument document;
     std::unique_ptr<CMainSheet> sheet;
     CMicroPage* page = nullptr;
 };

@@ -25,11 +25,10 @@ namespace {
 using test::ConstantDraws;
 using test::itemTexts;
 
-class MicroPageTest : public ::testing::Test {
+class MicroPageTest : public ::testing::Test, protected test::TestContext {
   protected:
     void SetUp() override {
-        test::resetProcessState();
-        sheet = std::make_unique<CMainSheet>();
+        sheet = std::make_unique<CMainSheet>(context);
         page = static_cast<CMicroPage*>(sheet->page(kMicroPageIndex));
     }
 
@@ -77,9 +76,6 @@ class MicroPageTest : public ::testing::Test {
         }
     }
 
-    ScriptedPrompts prompts;
-    PromptsScope promptsScope{prompts};
-    test::TestDocument document;
     std::unique_ptr<CMainSheet> sheet;
     CMicroPage* page = nullptr;
 };

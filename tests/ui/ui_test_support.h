@@ -1,6 +1,7 @@
 #pragma once
-// Shared pieces of the UI tests: a document the pages can reach without the
-// application, and the reset of the process-wide state between tests.
+// Shared pieces of the UI tests: the context the window's parts are made
+// with, as a test makes it (scripted prompts, a MIDI system of its own, a
+// document the pages reach without the application).
 
 #include <gtest/gtest.h>
 
@@ -10,32 +11,44 @@
 #include <QThread>
 #include <QTimer>
 
-#include "midi/midi_settings.h"
+#include "midi/midi_system.h"
 #include "model/document.h"
 #include "model/random.h"
+#include "ui/app_context.h"
 #include "ui/copy_dialog.h"
 #include "ui/document_access.h"
-#include "ui/output_devices.h"
+#include "ui/scripted_prompts.h"
 
 namespace halvorn::test {
 
 class TestDocument final : public CDocumentAccess {
   public:
-    TestDocument() : previous_(theDocument()) { setTheDocument(this); }
-    ~TestDocument() override { setTheDocument(previous_); }
     Document* document() override { return &contents; }
 
     Document contents;
-
-  private:
-    CDocumentAccess* previous_;
 };
 
-inline void resetProcessState() {
-    midiSettings() = MidiSettings{};
-    setOutputDeviceNameSource({});
-    randomSelectGenerator(kInternalGenerator);
-}
+// A fixture's base: the parts live as long as the fixture, and longer than
+// the widgets it makes from them. The random source starts as a new run's.
+struct TestContext {
+    TestContext() {
+        context.document = &document;
+        randomSelectGenerator(kInternalGenerator);
+    }
+
+    // "Port:" lists `names`, as a device list of the system would.
+    void listOutputDevices(const QStringList& names) {
+        midi.devices.clear();
+        for (const QString& name : names)
+            midi.devices.push_back(
+                {static_cast<std::uint32_t>(midi.devices.size()), name.toStdString()});
+    }
+
+    ScriptedPrompts prompts;
+    MidiSystem midi;
+    TestDocument document;
+    AppContext context{prompts, midi};
+};
 
 // Runs the user-interface thread's queued calls until `condition` holds
 // (for at most ten seconds).

@@ -1,0 +1,38 @@
+#pragma once
+// The MIDI side of one running program: the settings the pages share, the
+// output device list with the provider that knows it, and the one playback.
+// The application (or a command, or a test) makes one and hands it to what
+// plays; the MIDI operations take it as their first parameter.
+
+#include <memory>
+#include <vector>
+
+#include "midi/device_list.h"
+#include "midi/midi_settings.h"
+
+namespace halvorn {
+
+struct PlaybackState;
+
+class MidiSystem {
+  public:
+    MidiSystem();
+    // Stops playback and waits for a stream still closing on its own thread.
+    ~MidiSystem();
+    MidiSystem(const MidiSystem&) = delete;
+    MidiSystem& operator=(const MidiSystem&) = delete;
+
+    // Kept for the whole run, never stored in a document.
+    MidiSettings settings;
+    // Asked by midiListOutputDevices; null lists no devices. Declared before
+    // the playback so that a stream never outlives its provider.
+    std::shared_ptr<MidiDeviceProvider> deviceProvider;
+    std::vector<MidiOutputDevice> devices;
+
+    PlaybackState& playback() { return *playback_; }
+
+  private:
+    std::unique_ptr<PlaybackState> playback_;
+};
+
+}  // namespace halvorn

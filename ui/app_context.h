@@ -1,0 +1,42 @@
+#pragma once
+// What the application owns and its window's parts share: the prompts
+// through which they talk to the user, the MIDI settings, device list and
+// playback, the document being edited, the pages' playback sessions, and the
+// audio export. The application makes one; pages and dialogs receive it (or
+// the part of it they use) when they are made. Tests make their own.
+
+#include <cstdint>
+
+#include "midi/midi_system.h"
+#include "model/document.h"
+#include "ui/audio_export_run.h"
+#include "ui/document_access.h"
+#include "ui/playback_session.h"
+#include "ui/prompts.h"
+
+namespace halvorn {
+
+class AppContext {
+  public:
+    AppContext(Prompts& prompts, MidiSystem& midi)
+        : prompts(prompts), midi(midi), sessions(midi, prompts) {}
+    AppContext(const AppContext&) = delete;
+    AppContext& operator=(const AppContext&) = delete;
+
+    // The composition being edited; null before the first New.
+    Document* currentDocument() const { return document ? document->document() : nullptr; }
+    // Its Song, or null.
+    Song* currentSong() const;
+    // The Song's blocks in use, held to 0..16 (0 without a Song).
+    std::int32_t currentBlockCount() const;
+
+    Prompts& prompts;
+    MidiSystem& midi;
+    // The document while it exists; it registers itself here.
+    CDocumentAccess* document = nullptr;
+    CPlaybackSessions sessions;
+    // Empty where there is no built-in synthesizer to export through.
+    AudioExportFunction audioExport;
+};
+
+}  // namespace halvorn
