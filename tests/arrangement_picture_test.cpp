@@ -114,6 +114,12 @@ TEST_F(ArrangementPictureTest, BarsBeyondTheRightEdgeAndRowsWithoutBlocks) {
     EXPECT_EQ(firstDifference(picture, {{.row = 0, .first = 14, .last = 15, .openRight = true}}),
               "");
     EXPECT_EQ(picture.at(255, 2), 0xFF7F7Fu);
+
+    // A bar that ends exactly at the right edge is closed there.
+    place(0, {});
+    place(1, {{56, 1.0}});  // 2 measures: columns 14 and 15
+    composeArrangement(picture, song, 1);
+    EXPECT_EQ(firstDifference(picture, {{.row = 1, .first = 14, .last = 15}}), "");
 }
 
 TEST_F(ArrangementPictureTest, PlayLineShowsOverBarsGridAndBackgroundInsideTheWindowOnly) {

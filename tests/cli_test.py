@@ -327,6 +327,7 @@ def test_audition_needs_values(tool):
 def test_bad_arguments(tool):
     song = tool.write("simple.hvn", simple_song())
     out = tool.path("bad.mid")
+    wav = tool.path("bad.wav")
     cases = [
         (["render", song], "missing -o"),
         (["render", "-o", out], "missing document"),
@@ -340,6 +341,8 @@ def test_bad_arguments(tool):
         (["audition", song, "--block", "x", "-o", out], "block not a number"),
         (["audition", song, "--block", "-1", "-o", out], "negative block"),
         (["audition", song, "--block", "0", "-o", out, "--metronome", "128"], "metronome 128"),
+        (["export-audio", song, "-o", wav, "--gain", "nan"], "gain not a number"),
+        (["export-audio", song, "-o", wav, "--gain", "inf"], "infinite gain"),
         (["info"], "info without document"),
         (["transmogrify", song], "unknown command"),
         ([], "no command"),
@@ -347,7 +350,7 @@ def test_bad_arguments(tool):
     for args, what in cases:
         result = tool.run(*args)
         if args:
-            expect_error(result, out, what, status=2)
+            expect_error(result, wav if wav in args else out, what, status=2)
         else:
             check(result.returncode == 2 and "usage" in result.stderr, "no command: usage")
     result = tool.run("audition", song, "--block", "2", "-o", out)

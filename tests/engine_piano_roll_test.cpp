@@ -74,6 +74,22 @@ TEST(PianoRoll, NotesAreBarsAtTheirKeysAndTicksOverBeatAndMeasureLines) {
               kPianoRollOctaveLine);
 }
 
+// A note three pixels wide still leaves its last pixel free, so a note
+// repeated on the same key right after it shows as a second bar.
+TEST(PianoRoll, RepeatedShortNotesOnOneKeyStayApart) {
+    const std::vector<MidiEvent> events = {on(0, 60, 127), off(2, 60), on(3, 60, 127), off(5, 60)};
+    const PianoRollImage image = composePianoRoll(events, twoMeasures());
+    const int y = (image.pitchTop(60) + image.pitchBottom(60)) / 2;
+    const auto pixel = [&](int x) {
+        return image.pixels[static_cast<std::size_t>(y) * 480 + static_cast<std::size_t>(x)];
+    };
+    const std::uint32_t loud = pianoRollNoteColour(127);
+    EXPECT_EQ(pixel(1), loud);
+    EXPECT_EQ(pixel(2), kPianoRollWhiteKey);
+    EXPECT_EQ(pixel(3), loud);
+    EXPECT_EQ(pixel(4), loud);
+}
+
 TEST(PianoRoll, KeysStayInsideTheMidiRangeAndTinyOrEmptyFramesAreSafe) {
     const std::vector<MidiEvent> high = {on(0, 127, 90), off(10, 127)};
     const PianoRollImage top = composePianoRoll(high, twoMeasures());

@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "midi/smf.h"
+#include "midi/tempo.h"
 #include "model/file_io.h"
 #include "tests/test_support.h"
 
@@ -59,6 +60,13 @@ TEST(SmfWriter, TempoIsTruncatedMicrosecondsPerQuarter) {
                   (Bytes{std::uint8_t(b0), std::uint8_t(b1), std::uint8_t(b2)}))
             << tempo;
     }
+}
+
+// What the stream plays at is what the file says: both truncate.
+TEST(SmfWriter, PlaybackTempoIsTheFilesTempo) {
+    EXPECT_EQ(microsecondsPerQuarter(70.0), std::optional<std::uint32_t>(857142));
+    for (const double tempo : {40.0, 70.0, 97.0, 133.0, 300.0})
+        EXPECT_EQ(microsecondsPerQuarter(tempo), smfMicrosecondsPerQuarter(tempo)) << tempo;
 }
 
 TEST(SmfWriter, TextsGrowTheConductorByTheirEncodedSize) {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -261,6 +262,41 @@ TEST_F(SoftwareStream, RefusesMalformedBuffersAndWorkAfterClose) {
     EXPECT_FALSE(late.bytes.empty());  // left with the caller
     EXPECT_EQ(stream->restart(), MidiResult::kDeviceError);
     EXPECT_EQ(stream->pause(), MidiResult::kDeviceError);
+}
+
+// At most kMaxBuffersInFlight buffers are out at once, counting those played
+// and waiting to be handed back: one more is refused and stays with the
+// caller.
+TEST_F(SoftwareStream, RefusesOneBufferMoreThanMayBeInFlight) {
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<int> handedBack{0};
+    std::atomic<bool> ownerBusy{false};
+    auto clock = std::make_shared<VirtualMidiClock>();
+    SoftwareMidiStream stream(std::make_unique<RecordingOutput>(messages, clock), clock,
+                              [&](MidiStreamBuffer&&) {
+                                  ownerBusy = true;
+                                  released.wait();
+                                  ++handedBack;
+                              });
+    ASSERT_EQ(stream.setTimeDivision(96), MidiResult::kOk);
+    ASSERT_EQ(stream.restart(), MidiResult::kOk);
+    // The first buffer's owner takes its time; meanwhile eight more play
+    // and wait to be handed back.
+    ASSERT_EQ(queue(stream, buffer({{0, 0, 0xF8}}, 0)), MidiResult::kOk);
+    ASSERT_TRUE(waitFor([&] { return ownerBusy.load(); }));
+    for (std::uint32_t i = 1; i <= kMaxBuffersInFlight; ++i)
+        ASSERT_EQ(queue(stream, buffer({{0, 0, 0xF8}}, i)), MidiResult::kOk) << i;
+    ASSERT_TRUE(waitFor([&] { return messages->size() == kMaxBuffersInFlight + 1; }));
+    MidiStreamBuffer extra = buffer({{0, 0, 0xF8}}, 99);
+    ASSERT_EQ(stream.prepare(extra), MidiResult::kOk);
+    EXPECT_EQ(stream.queue(extra), MidiResult::kDeviceError);
+    EXPECT_FALSE(extra.bytes.empty());
+
+    release.set_value();
+    ASSERT_TRUE(waitFor([&] { return handedBack == int{kMaxBuffersInFlight} + 1; }));
+    EXPECT_EQ(stream.queue(extra), MidiResult::kOk);
+    ASSERT_EQ(stream.close(), MidiResult::kOk);
 }
 
 }  // namespace
