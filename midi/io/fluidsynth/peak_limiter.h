@@ -12,9 +12,9 @@
 namespace halvorn {
 
 // Above FluidSynth's own gain (0.2), where pieces of a few tracks peak
-// around -15 to -25 dBFS: they come out between about -8 dBFS and the
-// ceiling.
-inline constexpr double kLiveMasterGainDb = 17.0;
+// around -15 to -25 dBFS: they come out between about -7 dBFS and the
+// ceiling, the loudest limited by a few dB on their peaks only.
+inline constexpr double kLiveMasterGainDb = 18.0;
 // Held a little below -1 dBFS so that conversions on the way to the sound
 // card keep it there.
 inline constexpr double kLiveCeilingDbfs = -1.5;

@@ -34,10 +34,12 @@ Expected<std::unique_ptr<SynthEngine>, std::string> SynthEngine::create(
     fluid_settings_setnum(settings.get(), "synth.sample-rate", sampleRate);
     if (use == SynthUse::kOffline) {
         // Loading only the samples of the instruments a song uses saves
-        // reading most of a large General MIDI font; and with one thread no
-        // call needs the synthesizer's lock.
+        // reading most of a large General MIDI font; with one thread no call
+        // needs the synthesizer's lock, and no audio thread needs the
+        // samples pinned in memory.
         fluid_settings_setint(settings.get(), "synth.dynamic-sample-loading", 1);
         fluid_settings_setint(settings.get(), "synth.threadsafe-api", 0);
+        fluid_settings_setint(settings.get(), "synth.lock-memory", 0);
     }
     FluidSynthHandle synth(new_fluid_synth(settings.get()));
     if (!synth)
