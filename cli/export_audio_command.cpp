@@ -1,7 +1,7 @@
 // halvorn-cli export-audio SONG.hvn -o OUT.wav [--soundfont SF2] [--ppqn N]
 //                                  [--sample-rate HZ] [--gain G]
-// Plays the piece through the built-in synthesizer on a virtual clock, as
-// fast as it renders, into a 16-bit stereo WAV file.
+// Renders the piece offline through the built-in synthesizer, as fast as it
+// renders, into a 16-bit stereo WAV file.
 #include <array>
 #include <cmath>
 

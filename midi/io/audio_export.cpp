@@ -3,108 +3,49 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
-#include <cstdlib>
+#include <cstdint>
 #include <memory>
-#include <mutex>
+#include <span>
+#include <vector>
 
-#include "midi/device_list.h"
-#include "midi/io/fluidsynth/synth_output.h"
+#include "midi/io/fluidsynth/song_renderer.h"
+#include "midi/io/sample_spool.h"
 #include "midi/io/sndfile/wav_file_writer.h"
-#include "midi/midi_clock.h"
-#include "midi/midi_system.h"
-#include "midi/output_device_provider.h"
-#include "midi/playback.h"
-#include "midi/tempo.h"
 
 namespace halvorn {
 
 namespace {
 
-using std::chrono::nanoseconds;
-
-// If the virtual clock stands still this long, playback has stalled.
-constexpr auto kStallLimit = std::chrono::seconds(30);
-constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 constexpr char kCancelled[] = "Export cancelled";
-// FluidSynth's own default, for a song with nothing to hear.
-constexpr double kDefaultSynthGain = 0.2;
-// The level pass: a quarter of the default, so even sixteen loud tracks do
-// not reach full scale.
-constexpr double kMeasuringGain = 0.05;
+constexpr std::size_t kChunkFrames = 8192;
+constexpr auto kProgressInterval = std::chrono::milliseconds(50);
+// Of a levelled export's time, synthesizing takes nearly all; the rest is
+// scaling and writing.
+constexpr double kSynthesisShare = 0.9;
+constexpr float kPcmFullScale = 32767.0f;
 
-nanoseconds songPlaybackTime(const MidiSong& song) {
-    const std::optional<std::uint32_t> usPerQuarter = microsecondsPerQuarter(song.tempo);
-    if (song.ppqn == 0 || !usPerQuarter) return nanoseconds(0);
-    const unsigned __int128 ns =
-        static_cast<unsigned __int128>(song.lengthTicks) * *usPerQuarter * 1000u / song.ppqn;
-    return nanoseconds(static_cast<std::int64_t>(ns));
-}
-
-// A MidiSystem of the export's own whose one device is the offline
-// synthesizer, so nothing the window plays or shows is touched.
-class OfflineDeviceScope {
+// Hands the export's progress on, at most every kProgressInterval apart
+// (the first and the last always), so a fast export does not flood a
+// window's progress bar.
+class ProgressReport {
   public:
-    OfflineDeviceScope(std::shared_ptr<OfflineSynth> synth, std::shared_ptr<MidiClock> clock) {
-        std::vector<OutputDeviceEntry> entries;
-        entries.push_back({"Offline synthesizer",
-                           [synth]() -> Expected<std::unique_ptr<MidiOutput>, std::string> {
-                               return std::unique_ptr<MidiOutput>(
-                                   std::make_unique<OfflineSynthOutput>(synth));
-                           }});
-        system.deviceProvider =
-            std::make_shared<OutputDeviceProvider>(std::move(entries), std::move(clock));
-        midiListOutputDevices(system);
-        system.settings.selectedPort = 0;
+    explicit ProgressReport(const AudioExportProgress& progress) : progress_(progress) {}
+
+    // False when the user cancelled.
+    bool operator()(double fraction, bool always = false) {
+        if (!progress_) return true;
+        const auto now = std::chrono::steady_clock::now();
+        if (!always && told_ && now - lastTold_ < kProgressInterval) return true;
+        told_ = true;
+        lastTold_ = now;
+        return progress_(std::clamp(fraction, 0.0, 1.0));
     }
-    MidiSystem system;
+
+  private:
+    const AudioExportProgress& progress_;
+    bool told_ = false;
+    std::chrono::steady_clock::time_point lastTold_;
 };
-
-struct EndSignal {
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool ended = false;
-
-    void raise() {
-        std::lock_guard lock(mutex);
-        ended = true;
-        changed.notify_all();
-    }
-};
-
-// The part of the whole export's progress one pass reports into.
-struct ProgressSpan {
-    const AudioExportProgress& progress;
-    double from = 0.0;
-    double to = 1.0;
-
-    bool operator()(double fraction) const {
-        return !progress || progress(from + (to - from) * fraction);
-    }
-};
-
-enum class WaitResult { kEnded, kCancelled, kStalled };
-
-// Waits for the end of playback, reporting progress.
-WaitResult waitForEnd(EndSignal& signal, const MidiClock& clock, nanoseconds total,
-                      const ProgressSpan& progress) {
-    std::unique_lock lock(signal.mutex);
-    nanoseconds lastTime = clock.now();
-    auto lastChange = std::chrono::steady_clock::now();
-    while (!signal.changed.wait_for(lock, kProgressInterval, [&] { return signal.ended; })) {
-        const nanoseconds now = clock.now();
-        const double fraction =
-            total.count() > 0 ? std::min(1.0, static_cast<double>(now.count()) / total.count()) : 0;
-        if (!progress(fraction)) return WaitResult::kCancelled;
-        if (now != lastTime) {
-            lastTime = now;
-            lastChange = std::chrono::steady_clock::now();
-        } else if (std::chrono::steady_clock::now() - lastChange > kStallLimit) {
-            return WaitResult::kStalled;
-        }
-    }
-    return WaitResult::kEnded;
-}
 
 bool songHasEvents(const MidiSong& song) {
     for (const auto& track : song.tracks)
@@ -112,68 +53,102 @@ bool songHasEvents(const MidiSong& song) {
     return false;
 }
 
-// Plays `song` on the virtual clock through a synthesizer at `gain` into
-// `sink`, the tail included; the reason when it could not.
-Expected<void, std::string> renderPass(MidiSong& song, const AudioExportOptions& options,
-                                       double gain, AudioSink sink, const ProgressSpan& progress) {
-    auto engine = SynthEngine::create(options.soundfontPath, options.sampleRate);
-    if (!engine) return unexpected(engine.error());
-    (*engine)->setGain(gain);
-    auto synth = std::make_shared<OfflineSynth>(std::move(*engine), std::move(sink));
-    auto clock = std::make_shared<VirtualMidiClock>();
-    const nanoseconds total = songPlaybackTime(song);
-    {
-        OfflineDeviceScope scope(synth, clock);
-        EndSignal signal;
-        if (!midiPlaybackPrepare(
-                scope.system, &song, [&signal](std::uint32_t) { signal.raise(); }, false, false))
-            return unexpected(std::string("Unable to prepare MIDI data"));
-        if (midiPlaybackStart(scope.system) != MidiResult::kOk)
-            return unexpected(std::string("Unable to playback MIDI data"));
-        const WaitResult result = waitForEnd(signal, *clock, total, progress);
-        if (result == WaitResult::kCancelled) return unexpected(std::string(kCancelled));
-        if (result == WaitResult::kStalled || clock->now() < total)
-            return unexpected(std::string("Playback stopped before the end of the song"));
+float peakOf(std::span<const float> samples) {
+    float peak = 0.0f;
+    for (const float s : samples) peak = std::max(peak, std::abs(s));
+    return peak;
+}
+
+// 16-bit samples of `samples` times `scale` (1.0 is full scale), rounded
+// and held to the 16-bit range.
+void toPcm16(std::span<const float> samples, float scale, std::vector<std::int16_t>& pcm) {
+    pcm.resize(samples.size());
+    const float factor = scale * kPcmFullScale;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const float value = std::clamp(samples[i] * factor, -32768.0f, kPcmFullScale);
+        pcm[i] = static_cast<std::int16_t>(std::lrint(value));
     }
-    const auto tail = std::chrono::duration_cast<nanoseconds>(
-        std::chrono::duration<double>(std::max(0.0, options.tailSeconds)));
-    // The last word before the pass ends, however quick it was.
-    if (!progress(1.0)) return unexpected(std::string(kCancelled));
-    synth->renderUntil(total + tail);
-    if (synth->failed()) return unexpected(std::string("The audio could not be written in full"));
+}
+
+Expected<void, std::string> writePcm(WavFileWriter& writer, std::span<const float> samples,
+                                     float scale, std::vector<std::int16_t>& pcm) {
+    toPcm16(samples, scale, pcm);
+    if (!writer.write(pcm.data(), pcm.size() / 2))
+        return unexpected(std::string("The audio could not be written in full"));
     return {};
 }
 
-// The gain that makes `song` peak at kExportPeakDbfs: one pass at a gain
-// low enough not to clip (lower again in the unlikely case it did), scaled
-// by how far its peak is from the target; the synthesizer is linear in it.
-Expected<double, std::string> levelledGain(MidiSong& song, const AudioExportOptions& options,
-                                           const ProgressSpan& progress) {
-    constexpr double kFullScale = 32767.0;
-    double gain = kMeasuringGain;
+// Synthesizes the whole song chunk by chunk into `sink`, telling progress
+// from `from` to `to`.
+template <typename Sink>
+Expected<void, std::string> synthesize(SongRenderer& renderer, Sink&& sink, ProgressReport& report,
+                                       double from, double to) {
+    std::vector<float> chunk(kChunkFrames * 2);
+    const double total = static_cast<double>(std::max<std::uint64_t>(renderer.totalFrames(), 1));
     for (;;) {
-        int peak = 0;
-        auto measured = renderPass(
-            song, options, gain,
-            [&peak](const std::int16_t* samples, std::size_t frames) {
-                for (std::size_t i = 0; i < frames * 2; ++i)
-                    peak = std::max(peak, std::abs(static_cast<int>(samples[i])));
-                return true;
-            },
-            progress);
-        if (!measured) return unexpected(measured.error());
-        if (peak == 0) return kDefaultSynthGain;  // nothing to hear: any gain will do
-        if (peak < kFullScale || gain < kMeasuringGain / 1000) {
-            const double target = kFullScale * std::pow(10.0, kExportPeakDbfs / 20.0);
-            return std::clamp(gain * target / peak, kMinSynthGain, kMaxSynthGain);
-        }
-        gain /= 16;
+        const auto rendered = renderer.render(chunk);
+        if (!rendered) return unexpected(rendered.error());
+        if (*rendered == 0) return {};
+        if (auto taken = sink(std::span<const float>(chunk).first(*rendered * 2)); !taken)
+            return taken;
+        if (!report(from + (to - from) * static_cast<double>(renderer.framesDone()) / total))
+            return unexpected(std::string(kCancelled));
     }
+}
+
+// The spooled samples scaled into the WAV file.
+Expected<void, std::string> writeSpool(SampleSpool& spool, std::uint64_t samples, float scale,
+                                       WavFileWriter& writer, ProgressReport& report, double from) {
+    std::vector<float> chunk(kChunkFrames * 2);
+    std::vector<std::int16_t> pcm;
+    std::uint64_t done = 0;
+    for (;;) {
+        const auto got = spool.read(chunk);
+        if (!got) return unexpected(got.error());
+        if (*got == 0) return {};
+        if (auto written = writePcm(writer, std::span<const float>(chunk).first(*got), scale, pcm);
+            !written)
+            return written;
+        done += *got;
+        const double fraction = static_cast<double>(done) / static_cast<double>(samples);
+        if (!report(from + (1.0 - from) * fraction)) return unexpected(std::string(kCancelled));
+    }
+}
+
+// Synthesizes once into the spool, then writes it scaled so that its
+// loudest sample sits at kExportPeakDbfs.
+Expected<void, std::string> writeLevelled(SongRenderer& renderer, WavFileWriter& writer,
+                                          ProgressReport& report) {
+    const std::uint64_t samples = renderer.totalFrames() * 2;
+    auto spool = SampleSpool::create(samples);
+    if (!spool) return unexpected(spool.error());
+    float peak = 0.0f;
+    auto synthesized = synthesize(
+        renderer,
+        [&](std::span<const float> chunk) {
+            peak = std::max(peak, peakOf(chunk));
+            return (*spool)->append(chunk);
+        },
+        report, 0.0, kSynthesisShare);
+    if (!synthesized) return synthesized;
+    const auto target = static_cast<float>(std::pow(10.0, kExportPeakDbfs / 20.0));
+    // A song with nothing to hear is written as it is, silent.
+    const float scale = peak > 0.0f ? target / peak : 1.0f;
+    return writeSpool(**spool, samples, scale, writer, report, kSynthesisShare);
+}
+
+// At the user's gain: straight into the file, nothing measured.
+Expected<void, std::string> writeAtGain(SongRenderer& renderer, WavFileWriter& writer,
+                                        ProgressReport& report) {
+    std::vector<std::int16_t> pcm;
+    return synthesize(
+        renderer, [&](std::span<const float> chunk) { return writePcm(writer, chunk, 1.0f, pcm); },
+        report, 0.0, 1.0);
 }
 
 }  // namespace
 
-Expected<void, FileError> exportSongAudio(MidiSong& song, const std::string& path,
+Expected<void, FileError> exportSongAudio(const MidiSong& song, const std::string& path,
                                           const AudioExportOptions& options,
                                           const AudioExportProgress& progress) {
     const auto fail = [&path](const std::string& why) {
@@ -184,21 +159,20 @@ Expected<void, FileError> exportSongAudio(MidiSong& song, const std::string& pat
     auto created = WavFileWriter::create(path, options.sampleRate);
     if (!created) return fail(created.error());
     std::unique_ptr<WavFileWriter> writer = std::move(*created);
-    double gain = options.gain.value_or(0.0);
-    ProgressSpan writing{progress};
-    if (!options.gain) {
-        auto levelled = levelledGain(song, options, ProgressSpan{progress, 0.0, 0.5});
-        if (!levelled) return fail(levelled.error());
-        gain = *levelled;
-        writing.from = 0.5;
-    }
-    const auto written = renderPass(
-        song, options, gain,
-        [&writer](const std::int16_t* samples, std::size_t frames) {
-            return writer->write(samples, frames);
-        },
-        writing);
+    auto engine =
+        SynthEngine::create(options.soundfontPath, options.sampleRate, SynthUse::kOffline);
+    if (!engine) return fail(engine.error());
+    if (options.gain) (*engine)->setGain(*options.gain);
+    auto renderer = SongRenderer::create(std::move(*engine), song, options.tailSeconds);
+    if (!renderer) return fail(renderer.error());
+
+    ProgressReport report(progress);
+    if (!report(0.0, true)) return fail(kCancelled);
+    const auto written = options.gain ? writeAtGain(**renderer, *writer, report)
+                                      : writeLevelled(**renderer, *writer, report);
     if (!written) return fail(written.error());
+    // The last word before the file is put in place, however quick it was.
+    if (!report(1.0, true)) return fail(kCancelled);
     if (auto committed = writer->commit(); !committed) return fail(committed.error());
     return {};
 }

@@ -1,7 +1,6 @@
 #pragma once
-// Renders a song to a WAV file: the playback engine plays it on a virtual
-// clock into the built-in synthesizer, which renders audio up to each
-// message before playing it.
+// Renders a song to a WAV file: its events go straight into an offline
+// synthesizer, each at its own sample frame, as fast as it renders.
 
 #include <functional>
 #include <optional>
@@ -22,21 +21,22 @@ struct AudioExportOptions {
     std::string soundfontPath = kDefaultSoundfontPath;
     int sampleRate = 44100;
     double tailSeconds = 1.0;  // after the last event, so released notes fade out
-    // The synthesizer's gain (kMinSynthGain..kMaxSynthGain). Without one, a
-    // first pass measures the song and the gain is chosen so that it peaks
-    // at kExportPeakDbfs, whatever the number and loudness of its tracks.
+    // The synthesizer's gain (kMinSynthGain..kMaxSynthGain), samples beyond
+    // full scale clipped. Without one, the song is synthesized once, its peak
+    // measured, and it is written scaled to peak at kExportPeakDbfs, whatever
+    // the number and loudness of its tracks.
     std::optional<double> gain;
 };
 
-// Told the fraction of the song done, 0..1, from the calling thread;
+// Told the fraction of the export done, 0..1, from the calling thread;
 // returning false cancels the export.
 using AudioExportProgress = std::function<bool(double fraction)>;
 
-// Writes a 16-bit stereo WAV of `song` followed by the tail. Uses the one
-// playback of the process (and restores its device list afterwards). On
-// failure "Unable to export audio." with the path and the reason, and no
-// file is left.
-Expected<void, FileError> exportSongAudio(MidiSong& song, const std::string& path,
+// Writes a 16-bit stereo WAV of `song` followed by the tail. Touches no
+// playback, device or setting, so it may run on any thread while the
+// program plays. On failure "Unable to export audio." with the path and the
+// reason, and no file is left.
+Expected<void, FileError> exportSongAudio(const MidiSong& song, const std::string& path,
                                           const AudioExportOptions& options,
                                           const AudioExportProgress& progress);
 

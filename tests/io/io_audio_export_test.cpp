@@ -1,15 +1,17 @@
-// Rendering a song to a WAV file through the playback engine.
+// Rendering a song to a WAV file through the offline synthesizer.
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "midi/channel_setup.h"
 #include "midi/io/audio_export.h"
 #include "midi/io/sndfile/wav_file_writer.h"
-#include "midi/midi_system.h"
 
 namespace halvorn::test {
 namespace {
@@ -48,9 +50,51 @@ MidiSong twoBarSong() {
     return song;
 }
 
+// Sixteen tracks, each on its own channel, chords at full velocity and
+// volume: far louder together than full scale at the synthesizer's gain.
+MidiSong sixteenLoudTracks() {
+    MidiSong song;
+    song.ppqn = 96;
+    song.tempo = 150.0;
+    for (std::uint8_t slot = 0; slot < kMidiTrackSlots; ++slot) {
+        MidiTrack& track = song.tracks[slot];
+        track.channel = slot;
+        track.program = static_cast<std::uint8_t>(slot * 8);
+        track.volume = 127;
+        const auto status = static_cast<std::uint8_t>(0x90 | slot);
+        for (std::uint32_t beat = 0; beat < 4; ++beat) {
+            for (const std::uint8_t key : {48, 55, 60, 64})
+                track.events.push_back({beat * 96, status, key, 127});
+            for (const std::uint8_t key : {48, 55, 60, 64})
+                track.events.push_back({beat * 96 + 80, status, key, 0});
+        }
+    }
+    midiSongCountEvents(song);
+    midiSongComputeLength(song);
+    return song;
+}
+
+std::string fileBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+int wavPeak(const fs::path& path) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file) return -1;
+    std::vector<short> samples(static_cast<std::size_t>(info.frames) * 2);
+    sf_readf_short(file, samples.data(), info.frames);
+    sf_close(file);
+    int peak = 0;
+    for (short s : samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
+    return peak;
+}
+
 // The export with its failure line in `error`, as these tests read it.
-bool exportSongAudio(MidiSong& song, const std::string& path, const AudioExportOptions& options,
-                     const AudioExportProgress& progress, std::string& error) {
+bool exportSongAudio(const MidiSong& song, const std::string& path,
+                     const AudioExportOptions& options, const AudioExportProgress& progress,
+                     std::string& error) {
     const auto exported = halvorn::exportSongAudio(song, path, options, progress);
     if (!exported) error = exported.error().reason;
     return exported.has_value();
@@ -124,6 +168,36 @@ TEST_F(AudioExport, SynthesizerSoundsTheInstrumentVolumeAndPanOfTheTrack) {
     // Panned hard left (the violin's stereo samples keep some right; centred
     // it sounds a little louder on the right).
     EXPECT_GT(2 * left, 3 * right);
+}
+
+TEST_F(AudioExport, LevelledExportPeaksAtTheTargetAndComesOutTheSameEveryTime) {
+    const double target = 32767 * std::pow(10.0, kExportPeakDbfs / 20.0);
+    for (const MidiSong& song : {twoBarSong(), sixteenLoudTracks()}) {
+        const fs::path first = dir / "first.wav";
+        const fs::path second = dir / "second.wav";
+        std::string error;
+        ASSERT_TRUE(exportSongAudio(song, first.string(), AudioExportOptions{}, nullptr, error))
+            << error;
+        ASSERT_TRUE(exportSongAudio(song, second.string(), AudioExportOptions{}, nullptr, error))
+            << error;
+        EXPECT_NEAR(wavPeak(first), target, 1.0);
+        const std::string bytes = fileBytes(first);
+        EXPECT_GT(bytes.size(), 44100u);
+        EXPECT_TRUE(bytes == fileBytes(second)) << "two exports of one song differ";
+    }
+    // A gain of the user's is taken as it is: twice the gain, twice the level.
+    const auto peakAtGain = [this](double gain) {
+        AudioExportOptions options;
+        options.gain = gain;
+        std::string error;
+        EXPECT_TRUE(
+            exportSongAudio(twoBarSong(), (dir / "gain.wav").string(), options, nullptr, error))
+            << error;
+        return wavPeak(dir / "gain.wav");
+    };
+    const int quiet = peakAtGain(0.1);
+    EXPECT_NEAR(peakAtGain(0.2), 2 * quiet, 2);
+    EXPECT_LT(quiet, target / 4);
 }
 
 TEST_F(AudioExport, FailuresLeaveNoFile) {

@@ -1,5 +1,5 @@
 // The built-in synthesizer: clean failure without a sound card, and the
-// offline renderer that puts every message on its own sample block.
+// channel set-up without messages.
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,6 @@
 
 namespace halvorn::test {
 namespace {
-
-using std::chrono::milliseconds;
 
 bool haveSoundfont() {
     return std::filesystem::exists(kDefaultSoundfontPath);
@@ -39,33 +37,6 @@ TEST(SynthOutputTest, LiveOutputOpensOrSaysWhyNot) {
     }
 }
 
-TEST(OfflineSynthTest, MessagesLandAtTheirTimeAndRenderIsNotSilent) {
-    if (!haveSoundfont()) GTEST_SKIP() << "no soundfont installed";
-    auto engine = SynthEngine::create(kDefaultSoundfontPath, 44100);
-    ASSERT_TRUE(engine) << engine.error();
-    std::vector<std::int16_t> samples;
-    OfflineSynth synth(std::move(*engine), [&](const std::int16_t* data, std::size_t frames) {
-        samples.insert(samples.end(), data, data + frames * 2);
-        return true;
-    });
-    synth.send(0x64'3C'90, milliseconds(250));
-    synth.send(0x00'3C'90, milliseconds(500));
-    synth.renderUntil(milliseconds(1000));
-    ASSERT_EQ(samples.size(), 44100u * 2);
-    EXPECT_EQ(synth.framesRendered(), 44100u);
-    EXPECT_FALSE(synth.failed());
-
-    auto peak = [&](std::size_t fromFrame, std::size_t toFrame) {
-        int peakValue = 0;
-        for (std::size_t i = fromFrame * 2; i < toFrame * 2; ++i)
-            peakValue = std::max(peakValue, std::abs(static_cast<int>(samples[i])));
-        return peakValue;
-    };
-    // Silence (dither aside) before the note's block, sound after it.
-    EXPECT_LE(peak(0, 11025 - 64), 2);
-    EXPECT_GT(peak(11025, 22050), 1000);
-}
-
 TEST(SynthEngineTest, ChannelSetUpWithoutAMessageGivesProgramVolumeAndPan) {
     if (!haveSoundfont()) GTEST_SKIP() << "no soundfont installed";
     auto engine = SynthEngine::create(kDefaultSoundfontPath, 22050);
@@ -80,15 +51,6 @@ TEST(SynthEngineTest, ChannelSetUpWithoutAMessageGivesProgramVolumeAndPan) {
     EXPECT_EQ(value, 20);
     ASSERT_EQ(fluid_synth_get_program((*engine)->synth(), 2, &font, &bank, &preset), FLUID_OK);
     EXPECT_EQ(preset, 0);  // other channels keep theirs
-}
-
-TEST(OfflineSynthTest, RefusingSinkMarksTheRenderFailed) {
-    if (!haveSoundfont()) GTEST_SKIP() << "no soundfont installed";
-    auto engine = SynthEngine::create(kDefaultSoundfontPath, 22050);
-    ASSERT_TRUE(engine) << engine.error();
-    OfflineSynth synth(std::move(*engine), [](const std::int16_t*, std::size_t) { return false; });
-    synth.renderUntil(milliseconds(100));
-    EXPECT_TRUE(synth.failed());
 }
 
 }  // namespace

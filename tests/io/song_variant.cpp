@@ -3,9 +3,11 @@
 // made dense.
 //
 // Usage: song_variant IN.hvn OUT.hvn [--measures N] [--tempo BPM] [--dense]
+//                    [--loud]
 // --dense: the blocks are copied until all 16 tracks play, each copy on a
 // channel of its own; every block plays sixteenth notes only, and every
 // track places its block on every chance, unstretched and unmuted.
+// --loud: every note at full velocity, every track at full volume.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -45,12 +47,24 @@ void makeDense(Song& song) {
     }
 }
 
+void makeLoud(Song& song) {
+    for (std::int32_t i = 0; i < song.blockCount; ++i) {
+        Block& block = song.blocks[i];
+        block.velocityThreshold = 0.0;
+        block.velocityRange = 0;
+        block.velocityAmp = 2.0;  // 100/127 doubled, held to full velocity
+        block.accentLevel = 0.0;
+        song.macrosequences[i].volume = 1.0;
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(stderr,
-                     "usage: song_variant IN.hvn OUT.hvn [--measures N] [--tempo BPM] [--dense]\n");
+                     "usage: song_variant IN.hvn OUT.hvn [--measures N] [--tempo BPM] [--dense] "
+                     "[--loud]\n");
         return 2;
     }
     auto document = documentRead(argv[1]);
@@ -62,6 +76,8 @@ int main(int argc, char** argv) {
     for (int i = 3; i < argc; ++i) {
         if (std::strcmp(argv[i], "--dense") == 0)
             makeDense(song);
+        else if (std::strcmp(argv[i], "--loud") == 0)
+            makeLoud(song);
         else if (std::strcmp(argv[i], "--measures") == 0 && i + 1 < argc)
             song.lengthMeasures = std::atoi(argv[++i]);
         else if (std::strcmp(argv[i], "--tempo") == 0 && i + 1 < argc)

@@ -22,7 +22,7 @@ bool looksLikeSoundfont(const std::string& path) {
 }  // namespace
 
 Expected<std::unique_ptr<SynthEngine>, std::string> SynthEngine::create(
-    const std::string& soundfontPath, double sampleRate) {
+    const std::string& soundfontPath, double sampleRate, SynthUse use) {
     fluidCaptureLog();
     std::error_code ignored;
     if (!std::filesystem::is_regular_file(soundfontPath, ignored))
@@ -32,6 +32,15 @@ Expected<std::unique_ptr<SynthEngine>, std::string> SynthEngine::create(
     FluidSettingsHandle settings(new_fluid_settings());
     if (!settings) return unexpected(std::string("Cannot create the synthesizer settings."));
     fluid_settings_setnum(settings.get(), "synth.sample-rate", sampleRate);
+    if (use == SynthUse::kOffline) {
+        // Loading only the samples of the instruments a song uses saves
+        // reading most of a large General MIDI font; with one thread no call
+        // needs the synthesizer's lock, and no audio thread needs the
+        // samples pinned in memory.
+        fluid_settings_setint(settings.get(), "synth.dynamic-sample-loading", 1);
+        fluid_settings_setint(settings.get(), "synth.threadsafe-api", 0);
+        fluid_settings_setint(settings.get(), "synth.lock-memory", 0);
+    }
     FluidSynthHandle synth(new_fluid_synth(settings.get()));
     if (!synth)
         return unexpected(std::string("Cannot create the synthesizer: " + fluidLastError()));
@@ -92,8 +101,8 @@ void SynthEngine::setGain(double gain) {
     fluid_synth_set_gain(synth_.get(), static_cast<float>(gain));
 }
 
-bool SynthEngine::render(std::int16_t* samples, int frames) {
-    return fluid_synth_write_s16(synth_.get(), frames, samples, 0, 2, samples, 1, 2) == FLUID_OK;
+bool SynthEngine::render(float* samples, int frames) {
+    return fluid_synth_write_float(synth_.get(), frames, samples, 0, 2, samples, 1, 2) == FLUID_OK;
 }
 
 }  // namespace halvorn

@@ -17,12 +17,17 @@ inline constexpr const char* kDefaultSoundfontPath = "/usr/share/sounds/sf2/defa
 inline constexpr double kMinSynthGain = 0.0;
 inline constexpr double kMaxSynthGain = 10.0;
 
+enum class SynthUse {
+    kLive,     // driven by an audio driver's thread while messages arrive from another
+    kOffline,  // one thread renders and plays; samples load as instruments are chosen
+};
+
 class SynthEngine {
   public:
     // The engine, or one line saying why the synthesizer or the soundfont
     // failed.
     static Expected<std::unique_ptr<SynthEngine>, std::string> create(
-        const std::string& soundfontPath, double sampleRate);
+        const std::string& soundfontPath, double sampleRate, SynthUse use = SynthUse::kLive);
 
     // Plays one short message (system real-time messages are ignored).
     void apply(MidiShortMessage message);
@@ -33,8 +38,11 @@ class SynthEngine {
     // The factor every voice is scaled by (kMinSynthGain..kMaxSynthGain).
     void setGain(double gain);
 
-    // Renders `frames` interleaved stereo 16-bit frames into `samples`.
-    bool render(std::int16_t* samples, int frames);
+    // Renders `frames` interleaved stereo frames into `samples`, full scale
+    // at 1.0 and not clipped. Messages take effect on FluidSynth's blocks of
+    // 64 frames: one applied after rendering to frame F sounds from the first
+    // block boundary at or after F.
+    bool render(float* samples, int frames);
 
     double sampleRate() const { return sampleRate_; }
     fluid_settings_t* settings() const { return settings_.get(); }

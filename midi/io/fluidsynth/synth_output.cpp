@@ -1,6 +1,7 @@
 #include "midi/io/fluidsynth/synth_output.h"
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "midi/io/alsa/alsa_diagnostics.h"
@@ -11,7 +12,6 @@ namespace halvorn {
 namespace {
 
 constexpr double kLiveSampleRate = 44100.0;
-constexpr std::uint64_t kRenderChunkFrames = 4096;
 
 // Sound servers first: on a desktop the PulseAudio protocol (also served by
 // PipeWire) reaches the speakers even while another program holds the sound
@@ -34,10 +34,13 @@ std::string driverFailure(std::string why) {
     return why.empty() ? std::string("failed") : why;
 }
 
+// Opens one audio driver as `settings` name it.
+using DriverOpener = std::function<fluid_audio_driver_t*(fluid_settings_t*)>;
+
 // The first audio driver that opens, with the server's name in `used`, or
 // none with `tried` listing each server and why it did not answer:
 // "PulseAudio (Connection refused), JACK (...) and ALSA (...)".
-FluidAudioDriverHandle openFirstAudioDriver(fluid_settings_t* settings, fluid_synth_t* synth,
+FluidAudioDriverHandle openFirstAudioDriver(fluid_settings_t* settings, const DriverOpener& open,
                                             std::string& used, std::string& tried) {
     alsaQuietErrors();
     jackQuietClient();
@@ -48,7 +51,7 @@ FluidAudioDriverHandle openFirstAudioDriver(fluid_settings_t* settings, fluid_sy
         if (fluid_settings_setstr(settings, "audio.driver", candidate.setting) != FLUID_OK)
             continue;
         fluidClearLastError();
-        FluidAudioDriverHandle driver(new_fluid_audio_driver(settings, synth));
+        FluidAudioDriverHandle driver(open(settings));
         if (driver) {
             used = candidate.name;
             return driver;
@@ -64,11 +67,36 @@ FluidAudioDriverHandle openFirstAudioDriver(fluid_settings_t* settings, fluid_sy
     return FluidAudioDriverHandle();
 }
 
-FluidAudioDriverHandle openAudioDriver(const SynthEngine& engine, std::string& error) {
+// The audio thread's work: the synthesizer's next block, every voice and
+// effect mixed, then levelled. Any other buffer the driver offers stays
+// silent.
+int renderLive(void* data, int frames, int effectCount, float* effects[], int outputCount,
+               float* outputs[]) {
+    auto& sound = *static_cast<SynthOutput::LiveSound*>(data);
+    if (frames < 0 || outputCount < 2 || !outputs || !outputs[0] || !outputs[1])
+        return FLUID_FAILED;
+    const auto silence = [frames](float* buffer) {
+        if (buffer) std::fill_n(buffer, frames, 0.0f);
+    };
+    for (int i = 0; effects && i < effectCount; ++i) silence(effects[i]);
+    for (int i = 2; i < outputCount; ++i) silence(outputs[i]);
+    if (fluid_synth_write_float(sound.synth, frames, outputs[0], 0, 1, outputs[1], 0, 1) !=
+        FLUID_OK)
+        return FLUID_FAILED;
+    sound.limiter.process(outputs[0], outputs[1], static_cast<std::size_t>(frames));
+    return FLUID_OK;
+}
+
+FluidAudioDriverHandle openAudioDriver(const SynthEngine& engine, SynthOutput::LiveSound& sound,
+                                       std::string& error) {
     std::string used;
     std::string tried;
-    FluidAudioDriverHandle driver =
-        openFirstAudioDriver(engine.settings(), engine.synth(), used, tried);
+    FluidAudioDriverHandle driver = openFirstAudioDriver(
+        engine.settings(),
+        [&sound](fluid_settings_t* settings) {
+            return new_fluid_audio_driver2(settings, renderLive, &sound);
+        },
+        used, tried);
     if (!driver) error = "The built-in synthesizer has no audio output; it tried " + tried + ".";
     return driver;
 }
@@ -79,14 +107,18 @@ Expected<std::unique_ptr<SynthOutput>, std::string> SynthOutput::create(
     const std::string& soundfontPath) {
     auto engine = SynthEngine::create(soundfontPath, kLiveSampleRate);
     if (!engine) return unexpected(engine.error());
+    auto sound = std::make_unique<LiveSound>(LiveSound{
+        (*engine)->synth(), PeakLimiter(kLiveMasterGainDb, kLiveCeilingDbfs, kLiveSampleRate)});
     std::string error;
-    auto driver = openAudioDriver(**engine, error);
+    auto driver = openAudioDriver(**engine, *sound, error);
     if (!driver) return unexpected(error);
-    return std::unique_ptr<SynthOutput>(new SynthOutput(std::move(*engine), std::move(driver)));
+    return std::unique_ptr<SynthOutput>(
+        new SynthOutput(std::move(*engine), std::move(sound), std::move(driver)));
 }
 
-SynthOutput::SynthOutput(std::unique_ptr<SynthEngine> engine, FluidAudioDriverHandle driver)
-    : engine_(std::move(engine)), driver_(std::move(driver)) {}
+SynthOutput::SynthOutput(std::unique_ptr<SynthEngine> engine, std::unique_ptr<LiveSound> sound,
+                         FluidAudioDriverHandle driver)
+    : engine_(std::move(engine)), sound_(std::move(sound)), driver_(std::move(driver)) {}
 
 void SynthOutput::send(MidiShortMessage message, std::chrono::nanoseconds) {
     engine_->apply(message);  // FluidSynth's event calls are thread-safe
@@ -100,52 +132,12 @@ Expected<std::string, std::string> synthAudioOutputAvailable() {
     if (!synth) return unexpected(std::string("Cannot create the synthesizer."));
     std::string used;
     std::string tried;
-    if (!openFirstAudioDriver(settings.get(), synth.get(), used, tried))
+    const auto open = [&synth](fluid_settings_t* s) {
+        return new_fluid_audio_driver(s, synth.get());
+    };
+    if (!openFirstAudioDriver(settings.get(), open, used, tried))
         return unexpected("no audio output; tried " + tried);
     return used;
-}
-
-OfflineSynth::OfflineSynth(std::unique_ptr<SynthEngine> engine, AudioSink sink)
-    : engine_(std::move(engine)), sink_(std::move(sink)) {}
-
-void OfflineSynth::send(MidiShortMessage message, std::chrono::nanoseconds due) {
-    std::lock_guard lock(mutex_);
-    renderUntilLocked(due);
-    engine_->apply(message);
-}
-
-void OfflineSynth::setUpChannel(const MidiChannelVoice& voice) {
-    std::lock_guard lock(mutex_);
-    engine_->setUpChannel(voice);
-}
-
-void OfflineSynth::renderUntil(std::chrono::nanoseconds time) {
-    std::lock_guard lock(mutex_);
-    renderUntilLocked(time);
-}
-
-void OfflineSynth::renderUntilLocked(std::chrono::nanoseconds time) {
-    if (time.count() <= 0) return;
-    const auto target = static_cast<std::uint64_t>(static_cast<long double>(time.count()) *
-                                                   engine_->sampleRate() / 1e9L);
-    while (!failed_ && frames_ < target) {
-        const std::uint64_t frames = std::min(target - frames_, kRenderChunkFrames);
-        scratch_.resize(frames * 2);
-        const bool ok = engine_->render(scratch_.data(), static_cast<int>(frames)) &&
-                        sink_(scratch_.data(), frames);
-        if (!ok) failed_ = true;
-        frames_ += frames;
-    }
-}
-
-std::uint64_t OfflineSynth::framesRendered() const {
-    std::lock_guard lock(mutex_);
-    return frames_;
-}
-
-bool OfflineSynth::failed() const {
-    std::lock_guard lock(mutex_);
-    return failed_;
 }
 
 }  // namespace halvorn
