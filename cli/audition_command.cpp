@@ -35,20 +35,19 @@ std::string sequenceFailure(const Song& song, std::int32_t blockIndex, std::int3
            (exists ? " yields no values." : " does not exist.");
 }
 
-std::string auditionFailure(AuditionError error, const Song& song, std::int32_t blockIndex) {
+std::string auditionFailure(const Error& error, const Song& song, std::int32_t blockIndex) {
     const Block& block = song.blocks[static_cast<std::size_t>(blockIndex)];
-    switch (error) {
-        case AuditionError::kMelodySequence:
+    switch (error.code) {
+        case ErrorCode::kMelodySequence:
             return sequenceFailure(song, blockIndex, block.melodySequence, "melody");
-        case AuditionError::kVelocitySequence:
+        case ErrorCode::kVelocitySequence:
             return sequenceFailure(song, blockIndex, block.velocitySequence, "velocity");
-        case AuditionError::kNotes:
-            return renderErrorText(RenderError::kNotesOutOfMemory);
-        case AuditionError::kBlockTrack:
-        case AuditionError::kMetronomeTrack:
-            break;
+        default:
+            return renderError(error.code == ErrorCode::kNotesOutOfMemory
+                                   ? ErrorCode::kNotesOutOfMemory
+                                   : ErrorCode::kEventsOutOfMemory)
+                .message;
     }
-    return renderErrorText(RenderError::kEventsOutOfMemory);
 }
 
 int runAudition(const Arguments& arguments) {

@@ -32,7 +32,7 @@ void renderDocumentSong(const std::string& input, Document& document, MidiSong& 
                              ": Unable to generate MIDI data. The composition has no blocks."};
     ProgressBar progress("Rendering");
     const auto rendered = renderSong(midi, document.song, progress, skipMuted, ppqn);
-    if (!rendered) throw CommandFailure{input + ": " + renderErrorText(rendered.error())};
+    if (!rendered) throw CommandFailure{input + ": " + rendered.error().message};
 }
 
 void addChannelSetupEvents(MidiSong& song) {

@@ -105,7 +105,7 @@ std::int32_t macrosequencePlace(Macrosequence& macrosequence, std::int32_t total
     return macrosequence.placementCount;
 }
 
-Expected<NoteList, RenderError> renderTrackNotes(const Song& song, std::int32_t trackIndex) {
+Expected<NoteList, Error> renderTrackNotes(const Song& song, std::int32_t trackIndex) {
     if (!isTrackInUse(song, trackIndex)) return NoteList{};
     const Macrosequence& macrosequence = song.macrosequences[static_cast<std::size_t>(trackIndex)];
     const std::size_t placementCount =
@@ -119,11 +119,11 @@ Expected<NoteList, RenderError> renderTrackNotes(const Song& song, std::int32_t 
         return repeatAtPlacements(*blockNotes,
                                   std::span(macrosequence.placements).first(placementCount));
     } catch (const std::bad_alloc&) {
-        return unexpected(RenderError::kNotesOutOfMemory);
+        return unexpected(renderError(ErrorCode::kNotesOutOfMemory));
     }
 }
 
-Expected<std::int64_t, RenderError> renderTrack(MidiTrack& slot, const Song& song,
+Expected<std::int64_t, Error> renderTrack(MidiTrack& slot, const Song& song,
                                                 std::int32_t trackIndex, std::int32_t ppqn) {
     const auto notes = renderTrackNotes(song, trackIndex);
     if (!notes) return unexpected(notes.error());
@@ -152,7 +152,7 @@ Expected<std::int64_t, RenderError> renderTrack(MidiTrack& slot, const Song& son
     return static_cast<std::int64_t>(slot.events.size());
 }
 
-Expected<void, RenderError> renderSong(MidiSong& midi, Song& song, RenderProgress& progress,
+Expected<void, Error> renderSong(MidiSong& midi, Song& song, RenderProgress& progress,
                                        bool skipMuted, std::int32_t ppqn) {
     const std::int32_t sequenceCount = std::clamp(song.microsequenceCount, 0, kMaxMicrosequences);
     const std::int32_t trackCount = std::clamp(song.blockCount, 0, kMaxBlocks);

@@ -25,19 +25,19 @@ std::int32_t macrosequencePlace(Macrosequence& macrosequence, std::int32_t total
 // the piece: the block's notes at every placement, in placement order. Empty
 // when the track has no placements; kNotesOutOfMemory when they cannot be
 // held.
-Expected<NoteList, RenderError> renderTrackNotes(const Song& song, std::int32_t trackIndex);
+Expected<NoteList, Error> renderTrackNotes(const Song& song, std::int32_t trackIndex);
 
 // Fills `slot` from track `trackIndex` at `ppqn` ticks per quarter note,
 // keeping the notes that start before the end of the piece. The event
 // count; 0 when the track has no notes (the slot is left untouched).
-Expected<std::int64_t, RenderError> renderTrack(MidiTrack& slot, const Song& song,
+Expected<std::int64_t, Error> renderTrack(MidiTrack& slot, const Song& song,
                                                 std::int32_t trackIndex, std::int32_t ppqn);
 
 // Computes every microsequence, places every track and refills `midi` with
 // the whole piece at `ppqn` ticks per quarter note. With `skipMuted`, muted
 // tracks leave their slots empty. On failure `midi` holds the tracks
 // rendered so far.
-Expected<void, RenderError> renderSong(MidiSong& midi, Song& song, RenderProgress& progress,
+Expected<void, Error> renderSong(MidiSong& midi, Song& song, RenderProgress& progress,
                                        bool skipMuted, std::int32_t ppqn);
 
 }  // namespace halvorn

@@ -32,26 +32,26 @@ void finishSong(MidiSong& midi) {
 
 }  // namespace
 
-Expected<void, AuditionError> renderAudition(MidiSong& midi, Song& song, std::int32_t blockIndex,
-                                             std::optional<std::int32_t> metronomeLevel,
-                                             std::int32_t ppqn) {
+Expected<void, Error> renderAudition(MidiSong& midi, Song& song, std::int32_t blockIndex,
+                                     std::optional<std::int32_t> metronomeLevel,
+                                     std::int32_t ppqn) {
     startSong(midi, song, ppqn);
     if (blockIndex < 0 || blockIndex >= std::min(song.blockCount, kMaxBlocks))
-        return unexpected(AuditionError::kNotes);
+        return unexpected(renderError(ErrorCode::kNotesOutOfMemory));
     const Block& block = song.blocks[static_cast<std::size_t>(blockIndex)];
     if (!computeSequence(song, block.melodySequence))
-        return unexpected(AuditionError::kMelodySequence);
+        return unexpected(renderError(ErrorCode::kMelodySequence));
     if (!computeSequence(song, block.velocitySequence))
-        return unexpected(AuditionError::kVelocitySequence);
+        return unexpected(renderError(ErrorCode::kVelocitySequence));
     const auto notes = renderBlock(song, blockIndex);
-    if (!notes) return unexpected(AuditionError::kNotes);
+    if (!notes) return unexpected(renderError(ErrorCode::kNotesOutOfMemory));
 
-    std::optional<AuditionError> failure;
+    std::optional<Error> failure;
     if (!renderBlockTrack(midi.tracks[kAuditionBlockTrack], *notes, block, ppqn))
-        failure = AuditionError::kBlockTrack;
+        failure = renderError(ErrorCode::kBlockTrack);
     if (metronomeLevel && !renderMetronomeTrack(midi.tracks[kAuditionMetronomeTrack], song,
                                                 blockIndex, *metronomeLevel, ppqn))
-        failure = failure.value_or(AuditionError::kMetronomeTrack);
+        failure = failure.value_or(renderError(ErrorCode::kMetronomeTrack));
     finishSong(midi);
     if (failure) return unexpected(*failure);
     return {};

@@ -172,9 +172,9 @@ std::size_t renderBlockAccents(std::span<Note> notes, const Song& song, std::int
     return notes.size();
 }
 
-Expected<NoteList, RenderError> renderBlock(const Song& song, std::int32_t blockIndex) {
+Expected<NoteList, Error> renderBlock(const Song& song, std::int32_t blockIndex) {
     NoteList notes = renderBlockNotes(song, blockIndex);
-    if (notes.empty()) return unexpected(RenderError::kNotesOutOfMemory);
+    if (notes.empty()) return unexpected(renderError(ErrorCode::kNotesOutOfMemory));
     // Melody and velocity leave the notes' defaults when their sequences
     // have no values; the block is rendered all the same.
     static_cast<void>(renderBlockMelody(notes, song, blockIndex));
@@ -183,7 +183,7 @@ Expected<NoteList, RenderError> renderBlock(const Song& song, std::int32_t block
     return notes;
 }
 
-Expected<void, RenderError> renderBlockTrack(MidiTrack& track, std::span<const Note> notes,
+Expected<void, Error> renderBlockTrack(MidiTrack& track, std::span<const Note> notes,
                                              const Block& block, std::int32_t ppqn) {
     track.name.reset();
     track.channel = static_cast<std::uint8_t>(block.channel & 0x0F);
@@ -195,7 +195,7 @@ Expected<void, RenderError> renderBlockTrack(MidiTrack& track, std::span<const N
     });
 }
 
-Expected<void, RenderError> renderMetronomeTrack(MidiTrack& track, const Song& song,
+Expected<void, Error> renderMetronomeTrack(MidiTrack& track, const Song& song,
                                                  std::int32_t blockIndex, std::int32_t level,
                                                  std::int32_t ppqn) {
     track.name.reset();

@@ -40,18 +40,18 @@ std::size_t renderBlockAccents(std::span<Note> notes, const Song& song, std::int
 // The four steps in their order: the block's notes with pitches,
 // velocities and accents. kNotesOutOfMemory when the rhythm step made no
 // notes, which the pages report as memory that ran out.
-Expected<NoteList, RenderError> renderBlock(const Song& song, std::int32_t blockIndex);
+Expected<NoteList, Error> renderBlock(const Song& song, std::int32_t blockIndex);
 
 // Fills `track` with the event pairs of `notes` on the block's channel at
 // `ppqn` ticks per quarter note, sorted by time. kEventsOutOfMemory, with
 // the track left without events, when memory runs out.
-Expected<void, RenderError> renderBlockTrack(MidiTrack& track, std::span<const Note> notes,
+Expected<void, Error> renderBlockTrack(MidiTrack& track, std::span<const Note> notes,
                                              const Block& block, std::int32_t ppqn);
 
 // Fills `track` with a click on every beat of the block on the percussion
 // channel: `level` (0..127) on accented beats, level / 2 on the others.
 // Failure is handled as in renderBlockTrack.
-Expected<void, RenderError> renderMetronomeTrack(MidiTrack& track, const Song& song,
+Expected<void, Error> renderMetronomeTrack(MidiTrack& track, const Song& song,
                                                  std::int32_t blockIndex, std::int32_t level,
                                                  std::int32_t ppqn);
 

@@ -31,18 +31,18 @@ void appendNoteEvents(std::vector<MidiEvent>& events, const Note& note, std::uin
 // sorted by time. A track of a long piece can outgrow the machine's memory:
 // then the track is left without events and the error says so.
 template <typename Append>
-Expected<void, RenderError> fillTrackEvents(MidiTrack& track, std::size_t expected, Append append) {
+Expected<void, Error> fillTrackEvents(MidiTrack& track, std::size_t expected, Append append) {
     track.events.clear();
     try {
         std::vector<MidiEvent> events;
         events.reserve(expected);
         append(events);
         if (midiSortEvents(events) != MidiResult::kOk)
-            return unexpected(RenderError::kEventsOutOfMemory);
+            return unexpected(renderError(ErrorCode::kEventsOutOfMemory));
         track.events = std::move(events);
         return {};
     } catch (const std::bad_alloc&) {
-        return unexpected(RenderError::kEventsOutOfMemory);
+        return unexpected(renderError(ErrorCode::kEventsOutOfMemory));
     }
 }
 

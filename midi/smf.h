@@ -9,7 +9,7 @@
 
 #include "midi/midi_song.h"
 #include "model/expected.h"
-#include "model/file_error.h"
+#include "model/error.h"
 
 namespace halvorn {
 
@@ -35,7 +35,7 @@ MidiResult midiSongWriteFile(const std::string& path, const MidiSong* song);
 
 // midiSongWriteFile as "Save MIDI" and halvorn-cli report it: "Unable to
 // save MIDI file." with `path` and the reason (no notes, the system's).
-Expected<void, FileError> midiSongSave(const std::string& path, const MidiSong& song);
+Expected<void, Error> midiSongSave(const std::string& path, const MidiSong& song);
 
 // midiSongDecode of a file; kCannotOpen when it cannot be opened or read.
 MidiResult midiSongReadFile(const std::string& path, MidiSong* song);

@@ -204,7 +204,7 @@ MidiResult midiSongWriteFile(const std::string& path, const MidiSong* song) {
     return writeFileSafely(path, bytes) ? MidiResult::kOk : MidiResult::kCannotOpen;
 }
 
-Expected<void, FileError> midiSongSave(const std::string& path, const MidiSong& song) {
+Expected<void, Error> midiSongSave(const std::string& path, const MidiSong& song) {
     const auto failed = [&path](const std::string& reason) {
         return unexpected(fileError("Unable to save MIDI file.", path, reason));
     };

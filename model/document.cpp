@@ -7,7 +7,7 @@
 
 #include "model/byte_cursor.h"
 #include "model/byte_order.h"
-#include "model/file_error.h"
+#include "model/error.h"
 #include "model/file_io.h"
 #include "model/output_file.h"
 
@@ -349,9 +349,9 @@ std::vector<std::uint8_t> documentEncode(const Document& document) {
     return bytes;
 }
 
-Expected<Document, FileError> documentDecode(std::span<const std::uint8_t> bytes) {
+Expected<Document, Error> documentDecode(std::span<const std::uint8_t> bytes) {
     const auto refused = [](std::string reason) {
-        return unexpected(fileError(kBadFormat, {}, std::move(reason)));
+        return unexpected(fileError(kBadFormat, {}, std::move(reason), ErrorCode::kBadFormat));
     };
     if (bytes.size() < kMagic.size() || !std::equal(kMagic.begin(), kMagic.end(), bytes.begin()))
         return refused(kNotADocument);
@@ -367,7 +367,7 @@ Expected<Document, FileError> documentDecode(std::span<const std::uint8_t> bytes
     return decoded;
 }
 
-Expected<void, FileError> documentWrite(const std::string& path, const Document& document) {
+Expected<void, Error> documentWrite(const std::string& path, const Document& document) {
     const std::vector<std::uint8_t> bytes = documentEncode(document);
     if (const auto written = writeFileSafely(path, bytes); !written)
         return unexpected(
@@ -375,7 +375,7 @@ Expected<void, FileError> documentWrite(const std::string& path, const Document&
     return {};
 }
 
-Expected<Document, FileError> documentRead(const std::string& path) {
+Expected<Document, Error> documentRead(const std::string& path) {
     const auto bytes = readWholeFile(path);
     if (!bytes) {
         // readWholeFile refuses devices and pipes with EINVAL.
@@ -385,7 +385,7 @@ Expected<Document, FileError> documentRead(const std::string& path) {
     }
     auto decoded = documentDecode(*bytes);
     if (!decoded) {
-        FileError error = decoded.error();
+        Error error = decoded.error();
         error.path = path;
         return unexpected(std::move(error));
     }

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "model/expected.h"
-#include "model/file_error.h"
+#include "model/error.h"
 #include "model/scale.h"
 #include "model/song.h"
 
@@ -50,16 +50,16 @@ std::vector<std::uint8_t> documentEncode(const Document& document);
 // and block lengths, noise correlation, legato; each naming the record and
 // the range allowed), and truncation. The Scale is rebuilt from the stored
 // key and scale type.
-Expected<Document, FileError> documentDecode(std::span<const std::uint8_t> bytes);
+Expected<Document, Error> documentDecode(std::span<const std::uint8_t> bytes);
 
 // documentEncode into a file through writeFileSafely: a failed save leaves
 // an existing file as it was and says "Unable to write the file." with the
 // system's reason.
-Expected<void, FileError> documentWrite(const std::string& path, const Document& document);
+Expected<void, Error> documentWrite(const std::string& path, const Document& document);
 
 // documentDecode of a whole file, its errors naming `path`; a file that
 // cannot be opened or read gives "Unable to open or read the file." with
 // the system's reason (missing, a directory, permission denied).
-Expected<Document, FileError> documentRead(const std::string& path);
+Expected<Document, Error> documentRead(const std::string& path);
 
 }  // namespace halvorn

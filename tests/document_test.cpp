@@ -596,16 +596,16 @@ TEST_F(DocumentFileOnDisk, FailuresNameTheFileAndTheReason) {
     const auto readFailure = [](const std::string& file) {
         const auto read = documentRead(file);
         EXPECT_FALSE(read.has_value()) << file;
-        return read ? FileError{} : read.error();
+        return read ? Error{} : read.error();
     };
-    const FileError missing = readFailure(path("absent.hvn"));
+    const Error missing = readFailure(path("absent.hvn"));
     EXPECT_EQ(missing.line(),
               path("absent.hvn") + ": Unable to open or read the file. No such file or directory.");
     EXPECT_EQ(readFailure(directory_.string()).reason, "Is a directory");
     EXPECT_EQ(readFailure("/dev/null").reason, "Not a regular file");
 
     ASSERT_TRUE(writeFileSafely(path("bad.hvn"), Bytes(10, 'H')));
-    const FileError bad = readFailure(path("bad.hvn"));
+    const Error bad = readFailure(path("bad.hvn"));
     EXPECT_EQ(bad.message, "Bad file format.");
     EXPECT_EQ(bad.path, path("bad.hvn"));
     EXPECT_EQ(bad.reason, "Not a Halvorn document");

@@ -359,7 +359,7 @@ TEST(EngineSong, BlockWithoutNotesStopsTheRenderingWithItsError) {
     RecordingProgress progress;
     const auto rendered = renderSong(midi, song, progress, false, 120);
     ASSERT_FALSE(rendered);
-    EXPECT_EQ(rendered.error(), RenderError::kNotesOutOfMemory);
+    EXPECT_EQ(rendered.error().code, ErrorCode::kNotesOutOfMemory);
     EXPECT_EQ(midi.tracks[0].eventCount(), 24u);  // tracks before the failure stay
     EXPECT_EQ(midi.tracks[1].eventCount(), 0u);
     EXPECT_EQ(progress.steps, 1 + 2 + 1);

@@ -62,7 +62,7 @@ AudioExportResult runAudioExport(const AudioExportFunction& exporter, MidiSong& 
     });
 
     QEventLoop loop;
-    std::optional<Expected<void, FileError>> written;
+    std::optional<Expected<void, Error>> written;
     std::thread worker([&, shared] {
         auto result = exporter(song, path, [shared](double fraction) {
             shared->done =

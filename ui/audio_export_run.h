@@ -14,7 +14,7 @@
 
 #include "midi/midi_song.h"
 #include "model/expected.h"
-#include "model/file_error.h"
+#include "model/error.h"
 
 class QWidget;
 
@@ -24,14 +24,14 @@ namespace halvorn {
 using AudioExportProgressFunction = std::function<bool(double fraction)>;
 // Writes `song` as a WAV file at `path`; on failure "Unable to export
 // audio." with the path and the reason.
-using AudioExportFunction = std::function<Expected<void, FileError>(
+using AudioExportFunction = std::function<Expected<void, Error>(
     MidiSong& song, const std::string& path, const AudioExportProgressFunction& progress)>;
 
 enum class AudioExportOutcome { kWritten, kCancelled, kFailed };
 
 struct AudioExportResult {
     AudioExportOutcome outcome = AudioExportOutcome::kFailed;
-    FileError error;  // why it failed
+    Error error;  // why it failed
 };
 
 // Exports `song` with `exporter` (on a thread of its own; the song is left

@@ -688,24 +688,23 @@ void CBlockPage::listen() {
     const auto rendered = renderAudition(session_->song(), *song(), values_.currentBlock, metronome,
                                          midiSettings().ppqnSetting);
     if (!rendered) {
-        switch (rendered.error()) {
-            case AuditionError::kMelodySequence:
+        switch (rendered.error().code) {
+            case ErrorCode::kMelodySequence:
                 prompts().message(
                     QStringLiteral("Not enough memory to calculate the melody sequence."));
                 session_->stop();
                 return;
-            case AuditionError::kVelocitySequence:
+            case ErrorCode::kVelocitySequence:
                 prompts().message(
                     QStringLiteral("Not enough memory to calculate the velocity sequence."));
                 session_->stop();
                 return;
-            case AuditionError::kNotes:
+            case ErrorCode::kNotesOutOfMemory:
                 prompts().message(
                     QStringLiteral("Unable to generate MIDI data. Not enough memory."));
                 session_->stop();
                 return;
-            case AuditionError::kBlockTrack:
-            case AuditionError::kMetronomeTrack:
+            default:
                 // The track that could not be held stays empty; the rest plays.
                 prompts().message(QStringLiteral("Not enough memory to generate MIDI data."));
                 break;
@@ -793,8 +792,8 @@ void CBlockPage::updatePianoRoll() {
         const auto result =
             renderAudition(rendered, *current, values_.currentBlock, std::nullopt, ppqn);
         if (!result) {
-            const bool noValues = result.error() == AuditionError::kMelodySequence ||
-                                  result.error() == AuditionError::kVelocitySequence;
+            const bool noValues = result.error().code == ErrorCode::kMelodySequence ||
+                                  result.error().code == ErrorCode::kVelocitySequence;
             controls_.pianoRoll->showNothing(
                 noValues ? QStringLiteral("The block's sequences give no values to play.")
                          : QStringLiteral("Not enough memory to show the notes."));

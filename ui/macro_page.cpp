@@ -430,7 +430,7 @@ bool CMacroPage::prepareSong(MidiSong& midi, bool forPlayback, bool saveTrack) {
     const auto rendered =
         renderSong(midi, *current, progress, forPlayback, midiSettings().ppqnSetting);
     if (!rendered) {
-        prompts().message(QString::fromLatin1(renderErrorText(rendered.error())));
+        prompts().message(QString::fromStdString(rendered.error().message));
         return false;
     }
     global_.CommitToSong();

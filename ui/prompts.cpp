@@ -10,7 +10,7 @@ QString withDefaultSuffix(const QString& path, const QString& suffix) {
     return path + QLatin1Char('.') + suffix;
 }
 
-QString fileErrorDetail(const FileError& error) {
+QString fileErrorDetail(const Error& error) {
     QString detail = QDir::toNativeSeparators(QFile::decodeName(error.path.c_str()));
     if (!error.reason.empty()) {
         if (!detail.isEmpty()) detail += QLatin1Char('\n');
@@ -19,7 +19,7 @@ QString fileErrorDetail(const FileError& error) {
     return detail;
 }
 
-void showFileError(Prompts& prompts, const FileError& error) {
+void showFileError(Prompts& prompts, const Error& error) {
     prompts.message(QString::fromStdString(error.message), fileErrorDetail(error));
 }
 

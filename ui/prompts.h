@@ -6,7 +6,7 @@
 #include <QString>
 #include <optional>
 
-#include "model/file_error.h"
+#include "model/error.h"
 
 namespace halvorn {
 
@@ -47,9 +47,9 @@ class Prompts {
 };
 
 // The error's message, with the file's path and the reason as its detail.
-void showFileError(Prompts& prompts, const FileError& error);
+void showFileError(Prompts& prompts, const Error& error);
 
 // "PATH" and "Reason." on two lines, as an error's detail.
-QString fileErrorDetail(const FileError& error);
+QString fileErrorDetail(const Error& error);
 
 }  // namespace halvorn

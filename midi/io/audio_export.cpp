@@ -148,7 +148,7 @@ Expected<void, std::string> writeAtGain(SongRenderer& renderer, WavFileWriter& w
 
 }  // namespace
 
-Expected<void, FileError> exportSongAudio(const MidiSong& song, const std::string& path,
+Expected<void, Error> exportSongAudio(const MidiSong& song, const std::string& path,
                                           const AudioExportOptions& options,
                                           const AudioExportProgress& progress) {
     const auto fail = [&path](const std::string& why) {

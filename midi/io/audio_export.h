@@ -9,7 +9,7 @@
 #include "midi/io/fluidsynth/synth_engine.h"
 #include "midi/midi_song.h"
 #include "model/expected.h"
-#include "model/file_error.h"
+#include "model/error.h"
 
 namespace halvorn {
 
@@ -36,7 +36,7 @@ using AudioExportProgress = std::function<bool(double fraction)>;
 // playback, device or setting, so it may run on any thread while the
 // program plays. On failure "Unable to export audio." with the path and the
 // reason, and no file is left.
-Expected<void, FileError> exportSongAudio(const MidiSong& song, const std::string& path,
+Expected<void, Error> exportSongAudio(const MidiSong& song, const std::string& path,
                                           const AudioExportOptions& options,
                                           const AudioExportProgress& progress);
 

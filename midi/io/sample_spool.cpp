@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <new>
 
-#include "model/file_error.h"
+#include "model/error.h"
 
 namespace halvorn {
 

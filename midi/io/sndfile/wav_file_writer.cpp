@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "model/file_error.h"
+#include "model/error.h"
 
 namespace halvorn {
 
