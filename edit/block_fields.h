@@ -8,6 +8,7 @@
 #include <string>
 
 #include "edit/rhythm_curves.h"
+#include "model/document.h"
 #include "model/song.h"
 
 namespace halvorn {
@@ -16,15 +17,14 @@ inline constexpr std::int32_t kMaxMelodyRange = 127;
 inline constexpr std::int32_t kMaxMelodyOffset = 48;
 inline constexpr std::int32_t kMaxVelocityRange = 100;
 inline constexpr std::int32_t kMaxVelocityAmp = 300;
-inline constexpr std::int32_t kMaxBlockMeasures = 8;
 
 // Slider positions p = 0..100, p = 0 at the top (or left end).
 struct BlockSliders {
-    RhythmPositions rhythm{};  // p = 0: probability 1
-    int dotted = 100;          // p = 0: all
-    int triplets = 100;        // p = 0: all
-    int legato = 100;          // p / 100
-    int accentLevel = 0;       // p / 100
+    RhythmPositions rhythm{100, 100, 100, 100, 100, 100, 100, 100, 100, 100};  // p = 0: 1
+    int dotted = 100;                                                          // p = 0: all
+    int triplets = 100;                                                        // p = 0: all
+    int legato = 100;                                                          // p / 100
+    int accentLevel = 0;                                                       // p / 100
 };
 
 // List indices are -1 while a list has no selection.
