@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "edit/stretch_probabilities.h"
 #include "edit_test_support.h"
 
 namespace halvorn {
@@ -86,29 +85,6 @@ TEST(RhythmCurvesTest, NormalizeRoundsHalvesUpAndLeavesNothingAsItIs) {
     RhythmPositions eighths{50, 50, 50, 50, 50, 50, 50, 50, 100, 100};
     normalizeRhythmPositions(eighths);
     EXPECT_EQ(sumOf(eighths), 104);
-}
-
-TEST(StretchProbabilitiesTest, NormalizeTruncatesSoTheSumNeverPassesOne) {
-    const auto normalized = [](std::vector<int> hundredths) {
-        StretchPositions positions{};
-        for (int i = 0; i < kStretchChoices; ++i) positions[i] = 100 - hundredths[i];
-        normalizeStretchPositions(positions);
-        return hundredthsOf(positions);
-    };
-    EXPECT_EQ(normalized({2, 1, 0, 0}), (std::vector<int>{66, 33, 0, 0}));
-    // Rounding would give 17, 17, 17, 50: probabilities summing to 1.01.
-    EXPECT_EQ(normalized({1, 1, 1, 3}), (std::vector<int>{16, 16, 16, 50}));
-    EXPECT_EQ(normalized({100, 100, 100, 0}), (std::vector<int>{33, 33, 33, 0}));
-    EXPECT_EQ(normalized({0, 0, 0, 0}), (std::vector<int>{100, 0, 0, 0}));
-    EXPECT_EQ(normalized({0, 0, 0, 30}), (std::vector<int>{0, 0, 0, 100}));
-    for (int a = 0; a <= 100; ++a) {
-        for (int b = 0; b <= 100; b += 3) {
-            const std::vector<int> shares = normalized({a, b, 100 - b, 7});
-            ASSERT_LE(shares[0] + shares[1] + shares[2] + shares[3], 100) << a << ' ' << b;
-        }
-        // A distribution already normalized stays as it is.
-        ASSERT_EQ(normalized({a, 100 - a, 0, 0}), (std::vector<int>{a, 100 - a, 0, 0}));
-    }
 }
 
 }  // namespace
