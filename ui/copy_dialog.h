@@ -6,13 +6,13 @@
 #include <QDialog>
 #include <cstdint>
 
+#include "edit/copy_choices.h"
+
 class QComboBox;
 
 namespace halvorn {
 
 struct Song;
-
-enum class CopyMode : std::int32_t { Microsequence = 1, Block = 2, Macrosequence = 3 };
 
 class CCopyDialog final : public QDialog {
     Q_OBJECT

@@ -3,11 +3,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
-#include <QFormLayout>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -37,7 +34,6 @@
 #include "ui/playback_session.h"
 #include "ui/prompts.h"
 #include "ui/slider_position.h"
-#include "ui/spin_field.h"
 
 namespace halvorn {
 namespace {
