@@ -4,6 +4,7 @@
 
 #include "edit/block_fields.h"
 #include "edit/global_fields.h"
+#include "edit/integer_range.h"
 #include "edit/micro_fields.h"
 #include "edit/song_records.h"
 #include "edit/track_fields.h"
@@ -203,6 +204,16 @@ TEST(PageFieldsTest, SavingAMicrosequenceReplacesItsBlockAndDropsItsValues) {
     EXPECT_FALSE(record.values);
     storeMicroFields({2, 16, "Noise"}, ParameterBytes(12, 7), record);
     EXPECT_EQ(record.parameters, ParameterBytes(12, 7));
+}
+
+TEST(PageFieldsTest, IntegerFieldsOutsideTheirBoundsNameTheBounds) {
+    EXPECT_EQ(integerRangeMessage(49, -kMaxMelodyOffset, kMaxMelodyOffset),
+              "Introduzca un n\u00famero entero entre -48 y 48.");
+    EXPECT_EQ(integerRangeMessage(0, 1, kMaxTotalLength),
+              "Introduzca un n\u00famero entero entre 1 y 999.");
+    EXPECT_EQ(integerRangeMessage(-48, -48, 48), std::nullopt);
+    EXPECT_EQ(integerRangeMessage(48, -48, 48), std::nullopt);
+    EXPECT_EQ(kNotAnIntegerText, "Introduzca un n\u00famero entero.");
 }
 
 }  // namespace
