@@ -5,14 +5,16 @@
 // "Normalize", auditions the block with "Listen", and shows the block's
 // notes as a piano roll.
 //
-// Values move between the controls and the page by read() and write(), in
-// the order of BlockPageValues. The sliders hold their own positions: the
-// operations read and set them directly.
+// The rules behind the page (the records, the curves, Normalize, the random
+// values) are edit/'s; the page moves values between its controls and a
+// BlockFields by read() and write(). The sliders hold their own positions:
+// the operations take them into the fields when they need them.
 
 #include <QString>
 #include <array>
 #include <cstdint>
 
+#include "edit/block_fields.h"
 #include "model/song.h"
 #include "ui/sheet_page.h"
 #include "ui/slider_position.h"
@@ -30,35 +32,15 @@ class CPianoRollView;
 class CGlobalPage;
 class CPlaybackSession;
 
-inline constexpr std::int32_t kCurveCount = 11;
-inline constexpr std::int32_t kMaxMelodyRange = 127;
-inline constexpr std::int32_t kMaxMelodyOffset = 48;
-inline constexpr std::int32_t kMaxVelocityRange = 100;
-inline constexpr std::int32_t kMaxVelocityAmp = 300;
-
-// The page's values in the order read() takes them from the controls.
-// List indices are -1 while a list has no selection.
+// The page's own values and the block it shows. List indices are -1 while
+// a list has no selection.
 struct BlockPageValues {
     std::int32_t centerIndex = 0;  // note-value index of "Center:"
     std::int32_t curveIndex = -1;
-    QString description;
-    std::int32_t lengthIndex = 0;  // measures - 1
-    std::int32_t scaleKey = 0;
-    std::int32_t scaleType = 0;
     std::int32_t currentBlock = -1;
-    std::int32_t channel = 0;
-    std::int32_t program = 0;
-    std::int32_t melodySequence = 0;
-    std::int32_t melodyOffset = 0;
-    std::int32_t melodyRange = 1;
-    std::array<bool, kMaxBeatsPerMeasure> accents{};
-    std::int32_t velocitySequence = 0;
-    std::int32_t velocityAmp = 100;  // percent
-    std::int32_t velocityRange = 100;
-    std::int32_t velocityThreshold = 0;  // percent
-    std::int32_t seed = 1;
     bool metronome = true;
     bool loop = false;
+    BlockFields block;  // the sliders as last taken from or shown in them
 };
 
 struct BlockPageControls {
@@ -163,9 +145,10 @@ class CBlockPage final : public CSheetPage {
     void commitGlobalPage() const;
     void fillLists();
     void showCreationValues();
-    void storeBlock(Block& block);
-    void loadSliders(const Block& block);
-    void setRhythmPositions(const std::array<double, kNoteValueCount>& probabilities);
+    RhythmPositions shownRhythm() const;
+    void showRhythm(const RhythmPositions& positions);
+    BlockSliders shownSliders() const;
+    void showSliders(const BlockSliders& sliders);
     void showStopped();
     void updatePianoRoll();
 

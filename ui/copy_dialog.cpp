@@ -6,8 +6,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <algorithm>
-
 #include "model/song.h"
 #include "ui/list_fields.h"
 #include "ui/prompts.h"
@@ -54,12 +52,7 @@ CCopyDialog::CCopyDialog(Prompts& prompts, const Song* song, CopyMode mode,
 }
 
 std::int32_t CCopyDialog::entryCount() const {
-    if (!song_) return 0;
-    // Never more than the records the Song holds, whatever its counts say.
-    if (mode_ == CopyMode::Microsequence) {
-        return std::min(song_->microsequenceCount, kMaxMicrosequences);
-    }
-    return std::min(song_->blockCount, kMaxBlocks);
+    return song_ ? copyEntryCount(*song_, mode_) : 0;
 }
 
 bool CCopyDialog::prepare() {
@@ -85,11 +78,8 @@ void CCopyDialog::fillLists() {
         count);
     sourceList_->addItems(entries);
     destinationList_->addItems(entries);
-    if (mode_ == CopyMode::Microsequence && count < kMaxMicrosequences) {
-        destinationList_->addItem(recordListEntry(count, QStringLiteral("Create New Sequence")));
-    }
-    if (mode_ == CopyMode::Block && count < kMaxBlocks) {
-        destinationList_->addItem(recordListEntry(count, QStringLiteral("Create New Block")));
+    if (const auto newEntry = copyNewEntryName(mode_, count)) {
+        destinationList_->addItem(recordListEntry(count, QString::fromStdString(*newEntry)));
     }
 }
 

@@ -6,14 +6,14 @@
 #include <QDialog>
 #include <cstdint>
 
+#include "edit/copy_choices.h"
+
 class QComboBox;
 
 namespace halvorn {
 
 struct Song;
 class Prompts;
-
-enum class CopyMode : std::int32_t { Microsequence = 1, Block = 2, Macrosequence = 3 };
 
 class CCopyDialog final : public QDialog {
     Q_OBJECT

@@ -2,14 +2,16 @@
 // The "Global" page: the document's texts, the song-wide musical settings,
 // the random generator, and the process-wide MIDI settings.
 //
-// Values move between the controls and the page by read() and write(); they
-// reach the Song only through CommitToSong(), except the two "Scale:" lists
-// and the MIDI lists, which take effect as soon as they change.
+// Values move between the controls and the page by read() and write(); the
+// rules behind them are edit/'s. They reach the Song only through
+// CommitToSong(), except the two "Scale:" lists and the MIDI lists, which
+// take effect as soon as they change.
 
 #include <QString>
 #include <cstdint>
 #include <optional>
 
+#include "edit/global_fields.h"
 #include "model/document.h"
 #include "ui/sheet_page.h"
 
@@ -22,23 +24,17 @@ class QGroupBox;
 
 namespace halvorn {
 
-// The page's values, in the order read() takes them from the controls.
-// List indices are -1 while a list has no selection.
+// The page's values: the song-wide settings (edit/global_fields.h), the
+// document's texts and the MIDI settings. List indices are -1 while a list
+// has no selection.
 struct GlobalPageValues {
-    std::int32_t signatureIndex = -1;  // numerator - 2
-    std::int32_t maxDurationIndex = -1;
-    std::int32_t minDurationIndex = -1;
-    std::int32_t scaleKeyIndex = -1;
-    std::int32_t tempo = 100;
-    std::int32_t scaleTypeIndex = -1;
+    GlobalFields settings;
     QString author;
     std::int32_t bufferIndex = -1;  // bufferBeats = 2^index
     QString comments;
     std::int32_t portIndex = -1;
     QString title;
     std::int32_t ppqnIndex = -1;
-    std::int32_t generatorIndex = -1;
-    std::int32_t seed = 0;
     bool sendMidiClock = false;
 };
 

@@ -5,7 +5,7 @@
 namespace halvorn {
 
 QString outOfRangeMessage(std::int32_t low, std::int32_t high) {
-    return QStringLiteral("Introduzca un número entero entre %1 y %2.").arg(low).arg(high);
+    return QString::fromStdString(outOfRangeText(low, high));
 }
 
 std::optional<std::int32_t> parseInteger(const QString& text) {
@@ -31,7 +31,9 @@ std::optional<QString> readInteger(const QString& text, std::int32_t low, std::i
                                    std::int32_t& value) {
     const auto parsed = parseInteger(text);
     if (!parsed) return kNotAnIntegerMessage;
-    if (*parsed < low || *parsed > high) return outOfRangeMessage(low, high);
+    if (const auto message = integerRangeMessage(*parsed, low, high)) {
+        return QString::fromStdString(*message);
+    }
     value = *parsed;
     return std::nullopt;
 }

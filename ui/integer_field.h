@@ -2,15 +2,17 @@
 // Reading integer edits the way the pages validate them: the text must be a
 // whole number (blanks around it allowed) that fits an int32, and a bounded
 // field must lie within its bounds. The two messages are the ones every page
-// shows.
+// shows (edit/integer_range.h).
 
 #include <QString>
 #include <cstdint>
 #include <optional>
 
+#include "edit/integer_range.h"
+
 namespace halvorn {
 
-inline const QString kNotAnIntegerMessage = QStringLiteral("Introduzca un número entero.");
+inline const QString kNotAnIntegerMessage = QString::fromUtf8(kNotAnIntegerText);
 
 // "Introduzca un número entero entre <low> y <high>."
 QString outOfRangeMessage(std::int32_t low, std::int32_t high);

@@ -3,11 +3,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
-#include <QFormLayout>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -17,13 +14,13 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "edit/random_draws.h"
 #include "engine/arrangement.h"
 #include "engine/arrangement_picture.h"
 #include "engine/document_texts.h"
 #include "midi/channel_setup.h"
 #include "midi/midi_settings.h"
 #include "midi/smf.h"
-#include "model/random.h"
 #include "ui/arrangement_display.h"
 #include "ui/arrow_icons.h"
 #include "ui/audio_export_run.h"
@@ -36,18 +33,12 @@
 #include "ui/playback_session.h"
 #include "ui/prompts.h"
 #include "ui/slider_position.h"
-#include "ui/spin_field.h"
 
 namespace halvorn {
 namespace {
 
-constexpr double kSeedSpan = 1234567890.0;
 // How often the display looks where the music is while it plays.
 constexpr int kFollowIntervalMs = 40;
-
-constexpr std::array<const char*, kAlignChoices> kAlignItems = {
-    "1 measure",  "2 measures", "3 measures", "4 measures",
-    "5 measures", "6 measures", "7 measures", "8 measures"};
 
 const QString kUnableToGenerate = QStringLiteral("Unable to generate MIDI data");
 
@@ -64,14 +55,6 @@ class BarProgress final : public RenderProgress {
     QProgressBar* bar_;
     int step_ = 1;
 };
-
-// A narrow edit of at most `digits` digits.
-QLineEdit* makeDigitsEdit(QWidget* parent, int digits) {
-    QLineEdit* edit = makeIntegerEdit(parent);
-    edit->setMaxLength(digits);
-    fitToDigits(edit, digits);
-    return edit;
-}
 
 QToolButton* makeArrowButton(ArrowIcon arrow, QWidget* parent) {
     auto* button = new QToolButton(parent);
@@ -101,81 +84,6 @@ CMacroPage::CMacroPage(AppContext& context, CGlobalPage& global, QWidget* parent
 
 CMacroPage::~CMacroPage() = default;
 
-QLayout* CMacroPage::buildLeftColumn() {
-    auto* column = new QVBoxLayout;
-    auto* blockRow = new QHBoxLayout;
-    controls_.block = new QComboBox(this);
-    controls_.block->setMinimumContentsLength(26);
-    blockRow->addWidget(caption(QStringLiteral("Block:"), this));
-    blockRow->addWidget(controls_.block, 1);
-    column->addLayout(blockRow);
-    auto* trackRow = new QHBoxLayout;
-    controls_.muteTrack = new QCheckBox(QStringLiteral("Mute Track"), this);
-    controls_.save = new QPushButton(QStringLiteral("Save"), this);
-    trackRow->addWidget(controls_.muteTrack);
-    trackRow->addStretch();
-    trackRow->addWidget(controls_.save);
-    column->addLayout(trackRow);
-    column->addWidget(buildPropertiesGroup());
-    column->addWidget(buildAlignmentGroup());
-    column->addWidget(buildStretchGroup(), 1);
-    return column;
-}
-
-QGroupBox* CMacroPage::buildPropertiesGroup() {
-    auto* group = new QGroupBox(QStringLiteral("Properties"), this);
-    auto* grid = new QGridLayout(group);
-    controls_.volume = makeVerticalSlider(group);
-    controls_.probability = makeVerticalSlider(group);
-    controls_.volume->setMinimumHeight(120);
-    controls_.probability->setMinimumHeight(120);
-    grid->addWidget(centredCaption(QStringLiteral("Volume"), group), 0, 0);
-    grid->addWidget(centredCaption(QStringLiteral("Probability"), group), 0, 1);
-    grid->addWidget(controls_.volume, 1, 0, Qt::AlignHCenter);
-    grid->addWidget(controls_.probability, 1, 1, Qt::AlignHCenter);
-    auto* form = new QFormLayout;
-    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
-    controls_.seed = makeDigitsEdit(group, 10);
-    form->addRow(caption(QStringLiteral("Seed"), group), controls_.seed);
-    controls_.panning = new QSlider(Qt::Horizontal, group);
-    controls_.panning->setRange(0, kMaxSliderPosition);
-    auto* panning = new QHBoxLayout;
-    panning->addWidget(caption(QStringLiteral("Panning"), group));
-    panning->addWidget(controls_.panning, 1);
-    grid->addLayout(form, 1, 2, Qt::AlignVCenter);
-    grid->addLayout(panning, 2, 0, 1, 3);
-    grid->setColumnStretch(2, 1);
-    return group;
-}
-
-QGroupBox* CMacroPage::buildAlignmentGroup() {
-    auto* group = new QGroupBox(QStringLiteral("Alignment"), this);
-    auto* form = new QFormLayout(group);
-    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
-    controls_.alignTo = new QComboBox(group);
-    for (const char* item : kAlignItems) controls_.alignTo->addItem(QString::fromLatin1(item));
-    controls_.displacement = makeDigitsEdit(group, 1);
-    form->addRow(caption(QStringLiteral("Align to:"), group), controls_.alignTo);
-    form->addRow(caption(QStringLiteral("Displacement:"), group),
-                 withUnit(controls_.displacement, QStringLiteral("measures"), group));
-    return group;
-}
-
-QGroupBox* CMacroPage::buildStretchGroup() {
-    auto* group = new QGroupBox(QStringLiteral("Stretching probabilities"), this);
-    auto* grid = new QGridLayout(group);
-    const std::array<const char*, kStretchChoices> names = {"1x", "2x", "4x", "8x"};
-    for (int i = 0; i < kStretchChoices; ++i) {
-        controls_.stretch[i] = makeVerticalSlider(group);
-        grid->addWidget(controls_.stretch[i], 0, i, Qt::AlignHCenter);
-        grid->addWidget(centredCaption(QString::fromLatin1(names[i]), group), 1, i);
-    }
-    controls_.normalize = new QPushButton(QStringLiteral("Normalize"), group);
-    grid->addWidget(controls_.normalize, 0, kStretchChoices, 2, 1, Qt::AlignVCenter);
-    grid->setRowStretch(0, 1);
-    return group;
-}
-
 QLayout* CMacroPage::buildRightColumn() {
     auto* column = new QVBoxLayout;
     controls_.display = new CArrangementDisplay(prompts(), this);
@@ -198,66 +106,12 @@ QLayout* CMacroPage::buildRightColumn() {
     return column;
 }
 
-QGroupBox* CMacroPage::buildGeneralGroup() {
-    auto* group = new QGroupBox(QStringLiteral("General"), this);
-    auto* form = new QFormLayout(group);
-    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
-    controls_.totalLength = makeDigitsEdit(group, 3);
-    QWidget* spin = makeSpinField(controls_.totalLength, 1, kMaxTotalLength, group);
-    form->addRow(caption(QStringLiteral("Total Length:"), group),
-                 withUnit(spin, QStringLiteral("measures"), group));
-    controls_.regenerate = new QPushButton(QStringLiteral("Regenerate"), group);
-    controls_.loop = new QCheckBox(QStringLiteral("Loop"), group);
-    auto* row = new QHBoxLayout;
-    row->addWidget(controls_.regenerate);
-    row->addWidget(controls_.loop);
-    row->addStretch();
-    form->addRow(row);
-    return group;
-}
-
-QGroupBox* CMacroPage::buildMidiGroup() {
-    auto* group = new QGroupBox(QStringLiteral("MIDI"), this);
-    auto* column = new QVBoxLayout(group);
-    auto* buttons = new QHBoxLayout;
-    controls_.play = new QPushButton(QStringLiteral("Play"), group);
-    controls_.saveMidi = new QPushButton(QStringLiteral("Save MIDI"), group);
-    controls_.exportAudio = new QPushButton(QStringLiteral("Export Audio..."), group);
-    buttons->addWidget(controls_.play);
-    buttons->addWidget(controls_.saveMidi);
-    buttons->addWidget(controls_.exportAudio);
-    buttons->addStretch();
-    column->addLayout(buttons);
-    controls_.progress = new QProgressBar(group);
-    controls_.progress->setTextVisible(false);
-    column->addWidget(controls_.progress);
-    return group;
-}
-
-void CMacroPage::connectControls() {
-    connect(controls_.block, &QComboBox::currentIndexChanged, this, &CMacroPage::load);
-    connect(controls_.save, &QPushButton::clicked, this, &CMacroPage::save);
-    connect(controls_.normalize, &QPushButton::clicked, this, &CMacroPage::normalize);
-    connect(controls_.regenerate, &QPushButton::clicked, this, &CMacroPage::regenerate);
-    connect(controls_.play, &QPushButton::clicked, this, &CMacroPage::play);
-    connect(controls_.saveMidi, &QPushButton::clicked, this, &CMacroPage::saveMidi);
-    connect(controls_.exportAudio, &QPushButton::clicked, this, &CMacroPage::exportAudio);
-    connect(controls_.scrollLeft, &QToolButton::clicked, this, &CMacroPage::scrollLeft);
-    connect(controls_.scrollRight, &QToolButton::clicked, this, &CMacroPage::scrollRight);
-    connect(session_, &CPlaybackSession::stopped, this, &CMacroPage::showStopped);
-    connect(followTimer_, &QTimer::timeout, this, &CMacroPage::followPlayback);
-}
-
 // The sheet makes its pages before any document is loaded: the lists and
 // the song's values reach the page when it is first shown.
 void CMacroPage::initialise() {
     values_ = MacroPageValues{};
     values_.currentTrack = -1;
-    setSliderPosition(controls_.volume, 0);
-    setSliderPosition(controls_.probability, 0);
-    setSliderPosition(controls_.panning, kMaxSliderPosition / 2);
-    for (QSlider* slider : controls_.stretch) setSliderPosition(slider, kMaxSliderPosition);
-    setSliderPosition(controls_.stretch[0], 0);
+    showSliders(values_.track);
     controls_.display->setUp();
     setScrollRange(1);
     showFirstVisibleMeasure(1);
@@ -280,12 +134,11 @@ bool CMacroPage::read() {
     if (!readIntegerField(prompts(), controls_.totalLength, 1, kMaxTotalLength,
                           values_.totalLength))
         return false;
-    values_.alignIndex = controls_.alignTo->currentIndex();
+    values_.track.alignIndex = controls_.alignTo->currentIndex();
     values_.currentTrack = controls_.block->currentIndex();
-    if (!readIntegerField(prompts(), controls_.seed, values_.seed)) return false;
-    values_.muted = controls_.muteTrack->isChecked();
-    if (!readIntegerField(prompts(), controls_.displacement, 0, kMaxDisplacement,
-                          values_.displacement))
+    if (!readIntegerField(prompts(), controls_.seed, values_.track.seed)) return false;
+    values_.track.muted = controls_.muteTrack->isChecked();
+    if (!readIntegerField(prompts(), controls_.displacement, 0, kMaxDisplacement, values_.track.displacement))
         return false;
     values_.loop = controls_.loop->isChecked();
     return true;
@@ -293,11 +146,11 @@ bool CMacroPage::read() {
 
 void CMacroPage::write() {
     controls_.totalLength->setText(QString::number(values_.totalLength));
-    selectIndex(controls_.alignTo, values_.alignIndex);
+    selectIndex(controls_.alignTo, values_.track.alignIndex);
     selectIndex(controls_.block, values_.currentTrack);
-    controls_.seed->setText(QString::number(values_.seed));
-    controls_.muteTrack->setChecked(values_.muted);
-    controls_.displacement->setText(QString::number(values_.displacement));
+    controls_.seed->setText(QString::number(values_.track.seed));
+    controls_.muteTrack->setChecked(values_.track.muted);
+    controls_.displacement->setText(QString::number(values_.track.displacement));
     controls_.loop->setChecked(values_.loop);
 }
 
@@ -310,7 +163,7 @@ void CMacroPage::refresh() {
     setListEntries(controls_.block,
                    recordListEntries(currentSong(), RecordKind::Block, currentBlockCount()));
     if (currentBlockCount() > 0) values_.currentTrack = 0;
-    values_.alignIndex = 0;
+    values_.track.alignIndex = 0;
     // Another document may be shorter than the window shown last.
     if (const Song* current = currentSong()) {
         const ArrangementScrollRange range = arrangementScrollRange(current->lengthMeasures);
@@ -327,18 +180,8 @@ void CMacroPage::load() {
     values_.totalLength = current->lengthMeasures;
     write();
     if (!trackValid(values_.currentTrack)) return;
-    const Macrosequence& track = current->macrosequences[values_.currentTrack];
-    values_.seed = track.seed;
-    setSliderPosition(controls_.volume, inversePosition(track.volume));
-    setSliderPosition(controls_.probability, inversePosition(track.probability));
-    setSliderPosition(controls_.panning, percentOf(track.panning));
-    values_.displacement = displacementMeasures(track.alignment);
-    // A grid a foreign file may hold beyond the list shows as its nearest
-    // entry, so a later Save stores a grid the list offers.
-    values_.alignIndex = std::clamp(alignMeasures(track.alignment) - 1, 0, kAlignChoices - 1);
-    for (int i = 0; i < kStretchChoices; ++i)
-        setSliderPosition(controls_.stretch[i], inversePosition(track.stretchProbabilities[i]));
-    values_.muted = track.muted != 0;
+    values_.track = loadTrackFields(current->macrosequences[values_.currentTrack]);
+    showSliders(values_.track);
     write();
 }
 
@@ -346,37 +189,40 @@ void CMacroPage::save() {
     if (!read()) return;
     if (!trackValid(values_.currentTrack)) return;
     Song& current = *currentSong();
-    Macrosequence& track = current.macrosequences[values_.currentTrack];
-    macrosequenceFree(track);
+    takeSliders(values_.track);
     current.lengthMeasures = values_.totalLength;
-    track.seed = values_.seed;
-    track.volume = inverseValue(sliderPosition(controls_.volume));
-    track.probability = inverseValue(sliderPosition(controls_.probability));
-    track.panning = sliderPosition(controls_.panning) / 100.0;
-    track.alignment = makeAlignment(values_.alignIndex + 1, values_.displacement);
-    normalize();
-    for (int i = 0; i < kStretchChoices; ++i)
-        track.stretchProbabilities[i] = inverseValue(sliderPosition(controls_.stretch[i]));
-    track.muted = values_.muted ? 1 : 0;
+    storeTrackFields(values_.track, current.macrosequences[values_.currentTrack]);
+    showStretch(values_.track.stretch);
 }
 
-// Truncation to whole percents of the exact shares: the sliders' hundredths
-// are whole numbers, so a distribution already normalized stays as it is.
 void CMacroPage::normalize() {
-    std::array<int, kStretchChoices> hundredths{};
-    int sum = 0;
-    for (int i = 0; i < kStretchChoices; ++i) {
-        hundredths[i] = kMaxSliderPosition - sliderPosition(controls_.stretch[i]);
-        sum += hundredths[i];
-    }
-    if (sum <= 0) {
-        setSliderPosition(controls_.stretch[0], 0);
-        return;
-    }
-    for (int i = 0; i < kStretchChoices; ++i) {
-        setSliderPosition(controls_.stretch[i],
-                          kMaxSliderPosition - hundredths[i] * kMaxSliderPosition / sum);
-    }
+    StretchPositions positions = shownStretch();
+    normalizeStretchPositions(positions);
+    showStretch(positions);
+}
+
+StretchPositions CMacroPage::shownStretch() const {
+    StretchPositions positions{};
+    for (int i = 0; i < kStretchChoices; ++i) positions[i] = sliderPosition(controls_.stretch[i]);
+    return positions;
+}
+
+void CMacroPage::showStretch(const StretchPositions& positions) {
+    for (int i = 0; i < kStretchChoices; ++i) setSliderPosition(controls_.stretch[i], positions[i]);
+}
+
+void CMacroPage::takeSliders(TrackFields& track) const {
+    track.volume = sliderPosition(controls_.volume);
+    track.probability = sliderPosition(controls_.probability);
+    track.panning = sliderPosition(controls_.panning);
+    track.stretch = shownStretch();
+}
+
+void CMacroPage::showSliders(const TrackFields& track) {
+    setSliderPosition(controls_.volume, track.volume);
+    setSliderPosition(controls_.probability, track.probability);
+    setSliderPosition(controls_.panning, track.panning);
+    showStretch(track.stretch);
 }
 
 void CMacroPage::regenerate() {
@@ -529,8 +375,8 @@ void CMacroPage::exportAudio() {
 
 // Only the "Seed" edit changes: what the user typed elsewhere stays.
 void CMacroPage::drawRandomSeed() {
-    values_.seed = static_cast<std::int32_t>(kSeedSpan * randomNext());
-    controls_.seed->setText(QString::number(values_.seed));
+    values_.track.seed = drawSeedValue();
+    controls_.seed->setText(QString::number(values_.track.seed));
 }
 
 void CMacroPage::copyTrack() {

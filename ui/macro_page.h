@@ -6,13 +6,16 @@
 // arrangement display, plays the whole piece, saves it as a MIDI file and
 // exports it as audio.
 //
-// Values move between the controls and the page by read() and write(), in
-// the order of MacroPageValues. The sliders hold their own positions.
+// The rules behind the page (the track's fields, Normalize) are edit/'s;
+// the page moves values between its controls and a TrackFields by read()
+// and write(). The sliders hold their own positions: the operations take
+// them into the fields when they need them.
 
 #include <QString>
 #include <array>
 #include <cstdint>
 
+#include "edit/track_fields.h"
 #include "midi/midi_song.h"
 #include "ui/sheet_page.h"
 
@@ -33,20 +36,12 @@ class CGlobalPage;
 class CPlaybackSession;
 struct Song;
 
-inline constexpr std::int32_t kMaxTotalLength = 999;
-inline constexpr std::int32_t kMaxDisplacement = 7;
-inline constexpr std::int32_t kAlignChoices = 8;
-inline constexpr std::int32_t kStretchChoices = 4;  // 1x, 2x, 4x, 8x
-
-// The page's values in the order read() takes them from the controls.
+// The page's own values and the track it shows.
 struct MacroPageValues {
     std::int32_t totalLength = 1;   // measures
-    std::int32_t alignIndex = 0;    // alignMeasures - 1
     std::int32_t currentTrack = 0;  // selection of "Block:"
-    std::int32_t seed = 1;
-    bool muted = false;
-    std::int32_t displacement = 0;  // measures
     bool loop = false;
+    TrackFields track;  // the sliders as last taken from or shown in them
 };
 
 struct MacroPageControls {
@@ -148,6 +143,10 @@ class CMacroPage final : public CSheetPage {
     void showFirstVisibleMeasure(std::int32_t measure);
     void followPlayback();
     void showStopped();
+    StretchPositions shownStretch() const;
+    void showStretch(const StretchPositions& positions);
+    void takeSliders(TrackFields& track) const;
+    void showSliders(const TrackFields& track);
 
     MacroPageValues values_;
     MacroPageControls controls_;

@@ -10,6 +10,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "edit/randomize_micro.h"
+#include "edit/song_records.h"
 #include "fractal/generators.h"
 #include "model/random.h"
 #include "model/song.h"
@@ -26,16 +28,6 @@
 #include "ui/values_plot.h"
 
 namespace halvorn {
-namespace {
-
-const QString kCopyPrefix = QStringLiteral("Copy of ");
-
-// The description as the record will hold it: cut to 30 characters.
-QString fitDescription(const QString& text) {
-    return text.left(static_cast<qsizetype>(kDescriptionLength));
-}
-
-}  // namespace
 
 CMicroPage::CMicroPage(AppContext& context, QWidget* parent) : CSheetPage(context, parent) {
     buildControls();
@@ -114,9 +106,9 @@ void CMicroPage::buildControls() {
 }
 
 void CMicroPage::initialise() {
-    values_.fractalType = kFractalMandelbrot;
-    values_.period = 256;
-    values_.description = QStringLiteral("No defined sequences");
+    values_.sequence.fractalType = kFractalMandelbrot;
+    values_.sequence.period = 256;
+    values_.sequence.description = "No defined sequences";
     write();
     rebuildPanel();
 }
@@ -128,7 +120,7 @@ Song* CMicroPage::song() const {
 
 std::int32_t CMicroPage::sequenceCount() const {
     const Song* current = song();
-    return current ? std::clamp(current->microsequenceCount, 0, kMaxMicrosequences) : 0;
+    return current ? usedMicrosequences(*current) : 0;
 }
 
 bool CMicroPage::selectionValid() const {
@@ -136,19 +128,19 @@ bool CMicroPage::selectionValid() const {
 }
 
 bool CMicroPage::read() {
-    values_.fractalType = controls_.fractal->currentIndex();
-    if (!readIntegerField(prompts(), controls_.period, kMinPeriod, kMaxPeriod, values_.period))
-        return false;
+    MicroFields& sequence = values_.sequence;
+    sequence.fractalType = controls_.fractal->currentIndex();
+    if (!readIntegerField(prompts(), controls_.period, kMinPeriod, kMaxPeriod, sequence.period)) return false;
     values_.selection = controls_.sequences->currentIndex();
-    values_.description = controls_.description->text();
+    sequence.description = toDocumentText(controls_.description->text());
     return true;
 }
 
 void CMicroPage::write() {
-    selectIndex(controls_.fractal, values_.fractalType);
-    controls_.period->setText(QString::number(values_.period));
+    selectIndex(controls_.fractal, values_.sequence.fractalType);
+    controls_.period->setText(QString::number(values_.sequence.period));
     selectIndex(controls_.sequences, values_.selection);
-    controls_.description->setText(values_.description);
+    controls_.description->setText(fromDocumentText(values_.sequence.description));
 }
 
 void CMicroPage::turnedTo() {
@@ -173,9 +165,7 @@ void CMicroPage::load() {
     read();  // a field that does not read keeps the value it had
     if (!selectionValid()) return;
     const Microsequence& record = song()->microsequences[values_.selection];
-    values_.fractalType = record.fractalType;
-    values_.period = record.period;
-    values_.description = fromDocumentText(record.description);
+    values_.sequence = loadMicroFields(record);
     if (record.fractalType >= 0 && record.fractalType < std::ssize(remembered_)) {
         remembered_[record.fractalType] = record.parameters;
     }
@@ -188,7 +178,7 @@ void CMicroPage::rebuildPanel() {
     panel_ = nullptr;
     read();
     QWidget* group = controls_.parameters;
-    switch (values_.fractalType) {
+    switch (values_.sequence.fractalType) {
         case kFractalMandelbrot:
             panel_ = new CMandelbrotDialog(remembered_, prompts(), controls_.progress, group);
             break;
@@ -204,7 +194,7 @@ void CMicroPage::rebuildPanel() {
         default:
             break;
     }
-    const bool mandelbrot = values_.fractalType == kFractalMandelbrot;
+    const bool mandelbrot = values_.sequence.fractalType == kFractalMandelbrot;
     panelLayout_->setContentsMargins(10, 16, 10, mandelbrot ? 8 : 10);
     if (panel_) {
         panelLayout_->addWidget(panel_);
@@ -217,16 +207,13 @@ void CMicroPage::rebuildPanel() {
 void CMicroPage::create() {
     Song* current = song();
     if (!current) return;
-    if (sequenceCount() >= kMaxMicrosequences) {
-        prompts().message(
-            QStringLiteral("There are already %1 microsequences").arg(kMaxMicrosequences));
+    const auto added = appendMicrosequence(*current);
+    if (!added) {
+        prompts().message(QString::fromStdString(added.error()));
         return;
     }
-    const std::int32_t index = sequenceCount();
-    microsequenceMakeNew(current->microsequences[index]);
-    current->microsequenceCount = index + 1;
     refreshList();
-    values_.selection = index;
+    values_.selection = *added;
     write();
     load();
 }
@@ -235,13 +222,11 @@ void CMicroPage::save() {
     if (!read()) return;
     if (!selectionValid()) return;
     if (panel_ && !panel_->read()) return;
-    Microsequence& record = song()->microsequences[values_.selection];
-    microsequenceFree(record);
     for (auto& parameters : remembered_) parameters.reset();
-    record.fractalType = values_.fractalType;
-    record.period = values_.period;
-    setDescription(record.description, toDocumentText(values_.description));
-    if (panel_) record.parameters = panel_->store();
+    // The panel's block is remembered for its type as it is stored.
+    auto parameters = panel_ ? panel_->store() : std::nullopt;
+    storeMicroFields(values_.sequence, std::move(parameters),
+                     song()->microsequences[values_.selection]);
     const std::int32_t selection = values_.selection;
     refreshList();
     values_.selection = selection;
@@ -253,23 +238,12 @@ void CMicroPage::deleteSequence() {
     if (!selectionValid()) return;
     Song& current = *song();
     const std::int32_t removed = values_.selection;
-    const std::int32_t blocks = std::clamp(current.blockCount, 0, kMaxBlocks);
-    const bool used = std::any_of(
-        current.blocks.begin(), current.blocks.begin() + blocks, [removed](const Block& block) {
-            return block.melodySequence == removed || block.velocitySequence == removed;
-        });
-    if (used && !prompts().askYesNo(QStringLiteral(
-                    "The selected microsequence is being used in some block. Delete anyway?"))) {
+    if (microsequenceInUse(current, removed) &&
+        !prompts().askYesNo(QStringLiteral(
+            "The selected microsequence is being used in some block. Delete anyway?"))) {
         return;
     }
-    // Blocks keep their stored indexes, so they now name the records that
-    // moved down: documents rely on this.
-    const std::int32_t count = sequenceCount();
-    auto& records = current.microsequences;
-    microsequenceFree(records[removed]);
-    std::move(records.begin() + removed + 1, records.begin() + count, records.begin() + removed);
-    microsequenceReset(records[count - 1]);
-    current.microsequenceCount = count - 1;
+    deleteMicrosequence(current, removed);
     refreshList();
     load();
 }
@@ -277,8 +251,7 @@ void CMicroPage::deleteSequence() {
 void CMicroPage::randomize() {
     if (sequenceCount() <= 0) return;
     randomSeedFromTime();
-    values_.fractalType = static_cast<std::int32_t>(randomNext() * 3);
-    values_.period = static_cast<std::int32_t>(randomNext() * 256) + 1;
+    randomizeMicroFields(values_.sequence);
     write();
     rebuildPanel();
     if (panel_) panel_->randomize();
@@ -304,7 +277,7 @@ void CMicroPage::copyRecord(std::int32_t source, std::int32_t destination) {
     values_.selection = source;
     write();
     load();
-    values_.description = fitDescription(kCopyPrefix + values_.description);
+    values_.sequence.description = copyDescription(values_.sequence.description);
     values_.selection = destination;
     write();
     save();

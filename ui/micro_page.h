@@ -3,12 +3,14 @@
 // working copy of one of them in the page's fields and its parameter panel.
 // Nothing reaches the Song until "Save current" (or Copy, Delete).
 //
-// Values move between the controls and the page by read() and write(), in
-// the order of MicroPageValues.
+// The rules behind the page (the records, the random values) are edit/'s;
+// the page moves values between its controls and a MicroFields by read()
+// and write().
 
 #include <QString>
 #include <cstdint>
 
+#include "edit/micro_fields.h"
 #include "model/document.h"
 #include "ui/micro_panel.h"
 #include "ui/sheet_page.h"
@@ -26,13 +28,9 @@ class CValuesPlot;
 struct Song;
 
 struct MicroPageValues {
-    std::int32_t fractalType = 0;  // index of the "Fractal:" list
-    std::int32_t period = 256;
     std::int32_t selection = -1;  // index of the sequence list
-    QString description;
+    MicroFields sequence;
 };
-
-inline constexpr std::int32_t kMinPeriod = 1;  // kMaxPeriod: model/document.h
 
 struct MicroPageControls {
     QComboBox* sequences = nullptr;

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "edit/randomize_micro.h"
 #include "model/random.h"
 #include "ui/panel_fields.h"
 
@@ -50,9 +51,7 @@ std::optional<ParameterBytes> CMorseThueDialog::store() {
 
 void CMorseThueDialog::randomize() {
     randomSeedFromTime();
-    fields_.base = static_cast<std::int32_t>(randomNext() * 100) + 2;
-    fields_.start = static_cast<std::int32_t>(randomNext() * 123456);
-    fields_.step = static_cast<std::int32_t>(randomNext() * 13579) + 1;
+    fields_ = randomMorseThueParameters();
     write();
 }
 

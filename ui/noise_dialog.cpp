@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 
+#include "edit/randomize_micro.h"
 #include "model/random.h"
 #include "ui/panel_fields.h"
 
@@ -64,16 +65,12 @@ std::optional<ParameterBytes> CNoiseDialog::store() {
 
 void CNoiseDialog::randomize() {
     randomSeedFromTime();
-    // The low 32 bits of the draw, shown as a signed number.
-    fields_.seed = static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(static_cast<std::int64_t>(randomNext() * 4294967295.0)));
-    fields_.correlation = static_cast<std::int32_t>(randomNext() * 5);
-    fields_.range = static_cast<std::int32_t>(randomNext() * 256);
+    fields_ = randomNoiseParameters();
     write();
 }
 
 void CNoiseDialog::drawSeed() {
-    fields_.seed = static_cast<std::int32_t>(randomNext() * 268435455.0);
+    fields_.seed = drawNoiseSeed();
     write();
 }
 

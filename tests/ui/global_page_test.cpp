@@ -267,9 +267,9 @@ TEST_F(GlobalPageTest, ReadingStopsAtTheFailingField) {
     controls().title->setText("Later field");  // read after it
     controls().tempo->setText("5000");
     EXPECT_FALSE(page->read());
-    EXPECT_EQ(page->values().signatureIndex, 5);
+    EXPECT_EQ(page->values().settings.signatureIndex, 5);
     EXPECT_EQ(page->values().title, QStringLiteral("Untitled"));
-    EXPECT_EQ(page->values().tempo, 100);
+    EXPECT_EQ(page->values().settings.tempo, 100);
 }
 
 TEST_F(GlobalPageTest, PageCannotBeLeftWhileReadingFails) {
@@ -309,11 +309,11 @@ TEST_F(GlobalPageTest, RandomValuesShowWhatTheSongUses) {
         ConstantDraws draws(draw);
         sheet->randomValues();
         const GlobalPageValues& shown = page->values();
-        EXPECT_GE(shown.tempo, 40);
-        EXPECT_LE(shown.tempo, 299);
-        EXPECT_LE(shown.minDurationIndex, shown.maxDurationIndex);
-        EXPECT_LE(shown.minDurationIndex, 3);
-        EXPECT_EQ(controls().tempo->text(), QString::number(shown.tempo));
+        EXPECT_GE(shown.settings.tempo, 40);
+        EXPECT_LE(shown.settings.tempo, 299);
+        EXPECT_LE(shown.settings.minDurationIndex, shown.settings.maxDurationIndex);
+        EXPECT_LE(shown.settings.minDurationIndex, 3);
+        EXPECT_EQ(controls().tempo->text(), QString::number(shown.settings.tempo));
 
         const auto intervals = scaleTypeIntervals(controls().scaleType->currentIndex());
         EXPECT_EQ(song().scale.intervals,
