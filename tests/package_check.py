@@ -66,6 +66,19 @@ def expected_files(app_id):
     return files
 
 
+def library_packages(root):
+    """The installed packages holding the libraries the packaged programs
+    name as NEEDED."""
+    owners = set()
+    for program in ("halvorn", "halvorn-cli"):
+        dynamic = ok("readelf", "-d", f"{root}/usr/bin/{program}")
+        for soname in re.findall(r"\(NEEDED\)\s+Shared library: \[([^\]]+)\]", dynamic):
+            for line in ok("dpkg", "-S", f"*/{soname}").splitlines():
+                packages = line.split(": ")[0]
+                owners.update(name.strip().split(":")[0] for name in packages.split(","))
+    return owners
+
+
 def check_control(deb, version):
     field = lambda name: ok("dpkg-deb", "-f", deb, name).strip()
     check(field("Package") == "halvorn", f"Package: {field('Package')!r}")
@@ -77,10 +90,18 @@ def check_control(deb, version):
     check(synopsis and len(long_text.split()) > 40, f"Description too short: {synopsis!r}")
     depends = [group.strip() for group in field("Depends").split(",")]
     names = {re.match(r"[^\s(|]+", group).group(0) for group in depends}
-    for name in ("libc6", "libqt6widgets6", "libfluidsynth3", "librtmidi6", "libsndfile1",
-                 "qt6-qpa-plugins"):
+    for name in ("libc6", "libqt6widgets6", "libfluidsynth3", "librtmidi6", "libsndfile1"):
         check(name in names, f"Depends has no {name}: {depends}")
     check(field("Recommends") == "fluid-soundfont-gm", f"Recommends: {field('Recommends')!r}")
+    return depends
+
+
+def check_dependencies(depends, root):
+    """Each dependency holds a library the programs load."""
+    loaded = library_packages(root)
+    for group in depends:
+        alternatives = {re.match(r"\s*([^\s(]+)", name).group(1) for name in group.split("|")}
+        check(alternatives & loaded, f"Depends on {group}, which no program loads")
 
 
 def check_contents(deb, root, args):
@@ -199,8 +220,9 @@ def main():
     work = tempfile.mkdtemp(prefix="halvorn-package-")
     try:
         root = os.path.join(work, "root")
-        check_control(deb, args.version)
+        depends = check_control(deb, args.version)
         check_contents(deb, root, args)
+        check_dependencies(depends, root)
         check_validators(deb, root, args)
         if install_wanted():
             check_install(deb, args, work)
