@@ -75,8 +75,9 @@ Expected<OutputFile, int> OutputFile::open(const std::string& path) {
     if (exists) {
         // The replacement keeps what the user set on the file.
         if (::fchmod(file.fd_, existing.st_mode & 07777) != 0) return unexpected(errno);
-        if (::geteuid() == 0)
-            static_cast<void>(::fchown(file.fd_, existing.st_uid, existing.st_gid));
+        if (::geteuid() == 0 && ::fchown(file.fd_, existing.st_uid, existing.st_gid) != 0) {
+            // Not fatal: the replacement then belongs to root, with the same mode.
+        }
     }
     return file;
 }
