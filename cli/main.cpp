@@ -19,6 +19,7 @@ Command infoCommand();
 Command portsCommand();
 Command playCommand();
 Command exportAudioCommand();
+Command exportMusicXmlCommand();
 
 namespace {
 
@@ -32,6 +33,7 @@ std::vector<Command> commandTable() {
         portsCommand(),
         playCommand(),
         exportAudioCommand(),
+        exportMusicXmlCommand(),
     };
     // clang-format on
 }
