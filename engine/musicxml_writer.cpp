@@ -161,13 +161,17 @@ void writeClef(XmlStream& out, int number, bool treble) {
 void writeAttributes(XmlStream& out, const Score& score, Clefs clefs) {
     out.markup("      <attributes>\n        <divisions>")
         .number(kDivisions)
-        .markup("</divisions>\n        <key>\n          <fifths>")
-        .number(score.chromatic ? 0 : score.key.sharps)
-        .markup("</fifths>\n          <mode>")
-        .markup(score.chromatic   ? "none"
-                : score.key.minor ? "minor"
-                                  : "major")
-        .markup("</mode>\n        </key>\n        <time>\n          <beats>")
+        .markup("</divisions>\n        <key>\n          <fifths>");
+    // A chromatic piece has no key: no signature and no mode.
+    if (score.chromatic) {
+        out.markup("0</fifths>\n");
+    } else {
+        out.number(score.key.sharps)
+            .markup("</fifths>\n          <mode>")
+            .markup(score.key.minor ? "minor" : "major")
+            .markup("</mode>\n");
+    }
+    out.markup("        </key>\n        <time>\n          <beats>")
         .number(score.song.beatsPerMeasure)
         .markup("</beats>\n          <beat-type>4</beat-type>\n        </time>\n");
     if (clefs == Clefs::kGrandStaff) {

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
@@ -12,8 +13,11 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "engine/musicxml_writer.h"
+#include "ui/document_access.h"
 #include "ui/lock_keys.h"
 #include "ui/main_sheet.h"
+#include "ui/prompts.h"
 #include "ui/toolbar_icons.h"
 
 namespace halvorn {
@@ -84,6 +88,11 @@ void CMainFrame::createActions() {
     connect(exportAudio, &QAction::triggered, this,
             [] { dispatchToSheet(&CMainSheet::exportAudio); });
 
+    auto* musicXml = makeAction(FrameCommand::ExportMusicXml, QStringLiteral("Export &MusicXML..."),
+                                QStringLiteral("Write the song as a score for notation programs"),
+                                QStringLiteral("Export MusicXML"));
+    connect(musicXml, &QAction::triggered, this, &CMainFrame::exportMusicXml);
+
     auto* exit = makeAction(FrameCommand::Exit, QStringLiteral("&Exit"),
                             QStringLiteral("Exist the application"), QStringLiteral("Exit"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -139,6 +148,7 @@ void CMainFrame::createMenus() {
     fileMenu_->addAction(action(FrameCommand::Save));
     fileMenu_->addAction(action(FrameCommand::SaveAs));
     fileMenu_->addAction(action(FrameCommand::ExportAudio));
+    fileMenu_->addAction(action(FrameCommand::ExportMusicXml));
     recentStart_ = fileMenu_->addSeparator();
     recentEnd_ = fileMenu_->addSeparator();
     fileMenu_->addAction(action(FrameCommand::Exit));
@@ -151,6 +161,23 @@ void CMainFrame::createMenus() {
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(action(FrameCommand::About));
+}
+
+// The score of the document as last saved by the pages, muted tracks
+// included as "Save MIDI" includes them; the same bytes as halvorn-cli
+// export-musicxml.
+void CMainFrame::exportMusicXml() {
+    const Document* document = currentDocument();
+    if (!document) return;
+    const auto path =
+        prompts().askSaveFile({.filterText = QStringLiteral("MusicXML files (*.musicxml)"),
+                               .filterPattern = QStringLiteral("*.musicxml"),
+                               .defaultSuffix = QStringLiteral("musicxml")});
+    if (!path) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto saved = musicXmlSave(QFile::encodeName(*path).toStdString(), *document, false);
+    QApplication::restoreOverrideCursor();
+    if (!saved) showFileError(saved.error());
 }
 
 void CMainFrame::createToolBar() {

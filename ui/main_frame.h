@@ -24,6 +24,7 @@ enum class FrameCommand {
     Save,
     SaveAs,
     ExportAudio,
+    ExportMusicXml,
     Exit,
     Copy,
     RandomValues,
@@ -72,6 +73,7 @@ class CMainFrame final : public QMainWindow {
     void createToolBar();
     void createStatusBar();
     void updateIndicators();
+    void exportMusicXml();
 
     std::array<QAction*, static_cast<std::size_t>(FrameCommand::Count)> actions_{};
     QMenu* fileMenu_ = nullptr;
