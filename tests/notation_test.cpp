@@ -186,25 +186,32 @@ TEST(ScoreLayout, ChordsVoicesTiesAndRestsFillEveryMeasure) {
 }
 
 TEST(ScoreLayout, TripletGroupsAreBracketedAndGrandStavesSplitAtMiddleC) {
+    // Six eighth-note triplets over two beats, the second one low.
     const std::int64_t third = kBeat / 3;
-    const auto measures = layOut({note(0, third, 72, true), note(third, 2 * third, 48, true),
-                                  note(2 * third, kBeat, 74, true)},
-                                 2, 1, 2);
+    std::vector<ScoreNote> notes;
+    for (std::int64_t k = 0; k < 6; ++k)
+        notes.push_back(note(k * third, (k + 1) * third, k == 1 ? 48 : 72, true));
+    const auto measures = layOut(notes, 3, 1, 2);
     const auto& lanes = measures[0];
     ASSERT_EQ(lanes.size(), 2u);
     EXPECT_EQ(lanes[0].staff, 1);
     EXPECT_EQ(lanes[1].staff, 2);
     EXPECT_EQ(lanes[1].voice, 5);
-    // Upper staff: note, triplet rest, note, then a plain beat of rest;
-    // the bracket spans the beat.
+    // Upper staff: note, triplet rest, four notes, then a plain beat of
+    // rest; one bracket to each beat.
     const auto& upper = lanes[0].elements;
-    ASSERT_GE(upper.size(), 4u);
-    EXPECT_TRUE(upper[0].tupletStart);
+    ASSERT_EQ(upper.size(), 7u);
     EXPECT_EQ(upper[1].chord, -1);
     EXPECT_TRUE(upper[1].value.triplet);
-    EXPECT_TRUE(upper[2].tupletStop);
-    EXPECT_FALSE(upper[3].value.triplet);
-    for (const ScoreLane& lane : lanes) EXPECT_EQ(laneLength(lane), 2 * kBeat);
+    std::string brackets;
+    for (const ScoreElement& e : upper)
+        brackets += e.tupletStart && e.tupletStop ? 'x'
+                    : e.tupletStart               ? '['
+                    : e.tupletStop                ? ']'
+                                                  : '.';
+    EXPECT_EQ(brackets, "[.][.].");
+    EXPECT_FALSE(upper[6].value.triplet);
+    for (const ScoreLane& lane : lanes) EXPECT_EQ(laneLength(lane), 3 * kBeat);
 }
 
 Document oneTrackDocument() {
