@@ -6,9 +6,9 @@
 namespace halvorn {
 namespace {
 
-constexpr std::int64_t kSixtyFourthUnits = 6;
-// Plain values count in 1/64 notes, whose type index is 2 ("64th").
-constexpr std::int32_t kSixtyFourthType = 2;
+// Plain values count in 128th notes, type index 1.
+constexpr std::int64_t kPlainGrain = 3;
+constexpr std::int32_t kPlainFirstType = 1;
 
 // The binary digits of `count` as values of `grain` units each, highest
 // first: digit k is type firstType + k, and digits k and k - 1 together a
@@ -35,10 +35,10 @@ std::vector<WrittenValue> binaryValues(std::int64_t count, std::int64_t grain,
 
 }  // namespace
 
-std::vector<WrittenValue> splitDuration(std::int64_t units, bool triplet) {
+std::vector<WrittenValue> splitDuration(std::int64_t units) {
     if (units <= 0) return {};
-    if (!triplet && units % kSixtyFourthUnits == 0)
-        return binaryValues(units / kSixtyFourthUnits, kSixtyFourthUnits, kSixtyFourthType, false);
+    if (units % kPlainGrain == 0)
+        return binaryValues(units / kPlainGrain, kPlainGrain, kPlainFirstType, false);
     // A triplet value written as 2^k units takes 2^k units: a written 256th
     // (1.5 units) played at 2/3 is one unit.
     return binaryValues(units, 1, 0, true);

@@ -11,7 +11,8 @@
 namespace halvorn {
 
 // MusicXML's note types from the shortest this writer needs: a 1/64 triplet
-// (2 units) is a 128th note played as a triplet, and 1 unit a 256th one.
+// (2 units) is a 128th note played as a triplet, 1 unit a 256th one, and a
+// plain 128th is 3 units.
 inline constexpr std::array<std::string_view, 12> kWrittenTypeNames = {
     "256th",   "128th", "64th",  "32nd",  "16th", "eighth",
     "quarter", "half",  "whole", "breve", "long", "maxima"};
@@ -25,10 +26,13 @@ struct WrittenValue {
 };
 
 // `units` (> 0) as tied values, longest first, each value and the next
-// shorter one merged into a dotted value. Plain values when `triplet` is
-// false and the length is a whole number of 1/64 notes (6 units); triplet
-// values otherwise, which can write any whole number of units.
-std::vector<WrittenValue> splitDuration(std::int64_t units, bool triplet);
+// shorter one merged into a dotted value: plain values when the length is a
+// whole number of 128th notes (3 units), triplet values otherwise, which
+// write any whole number of units. So a triplet (a third of a value: a power
+// of two of units) is always written as one, and a dotted triplet (exactly
+// the plain value half as long) or a triplet note's piece that happens to
+// last a plain length never is.
+std::vector<WrittenValue> splitDuration(std::int64_t units);
 
 struct TimeSpan {
     std::int64_t start = 0;

@@ -201,7 +201,8 @@ void writeValue(XmlStream& out, const ScoreElement& element, const ScoreLane& la
     out.markup("        <voice>").number(lane.voice).markup("</voice>\n");
     if (!element.wholeMeasureRest) {
         out.markup("        <type>")
-            .markup(kWrittenTypeNames[static_cast<std::size_t>(element.value.type)])
+            .markup(kWrittenTypeNames[std::min(static_cast<std::size_t>(element.value.type),
+                                               kWrittenTypeNames.size() - 1)])
             .markup("</type>\n");
         if (element.value.dotted) out.markup("        <dot/>\n");
         if (element.value.triplet)

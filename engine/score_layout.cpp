@@ -5,7 +5,7 @@
 namespace halvorn {
 namespace {
 
-constexpr std::int64_t kSixtyFourthUnits = 6;
+constexpr std::int64_t kPlainGrain = 3;  // a 128th note, the shortest plain value
 constexpr std::int32_t kVoicesPerStaff = 4;
 
 }  // namespace
@@ -52,15 +52,14 @@ void ScoreLayout::add(const ScoreNote& note) {
         lane.chords.back().tones.push_back(tone);
         return;
     }
-    lane.chords.push_back(
-        {.start = note.start, .end = note.end, .triplet = note.triplet, .tones = {tone}});
+    lane.chords.push_back({.start = note.start, .end = note.end, .tones = {tone}});
     lane.busyUntil = note.end;
 }
 
 void ScoreLayout::appendRests(ScoreLane& lane, std::int64_t from, std::int64_t to) const {
     // Rests are cut at beats, so each beat reads on its own.
     for (const TimeSpan& span : splitAtMultiples(from, to, kUnitsPerBeat))
-        for (const WrittenValue& value : splitDuration(span.end - span.start, false))
+        for (const WrittenValue& value : splitDuration(span.end - span.start))
             lane.elements.push_back({.value = value});
 }
 
@@ -76,7 +75,7 @@ ScoreLane ScoreLayout::layOut(const Lane& lane) const {
         const ScoreChord& chord = lane.chords[c];
         appendRests(out, cursor, chord.start);
         const std::int64_t pieceEnd = std::min(chord.end, end);
-        const auto values = splitDuration(pieceEnd - chord.start, chord.triplet);
+        const auto values = splitDuration(pieceEnd - chord.start);
         for (std::size_t v = 0; v < values.size(); ++v) {
             out.elements.push_back({.chord = static_cast<std::int32_t>(c),
                                     .value = values[v],
@@ -128,7 +127,7 @@ void markTupletBrackets(std::vector<ScoreElement>& elements) {
         if (!last) element.tupletStart = true;
         run += element.value.units;
         last = &element;
-        if (run % kSixtyFourthUnits == 0) {
+        if (run % kPlainGrain == 0) {
             element.tupletStop = true;
             run = 0;
             last = nullptr;

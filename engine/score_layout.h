@@ -23,7 +23,6 @@ struct ChordTone {
 struct ScoreChord {
     std::int64_t start = 0;
     std::int64_t end = 0;
-    bool triplet = false;
     bool tiedFromBefore = false;  // continues a chord of the measure before
     std::vector<ChordTone> tones;
 };
@@ -84,8 +83,8 @@ class ScoreLayout {
 };
 
 // Marks the triplet brackets of a voice's elements: each run of triplet
-// values is closed as soon as it adds up to a whole number of 1/64 notes
-// (three eighth-note triplets to a beat, say), or where the run ends.
+// values is closed as soon as it adds up to a plain length (three
+// eighth-note triplets to a beat, say), or where the run ends.
 void markTupletBrackets(std::vector<ScoreElement>& elements);
 
 }  // namespace halvorn

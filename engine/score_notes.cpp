@@ -50,8 +50,7 @@ Expected<TrackScoreNotes, RenderError> TrackScoreNotes::make(const Song& song,
                  .end = position + length,
                  .pitch = note.pitch,
                  .velocity = unitToMidiValue(note.velocity),
-                 .accented = block.accentLevel > 0.0 && isOnAccentedBeat(song, block, note.start),
-                 .triplet = rhythm.values[k].triplet});
+                 .accented = block.accentLevel > 0.0 && isOnAccentedBeat(song, block, note.start)});
             position += length;
         }
         for (const Placement& placement : std::span(macrosequence.placements).first(placementCount))

@@ -20,7 +20,6 @@ struct ScoreNote {
     std::int32_t pitch = 0;
     std::uint8_t velocity = 0;  // as the MIDI file carries it; 0 is silent
     bool accented = false;
-    bool triplet = false;
 };
 
 class TrackScoreNotes {

@@ -66,33 +66,32 @@ TEST(PitchSpelling, EveryScaleIsSpelledInItsOwnSignature) {
 TEST(DurationSplit, ValuesDotsAndTripletsAddUpExactly) {
     using V = WrittenValue;
     // A dotted quarter is one value; a quarter tied to a 16th two.
-    EXPECT_EQ(splitDuration(144, false), (std::vector{V{6, true, false, 144}}));
-    EXPECT_EQ(splitDuration(120, false),
-              (std::vector{V{6, false, false, 96}, V{4, false, false, 24}}));
-    // An eighth-note triplet (a third of a beat) and a dotted one (half a beat).
-    EXPECT_EQ(splitDuration(32, true), (std::vector{V{5, false, true, 32}}));
-    EXPECT_EQ(splitDuration(48, true), (std::vector{V{5, true, true, 48}}));
-    // A 1/64 triplet is a 128th played at 2/3; a plain length off the
-    // 1/64 grid falls back to triplet values.
-    EXPECT_EQ(splitDuration(2, true), (std::vector{V{1, false, true, 2}}));
-    EXPECT_EQ(splitDuration(1, false), (std::vector{V{0, false, true, 1}}));
+    EXPECT_EQ(splitDuration(144), (std::vector{V{6, true, false, 144}}));
+    EXPECT_EQ(splitDuration(120), (std::vector{V{6, false, false, 96}, V{4, false, false, 24}}));
+    // An eighth-note triplet (a third of a beat); a dotted quarter's
+    // triplet (half a beat) is a plain eighth.
+    EXPECT_EQ(splitDuration(32), (std::vector{V{5, false, true, 32}}));
+    EXPECT_EQ(splitDuration(48), (std::vector{V{5, false, false, 48}}));
+    // A 1/64 triplet is a 128th played at 2/3, its dotted form a plain 128th.
+    EXPECT_EQ(splitDuration(2), (std::vector{V{1, false, true, 2}}));
+    EXPECT_EQ(splitDuration(3), (std::vector{V{1, false, false, 3}}));
+    EXPECT_EQ(splitDuration(1), (std::vector{V{0, false, true, 1}}));
     // Every length up to a 9/4 measure: values longest first, each fitting
-    // the type table, adding up to the length.
-    for (const bool triplet : {false, true}) {
-        for (std::int64_t units = 1; units <= 9 * kBeat; ++units) {
-            const auto values = splitDuration(units, triplet);
-            std::int64_t sum = 0;
-            for (std::size_t k = 0; k < values.size(); ++k) {
-                ASSERT_LT(values[k].type, static_cast<std::int32_t>(kWrittenTypeNames.size()));
-                if (k > 0) {
-                    EXPECT_LT(values[k].units, values[k - 1].units);
-                }
-                sum += values[k].units;
+    // the type table, adding up to the length, triplets only off the plain grid.
+    for (std::int64_t units = 1; units <= 9 * kBeat; ++units) {
+        const auto values = splitDuration(units);
+        std::int64_t sum = 0;
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            ASSERT_LT(values[k].type, static_cast<std::int32_t>(kWrittenTypeNames.size()));
+            EXPECT_EQ(values[k].triplet, units % 3 != 0) << units;
+            if (k > 0) {
+                EXPECT_LT(values[k].units, values[k - 1].units);
             }
-            EXPECT_EQ(sum, units) << units;
+            sum += values[k].units;
         }
+        EXPECT_EQ(sum, units) << units;
     }
-    EXPECT_TRUE(splitDuration(0, false).empty());
+    EXPECT_TRUE(splitDuration(0).empty());
 }
 
 TEST(DurationSplit, SpansAreCutAtBarlines) {
@@ -134,8 +133,8 @@ TEST(BlockRhythm, ValuesMatchTheRenderedLengths) {
     }
 }
 
-ScoreNote note(std::int64_t start, std::int64_t end, std::int32_t pitch, bool triplet = false) {
-    return {.start = start, .end = end, .pitch = pitch, .velocity = 100, .triplet = triplet};
+ScoreNote note(std::int64_t start, std::int64_t end, std::int32_t pitch) {
+    return {.start = start, .end = end, .pitch = pitch, .velocity = 100};
 }
 
 // Lays out `notes` over `measures` measures of `beats` beats.
@@ -190,7 +189,7 @@ TEST(ScoreLayout, TripletGroupsAreBracketedAndGrandStavesSplitAtMiddleC) {
     const std::int64_t third = kBeat / 3;
     std::vector<ScoreNote> notes;
     for (std::int64_t k = 0; k < 6; ++k)
-        notes.push_back(note(k * third, (k + 1) * third, k == 1 ? 48 : 72, true));
+        notes.push_back(note(k * third, (k + 1) * third, k == 1 ? 48 : 72));
     const auto measures = layOut(notes, 3, 1, 2);
     const auto& lanes = measures[0];
     ASSERT_EQ(lanes.size(), 2u);
