@@ -136,6 +136,7 @@ def check_document(args, document, flags, env):
     run(["musicxml2ly", "--output", lily, score], env=env)
     run(["lilypond", "--silent", "-o", os.path.join(args.workdir, name), lily], env=env)
     print(f"ok {name}: {parts} parts, {sum(ours.values())} notes")
+    return tree.getroot().find("part/measure/attributes/staves") is not None
 
 
 def main():
@@ -165,12 +166,17 @@ def main():
     cases += [(path, []) for path in documents]
 
     failures = 0
+    grand_staves = 0
     for document, flags in cases:
         try:
-            check_document(args, document, flags, env)
+            grand_staves += check_document(args, document, flags, env)
         except Failure as failure:
             failures += 1
             print(f"FAIL {failure}")
+    # The wide melodies of the generated documents need both clefs somewhere.
+    if not grand_staves:
+        failures += 1
+        print("FAIL no document was written on a grand staff")
     print(f"{len(cases) - failures} passed, {failures} failed")
     return 1 if failures else 0
 

@@ -127,11 +127,15 @@ Document keyDocument(std::int32_t key) {
     if (key == 0) {
         // Markup characters and Windows-1252 letters must arrive as text.
         document.title = "Caf\xe9 <&> \"quoted\" 'apostrophe'";
-        document.author = "Ren\xe9" "e & \x80" "uro";
+        document.author =
+            "Ren\xe9"
+            "e & \x80"
+            "uro";
     }
     Block& wide = addTrack(document, "Wide", -1, 2, 10 + key);
+    wide.melodySequence = 1;  // the noise spreads over the whole range
     wide.melodyRange = 24;
-    wide.melodyOffset = -12;
+    wide.melodyOffset = -10;
     Block& high = addTrack(document, "High", -1, 1, 20 + key);
     high.melodyOffset = 7;
     high.accents = {1, 0, 1, 0, 0, 0, 0, 0, 0};
