@@ -12,10 +12,12 @@ import argparse
 import os
 import re
 import shutil
+import signal
 import stat
 import struct
 import subprocess
 import sys
+import time
 import traceback
 
 import mido
@@ -549,6 +551,28 @@ def test_export_musicxml(tool, examples):
           f"{failed.stderr!r}")
     leftovers = [n for n in os.listdir(tool.workdir) if ".part-" in n]
     check(not leftovers, f"temporary files left behind: {leftovers}")
+
+    # Ctrl+C during a long export (16 tracks of sixteenths over 999
+    # measures, about 100 MB) stops it and leaves nothing behind.
+    rhythm = {2: 1.0}  # "1/16"
+    big = tool.write("big.hvn", document(
+        [morse_thue(b"Counting", 64, 3, 0, 1)],
+        [block(b"Busy %d" % k, length=8, rhythm=rhythm, seed=k + 1, channel=k) for k in range(16)],
+        [track() for _ in range(16)], length=999))
+    stopped = tool.path("stopped.musicxml")
+    export = subprocess.Popen([tool.cli, "export-musicxml", big, "-o", stopped],
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    deadline = time.monotonic() + 60
+    while (export.poll() is None and time.monotonic() < deadline
+           and not any(".part-" in n for n in os.listdir(tool.workdir))):
+        time.sleep(0.01)
+    export.send_signal(signal.SIGINT)
+    err = export.communicate(timeout=120)[1]
+    check(export.returncode == 1, f"Ctrl+C: exit status {export.returncode}: {err!r}")
+    check("stopped.musicxml: Unable to export MusicXML." in err, f"Ctrl+C: {err!r}")
+    check(not os.path.exists(stopped), "Ctrl+C left the score behind")
+    leftovers = [n for n in os.listdir(tool.workdir) if ".part-" in n]
+    check(not leftovers, f"Ctrl+C left temporary files: {leftovers}")
 
 
 def main():
