@@ -146,6 +146,10 @@ def main():
     parser.add_argument("--examples", required=True)
     parser.add_argument("--workdir", required=True)
     args = parser.parse_args()
+    missing = [tool for tool in ("mscore3", "musicxml2ly", "lilypond") if not shutil.which(tool)]
+    if missing:
+        print(f"FAIL {', '.join(missing)} not found: run scripts/install-deps --for-tests")
+        return 1
     shutil.rmtree(args.workdir, ignore_errors=True)
     generated = os.path.join(args.workdir, "documents")
     home = os.path.join(args.workdir, "home")
