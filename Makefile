@@ -51,6 +51,7 @@ bench: deps
 	cmake --build $(BUILD)/bench -j $(JOBS)
 	$(BUILD)/bench/bench/halvorn_bench
 	/usr/bin/python3 bench/jack_playback_bench.py $(BUILD)/bench
+	/usr/bin/python3 bench/musicxml_export_bench.py $(BUILD)/bench
 
 # Bounded libFuzzer runs (clang, ASan + UBSan); FUZZ_SECONDS per target.
 fuzz: deps

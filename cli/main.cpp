@@ -18,6 +18,7 @@ Command infoCommand();
 Command portsCommand();
 Command playCommand();
 Command exportAudioCommand();
+Command exportMusicXmlCommand();
 
 namespace {
 
@@ -31,6 +32,7 @@ std::vector<Command> commandTable() {
         portsCommand(),
         playCommand(),
         exportAudioCommand(),
+        exportMusicXmlCommand(),
     };
     // clang-format on
 }

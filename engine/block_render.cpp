@@ -67,9 +67,15 @@ struct RhythmState {
     std::optional<std::int32_t> previousExponent;
     bool tripletOpen = false;
     double tripletLength = 0.0;  // of the open triplet group
+    NoteValue tripletValue;      // of the open triplet group
 };
 
-double nextNoteLength(const Song& song, const Block& block, RhythmState& state) {
+struct DrawnLength {
+    double length = 0.0;
+    NoteValue value;
+};
+
+DrawnLength nextNoteLength(const Song& song, const Block& block, RhythmState& state) {
     // Before any note exists a fall-through has nothing to reuse: the
     // shortest value of the Song's range (held inside the table) stands in.
     const std::int32_t fallback =
@@ -79,40 +85,50 @@ double nextNoteLength(const Song& song, const Block& block, RhythmState& state) 
     // Remembered even inside a triplet group, where only its length is dropped.
     state.previousExponent = exponent;
     double length = std::ldexp(1.0, exponent + 2);
+    NoteValue value{.exponent = exponent};
 
     if (block.dottedProbability > 0.0 && randomNext() < block.dottedProbability) {
         length = length * 1.5;
+        value.dotted = true;
     }
     if (state.tripletOpen) {
         length = state.tripletLength;
+        value = state.tripletValue;
         if (isWholeBeat(state.position + length)) state.tripletOpen = false;
     } else if (block.tripletProbability > 0.0 && randomNext() < block.tripletProbability) {
         length = length / 3;
+        value.triplet = true;
         state.tripletOpen = true;
         state.tripletLength = length;
+        state.tripletValue = value;
     }
-    return length;
+    return {length, value};
 }
 
 }  // namespace
 
 NoteList renderBlockNotes(const Song& song, std::int32_t blockIndex) {
+    return renderBlockRhythm(song, blockIndex).notes;
+}
+
+BlockRhythm renderBlockRhythm(const Song& song, std::int32_t blockIndex) {
     const Block* block = blockInUse(song, blockIndex);
     if (!block) return {};
     const double blockBeats = static_cast<double>(static_cast<std::int64_t>(block->lengthMeasures) *
                                                   song.beatsPerMeasure);
     randomSeed(block->seed);
     // A few thousand notes at most: 8 measures of 9 beats in 1/64 triplets.
-    NoteList notes;
+    BlockRhythm rhythm;
     RhythmState state;
     while (state.position < blockBeats) {
-        double length = nextNoteLength(song, *block, state);
+        auto [length, value] = nextNoteLength(song, *block, state);
         if (state.position + length > blockBeats) length = blockBeats - state.position;
-        notes.push_back({.start = state.position, .duration = length});
+        rhythm.notes.push_back({.start = state.position, .duration = length});
+        rhythm.values.push_back(value);
         state.position = state.position + length;
     }
-    for (Note& note : notes) note.duration = note.duration * block->legato;
-    return notes;
+    for (Note& note : rhythm.notes) note.duration = note.duration * block->legato;
+    return rhythm;
 }
 
 std::size_t renderBlockMelody(std::span<Note> notes, const Song& song, std::int32_t blockIndex) {
@@ -158,18 +174,24 @@ std::size_t renderBlockAccents(std::span<Note> notes, const Song& song, std::int
     const Block* block = blockInUse(song, blockIndex);
     if (!block) return 0;
     const double level = block->accentLevel;
-    const std::int64_t beatsPerMeasure = song.beatsPerMeasure;
     for (Note& note : notes) {
         if (isWholeBeat(note.start)) {
-            const std::int64_t beat =
-                beatsPerMeasure > 0 ? static_cast<std::int64_t>(note.start) % beatsPerMeasure : -1;
-            if (isAccented(*block, beat)) note.velocity = (1.0 + level) * note.velocity;
+            if (isOnAccentedBeat(song, *block, note.start))
+                note.velocity = (1.0 + level) * note.velocity;
         } else {
             note.velocity = (1.0 - level) * note.velocity;
         }
         if (note.velocity > 1.0) note.velocity = 1.0;
     }
     return notes.size();
+}
+
+bool isOnAccentedBeat(const Song& song, const Block& block, double start) {
+    if (!isWholeBeat(start)) return false;
+    const std::int64_t beatsPerMeasure = song.beatsPerMeasure;
+    const std::int64_t beat =
+        beatsPerMeasure > 0 ? static_cast<std::int64_t>(start) % beatsPerMeasure : -1;
+    return isAccented(block, beat);
 }
 
 Expected<NoteList, Error> renderBlock(const Song& song, std::int32_t blockIndex) {
@@ -184,7 +206,7 @@ Expected<NoteList, Error> renderBlock(const Song& song, std::int32_t blockIndex)
 }
 
 Expected<void, Error> renderBlockTrack(MidiTrack& track, std::span<const Note> notes,
-                                             const Block& block, std::int32_t ppqn) {
+                                       const Block& block, std::int32_t ppqn) {
     track.name.reset();
     track.channel = static_cast<std::uint8_t>(block.channel & 0x0F);
     track.volume = kDefaultTrackVolume;
@@ -196,8 +218,8 @@ Expected<void, Error> renderBlockTrack(MidiTrack& track, std::span<const Note> n
 }
 
 Expected<void, Error> renderMetronomeTrack(MidiTrack& track, const Song& song,
-                                                 std::int32_t blockIndex, std::int32_t level,
-                                                 std::int32_t ppqn) {
+                                           std::int32_t blockIndex, std::int32_t level,
+                                           std::int32_t ppqn) {
     track.name.reset();
     track.channel = kPercussionChannel;
     track.volume = kDefaultTrackVolume;

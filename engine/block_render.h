@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/note.h"
+#include "engine/note_value.h"
 #include "engine/render_error.h"
 #include "midi/midi_song.h"
 #include "model/expected.h"
@@ -24,6 +25,15 @@ using NoteList = std::vector<Note>;
 // block yields at least one note.
 NoteList renderBlockNotes(const Song& song, std::int32_t blockIndex);
 
+// The rhythm step's notes with the value each was drawn as (values[k] for
+// notes[k]; the note at the block's end may be cut shorter than its value).
+// Notation writes these values instead of reading them back from lengths.
+struct BlockRhythm {
+    NoteList notes;
+    std::vector<NoteValue> values;
+};
+BlockRhythm renderBlockRhythm(const Song& song, std::int32_t blockIndex);
+
 // Melody step: sets every pitch from the block's melody microsequence through
 // the Song's scale. Returns notes.size(), or 0 when the microsequence has no
 // values (the notes are then left unchanged).
@@ -36,6 +46,10 @@ std::size_t renderBlockVelocity(std::span<Note> notes, const Song& song, std::in
 // Accent step: strengthens notes on accented beats, softens notes between
 // beats. Returns notes.size().
 std::size_t renderBlockAccents(std::span<Note> notes, const Song& song, std::int32_t blockIndex);
+
+// Whether a note starting at `start` (beats from the block's start) falls on
+// a whole beat the block accents: the notes the accent step strengthens.
+bool isOnAccentedBeat(const Song& song, const Block& block, double start);
 
 // The four steps in their order: the block's notes with pitches,
 // velocities and accents. kNotesOutOfMemory when the rhythm step made no

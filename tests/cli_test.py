@@ -12,10 +12,12 @@ import argparse
 import os
 import re
 import shutil
+import signal
 import stat
 import struct
 import subprocess
 import sys
+import time
 import traceback
 
 import mido
@@ -430,6 +432,7 @@ USAGE = {
             "[--skip-muted] [--send-instruments]",
     "export-audio": "export-audio SONG.hvn -o OUT.wav [--soundfont SF2] [--ppqn N] "
                     "[--sample-rate HZ] [--gain G]",
+    "export-musicxml": "export-musicxml SONG.hvn -o OUT.musicxml [--skip-muted]",
 }
 VALUES = {
     "--ppqn": ["24, 48, 96, 120, 192, 240 or 384", "default 120"],
@@ -463,7 +466,7 @@ def test_help(tool):
             check(text.count(option) >= 2, f"{name}: {option} is not described")
             for words in VALUES.get(option, []):
                 check(words in text, f"{name} {option}: no {words!r}")
-        if name in ("render", "play", "export-audio"):
+        if name in ("render", "play", "export-audio", "export-musicxml"):
             check("muted" in text, f"{name}: does not say what it does with muted tracks")
         for words in ("numbered from 0", "channels from 1", "Exit status", "0 done", "1 the work",
                       "2 the command line"):
@@ -497,6 +500,84 @@ def test_output_paths(tool, examples):
     check(stat.S_IMODE(os.stat(target).st_mode) == 0o600, "the file keeps its mode")
 
 
+def test_export_musicxml(tool, examples):
+    """export-musicxml writes one score, the same bytes every time, through
+    -o as render does (device, FIFO, link, mode), and fails cleanly."""
+    example = os.path.join(examples, "orbit_garden.hvn")
+    first, second = tool.path("first.musicxml"), tool.path("second.musicxml")
+    expect_success(tool.run("export-musicxml", example, "-o", first), "export-musicxml")
+    expect_success(tool.run("export-musicxml", example, "-o", second), "export-musicxml again")
+    with open(first, "rb") as f:
+        score = f.read()
+    with open(second, "rb") as f:
+        check(f.read() == score, "two exports of one document differ")
+    check(score.count(b"<part id=") == 4, "orbit_garden: not one part per track")
+    skipped = tool.path("skipped.musicxml")
+    expect_success(tool.run("export-musicxml", example, "-o", skipped, "--skip-muted"),
+                   "export-musicxml --skip-muted")
+    with open(skipped, "rb") as f:
+        check(f.read().count(b"<part id=") == 3, "--skip-muted keeps the muted track")
+
+    full = tool.run("export-musicxml", example, "-o", "/dev/full")
+    expect_error(full, None, "export-musicxml to /dev/full")
+    check("/dev/full: Unable to export MusicXML." in full.stderr, f"{full.stderr!r}")
+    expect_success(tool.run("export-musicxml", example, "-o", "/dev/null"), "to /dev/null")
+
+    fifo = tool.path("score.fifo")
+    if os.path.lexists(fifo):
+        os.remove(fifo)
+    os.mkfifo(fifo)
+    reader = subprocess.Popen(["cat", fifo], stdout=subprocess.PIPE)
+    written = tool.run("export-musicxml", example, "-o", fifo)
+    piped = reader.communicate(timeout=60)[0]
+    expect_success(written, "export-musicxml into a FIFO")
+    check(piped == score, "the FIFO got other bytes than the file")
+
+    target, link = tool.path("score-target.musicxml"), tool.path("score-link.musicxml")
+    for name in (target, link):
+        if os.path.lexists(name):
+            os.remove(name)
+    with open(target, "wb") as f:
+        f.write(b"old")
+    os.chmod(target, 0o640)
+    os.symlink("score-target.musicxml", link)
+    expect_success(tool.run("export-musicxml", example, "-o", link), "through a link")
+    check(os.path.islink(link), "the link stays a link")
+    with open(target, "rb") as f:
+        check(f.read() == score, "the linked file is not the score")
+    check(stat.S_IMODE(os.stat(target).st_mode) == 0o640, "the file keeps its mode")
+
+    missing = tool.path("nowhere/score.musicxml")
+    failed = tool.run("export-musicxml", example, "-o", missing)
+    expect_error(failed, None, "export-musicxml into a missing folder")
+    check(failed.stderr.count(missing) == 1 and "No such file or directory" in failed.stderr,
+          f"{failed.stderr!r}")
+    leftovers = [n for n in os.listdir(tool.workdir) if ".part-" in n]
+    check(not leftovers, f"temporary files left behind: {leftovers}")
+
+    # Ctrl+C during a long export (16 tracks of sixteenths over 999
+    # measures, about 100 MB) stops it and leaves nothing behind.
+    rhythm = {2: 1.0}  # "1/16"
+    big = tool.write("big.hvn", document(
+        [morse_thue(b"Counting", 64, 3, 0, 1)],
+        [block(b"Busy %d" % k, length=8, rhythm=rhythm, seed=k + 1, channel=k) for k in range(16)],
+        [track() for _ in range(16)], length=999))
+    stopped = tool.path("stopped.musicxml")
+    export = subprocess.Popen([tool.cli, "export-musicxml", big, "-o", stopped],
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    deadline = time.monotonic() + 60
+    while (export.poll() is None and time.monotonic() < deadline
+           and not any(".part-" in n for n in os.listdir(tool.workdir))):
+        time.sleep(0.01)
+    export.send_signal(signal.SIGINT)
+    err = export.communicate(timeout=120)[1]
+    check(export.returncode == 1, f"Ctrl+C: exit status {export.returncode}: {err!r}")
+    check("stopped.musicxml: Unable to export MusicXML." in err, f"Ctrl+C: {err!r}")
+    check(not os.path.exists(stopped), "Ctrl+C left the score behind")
+    leftovers = [n for n in os.listdir(tool.workdir) if ".part-" in n]
+    check(not leftovers, f"Ctrl+C left temporary files: {leftovers}")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--cli", required=True)
@@ -523,6 +604,7 @@ def main():
         ("messages_name_the_file_once_with_the_reason",
          lambda: test_messages_name_the_file_once_with_the_reason(tool, args.examples)),
         ("help", lambda: test_help(tool)),
+        ("export_musicxml", lambda: test_export_musicxml(tool, args.examples)),
     ]
     failed = 0
     for name, test in tests:

@@ -84,6 +84,12 @@ void CMainFrame::createActions() {
     connect(exportAudio, &QAction::triggered, this,
             [this] { dispatchToSheet(&CMainSheet::exportAudio); });
 
+    auto* musicXml = makeAction(FrameCommand::ExportMusicXml, QStringLiteral("Export &MusicXML..."),
+                                QStringLiteral("Write the song as a score for notation programs"),
+                                QStringLiteral("Export MusicXML"));
+    connect(musicXml, &QAction::triggered, this,
+            [this] { dispatchToSheet(&CMainSheet::exportMusicXml); });
+
     auto* exit = makeAction(FrameCommand::Exit, QStringLiteral("&Exit"),
                             QStringLiteral("Exist the application"), QStringLiteral("Exit"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -140,6 +146,7 @@ void CMainFrame::createMenus() {
     fileMenu_->addAction(action(FrameCommand::Save));
     fileMenu_->addAction(action(FrameCommand::SaveAs));
     fileMenu_->addAction(action(FrameCommand::ExportAudio));
+    fileMenu_->addAction(action(FrameCommand::ExportMusicXml));
     recentStart_ = fileMenu_->addSeparator();
     recentEnd_ = fileMenu_->addSeparator();
     fileMenu_->addAction(action(FrameCommand::Exit));

@@ -26,6 +26,7 @@ enum class FrameCommand {
     Save,
     SaveAs,
     ExportAudio,
+    ExportMusicXml,
     Exit,
     Copy,
     RandomValues,

@@ -1,10 +1,14 @@
 #include "ui/main_sheet.h"
 
+#include <QApplication>
+#include <QFile>
 #include <QMouseEvent>
 #include <QSignalBlocker>
 #include <QTabBar>
 
+#include "engine/musicxml_writer.h"
 #include "model/random.h"
+#include "ui/app_context.h"
 #include "ui/block_page.h"
 #include "ui/global_page.h"
 #include "ui/macro_page.h"
@@ -18,7 +22,8 @@ constexpr std::array<const char*, kSheetPageCount> kCaptions = {"Global", "Micro
 
 }  // namespace
 
-CMainSheet::CMainSheet(AppContext& context, QWidget* parent) : QTabWidget(parent) {
+CMainSheet::CMainSheet(AppContext& context, QWidget* parent)
+    : QTabWidget(parent), context_(context) {
     auto* global = new CGlobalPage(context, this);
     pages_[kGlobalPageIndex] = global;
     pages_[kMicroPageIndex] = new CMicroPage(context, this);
@@ -79,6 +84,20 @@ void CMainSheet::copy() {
 
 void CMainSheet::exportAudio() {
     if (auto* macro = qobject_cast<CMacroPage*>(page(kMacroPageIndex))) macro->exportAudio();
+}
+
+void CMainSheet::exportMusicXml() {
+    const Document* document = context_.currentDocument();
+    if (!document || !globalPage()->CommitToSong()) return;
+    const auto path =
+        context_.prompts.askSaveFile({.filterText = QStringLiteral("MusicXML files (*.musicxml)"),
+                                      .filterPattern = QStringLiteral("*.musicxml"),
+                                      .defaultSuffix = QStringLiteral("musicxml")});
+    if (!path) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto saved = musicXmlSave(QFile::encodeName(*path).toStdString(), *document, false);
+    QApplication::restoreOverrideCursor();
+    if (!saved) showFileError(context_.prompts, saved.error());
 }
 
 bool CMainSheet::mayLeave(int target) {

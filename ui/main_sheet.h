@@ -45,6 +45,10 @@ class CMainSheet final : public QTabWidget {
     void copy();
     // The whole piece as audio, whichever page is shown.
     void exportAudio();
+    // The whole piece as a MusicXML score (muted tracks included, as "Save
+    // MIDI" includes them; the same bytes as halvorn-cli export-musicxml),
+    // after the Global page's fields are committed.
+    void exportMusicXml();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -53,6 +57,7 @@ class CMainSheet final : public QTabWidget {
     void pageChanged(int index);
     bool mayLeave(int target);
 
+    AppContext& context_;
     std::array<CSheetPage*, kSheetPageCount> pages_{};
     int shownIndex_ = 0;
 };

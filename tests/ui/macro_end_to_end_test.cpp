@@ -207,5 +207,28 @@ TEST_F(MacroPageEndToEnd, ExportAudioWritesWhatTheCommandLineExportsAndLeavesNoF
     EXPECT_TRUE(page->isPlaying());
 }
 
+TEST_F(MacroPageEndToEnd, ExportMusicXmlWritesWhatTheCommandLineExports) {
+    sheet->setCurrentIndex(kGlobalPageIndex);
+    prompts.fileNames.push_back(QString::fromStdString(path("score")));
+    app->frame().action(FrameCommand::ExportMusicXml)->trigger();
+    ASSERT_TRUE(prompts.messages.empty()) << prompts.messages.front().toStdString();
+    ASSERT_EQ(prompts.saveRequests.size(), 1u);
+    EXPECT_EQ(prompts.saveRequests[0].defaultSuffix, QStringLiteral("musicxml"));
+    ASSERT_TRUE(cli({QStringLiteral("export-musicxml"), kDemo, QStringLiteral("-o"),
+                     QString::fromStdString(path("cli.musicxml"))}));
+    const QByteArray score = contents(path("score.musicxml"));
+    EXPECT_TRUE(score.contains("<score-partwise version=\"4.0\">"));
+    EXPECT_EQ(score, contents(path("cli.musicxml")));
+
+    // A folder that does not exist: the file error, and no file.
+    prompts.fileNames.push_back(QString::fromStdString(path("missing/score")));
+    app->frame().action(FrameCommand::ExportMusicXml)->trigger();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0], QStringLiteral("Unable to export MusicXML."));
+    EXPECT_EQ(prompts.details[0], QString::fromStdString(path("missing/score.musicxml")) +
+                                      QStringLiteral("\nNo such file or directory."));
+    EXPECT_EQ(fileCount(), 2u);
+}
+
 }  // namespace
 }  // namespace halvorn

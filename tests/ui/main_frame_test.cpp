@@ -65,9 +65,10 @@ QStringList actionTexts(const QList<QAction*>& actions) {
 TEST_F(MainFrameTest, MenusHoldTheirItemsInOrder) {
     EXPECT_EQ(actionTexts(frame.menuBar()->actions()),
               QStringList({"&File", "&Copy", "&View", "&Help"}));
-    EXPECT_EQ(actionTexts(frame.fileMenu()->actions()),
-              QStringList({"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save\tCtrl+S", "Save &as...",
-                           "Export &Audio...", "|", "Recent File", "|", "&Exit"}));
+    EXPECT_EQ(
+        actionTexts(frame.fileMenu()->actions()),
+        QStringList({"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save\tCtrl+S", "Save &as...",
+                     "Export &Audio...", "Export &MusicXML...", "|", "Recent File", "|", "&Exit"}));
     EXPECT_EQ(frame.menuBar()->actions()[1]->menu(), nullptr);  // a command, no drop-down
     EXPECT_EQ(actionTexts(frame.menuBar()->actions()[2]->menu()->actions()),
               QStringList({"&Toolbar", "&Status bar"}));
@@ -113,6 +114,8 @@ TEST_F(MainFrameTest, PromptsAndTooltips) {
              Row{FrameCommand::Open, "Open an existing document", "Open"},
              Row{FrameCommand::Save, "Save the current document", "Save"},
              Row{FrameCommand::SaveAs, "Save the active document with a new name", "Save as"},
+             Row{FrameCommand::ExportMusicXml, "Write the song as a score for notation programs",
+                 "Export MusicXML"},
              Row{FrameCommand::Copy, "Copy blocks and sequences", "Copy"},
              Row{FrameCommand::RandomValues, "Generate random values for parameters",
                  "Random Values"},
@@ -230,13 +233,13 @@ TEST_F(MainFrameTest, CtrlCInATextFieldCopiesTextNotRecords) {
 TEST_F(MainFrameTest, RecentFilesAppearInTheFileMenu) {
     frame.setRecentFiles({"/music/first.hvn", "/music/second.hvn"});
     QStringList texts = actionTexts(frame.fileMenu()->actions());
-    EXPECT_EQ(texts.mid(5), QStringList({"|", "&1 first.hvn", "&2 second.hvn", "|", "&Exit"}));
+    EXPECT_EQ(texts.mid(6), QStringList({"|", "&1 first.hvn", "&2 second.hvn", "|", "&Exit"}));
     QSignalSpy chosen(&frame, &CMainFrame::recentFileRequested);
-    frame.fileMenu()->actions()[7]->trigger();
+    frame.fileMenu()->actions()[8]->trigger();
     ASSERT_EQ(chosen.count(), 1);
     EXPECT_EQ(chosen[0][0].toString(), QStringLiteral("/music/second.hvn"));
     frame.setRecentFiles({});
-    EXPECT_EQ(actionTexts(frame.fileMenu()->actions()).mid(5),
+    EXPECT_EQ(actionTexts(frame.fileMenu()->actions()).mid(6),
               QStringList({"|", "Recent File", "|", "&Exit"}));
 }
 

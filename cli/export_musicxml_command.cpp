@@ -1,0 +1,50 @@
+// halvorn-cli export-musicxml SONG.hvn -o OUT.musicxml [--skip-muted]
+// Writes the piece as a MusicXML 4.0 score, the same bytes as the window's
+// "Export MusicXML...".
+#include <array>
+
+#include "cli/arguments.h"
+#include "cli/command.h"
+#include "cli/common_options.h"
+#include "cli/interrupt_scope.h"
+#include "cli/song_files.h"
+#include "engine/musicxml_writer.h"
+
+namespace halvorn::cli {
+namespace {
+
+constexpr std::array<Option, 2> kOptions = {{
+    {"-o", "OUT.musicxml",
+     "the MusicXML file to write; an existing file is replaced whole and keeps its "
+     "permissions, a symbolic link is followed",
+     true},
+    kSkipMutedOption,
+}};
+
+int runExportMusicXml(const Arguments& arguments) {
+    const std::string& input = arguments.document();
+    const std::string& output = arguments.required("-o");
+    const Document document = loadDocument(input);
+    refuseOverwritingInput(input, output, "the score");
+    if (document.song.blockCount <= 0)
+        throw CommandFailure{input + ": Unable to export MusicXML. The composition has no blocks."};
+    InterruptScope interrupts;  // Ctrl+C cancels and leaves no file
+    const auto saved = musicXmlSave(output, document, arguments.has(kSkipMutedOption.name),
+                                    [] { return !InterruptScope::interrupted(); });
+    if (!saved) throw CommandFailure{saved.error().line()};
+    return kExitSuccess;
+}
+
+}  // namespace
+
+Command exportMusicXmlCommand() {
+    return {"export-musicxml", "SONG.hvn",
+            "Writes the piece as a MusicXML 4.0 score for notation programs, as the File menu's "
+            "\"Export MusicXML...\" does: one part per track that has notes, the muted ones "
+            "included, with the title, author, comments, tempo, time and key signature; each "
+            "note written as the value it was drawn as (dotted, triplet, stretched), tied across "
+            "barlines.",
+            kOptions, runExportMusicXml};
+}
+
+}  // namespace halvorn::cli

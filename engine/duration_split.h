@@ -1,0 +1,46 @@
+#pragma once
+// Lengths as notation writes them: a length in units of 1/96 beat (see
+// note_value.h) becomes tied written values, and a stretch of time is cut
+// at barlines or beats. Everything is exact integer arithmetic.
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace halvorn {
+
+// MusicXML's note types from the shortest this writer needs: a 1/64 triplet
+// (2 units) is a 128th note played as a triplet, 1 unit a 256th one, and a
+// plain 128th is 3 units.
+inline constexpr std::array<std::string_view, 12> kWrittenTypeNames = {
+    "256th",   "128th", "64th",  "32nd",  "16th", "eighth",
+    "quarter", "half",  "whole", "breve", "long", "maxima"};
+
+struct WrittenValue {
+    std::int32_t type = 0;  // index into kWrittenTypeNames
+    bool dotted = false;
+    bool triplet = false;    // played at 2/3 of its written length
+    std::int64_t units = 0;  // the length it takes, in units
+    bool operator==(const WrittenValue&) const = default;
+};
+
+// `units` (> 0) as tied values, longest first, each value and the next
+// shorter one merged into a dotted value: plain values when the length is a
+// whole number of 128th notes (3 units), triplet values otherwise, which
+// write any whole number of units. So a triplet (a third of a value: a power
+// of two of units) is always written as one, and a dotted triplet (exactly
+// the plain value half as long) or a triplet note's piece that happens to
+// last a plain length never is.
+std::vector<WrittenValue> splitDuration(std::int64_t units);
+
+struct TimeSpan {
+    std::int64_t start = 0;
+    std::int64_t end = 0;
+    bool operator==(const TimeSpan&) const = default;
+};
+
+// [start, end) cut at every multiple of `period` (> 0) inside it, in order.
+std::vector<TimeSpan> splitAtMultiples(std::int64_t start, std::int64_t end, std::int64_t period);
+
+}  // namespace halvorn
