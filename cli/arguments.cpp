@@ -18,8 +18,8 @@ bool looksLikeOption(std::string_view word) {
     return word.size() > 1 && word[0] == '-' && !(word[1] >= '0' && word[1] <= '9');
 }
 
-[[noreturn]] void refuse(std::string text) {
-    throw UsageError{std::move(text)};
+Unexpected<Error> refuse(std::string text) {
+    return unexpected(usageError(std::move(text)));
 }
 
 std::string quoted(const std::string& text) {
@@ -28,7 +28,8 @@ std::string quoted(const std::string& text) {
 
 }  // namespace
 
-Arguments Arguments::parse(std::span<const std::string> words, const Command& command) {
+Expected<Arguments, Error> Arguments::parse(std::span<const std::string> words,
+                                            const Command& command) {
     Arguments arguments;
     std::vector<std::string> positionals;
     for (std::size_t i = 0; i < words.size(); ++i) {
@@ -38,22 +39,22 @@ Arguments Arguments::parse(std::span<const std::string> words, const Command& co
             continue;
         }
         const Option* option = findOption(command.options, word);
-        if (!option) refuse("unknown option " + word);
-        if (arguments.options_.contains(word)) refuse("option " + word + " given twice");
+        if (!option) return refuse("unknown option " + word);
+        if (arguments.options_.contains(word)) return refuse("option " + word + " given twice");
         std::string value;
         if (!option->value.empty()) {
-            if (i + 1 >= words.size()) refuse("option " + word + " needs a value");
+            if (i + 1 >= words.size()) return refuse("option " + word + " needs a value");
             value = words[++i];
         }
         arguments.options_.emplace(word, std::move(value));
     }
     const std::size_t wanted = command.document.empty() ? 0 : 1;
-    if (positionals.size() < wanted) refuse("missing the document file name");
-    if (positionals.size() > wanted) refuse("unexpected argument " + positionals[wanted]);
+    if (positionals.size() < wanted) return refuse("missing the document file name");
+    if (positionals.size() > wanted) return refuse("unexpected argument " + positionals[wanted]);
     if (wanted) arguments.document_ = positionals[0];
     for (const Option& option : command.options) {
         if (option.required && !arguments.has(option.name))
-            refuse("missing option " + std::string(option.name));
+            return refuse("missing option " + std::string(option.name));
     }
     return arguments;
 }
@@ -68,36 +69,39 @@ std::optional<std::string> Arguments::value(std::string_view option) const {
     return found->second;
 }
 
-const std::string& Arguments::required(std::string_view option) const {
+Expected<std::string, Error> Arguments::required(std::string_view option) const {
     const auto found = options_.find(option);
-    if (found == options_.end()) refuse("missing option " + std::string(option));
+    if (found == options_.end()) return refuse("missing option " + std::string(option));
     return found->second;
 }
 
-std::int32_t Arguments::integer(std::string_view option, std::int32_t min, std::int32_t max,
-                                std::int32_t fallback) const {
+Expected<std::int32_t, Error> Arguments::integer(std::string_view option, std::int32_t min,
+                                                 std::int32_t max, std::int32_t fallback) const {
     const std::optional<std::string> text = value(option);
     if (!text) return fallback;
     const std::optional<std::int64_t> parsed = parseInteger(*text);
     if (!parsed || *parsed < min || *parsed > max)
-        refuse(std::string(option) + " takes a whole number from " + std::to_string(min) + " to " +
-               std::to_string(max) + ", not " + quoted(*text));
+        return refuse(std::string(option) + " takes a whole number from " + std::to_string(min) +
+                      " to " + std::to_string(max) + ", not " + quoted(*text));
     return static_cast<std::int32_t>(*parsed);
 }
 
-std::int32_t Arguments::choice(std::string_view option, std::span<const std::int32_t> choices,
-                               std::int32_t fallback) const {
+Expected<std::int32_t, Error> Arguments::choice(std::string_view option,
+                                                std::span<const std::int32_t> choices,
+                                                std::int32_t fallback) const {
     const std::optional<std::string> text = value(option);
     if (!text) return fallback;
     const std::optional<std::int64_t> parsed = parseInteger(*text);
     if (!parsed || std::find(choices.begin(), choices.end(), *parsed) == choices.end())
-        refuse(std::string(option) + " takes " + listOfChoices(choices) + ", not " + quoted(*text));
+        return refuse(std::string(option) + " takes " + listOfChoices(choices) + ", not " +
+                      quoted(*text));
     return static_cast<std::int32_t>(*parsed);
 }
 
-std::optional<double> Arguments::number(std::string_view option, double min, double max) const {
+Expected<std::optional<double>, Error> Arguments::number(std::string_view option, double min,
+                                                         double max) const {
     const std::optional<std::string> text = value(option);
-    if (!text) return std::nullopt;
+    if (!text) return std::optional<double>();
     double parsed = 0.0;
     const char* end = text->data() + text->size();
     const auto [stop, failure] = std::from_chars(text->data(), end, parsed);
@@ -105,9 +109,10 @@ std::optional<double> Arguments::number(std::string_view option, double min, dou
         parsed < min || parsed > max) {
         char range[64];
         std::snprintf(range, sizeof range, "%g to %g", min, max);
-        refuse(std::string(option) + " takes a number from " + range + ", not " + quoted(*text));
+        return refuse(std::string(option) + " takes a number from " + range + ", not " +
+                      quoted(*text));
     }
-    return parsed;
+    return std::optional<double>(parsed);
 }
 
 std::optional<std::int64_t> parseInteger(std::string_view text) {

@@ -1,8 +1,8 @@
 #pragma once
 // A subcommand's words split by its options: the document and
 // "--name [value]" / "-o value" options, with the typed reading of their
-// values. Everything that does not fit throws UsageError with one clear
-// line.
+// values. Everything that does not fit is refused with a usageError of one
+// clear line.
 
 #include <cstdint>
 #include <map>
@@ -18,10 +18,11 @@ namespace halvorn::cli {
 
 class Arguments {
   public:
-    // Splits `words` by `command`'s options. Throws on an unknown option, a
+    // Splits `words` by `command`'s options. Refuses an unknown option, a
     // missing value, an option given twice, a missing required option, or
     // a document missing or given twice.
-    static Arguments parse(std::span<const std::string> words, const Command& command);
+    static Expected<Arguments, Error> parse(std::span<const std::string> words,
+                                            const Command& command);
 
     // The document named on the command line.
     const std::string& document() const { return document_; }
@@ -29,16 +30,18 @@ class Arguments {
     // The option's value; nothing when it was not given.
     std::optional<std::string> value(std::string_view option) const;
     // The value of an option the parse has required.
-    const std::string& required(std::string_view option) const;
+    Expected<std::string, Error> required(std::string_view option) const;
 
     // The option as a whole number in min..max; `fallback` when absent.
-    std::int32_t integer(std::string_view option, std::int32_t min, std::int32_t max,
-                         std::int32_t fallback) const;
+    Expected<std::int32_t, Error> integer(std::string_view option, std::int32_t min,
+                                          std::int32_t max, std::int32_t fallback) const;
     // The option as one of `choices`; `fallback` when absent.
-    std::int32_t choice(std::string_view option, std::span<const std::int32_t> choices,
-                        std::int32_t fallback) const;
+    Expected<std::int32_t, Error> choice(std::string_view option,
+                                         std::span<const std::int32_t> choices,
+                                         std::int32_t fallback) const;
     // The option as a decimal number in min..max; nothing when absent.
-    std::optional<double> number(std::string_view option, double min, double max) const;
+    Expected<std::optional<double>, Error> number(std::string_view option, double min,
+                                                  double max) const;
 
   private:
     std::string document_;

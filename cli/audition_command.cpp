@@ -50,29 +50,39 @@ std::string auditionFailure(const Error& error, const Song& song, std::int32_t b
     }
 }
 
-int runAudition(const Arguments& arguments) {
+CommandResult runAudition(const Arguments& arguments) {
     const std::string& input = arguments.document();
-    const std::string& output = arguments.required("-o");
-    const std::int32_t blockIndex = arguments.integer("--block", 0, kMaxBlocks - 1, 0);
+    const auto output = arguments.required("-o");
+    if (!output) return unexpected(output.error());
+    const auto blockIndex = arguments.integer("--block", 0, kMaxBlocks - 1, 0);
+    if (!blockIndex) return unexpected(blockIndex.error());
     std::optional<std::int32_t> metronomeLevel;
-    if (arguments.has("--metronome"))
-        metronomeLevel = arguments.integer("--metronome", 0, kMaxDataValue, 0);
-    const std::int32_t ppqn = ppqnOf(arguments);
+    if (arguments.has("--metronome")) {
+        const auto level = arguments.integer("--metronome", 0, kMaxDataValue, 0);
+        if (!level) return unexpected(level.error());
+        metronomeLevel = *level;
+    }
+    const auto ppqn = ppqnOf(arguments);
+    if (!ppqn) return unexpected(ppqn.error());
 
-    Document document = loadDocument(input);
-    refuseOverwritingInput(input, output, "the MIDI file");
-    Song& song = document.song;
-    if (blockIndex >= song.blockCount)
-        throw CommandFailure{
-            input + ": there is no block " + std::to_string(blockIndex) + " (the composition has " +
-            std::to_string(song.blockCount) +
-            (song.blockCount == 1 ? " block, numbered from 0)" : " blocks, numbered from 0)")};
+    auto document = loadDocument(input);
+    if (!document) return unexpected(document.error());
+    if (auto refused = refuseOverwritingInput(input, *output, "the MIDI file"); !refused)
+        return refused;
+    Song& song = document->song;
+    if (*blockIndex >= song.blockCount)
+        return unexpected(commandFailure(
+            ErrorCode::kNoSong,
+            input + ": there is no block " + std::to_string(*blockIndex) +
+                " (the composition has " + std::to_string(song.blockCount) +
+                (song.blockCount == 1 ? " block, numbered from 0)" : " blocks, numbered from 0)")));
     MidiSong midi;
-    const auto rendered = renderAudition(midi, song, blockIndex, metronomeLevel, ppqn);
+    const auto rendered = renderAudition(midi, song, *blockIndex, metronomeLevel, *ppqn);
     if (!rendered)
-        throw CommandFailure{input + ": " + auditionFailure(rendered.error(), song, blockIndex)};
-    saveMidiSong(output, midi, arguments.has(kSendInstrumentsOption.name));
-    return kExitSuccess;
+        return unexpected(
+            commandFailure(rendered.error().code,
+                           input + ": " + auditionFailure(rendered.error(), song, *blockIndex)));
+    return saveMidiSong(*output, midi, arguments.has(kSendInstrumentsOption.name));
 }
 
 }  // namespace

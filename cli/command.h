@@ -3,11 +3,15 @@
 // does, its options with their help, and the function that runs it. Each
 // subcommand lives in its own <name>_command.cpp and is listed once in
 // main.cpp's table; main parses the words against the options, answers
-// --help, and turns the errors below into the one line and exit status.
+// --help, and turns the error a subcommand returns into the one line and
+// exit status.
 
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "model/error.h"
+#include "model/expected.h"
 
 namespace halvorn::cli {
 
@@ -17,6 +21,9 @@ class Arguments;
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;  // the work itself failed
 inline constexpr int kExitUsage = 2;    // bad arguments
+
+// What a subcommand returns: nothing, or the error that ended it.
+using CommandResult = Expected<void, Error>;
 
 struct Option {
     std::string_view name;   // as typed: "--ppqn", "-o"
@@ -30,21 +37,17 @@ struct Command {
     std::string_view document;     // the positional argument ("SONG.hvn"), or empty
     std::string_view description;  // what it does: what it plays or writes
     std::span<const Option> options;
-    // Runs with the words parsed against `options`; returns the exit status.
-    int (*run)(const Arguments& arguments);
+    // Runs with the words parsed against `options`.
+    CommandResult (*run)(const Arguments& arguments);
 };
 
-// The command line is wrong: main prints "halvorn-cli: SUBCOMMAND: <text>"
-// and exits with kExitUsage.
-struct UsageError {
-    std::string text;
-};
+// The command line is wrong (code kUsage): main prints
+// "halvorn-cli: SUBCOMMAND: <text>" and exits with kExitUsage.
+Error usageError(std::string text);
 
-// The work failed: main prints "halvorn-cli: <text>" and exits with
-// kExitFailure. The text names the file it is about.
-struct CommandFailure {
-    std::string text;
-};
+// The work failed: main prints "halvorn-cli: " and the error's line() and
+// exits with kExitFailure. The text names the file it is about.
+Error commandFailure(ErrorCode code, std::string text);
 
 // Prints "halvorn-cli: <text>" as one line on standard error.
 void reportError(const std::string& text);

@@ -21,7 +21,7 @@ inline constexpr Option kSendInstrumentsOption{
     "start each track with its block's instrument (a program change) and its track's volume "
     "and pan (controllers 7 and 10); otherwise only the notes are sent"};
 
-inline std::int32_t ppqnOf(const Arguments& arguments) {
+inline Expected<std::int32_t, Error> ppqnOf(const Arguments& arguments) {
     return arguments.choice(kPpqnOption.name, kPpqnChoices, kDefaultPpqn);
 }
 

@@ -33,30 +33,37 @@ constexpr std::array<Option, 5> kOptions = {{
      "peaks at -3 dBFS (FluidSynth's own default is 0.2; half the gain is 6 dB quieter)"},
 }};
 
-int runExportAudio(const Arguments& arguments) {
+CommandResult runExportAudio(const Arguments& arguments) {
     const std::string& input = arguments.document();
-    const std::string& output = arguments.required("-o");
-    const std::int32_t ppqn = ppqnOf(arguments);
+    const auto output = arguments.required("-o");
+    if (!output) return unexpected(output.error());
+    const auto ppqn = ppqnOf(arguments);
+    if (!ppqn) return unexpected(ppqn.error());
     AudioExportOptions options;
-    options.sampleRate =
+    const auto sampleRate =
         arguments.integer("--sample-rate", kMinSampleRate, kMaxSampleRate, kDefaultSampleRate);
-    options.gain = arguments.number("--gain", kMinSynthGain, kMaxSynthGain);
+    if (!sampleRate) return unexpected(sampleRate.error());
+    options.sampleRate = *sampleRate;
+    const auto gain = arguments.number("--gain", kMinSynthGain, kMaxSynthGain);
+    if (!gain) return unexpected(gain.error());
+    options.gain = *gain;
     if (const auto soundfont = arguments.value("--soundfont")) options.soundfontPath = *soundfont;
 
-    Document document = loadDocument(input);
-    refuseOverwritingInput(input, output, "the audio");
+    auto document = loadDocument(input);
+    if (!document) return unexpected(document.error());
+    if (auto refused = refuseOverwritingInput(input, *output, "the audio"); !refused)
+        return refused;
     MidiSong midi;
     // What "Play" plays: muted tracks stay silent.
-    renderDocumentSong(input, document, midi, true, ppqn);
+    if (auto rendered = renderDocumentSong(input, *document, midi, true, *ppqn); !rendered)
+        return rendered;
     ProgressBar progress("Exporting");
     progress.setRange(0, kProgressSteps);
     InterruptScope interrupts;  // Ctrl+C cancels and leaves no file
-    const auto written = exportSongAudio(midi, output, options, [&progress](double fraction) {
+    return exportSongAudio(midi, *output, options, [&progress](double fraction) {
         progress.setPosition(static_cast<int>(std::lround(fraction * kProgressSteps)));
         return !InterruptScope::interrupted();
     });
-    if (!written) throw CommandFailure{written.error().line()};
-    return kExitSuccess;
 }
 
 }  // namespace

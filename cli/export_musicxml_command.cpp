@@ -21,18 +21,21 @@ constexpr std::array<Option, 2> kOptions = {{
     kSkipMutedOption,
 }};
 
-int runExportMusicXml(const Arguments& arguments) {
+CommandResult runExportMusicXml(const Arguments& arguments) {
     const std::string& input = arguments.document();
-    const std::string& output = arguments.required("-o");
-    const Document document = loadDocument(input);
-    refuseOverwritingInput(input, output, "the score");
-    if (document.song.blockCount <= 0)
-        throw CommandFailure{input + ": Unable to export MusicXML. The composition has no blocks."};
+    const auto output = arguments.required("-o");
+    if (!output) return unexpected(output.error());
+    const auto document = loadDocument(input);
+    if (!document) return unexpected(document.error());
+    if (auto refused = refuseOverwritingInput(input, *output, "the score"); !refused)
+        return refused;
+    if (document->song.blockCount <= 0)
+        return unexpected(
+            commandFailure(ErrorCode::kNoSong,
+                           input + ": Unable to export MusicXML. The composition has no blocks."));
     InterruptScope interrupts;  // Ctrl+C cancels and leaves no file
-    const auto saved = musicXmlSave(output, document, arguments.has(kSkipMutedOption.name),
-                                    [] { return !InterruptScope::interrupted(); });
-    if (!saved) throw CommandFailure{saved.error().line()};
-    return kExitSuccess;
+    return musicXmlSave(*output, *document, arguments.has(kSkipMutedOption.name),
+                        [] { return !InterruptScope::interrupted(); });
 }
 
 }  // namespace

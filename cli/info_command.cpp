@@ -189,14 +189,19 @@ void printTracks(const Song& song) {
     }
 }
 
-int runInfo(const Arguments& arguments) {
-    const Document document = loadDocument(arguments.document());
+CommandResult runInfo(const Arguments& arguments) {
+    const auto read = loadDocument(arguments.document());
+    if (!read) return unexpected(read.error());
+    const Document& document = *read;
     printTexts(document);
     printSettings(document);
     printMicrosequences(document.song);
     printBlocks(document.song);
     printTracks(document.song);
-    return std::fflush(stdout) == 0 ? kExitSuccess : kExitFailure;
+    if (std::fflush(stdout) != 0)
+        return unexpected(fileError("Unable to write the description.", "standard output",
+                                    systemErrorText(errno)));
+    return {};
 }
 
 }  // namespace

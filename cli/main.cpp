@@ -47,7 +47,7 @@ const Command* findCommand(const std::vector<Command>& commands, const std::stri
     return found == commands.end() ? nullptr : &*found;
 }
 
-int usageError(const std::string& text) {
+int reportUsageError(const std::string& text) {
     reportError(text);
     return kExitUsage;
 }
@@ -57,15 +57,15 @@ int runCommand(const Command& command, std::span<const std::string> words) {
         printCommandHelp(stdout, command);
         return kExitSuccess;
     }
-    try {
-        return command.run(Arguments::parse(words, command));
-    } catch (const UsageError& error) {
-        return usageError(std::string(command.name) + ": " + error.text + " (try halvorn-cli " +
-                          std::string(command.name) + " --help)");
-    } catch (const CommandFailure& failure) {
-        reportError(failure.text);
-        return kExitFailure;
-    }
+    const auto arguments = Arguments::parse(words, command);
+    const CommandResult result =
+        arguments ? command.run(*arguments) : CommandResult(unexpected(arguments.error()));
+    if (result) return kExitSuccess;
+    if (result.error().code == ErrorCode::kUsage)
+        return reportUsageError(std::string(command.name) + ": " + result.error().message +
+                                " (try halvorn-cli " + std::string(command.name) + " --help)");
+    reportError(result.error().line());
+    return kExitFailure;
 }
 
 int run(std::span<const std::string> words) {
@@ -85,14 +85,15 @@ int run(std::span<const std::string> words) {
     if (words[0] == "help") {
         const Command* command = findCommand(commands, words[1]);
         if (!command)
-            return usageError("help: no subcommand \"" + words[1] + "\" (try halvorn-cli --help)");
-        if (words.size() > 2) return usageError("help takes one subcommand");
+            return reportUsageError("help: no subcommand \"" + words[1] +
+                                    "\" (try halvorn-cli --help)");
+        if (words.size() > 2) return reportUsageError("help takes one subcommand");
         printCommandHelp(stdout, *command);
         return kExitSuccess;
     }
     const Command* command = findCommand(commands, words[0]);
     if (!command)
-        return usageError("unknown command \"" + words[0] + "\" (try halvorn-cli --help)");
+        return reportUsageError("unknown command \"" + words[0] + "\" (try halvorn-cli --help)");
     return runCommand(*command, words.subspan(1));
 }
 

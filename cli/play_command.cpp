@@ -95,19 +95,21 @@ class PositionDisplay {
     std::chrono::steady_clock::time_point started_;
 };
 
-// Lists the outputs and picks the port; throws when nothing can play.
-void selectPort(MidiSystem& system, std::int32_t port) {
+// Lists the outputs and picks the port; refuses when nothing can play.
+CommandResult selectPort(MidiSystem& system, std::int32_t port) {
     const auto notes = installSystemMidiDevices(system);
     const auto& devices = midiOutputDevices(system);
     if (devices.empty()) {
         std::string text = "play: no MIDI output device";
         for (const std::string& note : notes) text += ". " + note;
-        throw CommandFailure{text};
+        return unexpected(commandFailure(ErrorCode::kDevice, text));
     }
     if (static_cast<std::size_t>(port) >= devices.size())
-        throw CommandFailure{"play: there is no port " + std::to_string(port) +
-                             " (halvorn-cli ports lists them)"};
+        return unexpected(commandFailure(
+            ErrorCode::kDevice,
+            "play: there is no port " + std::to_string(port) + " (halvorn-cli ports lists them)"));
     system.settings.selectedPort = port;
+    return {};
 }
 
 // Why the chosen output cannot play. The built-in synthesizer says which
@@ -125,18 +127,20 @@ std::string cannotPlay(const MidiSystem& system, const MidiError& error, const s
 }
 
 // Plays until the end or an interrupt; the stream is closed on return.
-int playSong(MidiSystem& system, MidiSong& song, bool loop, bool clock, const std::string& input) {
+CommandResult playSong(MidiSystem& system, MidiSong& song, bool loop, bool clock,
+                       const std::string& input) {
     std::atomic<bool> ended{false};
     const MidiStatus prepared = midiPlaybackPrepare(
         system, &song, [&ended](std::uint32_t) { ended = true; }, loop, clock);
     if (!prepared) {
         midiPlaybackShutdown(system);
-        throw CommandFailure{cannotPlay(system, prepared.error(), input)};
+        return unexpected(
+            commandFailure(ErrorCode::kDevice, cannotPlay(system, prepared.error(), input)));
     }
     InterruptScope interrupts;
     if (midiPlaybackStart(system) != MidiResult::kOk) {
         midiPlaybackShutdown(system);
-        throw CommandFailure{"play: Unable to playback MIDI data"};
+        return unexpected(commandFailure(ErrorCode::kDevice, "play: Unable to playback MIDI data"));
     }
     {
         PositionDisplay display(song, loop);
@@ -148,24 +152,34 @@ int playSong(MidiSystem& system, MidiSong& song, bool loop, bool clock, const st
     }
     midiPlaybackShutdown(system);
     if (const std::string failure = midiPlaybackFailure(system); !failure.empty())
-        throw CommandFailure{"play: " + failure};
+        return unexpected(commandFailure(ErrorCode::kDevice, "play: " + failure));
     if (InterruptScope::interrupted()) std::printf("Stopped.\n");
-    return kExitSuccess;
+    return {};
 }
 
-int runPlay(const Arguments& arguments) {
+CommandResult runPlay(const Arguments& arguments) {
     const std::string& input = arguments.document();
-    const std::int32_t ppqn = ppqnOf(arguments);
-    MidiSystem system;
-    system.settings.bufferBeats =
+    const auto ppqn = ppqnOf(arguments);
+    if (!ppqn) return unexpected(ppqn.error());
+    const auto bufferBeats =
         arguments.choice("--buffer-beats", kBufferBeatChoices, kBufferBeatChoices.front());
-    const std::int32_t port = arguments.integer("--port", 0, 65535, 0);
+    if (!bufferBeats) return unexpected(bufferBeats.error());
+    const auto port = arguments.integer("--port", 0, 65535, 0);
+    if (!port) return unexpected(port.error());
 
-    Document document = loadDocument(input);
-    selectPort(system, port);
+    auto document = loadDocument(input);
+    if (!document) return unexpected(document.error());
+    MidiSystem system;
+    system.settings.bufferBeats = *bufferBeats;
+    if (auto selected = selectPort(system, *port); !selected) return selected;
     MidiSong midi;
-    renderDocumentSong(input, document, midi, arguments.has(kSkipMutedOption.name), ppqn);
-    if (arguments.has(kSendInstrumentsOption.name)) addChannelSetupEvents(midi);
+    if (auto rendered =
+            renderDocumentSong(input, *document, midi, arguments.has(kSkipMutedOption.name), *ppqn);
+        !rendered)
+        return rendered;
+    if (arguments.has(kSendInstrumentsOption.name)) {
+        if (auto added = addChannelSetupEvents(midi); !added) return added;
+    }
     return playSong(system, midi, arguments.has("--loop"), arguments.has("--clock"), input);
 }
 

@@ -16,7 +16,7 @@
 namespace halvorn::cli {
 namespace {
 
-int runPorts(const Arguments&) {
+CommandResult runPorts(const Arguments&) {
     MidiSystem system;
     const auto notes = installSystemMidiDevices(system);
     const auto& devices = midiOutputDevices(system);
@@ -31,7 +31,7 @@ int runPorts(const Arguments&) {
     }
     if (devices.empty()) std::printf("No MIDI output ports.\n");
     for (const std::string& note : notes) std::printf("%s\n", note.c_str());
-    return kExitSuccess;
+    return {};
 }
 
 }  // namespace

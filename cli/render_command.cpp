@@ -22,18 +22,24 @@ constexpr std::array<Option, 4> kOptions = {{
     kSendInstrumentsOption,
 }};
 
-int runRender(const Arguments& arguments) {
+CommandResult runRender(const Arguments& arguments) {
     const std::string& input = arguments.document();
-    const std::string& output = arguments.required("-o");
-    const std::int32_t ppqn = ppqnOf(arguments);
-    Document document = loadDocument(input);
-    refuseOverwritingInput(input, output, "the MIDI file");
+    const auto output = arguments.required("-o");
+    if (!output) return unexpected(output.error());
+    const auto ppqn = ppqnOf(arguments);
+    if (!ppqn) return unexpected(ppqn.error());
+    auto document = loadDocument(input);
+    if (!document) return unexpected(document.error());
+    if (auto refused = refuseOverwritingInput(input, *output, "the MIDI file"); !refused)
+        return refused;
 
     MidiSong midi;
-    renderDocumentSong(input, document, midi, arguments.has(kSkipMutedOption.name), ppqn);
-    midiSongSetDocumentTexts(midi, document);
-    saveMidiSong(output, midi, arguments.has(kSendInstrumentsOption.name));
-    return kExitSuccess;
+    if (auto rendered =
+            renderDocumentSong(input, *document, midi, arguments.has(kSkipMutedOption.name), *ppqn);
+        !rendered)
+        return rendered;
+    midiSongSetDocumentTexts(midi, *document);
+    return saveMidiSong(*output, midi, arguments.has(kSendInstrumentsOption.name));
 }
 
 }  // namespace

@@ -11,39 +11,46 @@
 
 namespace halvorn::cli {
 
-Document loadDocument(const std::string& path) {
-    auto document = documentRead(path);
-    if (!document) throw CommandFailure{document.error().line()};
-    return std::move(*document);
+Expected<Document, Error> loadDocument(const std::string& path) {
+    return documentRead(path);
 }
 
-void refuseOverwritingInput(const std::string& input, const std::string& output,
-                            const std::string& written) {
+Expected<void, Error> refuseOverwritingInput(const std::string& input, const std::string& output,
+                                             const std::string& written) {
     std::error_code ignored;
     if (std::filesystem::equivalent(input, output, ignored))
-        throw CommandFailure{output + ": this is the document being read; " + written +
-                             " would replace it (choose another -o)"};
+        return unexpected(commandFailure(ErrorCode::kFileAccess,
+                                         output + ": this is the document being read; " + written +
+                                             " would replace it (choose another -o)"));
+    return {};
 }
 
-void renderDocumentSong(const std::string& input, Document& document, MidiSong& midi,
-                        bool skipMuted, std::int32_t ppqn) {
+Expected<void, Error> renderDocumentSong(const std::string& input, Document& document,
+                                         MidiSong& midi, bool skipMuted, std::int32_t ppqn) {
     if (document.song.blockCount <= 0)
-        throw CommandFailure{input +
-                             ": Unable to generate MIDI data. The composition has no blocks."};
+        return unexpected(
+            commandFailure(ErrorCode::kNoSong, input + ": Unable to generate MIDI data. The "
+                                                       "composition has no blocks."));
     ProgressBar progress("Rendering");
     const auto rendered = renderSong(midi, document.song, progress, skipMuted, ppqn);
-    if (!rendered) throw CommandFailure{input + ": " + rendered.error().message};
+    if (!rendered)
+        return unexpected(
+            commandFailure(rendered.error().code, input + ": " + rendered.error().message));
+    return {};
 }
 
-void addChannelSetupEvents(MidiSong& song) {
+Expected<void, Error> addChannelSetupEvents(MidiSong& song) {
     if (midiSongAddChannelSetupEvents(song) != MidiResult::kOk)
-        throw CommandFailure{"Not enough memory to generate MIDI data."};
+        return unexpected(
+            commandFailure(ErrorCode::kOutOfMemory, "Not enough memory to generate MIDI data."));
+    return {};
 }
 
-void saveMidiSong(const std::string& path, MidiSong& song, bool sendInstruments) {
-    if (sendInstruments) addChannelSetupEvents(song);
-    if (const auto saved = midiSongSave(path, song); !saved)
-        throw CommandFailure{saved.error().line()};
+Expected<void, Error> saveMidiSong(const std::string& path, MidiSong& song, bool sendInstruments) {
+    if (sendInstruments) {
+        if (auto added = addChannelSetupEvents(song); !added) return added;
+    }
+    return midiSongSave(path, song);
 }
 
 }  // namespace halvorn::cli

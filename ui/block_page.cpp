@@ -329,7 +329,7 @@ void CBlockPage::listen() {
     std::optional<std::int32_t> metronome;
     if (values_.metronome) metronome = kMetronomeMaxPosition - global_.metronomePosition();
     const auto rendered = renderAudition(session_->song(), *song(), values_.currentBlock, metronome,
-                                         midiSettings().ppqnSetting);
+                                         settings().ppqnSetting);
     if (!rendered) {
         switch (rendered.error().code) {
             case ErrorCode::kMelodySequence:
@@ -412,7 +412,7 @@ void CBlockPage::updatePianoRoll() {
         controls_.pianoRoll->showNothing(kNoBlocks);
         return;
     }
-    const std::int32_t ppqn = midiSettings().ppqnSetting;
+    const std::int32_t ppqn = settings().ppqnSetting;
     MidiSong rendered;
     {
         // The picture takes no draws from the user's commands.

@@ -173,7 +173,7 @@ QGroupBox* CGlobalPage::buildMidiGroup() {
     form->addRow(caption(QStringLiteral("PPQN:"), group), controls_.ppqn);
     controls_.sendMidiClock = new QCheckBox(QStringLiteral("Send MIDI Clock"), group);
     form->addRow(controls_.sendMidiClock);
-    controls_.sendInstruments = makeSendInstrumentsBox(midiSettings(), group);
+    controls_.sendInstruments = makeSendInstrumentsBox(settings(), group);
     form->addRow(controls_.sendInstruments);
     grid->addLayout(form, 0, 0, 4, 1, Qt::AlignTop);
 
@@ -208,9 +208,9 @@ void CGlobalPage::createPage() {
         controls_.port->addItems(outputDeviceNames(context().midi));
     }
     SelectBufferFromSettings();
-    values_.portIndex = midiSettings().selectedPort;
+    values_.portIndex = settings().selectedPort;
     values_.ppqnIndex = kNewPagePpqnIndex;
-    midiSettings().ppqnSetting = kPpqnChoices[kNewPagePpqnIndex];
+    settings().ppqnSetting = kPpqnChoices[kNewPagePpqnIndex];
     values_.title = QStringLiteral("Sin título");
     values_.settings.generatorIndex = 0;
     values_.settings.seed = 1;
@@ -336,7 +336,7 @@ void CGlobalPage::SetRandomSeed() {
 
 void CGlobalPage::SelectBufferFromSettings() {
     const auto& choices = kBufferBeatChoices;
-    const auto found = std::find(choices.begin(), choices.end(), midiSettings().bufferBeats);
+    const auto found = std::find(choices.begin(), choices.end(), settings().bufferBeats);
     if (found == choices.end()) return;
     values_.bufferIndex = static_cast<std::int32_t>(found - choices.begin());
     selectIndex(controls_.buffer, values_.bufferIndex);
@@ -389,14 +389,14 @@ void CGlobalPage::scaleTypeChanged() {
 void CGlobalPage::portChanged() {
     read();
     selectIndex(controls_.port, values_.portIndex);
-    midiSettings().selectedPort = values_.portIndex;
+    settings().selectedPort = values_.portIndex;
 }
 
 void CGlobalPage::bufferChanged() {
     read();
     selectIndex(controls_.buffer, values_.bufferIndex);
     if (values_.bufferIndex >= 0 && values_.bufferIndex < std::ssize(kBufferBeatChoices)) {
-        midiSettings().bufferBeats = kBufferBeatChoices[values_.bufferIndex];
+        settings().bufferBeats = kBufferBeatChoices[values_.bufferIndex];
     }
 }
 
@@ -404,7 +404,7 @@ void CGlobalPage::ppqnChanged() {
     read();
     selectIndex(controls_.ppqn, values_.ppqnIndex);
     if (values_.ppqnIndex >= 0 && values_.ppqnIndex < std::ssize(kPpqnChoices)) {
-        midiSettings().ppqnSetting = kPpqnChoices[values_.ppqnIndex];
+        settings().ppqnSetting = kPpqnChoices[values_.ppqnIndex];
     }
 }
 

@@ -274,7 +274,7 @@ bool CMacroPage::prepareSong(MidiSong& midi, bool forPlayback, bool saveTrack) {
     if (saveTrack) save();
     BarProgress progress(controls_.progress);
     const auto rendered =
-        renderSong(midi, *current, progress, forPlayback, midiSettings().ppqnSetting);
+        renderSong(midi, *current, progress, forPlayback, settings().ppqnSetting);
     if (!rendered) {
         prompts().message(QString::fromStdString(rendered.error().message));
         return false;
@@ -339,7 +339,7 @@ void CMacroPage::saveMidi() {
         prompts().message(kUnableToGenerate);
         return;
     }
-    if (midiSettings().sendInstruments && midiSongAddChannelSetupEvents(file) != MidiResult::kOk) {
+    if (settings().sendInstruments && midiSongAddChannelSetupEvents(file) != MidiResult::kOk) {
         prompts().message(QStringLiteral("Not enough memory to generate MIDI data."));
         return;
     }

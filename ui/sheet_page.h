@@ -30,7 +30,7 @@ class CSheetPage : public QWidget {
   protected:
     AppContext& context() const { return context_; }
     Prompts& prompts() const { return context_.prompts; }
-    MidiSettings& midiSettings() const { return context_.midi.settings; }
+    MidiSettings& settings() const { return context_.midi.settings; }
     Document* currentDocument() const { return context_.currentDocument(); }
     Song* currentSong() const { return context_.currentSong(); }
     std::int32_t currentBlockCount() const { return context_.currentBlockCount(); }
