@@ -25,7 +25,7 @@ CommandResult runPorts(const Arguments&) {
         if (device.name == kBuiltInSynthName) {
             const auto audio = synthAudioOutputAvailable();
             line += audio ? " (sound through " + *audio + ")"
-                          : " (cannot sound here: " + audio.error() + ")";
+                          : " (cannot sound here: " + audio.error().message + ")";
         }
         std::printf("%s\n", line.c_str());
     }

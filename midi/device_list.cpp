@@ -18,15 +18,16 @@ const std::vector<MidiOutputDevice>& midiOutputDevices(const MidiSystem& system)
     return system.devices;
 }
 
-Expected<std::unique_ptr<MidiStream>, std::string> midiOpenDeviceStream(
-    MidiSystem& system, std::int32_t port, MidiStreamDoneFunction done) {
+Expected<std::unique_ptr<MidiStream>, Error> midiOpenDeviceStream(MidiSystem& system,
+                                                                  std::int32_t port,
+                                                                  MidiStreamDoneFunction done) {
     if (system.devices.empty() || !system.deviceProvider)
-        return unexpected(std::string("No MIDI output device is available."));
+        return unexpected(errorOf(ErrorCode::kDevice, "No MIDI output device is available."));
     if (port < 0 || static_cast<std::size_t>(port) >= system.devices.size())
-        return unexpected(std::string("The selected MIDI port does not exist."));
+        return unexpected(errorOf(ErrorCode::kDevice, "The selected MIDI port does not exist."));
     auto stream = system.deviceProvider->openStream(system.devices[port].deviceId, std::move(done));
-    if (!stream && stream.error().empty())
-        return unexpected(std::string("The MIDI output cannot be opened."));
+    if (!stream && stream.error().message.empty())
+        return unexpected(errorOf(ErrorCode::kDevice, "The MIDI output cannot be opened."));
     return stream;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "midi/midi_stream.h"
+#include "model/error.h"
 #include "model/expected.h"
 
 namespace halvorn {
@@ -28,7 +29,7 @@ class MidiDeviceProvider {
 
     // A new stream on `deviceId`, paused, that reports played buffers to
     // `done`; one user-facing line on failure.
-    virtual Expected<std::unique_ptr<MidiStream>, std::string> openStream(
+    virtual Expected<std::unique_ptr<MidiStream>, Error> openStream(
         std::uint32_t deviceId, MidiStreamDoneFunction done) = 0;
 };
 
@@ -40,7 +41,8 @@ const std::vector<MidiOutputDevice>& midiOutputDevices(const MidiSystem& system)
 
 // Opens a stream on list entry `port`; on failure one user-facing line
 // that says why.
-Expected<std::unique_ptr<MidiStream>, std::string> midiOpenDeviceStream(
-    MidiSystem& system, std::int32_t port, MidiStreamDoneFunction done);
+Expected<std::unique_ptr<MidiStream>, Error> midiOpenDeviceStream(MidiSystem& system,
+                                                                  std::int32_t port,
+                                                                  MidiStreamDoneFunction done);
 
 }  // namespace halvorn

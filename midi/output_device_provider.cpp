@@ -14,9 +14,10 @@ std::vector<std::string> OutputDeviceProvider::deviceNames() {
     return names;
 }
 
-Expected<std::unique_ptr<MidiStream>, std::string> OutputDeviceProvider::openStream(
+Expected<std::unique_ptr<MidiStream>, Error> OutputDeviceProvider::openStream(
     std::uint32_t deviceId, MidiStreamDoneFunction done) {
-    if (deviceId >= entries_.size()) return unexpected(std::string("No such MIDI output device."));
+    if (deviceId >= entries_.size())
+        return unexpected(errorOf(ErrorCode::kDevice, "No such MIDI output device."));
     auto output = entries_[deviceId].open();
     if (!output) return unexpected(output.error());
     return std::unique_ptr<MidiStream>(

@@ -16,7 +16,7 @@ namespace halvorn {
 struct OutputDeviceEntry {
     std::string name;
     // The output, or one line saying why it cannot be opened.
-    std::function<Expected<std::unique_ptr<MidiOutput>, std::string>()> open;
+    std::function<Expected<std::unique_ptr<MidiOutput>, Error>()> open;
 };
 
 class OutputDeviceProvider final : public MidiDeviceProvider {
@@ -24,8 +24,8 @@ class OutputDeviceProvider final : public MidiDeviceProvider {
     OutputDeviceProvider(std::vector<OutputDeviceEntry> entries, std::shared_ptr<MidiClock> clock);
 
     std::vector<std::string> deviceNames() override;
-    Expected<std::unique_ptr<MidiStream>, std::string> openStream(
-        std::uint32_t deviceId, MidiStreamDoneFunction done) override;
+    Expected<std::unique_ptr<MidiStream>, Error> openStream(std::uint32_t deviceId,
+                                                            MidiStreamDoneFunction done) override;
 
   private:
     std::vector<OutputDeviceEntry> entries_;

@@ -149,7 +149,7 @@ MidiStatus midiOpenStream(MidiSystem& system) {
     auto stream = midiOpenDeviceStream(
         system, system.settings.selectedPort,
         [&system](MidiStreamBuffer&& played) { midiPlaybackDone(system, std::move(played)); });
-    if (!stream) return unexpected(MidiError{MidiResult::kDeviceError, stream.error()});
+    if (!stream) return unexpected(MidiError{MidiResult::kDeviceError, stream.error().message});
     std::lock_guard lock(s.mutex);
     s.stream = std::move(*stream);
     s.streamOpen = true;

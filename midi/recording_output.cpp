@@ -39,10 +39,10 @@ std::shared_ptr<MessageLog> installRecordingDevice(MidiSystem& system,
                                                    std::shared_ptr<MidiClock> clock) {
     auto log = std::make_shared<MessageLog>();
     std::vector<OutputDeviceEntry> entries;
-    entries.push_back(
-        {"Recorder", [log, clock]() -> Expected<std::unique_ptr<MidiOutput>, std::string> {
-             return std::unique_ptr<MidiOutput>(std::make_unique<RecordingOutput>(log, clock));
-         }});
+    entries.push_back({"Recorder", [log, clock]() -> Expected<std::unique_ptr<MidiOutput>, Error> {
+                           return std::unique_ptr<MidiOutput>(
+                               std::make_unique<RecordingOutput>(log, clock));
+                       }});
     system.deviceProvider = std::make_shared<OutputDeviceProvider>(std::move(entries), clock);
     midiListOutputDevices(system);
     system.settings.selectedPort = 0;

@@ -70,19 +70,19 @@ void toPcm16(std::span<const float> samples, float scale, std::vector<std::int16
     }
 }
 
-Expected<void, std::string> writePcm(WavFileWriter& writer, std::span<const float> samples,
-                                     float scale, std::vector<std::int16_t>& pcm) {
+Expected<void, Error> writePcm(WavFileWriter& writer, std::span<const float> samples, float scale,
+                               std::vector<std::int16_t>& pcm) {
     toPcm16(samples, scale, pcm);
     if (!writer.write(pcm.data(), pcm.size() / 2))
-        return unexpected(std::string("The audio could not be written in full"));
+        return unexpected(errorOf(ErrorCode::kDevice, "The audio could not be written in full"));
     return {};
 }
 
 // Synthesizes the whole song chunk by chunk into `sink`, telling progress
 // from `from` to `to`.
 template <typename Sink>
-Expected<void, std::string> synthesize(SongRenderer& renderer, Sink&& sink, ProgressReport& report,
-                                       double from, double to) {
+Expected<void, Error> synthesize(SongRenderer& renderer, Sink&& sink, ProgressReport& report,
+                                 double from, double to) {
     std::vector<float> chunk(kChunkFrames * 2);
     const double total = static_cast<double>(std::max<std::uint64_t>(renderer.totalFrames(), 1));
     for (;;) {
@@ -92,13 +92,13 @@ Expected<void, std::string> synthesize(SongRenderer& renderer, Sink&& sink, Prog
         if (auto taken = sink(std::span<const float>(chunk).first(*rendered * 2)); !taken)
             return taken;
         if (!report(from + (to - from) * static_cast<double>(renderer.framesDone()) / total))
-            return unexpected(std::string(kCancelled));
+            return unexpected(errorOf(ErrorCode::kCancelled, kCancelled));
     }
 }
 
 // The spooled samples scaled into the WAV file.
-Expected<void, std::string> writeSpool(SampleSpool& spool, std::uint64_t samples, float scale,
-                                       WavFileWriter& writer, ProgressReport& report, double from) {
+Expected<void, Error> writeSpool(SampleSpool& spool, std::uint64_t samples, float scale,
+                                 WavFileWriter& writer, ProgressReport& report, double from) {
     std::vector<float> chunk(kChunkFrames * 2);
     std::vector<std::int16_t> pcm;
     std::uint64_t done = 0;
@@ -111,14 +111,15 @@ Expected<void, std::string> writeSpool(SampleSpool& spool, std::uint64_t samples
             return written;
         done += *got;
         const double fraction = static_cast<double>(done) / static_cast<double>(samples);
-        if (!report(from + (1.0 - from) * fraction)) return unexpected(std::string(kCancelled));
+        if (!report(from + (1.0 - from) * fraction))
+            return unexpected(errorOf(ErrorCode::kCancelled, kCancelled));
     }
 }
 
 // Synthesizes once into the spool, then writes it scaled so that its
 // loudest sample sits at kExportPeakDbfs.
-Expected<void, std::string> writeLevelled(SongRenderer& renderer, WavFileWriter& writer,
-                                          ProgressReport& report) {
+Expected<void, Error> writeLevelled(SongRenderer& renderer, WavFileWriter& writer,
+                                    ProgressReport& report) {
     const std::uint64_t samples = renderer.totalFrames() * 2;
     auto spool = SampleSpool::create(samples);
     if (!spool) return unexpected(spool.error());
@@ -138,8 +139,8 @@ Expected<void, std::string> writeLevelled(SongRenderer& renderer, WavFileWriter&
 }
 
 // At the user's gain: straight into the file, nothing measured.
-Expected<void, std::string> writeAtGain(SongRenderer& renderer, WavFileWriter& writer,
-                                        ProgressReport& report) {
+Expected<void, Error> writeAtGain(SongRenderer& renderer, WavFileWriter& writer,
+                                  ProgressReport& report) {
     std::vector<std::int16_t> pcm;
     return synthesize(
         renderer, [&](std::span<const float> chunk) { return writePcm(writer, chunk, 1.0f, pcm); },
@@ -149,12 +150,14 @@ Expected<void, std::string> writeAtGain(SongRenderer& renderer, WavFileWriter& w
 }  // namespace
 
 Expected<void, Error> exportSongAudio(const MidiSong& song, const std::string& path,
-                                          const AudioExportOptions& options,
-                                          const AudioExportProgress& progress) {
-    const auto fail = [&path](const std::string& why) {
-        return unexpected(fileError("Unable to export audio.", path, why));
+                                      const AudioExportOptions& options,
+                                      const AudioExportProgress& progress) {
+    // The export's message with the file and why, keeping the cause's code.
+    const auto fail = [&path](const Error& why) {
+        return unexpected(fileError("Unable to export audio.", path, why.message, why.code));
     };
-    if (!songHasEvents(song)) return fail("The song has no notes to play");
+    if (!songHasEvents(song))
+        return fail(errorOf(ErrorCode::kNoSong, "The song has no notes to play"));
     // The file is made first: a folder that is not there is told at once.
     auto created = WavFileWriter::create(path, options.sampleRate);
     if (!created) return fail(created.error());
@@ -167,12 +170,12 @@ Expected<void, Error> exportSongAudio(const MidiSong& song, const std::string& p
     if (!renderer) return fail(renderer.error());
 
     ProgressReport report(progress);
-    if (!report(0.0, true)) return fail(kCancelled);
+    if (!report(0.0, true)) return fail(errorOf(ErrorCode::kCancelled, kCancelled));
     const auto written = options.gain ? writeAtGain(**renderer, *writer, report)
                                       : writeLevelled(**renderer, *writer, report);
     if (!written) return fail(written.error());
     // The last word before the file is put in place, however quick it was.
-    if (!report(1.0, true)) return fail(kCancelled);
+    if (!report(1.0, true)) return fail(errorOf(ErrorCode::kCancelled, kCancelled));
     if (auto committed = writer->commit(); !committed) return fail(committed.error());
     return {};
 }

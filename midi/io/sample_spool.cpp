@@ -28,8 +28,8 @@ std::string scratchFailure(int error) {
 
 }  // namespace
 
-Expected<std::unique_ptr<SampleSpool>, std::string> SampleSpool::create(
-    std::uint64_t samples, std::uint64_t memoryLimitBytes) {
+Expected<std::unique_ptr<SampleSpool>, Error> SampleSpool::create(std::uint64_t samples,
+                                                                  std::uint64_t memoryLimitBytes) {
     if (samples <= memoryLimitBytes / sizeof(float)) {
         try {
             std::unique_ptr<SampleSpool> spool(new SampleSpool(-1));
@@ -40,7 +40,7 @@ Expected<std::unique_ptr<SampleSpool>, std::string> SampleSpool::create(
         }
     }
     const int fd = openScratchFile();
-    if (fd < 0) return unexpected(scratchFailure(errno));
+    if (fd < 0) return unexpected(errorOf(ErrorCode::kFileAccess, scratchFailure(errno)));
     return std::unique_ptr<SampleSpool>(new SampleSpool(fd));
 }
 
@@ -48,12 +48,12 @@ SampleSpool::~SampleSpool() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-Expected<void, std::string> SampleSpool::append(std::span<const float> samples) {
+Expected<void, Error> SampleSpool::append(std::span<const float> samples) {
     if (inMemory()) {
         try {
             memory_.insert(memory_.end(), samples.begin(), samples.end());
         } catch (const std::bad_alloc&) {
-            return unexpected(std::string("Not enough memory for the audio"));
+            return unexpected(errorOf(ErrorCode::kOutOfMemory, "Not enough memory for the audio"));
         }
         written_ += samples.size();
         return {};
@@ -63,7 +63,9 @@ Expected<void, std::string> SampleSpool::append(std::span<const float> samples) 
     while (left > 0) {
         const ssize_t put = ::write(fd_, bytes, left);
         if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return unexpected(scratchFailure(put < 0 ? errno : ENOSPC));
+        if (put <= 0)
+            return unexpected(
+                errorOf(ErrorCode::kFileAccess, scratchFailure(put < 0 ? errno : ENOSPC)));
         bytes += put;
         left -= static_cast<std::size_t>(put);
     }
@@ -71,7 +73,7 @@ Expected<void, std::string> SampleSpool::append(std::span<const float> samples) 
     return {};
 }
 
-Expected<std::size_t, std::string> SampleSpool::read(std::span<float> out) {
+Expected<std::size_t, Error> SampleSpool::read(std::span<float> out) {
     const auto count =
         static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), written_ - readPosition_));
     if (inMemory()) {
@@ -86,7 +88,8 @@ Expected<std::size_t, std::string> SampleSpool::read(std::span<float> out) {
         const ssize_t n = ::pread(fd_, bytes + got, count * sizeof(float) - got,
                                   static_cast<off_t>(readPosition_ * sizeof(float) + got));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return unexpected(scratchFailure(n < 0 ? errno : EIO));
+        if (n <= 0)
+            return unexpected(errorOf(ErrorCode::kFileAccess, scratchFailure(n < 0 ? errno : EIO)));
         got += static_cast<std::size_t>(n);
     }
     readPosition_ += count;

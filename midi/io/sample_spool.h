@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "model/error.h"
 #include "model/expected.h"
 
 namespace halvorn {
@@ -21,7 +22,7 @@ class SampleSpool {
     // A spool for `samples` floats, in memory when they fit in
     // `memoryLimitBytes` (and the memory is there); the reason when neither
     // memory nor a scratch file can be had.
-    static Expected<std::unique_ptr<SampleSpool>, std::string> create(
+    static Expected<std::unique_ptr<SampleSpool>, Error> create(
         std::uint64_t samples, std::uint64_t memoryLimitBytes = kSampleSpoolMemoryLimit);
     ~SampleSpool();
     SampleSpool(const SampleSpool&) = delete;
@@ -30,11 +31,11 @@ class SampleSpool {
     bool inMemory() const { return fd_ < 0; }
 
     // Appends; the reason when the scratch file could not take them.
-    Expected<void, std::string> append(std::span<const float> samples);
+    Expected<void, Error> append(std::span<const float> samples);
 
     // Reads back what was appended, from the start, in order: fills `out`
     // as far as samples remain; how many, 0 at the end.
-    Expected<std::size_t, std::string> read(std::span<float> out);
+    Expected<std::size_t, Error> read(std::span<float> out);
 
   private:
     explicit SampleSpool(int fd) : fd_(fd) {}

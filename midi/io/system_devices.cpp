@@ -19,7 +19,7 @@ bool soundfontExists() {
 }
 
 OutputDeviceEntry synthEntry() {
-    return {kBuiltInSynthName, []() -> Expected<std::unique_ptr<MidiOutput>, std::string> {
+    return {kBuiltInSynthName, []() -> Expected<std::unique_ptr<MidiOutput>, Error> {
                 auto output = SynthOutput::create(kDefaultSoundfontPath);
                 if (!output) return unexpected(output.error());
                 return std::unique_ptr<MidiOutput>(std::move(*output));
@@ -27,7 +27,7 @@ OutputDeviceEntry synthEntry() {
 }
 
 OutputDeviceEntry portEntry(const RtMidiPort& port) {
-    return {port.label, [port]() -> Expected<std::unique_ptr<MidiOutput>, std::string> {
+    return {port.label, [port]() -> Expected<std::unique_ptr<MidiOutput>, Error> {
                 auto output = RtMidiOutput::open(port);
                 if (!output) return unexpected(output.error());
                 return std::unique_ptr<MidiOutput>(std::move(*output));

@@ -230,7 +230,7 @@ TEST_F(AudioExport, CancelledExportLeavesNoFile) {
 TEST_F(AudioExport, UncommittedWriterRemovesItsTemporaryFile) {
     {
         auto created = WavFileWriter::create((dir / "a.wav").string(), 8000);
-        ASSERT_TRUE(created) << created.error();
+        ASSERT_TRUE(created) << created.error().message;
         auto& writer = *created;
         const std::int16_t frame[2] = {1, -1};
         EXPECT_TRUE(writer->write(frame, 1));

@@ -36,10 +36,10 @@ MidiSong songOf(std::vector<MidiEvent> events, double tempo, std::uint16_t ppqn)
 // The whole render, `chunkFrames` at a time.
 std::vector<float> renderAll(const MidiSong& song, std::size_t chunkFrames) {
     auto engine = SynthEngine::create(kDefaultSoundfontPath, kRate, SynthUse::kOffline);
-    EXPECT_TRUE(engine) << engine.error();
+    EXPECT_TRUE(engine) << engine.error().message;
     if (!engine) return {};
     auto renderer = SongRenderer::create(std::move(*engine), song, 0.5);
-    EXPECT_TRUE(renderer) << renderer.error();
+    EXPECT_TRUE(renderer) << renderer.error().message;
     if (!renderer) return {};
     std::vector<float> all;
     std::vector<float> chunk(chunkFrames * 2);
@@ -102,7 +102,7 @@ TEST(SongRendererTest, SongsThatCannotPlayAreRefused) {
         const MidiSong song = songOf({{0, 0x90, 60, 100}}, tempo, static_cast<std::uint16_t>(ppqn));
         const auto renderer = SongRenderer::create(std::move(*engine), song, 1.0);
         ASSERT_FALSE(renderer);
-        EXPECT_NE(renderer.error().find("tempo"), std::string::npos);
+        EXPECT_NE(renderer.error().message.find("tempo"), std::string::npos);
     }
 }
 
@@ -112,7 +112,7 @@ TEST(SampleSpoolTest, GivesBackWhatWentInFromMemoryOrDisk) {
         samples[i] = std::sin(static_cast<float>(i) * 0.01f) * static_cast<float>(i % 7);
     for (const std::uint64_t limit : {kSampleSpoolMemoryLimit, std::uint64_t{0}}) {
         auto spool = SampleSpool::create(samples.size(), limit);
-        ASSERT_TRUE(spool) << spool.error();
+        ASSERT_TRUE(spool) << spool.error().message;
         EXPECT_EQ((*spool)->inMemory(), limit > 0);
         for (std::size_t at = 0; at < samples.size(); at += 30000) {
             const std::size_t count = std::min<std::size_t>(30000, samples.size() - at);
@@ -122,7 +122,7 @@ TEST(SampleSpoolTest, GivesBackWhatWentInFromMemoryOrDisk) {
         std::vector<float> chunk(4096);
         for (;;) {
             const auto got = (*spool)->read(chunk);
-            ASSERT_TRUE(got) << got.error();
+            ASSERT_TRUE(got) << got.error().message;
             if (*got == 0) break;
             back.insert(back.end(), chunk.begin(),
                         chunk.begin() + static_cast<std::ptrdiff_t>(*got));

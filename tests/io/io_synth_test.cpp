@@ -18,10 +18,10 @@ bool haveSoundfont() {
 TEST(SynthEngineTest, MissingSoundfontFailsWithAMessage) {
     const auto missing = SynthEngine::create("/nonexistent/none.sf2", 44100);
     ASSERT_FALSE(missing);
-    EXPECT_NE(missing.error().find("/nonexistent/none.sf2"), std::string::npos);
+    EXPECT_NE(missing.error().message.find("/nonexistent/none.sf2"), std::string::npos);
     const auto notSoundfont = SynthEngine::create(HALVORN_SOURCE_DIR "/CMakeLists.txt", 44100);
     ASSERT_FALSE(notSoundfont);
-    EXPECT_FALSE(notSoundfont.error().empty());
+    EXPECT_FALSE(notSoundfont.error().message.empty());
 }
 
 TEST(SynthOutputTest, LiveOutputOpensOrSaysWhyNot) {
@@ -30,17 +30,19 @@ TEST(SynthOutputTest, LiveOutputOpensOrSaysWhyNot) {
     const auto audio = synthAudioOutputAvailable();
     EXPECT_EQ(synth.has_value(), audio.has_value());
     if (!synth) {
-        EXPECT_NE(synth.error().find("no audio output"), std::string::npos) << synth.error();
+        EXPECT_NE(synth.error().message.find("no audio output"), std::string::npos)
+            << synth.error().message;
     }
     if (!audio) {
-        EXPECT_NE(audio.error().find("no audio output"), std::string::npos) << audio.error();
+        EXPECT_NE(audio.error().message.find("no audio output"), std::string::npos)
+            << audio.error().message;
     }
 }
 
 TEST(SynthEngineTest, ChannelSetUpWithoutAMessageGivesProgramVolumeAndPan) {
     if (!haveSoundfont()) GTEST_SKIP() << "no soundfont installed";
     auto engine = SynthEngine::create(kDefaultSoundfontPath, 22050);
-    ASSERT_TRUE(engine) << engine.error();
+    ASSERT_TRUE(engine) << engine.error().message;
     (*engine)->setUpChannel({.channel = 3, .program = 40, .volume = 90, .pan = 20});
     int font = 0, bank = 0, preset = 0, value = 0;
     ASSERT_EQ(fluid_synth_get_program((*engine)->synth(), 3, &font, &bank, &preset), FLUID_OK);

@@ -177,7 +177,7 @@ TEST_F(PlaybackRecording, OutputGoingAwayEndsPlaybackWithItsReasonAndNoNoteSound
     auto log = std::make_shared<MessageLog>();
     auto gone = std::make_shared<std::atomic<bool>>(false);
     std::vector<OutputDeviceEntry> entries;
-    entries.push_back({"Port", [log, gone]() -> Expected<std::unique_ptr<MidiOutput>, std::string> {
+    entries.push_back({"Port", [log, gone]() -> Expected<std::unique_ptr<MidiOutput>, Error> {
                            return std::unique_ptr<MidiOutput>(
                                std::make_unique<VanishingOutput>(log, gone));
                        }});

@@ -87,8 +87,8 @@ class CaptureProvider final : public MidiDeviceProvider {
   public:
     explicit CaptureProvider(std::shared_ptr<CaptureLog> log) : log_(std::move(log)) {}
     std::vector<std::string> deviceNames() override { return {"Capture"}; }
-    Expected<std::unique_ptr<MidiStream>, std::string> openStream(
-        std::uint32_t, MidiStreamDoneFunction done) override {
+    Expected<std::unique_ptr<MidiStream>, Error> openStream(std::uint32_t,
+                                                            MidiStreamDoneFunction done) override {
         ++log_->opens;
         log_->done = std::move(done);
         log_->closed = false;

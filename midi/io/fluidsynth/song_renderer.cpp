@@ -15,7 +15,7 @@ namespace {
 
 // Every track's events, slot by slot, sorted stably by time: at equal times
 // the slot order stays, as in playback's merge and the MIDI file.
-Expected<std::vector<MidiEvent>, std::string> mergedEvents(const MidiSong& song) {
+Expected<std::vector<MidiEvent>, Error> mergedEvents(const MidiSong& song) {
     const std::string noMemory = "Not enough memory for the song's events";
     std::vector<MidiEvent> events;
     try {
@@ -25,9 +25,10 @@ Expected<std::vector<MidiEvent>, std::string> mergedEvents(const MidiSong& song)
         for (const MidiTrack& track : song.tracks)
             events.insert(events.end(), track.events.begin(), track.events.end());
     } catch (const std::bad_alloc&) {
-        return unexpected(noMemory);
+        return unexpected(errorOf(ErrorCode::kOutOfMemory, noMemory));
     }
-    if (midiSortEvents(events) != MidiResult::kOk) return unexpected(noMemory);
+    if (midiSortEvents(events) != MidiResult::kOk)
+        return unexpected(errorOf(ErrorCode::kOutOfMemory, noMemory));
     return events;
 }
 
@@ -40,11 +41,12 @@ std::uint64_t songTickFrame(std::uint64_t tick, std::uint32_t usPerQuarter, std:
     return static_cast<std::uint64_t>(scaled / (static_cast<unsigned __int128>(ppqn) * 1000000u));
 }
 
-Expected<std::unique_ptr<SongRenderer>, std::string> SongRenderer::create(
+Expected<std::unique_ptr<SongRenderer>, Error> SongRenderer::create(
     std::unique_ptr<SynthEngine> engine, const MidiSong& song, double tailSeconds) {
     const std::optional<std::uint32_t> usPerQuarter = microsecondsPerQuarter(song.tempo);
     if (song.ppqn == 0 || !usPerQuarter)
-        return unexpected(std::string("The song's tempo or resolution cannot be played"));
+        return unexpected(
+            errorOf(ErrorCode::kDevice, "The song's tempo or resolution cannot be played"));
     auto events = mergedEvents(song);
     if (!events) return unexpected(events.error());
     const auto rate = static_cast<std::uint32_t>(std::lround(engine->sampleRate()));
@@ -55,7 +57,8 @@ Expected<std::unique_ptr<SongRenderer>, std::string> SongRenderer::create(
     try {
         timeline.reserve(events->size());
     } catch (const std::bad_alloc&) {
-        return unexpected(std::string("Not enough memory for the song's events"));
+        return unexpected(
+            errorOf(ErrorCode::kOutOfMemory, "Not enough memory for the song's events"));
     }
     for (const MidiEvent& event : *events)
         timeline.push_back(
@@ -72,7 +75,7 @@ SongRenderer::SongRenderer(std::unique_ptr<SynthEngine> engine, std::vector<Time
                            std::uint64_t totalFrames)
     : engine_(std::move(engine)), timeline_(std::move(timeline)), totalFrames_(totalFrames) {}
 
-Expected<std::size_t, std::string> SongRenderer::render(std::span<float> samples) {
+Expected<std::size_t, Error> SongRenderer::render(std::span<float> samples) {
     const std::size_t wanted = static_cast<std::size_t>(
         std::min<std::uint64_t>({samples.size() / 2, totalFrames_ - position_, INT_MAX}));
     std::size_t done = 0;
@@ -85,7 +88,7 @@ Expected<std::size_t, std::string> SongRenderer::render(std::span<float> samples
         const auto frames =
             static_cast<std::size_t>(std::min<std::uint64_t>(wanted - done, until - position_));
         if (!engine_->render(samples.data() + done * 2, static_cast<int>(frames)))
-            return unexpected(std::string("The synthesizer failed to render"));
+            return unexpected(errorOf(ErrorCode::kDevice, "The synthesizer failed to render"));
         done += frames;
         position_ += frames;
     }

@@ -12,6 +12,7 @@
 #include "midi/io/fluidsynth/synth_engine.h"
 #include "midi/midi_output.h"
 #include "midi/midi_song.h"
+#include "model/error.h"
 #include "model/expected.h"
 
 namespace halvorn {
@@ -32,13 +33,13 @@ class SongRenderer {
     // Sets the engine's channels up from the song's tracks (program, volume,
     // pan), as playback does. The reason when the song's tempo or resolution
     // cannot be played, or its events do not fit in memory.
-    static Expected<std::unique_ptr<SongRenderer>, std::string> create(
+    static Expected<std::unique_ptr<SongRenderer>, Error> create(
         std::unique_ptr<SynthEngine> engine, const MidiSong& song, double tailSeconds);
 
     // Renders the next frames into `samples` (interleaved stereo: as many
     // frames as half its size, fewer at the end); how many, 0 when done;
     // nothing on a synthesizer failure.
-    Expected<std::size_t, std::string> render(std::span<float> samples);
+    Expected<std::size_t, Error> render(std::span<float> samples);
 
     std::uint64_t totalFrames() const { return totalFrames_; }
     std::uint64_t framesDone() const { return position_; }

@@ -21,16 +21,18 @@ bool looksLikeSoundfont(const std::string& path) {
 
 }  // namespace
 
-Expected<std::unique_ptr<SynthEngine>, std::string> SynthEngine::create(
-    const std::string& soundfontPath, double sampleRate, SynthUse use) {
+Expected<std::unique_ptr<SynthEngine>, Error> SynthEngine::create(const std::string& soundfontPath,
+                                                                  double sampleRate, SynthUse use) {
     fluidCaptureLog();
     std::error_code ignored;
     if (!std::filesystem::is_regular_file(soundfontPath, ignored))
-        return unexpected(std::string("Soundfont not found: " + soundfontPath));
+        return unexpected(errorOf(ErrorCode::kDevice, "Soundfont not found: " + soundfontPath));
     if (!looksLikeSoundfont(soundfontPath))
-        return unexpected(std::string(soundfontPath + " is not a SoundFont 2 file."));
+        return unexpected(
+            errorOf(ErrorCode::kDevice, soundfontPath + " is not a SoundFont 2 file."));
     FluidSettingsHandle settings(new_fluid_settings());
-    if (!settings) return unexpected(std::string("Cannot create the synthesizer settings."));
+    if (!settings)
+        return unexpected(errorOf(ErrorCode::kDevice, "Cannot create the synthesizer settings."));
     fluid_settings_setnum(settings.get(), "synth.sample-rate", sampleRate);
     if (use == SynthUse::kOffline) {
         // Loading only the samples of the instruments a song uses saves
@@ -43,9 +45,11 @@ Expected<std::unique_ptr<SynthEngine>, std::string> SynthEngine::create(
     }
     FluidSynthHandle synth(new_fluid_synth(settings.get()));
     if (!synth)
-        return unexpected(std::string("Cannot create the synthesizer: " + fluidLastError()));
+        return unexpected(
+            errorOf(ErrorCode::kDevice, "Cannot create the synthesizer: " + fluidLastError()));
     if (fluid_synth_sfload(synth.get(), soundfontPath.c_str(), 1) == FLUID_FAILED)
-        return unexpected(std::string("Cannot load the soundfont " + soundfontPath + "."));
+        return unexpected(
+            errorOf(ErrorCode::kDevice, "Cannot load the soundfont " + soundfontPath + "."));
     return std::unique_ptr<SynthEngine>(
         new SynthEngine(std::move(settings), std::move(synth), sampleRate));
 }

@@ -7,6 +7,7 @@
 
 #include "midi/io/fluidsynth/fluid_handles.h"
 #include "midi/midi_output.h"
+#include "model/error.h"
 #include "model/expected.h"
 
 namespace halvorn {
@@ -26,8 +27,9 @@ class SynthEngine {
   public:
     // The engine, or one line saying why the synthesizer or the soundfont
     // failed.
-    static Expected<std::unique_ptr<SynthEngine>, std::string> create(
-        const std::string& soundfontPath, double sampleRate, SynthUse use = SynthUse::kLive);
+    static Expected<std::unique_ptr<SynthEngine>, Error> create(const std::string& soundfontPath,
+                                                                double sampleRate,
+                                                                SynthUse use = SynthUse::kLive);
 
     // Plays one short message (system real-time messages are ignored).
     void apply(MidiShortMessage message);

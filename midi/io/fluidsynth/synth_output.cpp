@@ -103,7 +103,7 @@ FluidAudioDriverHandle openAudioDriver(const SynthEngine& engine, SynthOutput::L
 
 }  // namespace
 
-Expected<std::unique_ptr<SynthOutput>, std::string> SynthOutput::create(
+Expected<std::unique_ptr<SynthOutput>, Error> SynthOutput::create(
     const std::string& soundfontPath) {
     auto engine = SynthEngine::create(soundfontPath, kLiveSampleRate);
     if (!engine) return unexpected(engine.error());
@@ -111,7 +111,7 @@ Expected<std::unique_ptr<SynthOutput>, std::string> SynthOutput::create(
         (*engine)->synth(), PeakLimiter(kLiveMasterGainDb, kLiveCeilingDbfs, kLiveSampleRate)});
     std::string error;
     auto driver = openAudioDriver(**engine, *sound, error);
-    if (!driver) return unexpected(error);
+    if (!driver) return unexpected(errorOf(ErrorCode::kDevice, error));
     return std::unique_ptr<SynthOutput>(
         new SynthOutput(std::move(*engine), std::move(sound), std::move(driver)));
 }
@@ -124,19 +124,20 @@ void SynthOutput::send(MidiShortMessage message, std::chrono::nanoseconds) {
     engine_->apply(message);  // FluidSynth's event calls are thread-safe
 }
 
-Expected<std::string, std::string> synthAudioOutputAvailable() {
+Expected<std::string, Error> synthAudioOutputAvailable() {
     fluidCaptureLog();
     FluidSettingsHandle settings(new_fluid_settings());
-    if (!settings) return unexpected(std::string("Cannot create the synthesizer settings."));
+    if (!settings)
+        return unexpected(errorOf(ErrorCode::kDevice, "Cannot create the synthesizer settings."));
     FluidSynthHandle synth(new_fluid_synth(settings.get()));
-    if (!synth) return unexpected(std::string("Cannot create the synthesizer."));
+    if (!synth) return unexpected(errorOf(ErrorCode::kDevice, "Cannot create the synthesizer."));
     std::string used;
     std::string tried;
     const auto open = [&synth](fluid_settings_t* s) {
         return new_fluid_audio_driver(s, synth.get());
     };
     if (!openFirstAudioDriver(settings.get(), open, used, tried))
-        return unexpected("no audio output; tried " + tried);
+        return unexpected(errorOf(ErrorCode::kDevice, "no audio output; tried " + tried));
     return used;
 }
 

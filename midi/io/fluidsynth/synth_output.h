@@ -18,8 +18,7 @@ class SynthOutput final : public MidiOutput {
   public:
     // The output, or one line saying why not: no soundfont, or no audio
     // output (for example a machine without a sound card).
-    static Expected<std::unique_ptr<SynthOutput>, std::string> create(
-        const std::string& soundfontPath);
+    static Expected<std::unique_ptr<SynthOutput>, Error> create(const std::string& soundfontPath);
     void send(MidiShortMessage message, std::chrono::nanoseconds due) override;
     void setUpChannel(const MidiChannelVoice& voice) override { engine_->setUpChannel(voice); }
 
@@ -42,6 +41,6 @@ class SynthOutput final : public MidiOutput {
 // ("PulseAudio", "JACK" or "ALSA", tried in that order), or why none
 // answers ("no audio output; tried PulseAudio (Connection refused), ...").
 // Opens and closes the output once.
-Expected<std::string, std::string> synthAudioOutputAvailable();
+Expected<std::string, Error> synthAudioOutputAvailable();
 
 }  // namespace halvorn

@@ -119,14 +119,15 @@ RtMidiPortList rtMidiListOutputPorts() {
     return list;
 }
 
-Expected<std::unique_ptr<RtMidiOutput>, std::string> RtMidiOutput::open(const RtMidiPort& port) {
+Expected<std::unique_ptr<RtMidiOutput>, Error> RtMidiOutput::open(const RtMidiPort& port) {
     std::string error;
     auto out = makeRtMidiOut(port.api, error);
     if (!out || (port.api == RtMidi::UNIX_JACK && !error.empty()))
-        return unexpected("Cannot open the MIDI port " + port.label + ": " + error);
+        return unexpected(
+            errorOf(ErrorCode::kDevice, "Cannot open the MIDI port " + port.label + ": " + error));
     unsigned int index = 0;
     if (!findPortIndex(*out, port, index))
-        return unexpected("The MIDI port " + port.label + " is gone.");
+        return unexpected(errorOf(ErrorCode::kDevice, "The MIDI port " + port.label + " is gone."));
     std::string openError;
     out->setErrorCallback([](RtMidiError::Type, const std::string& text,
                              void* userData) { *static_cast<std::string*>(userData) = text; },
@@ -134,7 +135,8 @@ Expected<std::unique_ptr<RtMidiOutput>, std::string> RtMidiOutput::open(const Rt
     out->openPort(index, kClientName);
     out->setErrorCallback(ignoreRtMidiError, nullptr);
     if (!openError.empty() || !out->isPortOpen())
-        return unexpected("Cannot open the MIDI port " + port.label + ": " + openError);
+        return unexpected(errorOf(ErrorCode::kDevice,
+                                  "Cannot open the MIDI port " + port.label + ": " + openError));
     return std::unique_ptr<RtMidiOutput>(new RtMidiOutput(port, std::move(out)));
 }
 

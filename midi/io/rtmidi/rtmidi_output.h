@@ -11,6 +11,7 @@
 
 #include "midi/io/jack/jack_watch.h"
 #include "midi/midi_output.h"
+#include "model/error.h"
 #include "model/expected.h"
 
 namespace halvorn {
@@ -37,7 +38,7 @@ std::string rtMidiSystemName(RtMidi::Api api);
 class RtMidiOutput final : public MidiOutput {
   public:
     // The open port, or one line saying why it cannot be opened.
-    static Expected<std::unique_ptr<RtMidiOutput>, std::string> open(const RtMidiPort& port);
+    static Expected<std::unique_ptr<RtMidiOutput>, Error> open(const RtMidiPort& port);
     ~RtMidiOutput() override;
 
     void send(MidiShortMessage message, std::chrono::nanoseconds due) override;

@@ -39,12 +39,15 @@ Expected<void, int> copyScratch(int scratch, OutputFile& output) {
 
 }  // namespace
 
-Expected<std::unique_ptr<WavFileWriter>, std::string> WavFileWriter::create(const std::string& path,
-                                                                            int sampleRate) {
+Expected<std::unique_ptr<WavFileWriter>, Error> WavFileWriter::create(const std::string& path,
+                                                                      int sampleRate) {
     auto output = OutputFile::open(path);
-    if (!output) return unexpected(systemErrorText(output.error()));
+    if (!output)
+        return unexpected(errorOf(ErrorCode::kFileAccess, systemErrorText(output.error())));
     const int fd = output->seekable() ? output->descriptor() : createScratchFile();
-    if (fd < 0) return unexpected("No scratch file: " + systemErrorText(errno));
+    if (fd < 0)
+        return unexpected(
+            errorOf(ErrorCode::kFileAccess, "No scratch file: " + systemErrorText(errno)));
     SF_INFO info{};
     info.samplerate = sampleRate;
     info.channels = 2;
@@ -52,7 +55,7 @@ Expected<std::unique_ptr<WavFileWriter>, std::string> WavFileWriter::create(cons
     SndfileHandle file(sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE));
     if (!file) {
         if (fd != output->descriptor()) ::close(fd);
-        return unexpected(std::string(sf_strerror(nullptr)));
+        return unexpected(errorOf(ErrorCode::kFileAccess, sf_strerror(nullptr)));
     }
     return std::unique_ptr<WavFileWriter>(
         new WavFileWriter(std::move(*output), fd, std::move(file)));
@@ -76,15 +79,16 @@ bool WavFileWriter::write(const std::int16_t* samples, std::size_t frames) {
     return !writeFailed_;
 }
 
-Expected<void, std::string> WavFileWriter::commit() {
+Expected<void, Error> WavFileWriter::commit() {
     const std::string cannotWrite = "The audio could not be written in full";
-    if (!file_ || writeFailed_ || sf_close(file_.release()) != 0) return unexpected(cannotWrite);
+    if (!file_ || writeFailed_ || sf_close(file_.release()) != 0)
+        return unexpected(errorOf(ErrorCode::kFileAccess, cannotWrite));
     if (scratch_) {
         if (const auto copied = copyScratch(stagingFd_, output_); !copied)
-            return unexpected(systemErrorText(copied.error()));
+            return unexpected(errorOf(ErrorCode::kFileAccess, systemErrorText(copied.error())));
     }
     if (const auto committed = output_.commit(); !committed)
-        return unexpected(systemErrorText(committed.error()));
+        return unexpected(errorOf(ErrorCode::kFileAccess, systemErrorText(committed.error())));
     return {};
 }
 

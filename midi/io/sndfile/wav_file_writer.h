@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "model/error.h"
 #include "model/expected.h"
 #include "model/output_file.h"
 
@@ -24,15 +25,15 @@ class WavFileWriter {
   public:
     // The writer, or the reason the file cannot be created (the system's
     // words, without the path).
-    static Expected<std::unique_ptr<WavFileWriter>, std::string> create(const std::string& path,
-                                                                        int sampleRate);
+    static Expected<std::unique_ptr<WavFileWriter>, Error> create(const std::string& path,
+                                                                  int sampleRate);
     ~WavFileWriter();
     WavFileWriter(const WavFileWriter&) = delete;
     WavFileWriter& operator=(const WavFileWriter&) = delete;
 
     bool write(const std::int16_t* samples, std::size_t frames);
     // Completes the file and puts it in place; the reason on failure.
-    Expected<void, std::string> commit();
+    Expected<void, Error> commit();
 
   private:
     WavFileWriter(OutputFile output, int stagingFd, SndfileHandle file);
