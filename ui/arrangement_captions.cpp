@@ -13,7 +13,7 @@
 namespace halvorn {
 namespace {
 
-constexpr int kNameColumnCharacters = 16;
+constexpr int kNameColumnCharacters = 22;
 
 // A strip that paints itself with `paint`, so that it follows the picture's
 // place in the display whenever it is repainted.

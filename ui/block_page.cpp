@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -153,16 +154,20 @@ bool CBlockPage::read() {
     block.melodySequence = controls_.melodySequence->currentIndex();
     if (!readIntegerField(prompts(), controls_.melodyOffset, -kMaxMelodyOffset, kMaxMelodyOffset,
                           block.melodyOffset) ||
-        !readIntegerField(prompts(), controls_.melodyRange, 1, kMaxMelodyRange, block.melodyRange)) {
+        !readIntegerField(prompts(), controls_.melodyRange, 1, kMaxMelodyRange,
+                          block.melodyRange)) {
         return false;
     }
     for (int beat = 0; beat < kMaxBeatsPerMeasure; ++beat) {
         block.accents[beat] = controls_.accents[beat]->isChecked();
     }
     block.velocitySequence = controls_.velocitySequence->currentIndex();
-    if (!readIntegerField(prompts(), controls_.velocityAmp, 1, kMaxVelocityAmp, block.velocityAmp) ||
-        !readIntegerField(prompts(), controls_.velocityRange, 1, kMaxVelocityRange, block.velocityRange) ||
-        !readIntegerField(prompts(), controls_.velocityThreshold, 0, 100, block.velocityThreshold) ||
+    if (!readIntegerField(prompts(), controls_.velocityAmp, 1, kMaxVelocityAmp,
+                          block.velocityAmp) ||
+        !readIntegerField(prompts(), controls_.velocityRange, 1, kMaxVelocityRange,
+                          block.velocityRange) ||
+        !readIntegerField(prompts(), controls_.velocityThreshold, 0, 100,
+                          block.velocityThreshold) ||
         !readIntegerField(prompts(), controls_.seed, block.seed)) {
         return false;
     }
@@ -230,6 +235,7 @@ void CBlockPage::refresh() {
         for (std::int32_t k = 0; k < kNoteValueCount; ++k) {
             const bool allowed = noteValueAllowed(*current, k);
             controls_.rhythm[k]->setEnabled(allowed);
+            controls_.rhythmNames[k]->setEnabled(allowed);
             if (!allowed) setSliderPosition(controls_.rhythm[k], kMaxSliderPosition);
         }
     }

@@ -174,13 +174,18 @@ QGroupBox* CBlockPage::buildDistributionGroup() {
     auto* sliders = new QGridLayout;
     sliders->setHorizontalSpacing(2);
     const QStringList names = noteValueItems();
+    // Each column a little wider than the widest name, so that the names
+    // never touch.
+    const int columnWidth = group->fontMetrics().horizontalAdvance(QStringLiteral("1/64")) + 6;
     for (int k = 0; k < kNoteValueCount; ++k) {
         controls_.rhythm[k] = makeVerticalSlider(group);
         controls_.rhythm[k]->setToolTip(
             QStringLiteral("Chance of %1 notes in the block's rhythm, 0 to 100% (top is most)")
                 .arg(names[k]));
         sliders->addWidget(controls_.rhythm[k], 0, k, Qt::AlignHCenter);
-        sliders->addWidget(centredCaption(names[k], group), 1, k);
+        controls_.rhythmNames[k] = centredCaption(names[k], group);
+        sliders->addWidget(controls_.rhythmNames[k], 1, k);
+        sliders->setColumnMinimumWidth(k, columnWidth);
     }
     columns->addLayout(sliders, 1);
     return group;
