@@ -32,6 +32,17 @@ class PaintedStrip final : public QWidget {
     std::function<void(QPainter&)> paint_;
 };
 
+// A name too long for the column loses the end of its description, never
+// its "(muted)".
+QString fitRowName(const QFontMetrics& metrics, const QString& name, int width) {
+    const QString muted = QStringLiteral(" (muted)");
+    if (!name.endsWith(muted) || metrics.horizontalAdvance(name) <= width)
+        return metrics.elidedText(name, Qt::ElideRight, width);
+    const QString base = name.chopped(muted.size());
+    return metrics.elidedText(base, Qt::ElideRight, width - metrics.horizontalAdvance(muted)) +
+           muted;
+}
+
 }  // namespace
 
 QString arrangementRowName(const Song& song, int track) {
@@ -83,9 +94,8 @@ CArrangementCaptions::CArrangementCaptions(CArrangementDisplay* display, SongSou
                 painter.setFont(font);
                 painter.setPen(palette().color(muted ? QPalette::Disabled : QPalette::Active,
                                                QPalette::WindowText));
-                const QRect slot(0, top + row * cell, names_->width() - 4, cell);
-                const QString shown =
-                    painter.fontMetrics().elidedText(names[row], Qt::ElideRight, slot.width());
+                const QRect slot(8, top + row * cell, names_->width() - 12, cell);
+                const QString shown = fitRowName(painter.fontMetrics(), names[row], slot.width());
                 painter.drawText(slot, Qt::AlignRight | Qt::AlignVCenter, shown);
             }
         },
