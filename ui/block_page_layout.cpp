@@ -89,12 +89,12 @@ QLayout* CBlockPage::buildBlockRow() {
     controls_.deleteBlock = new QPushButton(QStringLiteral("Delete Block"), this);
     controls_.block->setToolTip(
         QStringLiteral("The song's blocks (up to 16): choose the one to edit on this page"));
-    controls_.newBlock->setToolTip(QStringLiteral(
-        "Add a new block to the song and show it; the changes shown are saved first"));
+    controls_.newBlock->setToolTip(
+        QStringLiteral("Add a new block, on a MIDI channel of its own, to the song and show it"));
     controls_.save->setToolTip(
         QStringLiteral("Store every field of this page into the block shown"));
-    controls_.deleteBlock->setToolTip(
-        QStringLiteral("Remove the block shown; tracks that play it are asked about first"));
+    controls_.deleteBlock->setToolTip(QStringLiteral(
+        "Remove the block shown at once; later blocks move up, the tracks stay in place"));
     row->addWidget(caption(QStringLiteral("Block:"), this));
     row->addWidget(controls_.block);
     row->addWidget(controls_.newBlock);

@@ -94,10 +94,8 @@ QGroupBox* CGlobalPage::buildDescriptionGroup() {
     keepDocumentText(controls_.title);
     keepDocumentText(controls_.author);
     keepDocumentText(controls_.comments);
-    controls_.title->setToolTip(
-        QStringLiteral("The song's title, stored in the document and written into its MIDI file"));
-    controls_.author->setToolTip(
-        QStringLiteral("The song's author, stored in the document and written into its MIDI file"));
+    controls_.title->setToolTip(QStringLiteral("The song's title, stored in the document"));
+    controls_.author->setToolTip(QStringLiteral("The song's author, stored in the document"));
     controls_.comments->setToolTip(
         QStringLiteral("Free notes about the song, stored in the document"));
     form->addRow(caption(QStringLiteral("Title:"), group), controls_.title);
@@ -167,8 +165,8 @@ QGroupBox* CGlobalPage::buildParametersGroup() {
     auto* scaleRow = new QHBoxLayout;
     controls_.scaleKey = makeList(kKeyNames, group);
     controls_.scaleType = makeList(kScaleTypeNames, group);
-    controls_.scaleKey->setToolTip(QStringLiteral(
-        "Key of the song's scale (C to B): the note every block's melody starts from"));
+    controls_.scaleKey->setToolTip(
+        QStringLiteral("Key of the song's scale (C to B), which every block's melody keeps to"));
     controls_.scaleType->setToolTip(
         QStringLiteral("Kind of scale the melodies use: Chromatic (12 notes), Major, Minor (7) or "
                        "Pentatonic (5)"));

@@ -50,8 +50,8 @@ void CMicroPage::buildControls() {
         QStringLiteral("The song's microsequences (up to 32): choose the one to edit below"));
     controls_.create->setToolTip(
         QStringLiteral("Add a new microsequence (period 256) to the song and edit it"));
-    controls_.remove->setToolTip(
-        QStringLiteral("Remove the chosen microsequence; blocks using it are asked about first"));
+    controls_.remove->setToolTip(QStringLiteral(
+        "Remove the chosen microsequence (asks first when a block uses it); later ones move up"));
     controls_.save->setToolTip(QStringLiteral(
         "Store the fields and parameters below into the chosen microsequence of the song"));
     listRow->addWidget(new QLabel(QStringLiteral("Edit Microsequence #"), this));

@@ -27,11 +27,11 @@ CNoiseDialog::CNoiseDialog(RememberedParameters& remembered, Prompts& prompts, Q
     controls_.range = makeIntegerEdit(this);
     controls_.range->setMaxLength(12);
     controls_.correlation->setToolTip(QStringLiteral(
-        "How much each value follows the one before: from white noise (none) to the smoothest"));
+        "How many slower noise sources are added: from white noise (none) to the smoothest"));
     controls_.seed->setToolTip(QStringLiteral(
         "Any whole number: the same seed gives the same noise (\"Random Seed\" draws one)"));
     controls_.range->setToolTip(
-        QStringLiteral("How far the values spread around their middle, 0 to 255"));
+        QStringLiteral("Each noise source's values run from 0 to one less than this, 0 to 255"));
     form->addRow(new QLabel(QStringLiteral("Correlation:"), this), controls_.correlation);
     form->addRow(new QLabel(QStringLiteral("Seed:"), this), controls_.seed);
     form->addRow(new QLabel(QStringLiteral("Range:"), this), controls_.range);
