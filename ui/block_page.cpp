@@ -2,10 +2,10 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -154,20 +154,16 @@ bool CBlockPage::read() {
     block.melodySequence = controls_.melodySequence->currentIndex();
     if (!readIntegerField(prompts(), controls_.melodyOffset, -kMaxMelodyOffset, kMaxMelodyOffset,
                           block.melodyOffset) ||
-        !readIntegerField(prompts(), controls_.melodyRange, 1, kMaxMelodyRange,
-                          block.melodyRange)) {
+        !readIntegerField(prompts(), controls_.melodyRange, 1, kMaxMelodyRange, block.melodyRange)) {
         return false;
     }
     for (int beat = 0; beat < kMaxBeatsPerMeasure; ++beat) {
         block.accents[beat] = controls_.accents[beat]->isChecked();
     }
     block.velocitySequence = controls_.velocitySequence->currentIndex();
-    if (!readIntegerField(prompts(), controls_.velocityAmp, 1, kMaxVelocityAmp,
-                          block.velocityAmp) ||
-        !readIntegerField(prompts(), controls_.velocityRange, 1, kMaxVelocityRange,
-                          block.velocityRange) ||
-        !readIntegerField(prompts(), controls_.velocityThreshold, 0, 100,
-                          block.velocityThreshold) ||
+    if (!readIntegerField(prompts(), controls_.velocityAmp, 1, kMaxVelocityAmp, block.velocityAmp) ||
+        !readIntegerField(prompts(), controls_.velocityRange, 1, kMaxVelocityRange, block.velocityRange) ||
+        !readIntegerField(prompts(), controls_.velocityThreshold, 0, 100, block.velocityThreshold) ||
         !readIntegerField(prompts(), controls_.seed, block.seed)) {
         return false;
     }

@@ -149,8 +149,7 @@ bool CMacroPage::read() {
     values_.currentTrack = controls_.block->currentIndex();
     if (!readIntegerField(prompts(), controls_.seed, values_.track.seed)) return false;
     values_.track.muted = controls_.muteTrack->isChecked();
-    if (!readIntegerField(prompts(), controls_.displacement, 0, kMaxDisplacement,
-                          values_.track.displacement))
+    if (!readIntegerField(prompts(), controls_.displacement, 0, kMaxDisplacement, values_.track.displacement))
         return false;
     values_.loop = controls_.loop->isChecked();
     return true;
@@ -286,7 +285,8 @@ bool CMacroPage::prepareSong(MidiSong& midi, bool forPlayback, bool saveTrack) {
     normalize();
     if (saveTrack) save();
     BarProgress progress(controls_.progress);
-    const auto rendered = renderSong(midi, *current, progress, forPlayback, settings().ppqnSetting);
+    const auto rendered =
+        renderSong(midi, *current, progress, forPlayback, settings().ppqnSetting);
     if (!rendered) {
         prompts().message(QString::fromStdString(rendered.error().message));
         return false;
