@@ -53,12 +53,41 @@ QString arrangementRowName(const Song& song, int track) {
     return name;
 }
 
-bool arrangementNeedsRegenerate(const Song& song) {
+namespace {
+
+CArrangementCaptions::PlacingInputs placingInputs(const Song& song, int track) {
+    const Macrosequence& sequence = song.macrosequences[static_cast<std::size_t>(track)];
+    return {sequence.seed,
+            sequence.probability,
+            sequence.alignment,
+            sequence.stretchProbabilities,
+            song.blocks[static_cast<std::size_t>(track)].lengthMeasures,
+            song.lengthMeasures,
+            song.beatsPerMeasure};
+}
+
+}  // namespace
+
+// A track without placements that could have some and was not seen to come
+// out empty from these very inputs has lost them (Open, its Save).
+bool CArrangementCaptions::needsRegenerate(const Song& song) const {
     for (int i = 0; i < song.blockCount && i < kArrangementRows; ++i) {
         const Macrosequence& track = song.macrosequences[static_cast<std::size_t>(i)];
-        if (track.placements.empty() && track.probability > 0.0) return true;
+        if (!track.placements.empty() || track.probability <= 0.0) continue;
+        if (placedEmpty_[static_cast<std::size_t>(i)] != placingInputs(song, i)) return true;
     }
     return false;
+}
+
+void CArrangementCaptions::placed() {
+    placedEmpty_.fill(std::nullopt);
+    if (const Song* song = source_ ? source_() : nullptr) {
+        for (int i = 0; i < song->blockCount && i < kArrangementRows; ++i) {
+            if (song->macrosequences[static_cast<std::size_t>(i)].placements.empty())
+                placedEmpty_[static_cast<std::size_t>(i)] = placingInputs(*song, i);
+        }
+    }
+    refresh();
 }
 
 CArrangementCaptions::CArrangementCaptions(CArrangementDisplay* display, SongSource source,
@@ -127,7 +156,7 @@ CArrangementCaptions::CArrangementCaptions(CArrangementDisplay* display, SongSou
 
 void CArrangementCaptions::refresh() {
     const Song* song = source_ ? source_() : nullptr;
-    regenerateLine_->setVisible(song && arrangementNeedsRegenerate(*song));
+    regenerateLine_->setVisible(song && needsRegenerate(*song));
     ruler_->update();
     names_->update();
 }

@@ -7,7 +7,10 @@
 
 #include <QStringList>
 #include <QWidget>
+#include <array>
+#include <cstdint>
 #include <functional>
+#include <optional>
 
 class QLabel;
 
@@ -27,6 +30,10 @@ class CArrangementCaptions final : public QWidget {
 
     // Reads the song again: the row names and the Regenerate line.
     void refresh();
+    // Right after every track has been placed: the tracks that came out
+    // empty (a low probability can place nothing) are not asked for again
+    // while what their placing depends on stays the same.
+    void placed();
 
     // What is written, for tests and for painting: the numbers of the 16
     // shown measures, and one name per track row of the song.
@@ -35,7 +42,22 @@ class CArrangementCaptions final : public QWidget {
     bool regenerateShown() const;
     QLabel* regenerateLine() const { return regenerateLine_; }
 
+    // What a track's placing depends on; equal inputs give equal placements.
+    struct PlacingInputs {
+        std::int32_t seed = 0;
+        double probability = 0.0;
+        std::int32_t alignment = 0;
+        std::array<double, 4> stretch{};
+        std::int32_t blockLength = 0;
+        std::int32_t songLength = 0;
+        std::int32_t beatsPerMeasure = 0;
+        bool operator==(const PlacingInputs&) const = default;
+    };
+
   private:
+    bool needsRegenerate(const Song& song) const;
+
+    std::array<std::optional<PlacingInputs>, 16> placedEmpty_{};
     CArrangementDisplay* display_;
     SongSource source_;
     QWidget* ruler_;
@@ -45,8 +67,5 @@ class CArrangementCaptions final : public QWidget {
 
 // Name of track row `track`: "3: Bass", and " (muted)" after a muted one.
 QString arrangementRowName(const Song& song, int track);
-
-// True when a track of the song that could be placed has no placements.
-bool arrangementNeedsRegenerate(const Song& song);
 
 }  // namespace halvorn

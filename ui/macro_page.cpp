@@ -245,6 +245,7 @@ void CMacroPage::regenerate() {
         macrosequencePlace(current->macrosequences[i], values_.totalLength,
                            current->blocks[i].lengthMeasures, current->beatsPerMeasure);
     }
+    controls_.captions->placed();
     setScrollRange(values_.totalLength);
     showFirstVisibleMeasure(1);
     write();
