@@ -118,6 +118,7 @@ void CArrangementDisplay::paintEvent(QPaintEvent* event) {
     painter.setPen(palette().color(QPalette::Dark));
     painter.drawRect(area.adjusted(-kBorder, -kBorder, 0, 0));
     painter.drawImage(area.topLeft(), shown_);
+    emit painted();
 }
 
 }  // namespace halvorn

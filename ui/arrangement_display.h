@@ -58,6 +58,10 @@ class CArrangementDisplay final : public QWidget {
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
+  signals:
+    // After every paint, so that what is written beside it can follow.
+    void painted();
+
   protected:
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;

@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -230,6 +231,7 @@ void CBlockPage::refresh() {
         for (std::int32_t k = 0; k < kNoteValueCount; ++k) {
             const bool allowed = noteValueAllowed(*current, k);
             controls_.rhythm[k]->setEnabled(allowed);
+            controls_.rhythmNames[k]->setEnabled(allowed);
             if (!allowed) setSliderPosition(controls_.rhythm[k], kMaxSliderPosition);
         }
     }

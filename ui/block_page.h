@@ -22,6 +22,7 @@
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSlider;
@@ -56,7 +57,8 @@ struct BlockPageControls {
     QComboBox* center = nullptr;
     QLineEdit* seed = nullptr;
     QPushButton* normalize = nullptr;
-    std::array<QSlider*, kNoteValueCount> rhythm{};  // p = 0 at the top: probability 1
+    std::array<QSlider*, kNoteValueCount> rhythm{};      // p = 0 at the top: probability 1
+    std::array<QLabel*, kNoteValueCount> rhythmNames{};  // "1/64" … "8", under the sliders
     QComboBox* melodySequence = nullptr;
     QLineEdit* melodyRange = nullptr;
     QLineEdit* melodyOffset = nullptr;

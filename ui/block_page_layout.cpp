@@ -64,12 +64,15 @@ QStringList instrumentItems() {
 
 // The "Sequence:" list and "Range:" edit that open the melody and velocity
 // groups.
-QFormLayout* sequenceRangeForm(QGroupBox* group, QComboBox*& sequence, QLineEdit*& range) {
+QFormLayout* sequenceRangeForm(QGroupBox* group, QComboBox*& sequence, QLineEdit*& range,
+                               const QString& sequenceTip, const QString& rangeTip) {
     auto* form = new QFormLayout(group);
     form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     sequence = new QComboBox(group);
     sequence->setMinimumContentsLength(24);
     range = makeNumberEdit(group, 3);
+    sequence->setToolTip(sequenceTip);
+    range->setToolTip(rangeTip);
     form->addRow(caption(QStringLiteral("Sequence:"), group), sequence);
     form->addRow(caption(QStringLiteral("Range:"), group), range);
     return form;
@@ -84,6 +87,14 @@ QLayout* CBlockPage::buildBlockRow() {
     controls_.newBlock = new QPushButton(QStringLiteral("New Block"), this);
     controls_.save = new QPushButton(QStringLiteral("Save"), this);
     controls_.deleteBlock = new QPushButton(QStringLiteral("Delete Block"), this);
+    controls_.block->setToolTip(
+        QStringLiteral("The song's blocks (up to 16): choose the one to edit on this page"));
+    controls_.newBlock->setToolTip(
+        QStringLiteral("Add a new block, on a MIDI channel of its own, to the song and show it"));
+    controls_.save->setToolTip(
+        QStringLiteral("Store every field of this page into the block shown"));
+    controls_.deleteBlock->setToolTip(QStringLiteral(
+        "Remove the block shown at once; later blocks move up, the tracks stay in place"));
     row->addWidget(caption(QStringLiteral("Block:"), this));
     row->addWidget(controls_.block);
     row->addWidget(controls_.newBlock);
@@ -99,6 +110,8 @@ QGroupBox* CBlockPage::buildGeneralGroup() {
     controls_.description = new QLineEdit(group);
     controls_.description->setMaxLength(static_cast<int>(kDescriptionLength));
     keepDocumentText(controls_.description);
+    controls_.description->setToolTip(
+        QStringLiteral("Name of the block as the lists show it, up to 30 characters"));
     form->addRow(caption(QStringLiteral("Description:"), group), controls_.description);
 
     // The block's key and scale type are kept with it but set on the Global
@@ -111,6 +124,10 @@ QGroupBox* CBlockPage::buildGeneralGroup() {
     controls_.scaleType = makeList(types, group);
     controls_.scaleKey->setEnabled(false);
     controls_.scaleType->setEnabled(false);
+    controls_.scaleKey->setToolTip(
+        QStringLiteral("Key of the block's scale, set on the Global page (shown only)"));
+    controls_.scaleType->setToolTip(
+        QStringLiteral("Kind of the block's scale, set on the Global page (shown only)"));
     auto* scaleRow = new QHBoxLayout;
     scaleRow->addWidget(controls_.scaleKey);
     scaleRow->addWidget(controls_.scaleType);
@@ -118,6 +135,8 @@ QGroupBox* CBlockPage::buildGeneralGroup() {
     form->addRow(caption(QStringLiteral("Scale:"), group), scaleRow);
 
     controls_.length = makeList(numberItems(1, kMaxBlockMeasures), group);
+    controls_.length->setToolTip(QStringLiteral(
+        "Length of the block in measures, 1 to 8; a track places it this long in the song"));
     form->addRow(caption(QStringLiteral("Length:"), group),
                  withUnit(controls_.length, QStringLiteral("measures"), group));
     return group;
@@ -138,6 +157,14 @@ QGroupBox* CBlockPage::buildDistributionGroup() {
     controls_.seed->setMaximumWidth(
         controls_.seed->fontMetrics().horizontalAdvance(QString(11, '0')) + 16);
     controls_.normalize = new QPushButton(QStringLiteral("Normalize"), group);
+    controls_.curve->setToolTip(QStringLiteral(
+        "Shape to set the rhythm sliders of the block shown to, around the Center note value"));
+    controls_.center->setToolTip(QStringLiteral(
+        "Note value the chosen Curve peaks at, within the Global page's note range"));
+    controls_.seed->setToolTip(QStringLiteral(
+        "Seed of the block's rhythm draws, any whole number: the same seed, the same rhythm"));
+    controls_.normalize->setToolTip(
+        QStringLiteral("Scale the ten rhythm sliders so their chances add up to 100%"));
     form->addRow(caption(QStringLiteral("Curve:"), group), controls_.curve);
     form->addRow(caption(QStringLiteral("Center:"), group), controls_.center);
     form->addRow(caption(QStringLiteral("Seed"), group), controls_.seed);
@@ -147,10 +174,18 @@ QGroupBox* CBlockPage::buildDistributionGroup() {
     auto* sliders = new QGridLayout;
     sliders->setHorizontalSpacing(2);
     const QStringList names = noteValueItems();
+    // Each column a little wider than the widest name, so that the names
+    // never touch.
+    const int columnWidth = group->fontMetrics().horizontalAdvance(QStringLiteral("1/64")) + 6;
     for (int k = 0; k < kNoteValueCount; ++k) {
         controls_.rhythm[k] = makeVerticalSlider(group);
+        controls_.rhythm[k]->setToolTip(
+            QStringLiteral("Chance of %1 notes in the block's rhythm, 0 to 100% (top is most)")
+                .arg(names[k]));
         sliders->addWidget(controls_.rhythm[k], 0, k, Qt::AlignHCenter);
-        sliders->addWidget(centredCaption(names[k], group), 1, k);
+        controls_.rhythmNames[k] = centredCaption(names[k], group);
+        sliders->addWidget(controls_.rhythmNames[k], 1, k);
+        sliders->setColumnMinimumWidth(k, columnWidth);
     }
     columns->addLayout(sliders, 1);
     return group;
@@ -158,18 +193,30 @@ QGroupBox* CBlockPage::buildDistributionGroup() {
 
 QGroupBox* CBlockPage::buildMelodyGroup() {
     auto* group = new QGroupBox(QStringLiteral("Melody"), this);
-    QFormLayout* form = sequenceRangeForm(group, controls_.melodySequence, controls_.melodyRange);
+    QFormLayout* form = sequenceRangeForm(
+        group, controls_.melodySequence, controls_.melodyRange,
+        QStringLiteral("Microsequence whose values become the pitches of the block's notes"),
+        QStringLiteral("Number of scale degrees the melody spans, 1 to 127"));
     controls_.melodyOffset = makeNumberEdit(group, 3);
+    controls_.melodyOffset->setToolTip(QStringLiteral(
+        "Scale degrees added to every note of the melody, -48 to 48 (7 is an octave in major)"));
     form->addRow(caption(QStringLiteral("Offset:"), group), controls_.melodyOffset);
     return group;
 }
 
 QGroupBox* CBlockPage::buildVelocityGroup() {
     auto* group = new QGroupBox(QStringLiteral("Velocity"), this);
-    QFormLayout* form =
-        sequenceRangeForm(group, controls_.velocitySequence, controls_.velocityRange);
+    QFormLayout* form = sequenceRangeForm(
+        group, controls_.velocitySequence, controls_.velocityRange,
+        QStringLiteral("Microsequence whose values become the loudness of the block's notes"),
+        QStringLiteral("Width of the velocity band in percent, 1 to 100: less keeps notes loud "
+                       "and even"));
     controls_.velocityAmp = makeNumberEdit(group, 3);
     controls_.velocityThreshold = makeNumberEdit(group, 3);
+    controls_.velocityAmp->setToolTip(QStringLiteral(
+        "Multiplies the velocity sequence, 1 to 300%; results above full loudness are cut"));
+    controls_.velocityThreshold->setToolTip(
+        QStringLiteral("Notes of the velocity sequence below this level, 0 to 100%, are silenced"));
     form->addRow(caption(QStringLiteral("Amp:"), group),
                  withUnit(controls_.velocityAmp, QStringLiteral("%"), group));
     form->addRow(caption(QStringLiteral("Threshold:"), group),
@@ -189,8 +236,13 @@ QGroupBox* CBlockPage::buildRhythmGroup() {
     const std::array<Column, 3> columns = {Column{&controls_.dotted, "Dotted Notes", "All", "None"},
                                            Column{&controls_.triplets, "Triplets", "All", "None"},
                                            Column{&controls_.legato, "Legato", "Short", "Long"}};
+    const std::array<QString, 3> tips = {
+        QStringLiteral("Chance that a note is dotted (half as long again), 0 to 100% (top: all)"),
+        QStringLiteral("Chance that notes come as triplets, 0 to 100% (top: all)"),
+        QStringLiteral("How long each note sounds, 0 to 100% of its length (bottom: full length)")};
     for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
         *columns[c].slider = makeVerticalSlider(group);
+        (*columns[c].slider)->setToolTip(tips[static_cast<std::size_t>(c)]);
         grid->addWidget(centredCaption(QString::fromLatin1(columns[c].name), group), 0, c);
         grid->addWidget(centredCaption(QString::fromLatin1(columns[c].top), group), 1, c);
         grid->addWidget(*columns[c].slider, 2, c, Qt::AlignHCenter);
@@ -206,6 +258,8 @@ QGroupBox* CBlockPage::buildAccentGroup() {
     auto* boxes = new QHBoxLayout;
     for (int beat = 0; beat < kMaxBeatsPerMeasure; ++beat) {
         controls_.accents[beat] = new QCheckBox(QString::number(beat + 1), group);
+        controls_.accents[beat]->setToolTip(
+            QStringLiteral("Accent notes that start on beat %1 of each measure").arg(beat + 1));
         boxes->addWidget(controls_.accents[beat]);
     }
     column->addLayout(boxes);
@@ -213,6 +267,8 @@ QGroupBox* CBlockPage::buildAccentGroup() {
     controls_.accentLevel = new QSlider(Qt::Horizontal, group);
     controls_.accentLevel->setRange(0, kMaxSliderPosition);
     setSliderPosition(controls_.accentLevel, 0);
+    controls_.accentLevel->setToolTip(QStringLiteral(
+        "Strength of the accents, 0 to 100%; notes between beats get softer by as much"));
     level->addWidget(caption(QStringLiteral("Accent Level"), group));
     level->addWidget(caption(QStringLiteral("0%"), group));
     level->addWidget(controls_.accentLevel, 1);
@@ -231,6 +287,14 @@ QGroupBox* CBlockPage::buildMidiGroup() {
     controls_.metronome = new QCheckBox(QStringLiteral("Metronome"), group);
     controls_.loop = new QCheckBox(QStringLiteral("Loop"), group);
     controls_.listen = new QPushButton(QStringLiteral("Listen"), group);
+    controls_.instrument->setToolTip(
+        QStringLiteral("General MIDI instrument (program 0 to 127) that plays the block"));
+    controls_.channel->setToolTip(QStringLiteral("MIDI channel the block plays on, 1 to 16"));
+    controls_.metronome->setToolTip(
+        QStringLiteral("Click every beat while listening (loudness set on the Global page)"));
+    controls_.loop->setToolTip(QStringLiteral("Play the block again and again until Stop"));
+    controls_.listen->setToolTip(
+        QStringLiteral("Save the block and play it on the Global page's port; Stop ends it"));
     form->addRow(caption(QStringLiteral("Instrument:"), group), controls_.instrument);
     form->addRow(caption(QStringLiteral("Channel:"), group), controls_.channel);
     auto* row = new QHBoxLayout;

@@ -46,6 +46,11 @@ CCopyDialog::CCopyDialog(Prompts& prompts, const Song* song, CopyMode mode,
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancel"));
     buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+    sourceList_->setToolTip(QStringLiteral("The entry whose settings are copied"));
+    destinationList_->setToolTip(QStringLiteral(
+        "The entry that receives the copy (its settings are replaced), or a new one"));
+    buttons->button(QDialogButtonBox::Ok)->setToolTip(QStringLiteral("Copy and close"));
+    buttons->button(QDialogButtonBox::Cancel)->setToolTip(QStringLiteral("Close without copying"));
     connect(buttons, &QDialogButtonBox::accepted, this, &CCopyDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CCopyDialog::reject);
     layout->addWidget(buttons);

@@ -94,6 +94,10 @@ QGroupBox* CGlobalPage::buildDescriptionGroup() {
     keepDocumentText(controls_.title);
     keepDocumentText(controls_.author);
     keepDocumentText(controls_.comments);
+    controls_.title->setToolTip(QStringLiteral("The song's title, stored in the document"));
+    controls_.author->setToolTip(QStringLiteral("The song's author, stored in the document"));
+    controls_.comments->setToolTip(
+        QStringLiteral("Free notes about the song, stored in the document"));
     form->addRow(caption(QStringLiteral("Title:"), group), controls_.title);
     form->addRow(caption(QStringLiteral("Author:"), group), controls_.author);
     form->addRow(caption(QStringLiteral("Comments:"), group), controls_.comments);
@@ -106,6 +110,11 @@ QGroupBox* CGlobalPage::buildGeneratorGroup() {
     controls_.generator = new QComboBox(group);
     controls_.generator->addItem(QStringLiteral("Internal"));
     controls_.seed = new QLineEdit(group);
+    controls_.generator->setToolTip(
+        QStringLiteral("The random number generator the song's random choices draw from"));
+    controls_.seed->setToolTip(
+        QStringLiteral("Seed of the song's generator, any whole number (blocks and macrosequences "
+                       "have their own)"));
     form->addRow(caption(QStringLiteral("Generator:"), group), controls_.generator);
     form->addRow(caption(QStringLiteral("Seed:"), group), controls_.seed);
     return group;
@@ -115,6 +124,8 @@ QWidget* CGlobalPage::buildTempoField() {
     controls_.tempo = new QLineEdit(this);
     controls_.tempo->setMaximumWidth(controls_.tempo->fontMetrics().horizontalAdvance("00000") +
                                      16);
+    controls_.tempo->setToolTip(QStringLiteral(
+        "Speed of the whole song in quarter notes per minute, 40 to 300 (spin with the arrows)"));
     return makeSpinField(controls_.tempo, kMinTempo, kMaxTempo, this);
 }
 
@@ -129,6 +140,8 @@ QGroupBox* CGlobalPage::buildParametersGroup() {
     for (std::int32_t numerator = 2; numerator <= kMaxBeatsPerMeasure; ++numerator) {
         controls_.signature->addItem(QString::number(numerator));
     }
+    controls_.signature->setToolTip(QStringLiteral(
+        "Beats per measure (2 to 9 quarter notes): the length of every measure of every block"));
     signatureRow->addWidget(controls_.signature);
     signatureRow->addWidget(caption(QStringLiteral("/ 4"), group));
     signatureRow->addStretch();
@@ -137,6 +150,12 @@ QGroupBox* CGlobalPage::buildParametersGroup() {
     auto* rangeRow = new QHBoxLayout;
     controls_.minDuration = makeList(kNoteValueNames, group);
     controls_.maxDuration = makeList(kNoteValueNames, group);
+    controls_.minDuration->setToolTip(
+        QStringLiteral("Shortest note value the blocks may use (1/64 to 8 whole notes); kept at "
+                       "most the longest"));
+    controls_.maxDuration->setToolTip(
+        QStringLiteral("Longest note value the blocks may use (1/64 to 8 whole notes); kept at "
+                       "least the shortest"));
     rangeRow->addWidget(controls_.minDuration);
     rangeRow->addWidget(caption(QStringLiteral("a"), group));
     rangeRow->addWidget(controls_.maxDuration);
@@ -146,6 +165,11 @@ QGroupBox* CGlobalPage::buildParametersGroup() {
     auto* scaleRow = new QHBoxLayout;
     controls_.scaleKey = makeList(kKeyNames, group);
     controls_.scaleType = makeList(kScaleTypeNames, group);
+    controls_.scaleKey->setToolTip(
+        QStringLiteral("Key of the song's scale (C to B), which every block's melody keeps to"));
+    controls_.scaleType->setToolTip(
+        QStringLiteral("Kind of scale the melodies use: Chromatic (12 notes), Major, Minor (7) or "
+                       "Pentatonic (5)"));
     scaleRow->addWidget(controls_.scaleKey);
     scaleRow->addWidget(controls_.scaleType);
     scaleRow->addStretch();
@@ -160,18 +184,26 @@ QGroupBox* CGlobalPage::buildMidiGroup() {
     form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     controls_.port = new QComboBox(group);
     controls_.port->setMinimumContentsLength(16);
+    controls_.port->setToolTip(QStringLiteral(
+        "MIDI output device that plays the Blocks and Macrosequences pages; fixed while playing"));
     form->addRow(caption(QStringLiteral("Port:"), group), controls_.port);
 
     auto* bufferRow = new QHBoxLayout;
     controls_.buffer = makeNumberList(kBufferBeatChoices, group);
+    controls_.buffer->setToolTip(QStringLiteral(
+        "How far ahead playback sends notes, 1 to 16 beats: more is steadier, less reacts sooner"));
     bufferRow->addWidget(controls_.buffer);
     bufferRow->addWidget(caption(QStringLiteral("beats"), group));
     bufferRow->addStretch();
     form->addRow(caption(QStringLiteral("Buffer:"), group), bufferRow);
 
     controls_.ppqn = makeNumberList(kPpqnChoices, group);
+    controls_.ppqn->setToolTip(QStringLiteral(
+        "MIDI ticks per quarter note (24 to 384) of playback and of saved MIDI files"));
     form->addRow(caption(QStringLiteral("PPQN:"), group), controls_.ppqn);
     controls_.sendMidiClock = new QCheckBox(QStringLiteral("Send MIDI Clock"), group);
+    controls_.sendMidiClock->setToolTip(QStringLiteral(
+        "Send MIDI clock with playback so that connected instruments follow the tempo"));
     form->addRow(controls_.sendMidiClock);
     controls_.sendInstruments = makeSendInstrumentsBox(settings(), group);
     form->addRow(controls_.sendInstruments);
@@ -181,6 +213,8 @@ QGroupBox* CGlobalPage::buildMidiGroup() {
     controls_.metronome = new QSlider(Qt::Vertical, group);
     controls_.metronome->setInvertedAppearance(true);
     controls_.metronome->setInvertedControls(true);
+    controls_.metronome->setToolTip(QStringLiteral(
+        "Loudness of the metronome clicks of the Blocks page's \"Listen\": top is loudest"));
     grid->addWidget(caption(QStringLiteral("Metronome"), group), 0, 1, Qt::AlignHCenter);
     grid->addWidget(caption(QStringLiteral("Max"), group), 1, 1, Qt::AlignHCenter);
     grid->addWidget(controls_.metronome, 2, 1, Qt::AlignHCenter);

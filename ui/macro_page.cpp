@@ -21,6 +21,7 @@
 #include "midi/channel_setup.h"
 #include "midi/midi_settings.h"
 #include "midi/smf.h"
+#include "ui/arrangement_captions.h"
 #include "ui/arrangement_display.h"
 #include "ui/arrow_icons.h"
 #include "ui/audio_export_run.h"
@@ -88,13 +89,23 @@ QLayout* CMacroPage::buildRightColumn() {
     auto* column = new QVBoxLayout;
     controls_.display = new CArrangementDisplay(prompts(), this);
     controls_.display->setSongSource([this]() -> const Song* { return currentSong(); });
-    column->addWidget(controls_.display, 1);
+    controls_.display->setToolTip(QStringLiteral(
+        "Where each block plays: one row per track, 16 measures at a time; Regenerate redraws"));
+    controls_.captions = new CArrangementCaptions(
+        controls_.display, [this]() -> const Song* { return currentSong(); }, this);
+    column->addWidget(controls_.captions, 1);
     auto* scrollRow = new QHBoxLayout;
     controls_.scrollLeft = makeArrowButton(ArrowIcon::Left, this);
     controls_.positionBar = new QProgressBar(this);
     controls_.positionBar->setTextVisible(false);
     controls_.positionBar->setMaximumHeight(controls_.scrollLeft->sizeHint().height() / 2);
     controls_.scrollRight = makeArrowButton(ArrowIcon::Right, this);
+    controls_.scrollLeft->setToolTip(
+        QStringLiteral("Show the arrangement one measure earlier (hold to keep scrolling)"));
+    controls_.scrollRight->setToolTip(
+        QStringLiteral("Show the arrangement one measure later (hold to keep scrolling)"));
+    controls_.positionBar->setToolTip(
+        QStringLiteral("Where the shown 16 measures lie in the whole song"));
     scrollRow->addWidget(controls_.scrollLeft);
     scrollRow->addWidget(controls_.positionBar, 1);
     scrollRow->addWidget(controls_.scrollRight);
@@ -152,6 +163,7 @@ void CMacroPage::write() {
     controls_.muteTrack->setChecked(values_.track.muted);
     controls_.displacement->setText(QString::number(values_.track.displacement));
     controls_.loop->setChecked(values_.loop);
+    if (controls_.captions) controls_.captions->refresh();
 }
 
 void CMacroPage::turnedTo() {
@@ -233,6 +245,7 @@ void CMacroPage::regenerate() {
         macrosequencePlace(current->macrosequences[i], values_.totalLength,
                            current->blocks[i].lengthMeasures, current->beatsPerMeasure);
     }
+    controls_.captions->placed();
     setScrollRange(values_.totalLength);
     showFirstVisibleMeasure(1);
     write();
@@ -345,7 +358,8 @@ void CMacroPage::saveMidi() {
     }
     const auto path = prompts().askSaveFile({.filterText = QStringLiteral("Archivos MIDI (*.mid)"),
                                              .filterPattern = QStringLiteral("*"),
-                                             .defaultSuffix = QStringLiteral("mid")});
+                                             .defaultSuffix = QStringLiteral("mid"),
+                                             .title = QStringLiteral("Save MIDI")});
     if (!path) return;
     if (const auto saved = midiSongSave(localPath(*path), file); !saved)
         showFileError(prompts(), saved.error());

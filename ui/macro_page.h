@@ -31,6 +31,7 @@ class QToolButton;
 
 namespace halvorn {
 
+class CArrangementCaptions;
 class CArrangementDisplay;
 class CGlobalPage;
 class CPlaybackSession;
@@ -57,6 +58,7 @@ struct MacroPageControls {
     std::array<QSlider*, kStretchChoices> stretch{};
     QPushButton* normalize = nullptr;
     CArrangementDisplay* display = nullptr;
+    CArrangementCaptions* captions = nullptr;  // around the display
     QToolButton* scrollLeft = nullptr;
     QProgressBar* positionBar = nullptr;
     QToolButton* scrollRight = nullptr;

@@ -92,6 +92,7 @@ void CMainFrame::createActions() {
 
     auto* exit = makeAction(FrameCommand::Exit, QStringLiteral("&Exit"),
                             QStringLiteral("Exist the application"), QStringLiteral("Exit"));
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(exit, &QAction::triggered, this, &QWidget::close);
 
     // A text field that has the focus keeps Ctrl+C and Ctrl+Insert for

@@ -13,6 +13,7 @@
 #include "ui/global_page.h"
 #include "ui/macro_page.h"
 #include "ui/micro_page.h"
+#include "ui/page_widgets.h"
 
 namespace halvorn {
 namespace {
@@ -33,6 +34,7 @@ CMainSheet::CMainSheet(AppContext& context, QWidget* parent)
         addTab(pages_[index], QString::fromLatin1(kCaptions[index]));
     }
     globalPage()->SelectBufferFromSettings();
+    greyDisabledControls(this);
     tabBar()->installEventFilter(this);
     connect(this, &QTabWidget::currentChanged, this, &CMainSheet::pageChanged);
 }

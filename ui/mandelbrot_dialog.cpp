@@ -54,6 +54,8 @@ CMandelbrotDialog::CMandelbrotDialog(RememberedParameters& remembered, Prompts& 
     row->addWidget(buildButtons());
     row->addStretch();
     controls_.display = new CMandelbrotDisplay(prompts, this);
+    controls_.display->setToolTip(QStringLiteral(
+        "The Mandelbrot set with the zoom rectangle, or the path the values are taken along"));
     row->addWidget(controls_.display, 0, Qt::AlignTop | Qt::AlignRight);
     createEditor(progress);
 }
@@ -81,12 +83,21 @@ QWidget* CMandelbrotDialog::buildButtons() {
     kinds->addButton(controls_.orbit, MandelbrotParameters::kOrbit);
     kinds->addButton(controls_.line, MandelbrotParameters::kLine);
     connect(kinds, &QButtonGroup::idClicked, this, &CMandelbrotDialog::pathKindChosen);
+    controls_.orbit->setToolTip(QStringLiteral(
+        "Values are the escape times along the orbit of point 1 under z -> z*z + c"));
+    controls_.line->setToolTip(QStringLiteral(
+        "Values are the escape times of the points on the line from point 1 to point 2"));
     pathLayout->addWidget(controls_.orbit);
     pathLayout->addWidget(controls_.line);
     layout->addWidget(controls_.path);
 
     controls_.fixPoints = addButton(QStringLiteral("Fix Point(s)"), &CMandelbrotDialog::fixPoints);
     controls_.randomize = addButton(QStringLiteral("Randomize"), &CMandelbrotDialog::randomize);
+    controls_.fixPoints->setToolTip(
+        QStringLiteral("Fix the rectangle and start moving the point(s) with the arrows; press "
+                       "again for the next"));
+    controls_.randomize->setToolTip(
+        QStringLiteral("Pick a random path kind and random points in the view"));
     layout->addWidget(controls_.fixPoints);
     layout->addWidget(controls_.randomize);
 
@@ -102,24 +113,37 @@ QWidget* CMandelbrotDialog::buildButtons() {
         pad->addWidget(button, r, c);
         return button;
     };
-    controls_.grow = arrowButton(ArrowIcon::Grow, QStringLiteral("Grow the rectangle"),
-                                 &CMandelbrotDialog::grow, 0, 0);
+    controls_.grow =
+        arrowButton(ArrowIcon::Grow, QStringLiteral("Grow the zoom rectangle on every side"),
+                    &CMandelbrotDialog::grow, 0, 0);
     controls_.up = arrowButton(
-        ArrowIcon::Up, QStringLiteral("Up"), [this] { move(Arrow::Up); }, 0, 1);
-    controls_.shrink = arrowButton(ArrowIcon::Shrink, QStringLiteral("Shrink the rectangle"),
-                                   &CMandelbrotDialog::shrink, 0, 2);
+        ArrowIcon::Up, QStringLiteral("Move the rectangle or the point up"),
+        [this] { move(Arrow::Up); }, 0, 1);
+    controls_.shrink =
+        arrowButton(ArrowIcon::Shrink, QStringLiteral("Shrink the zoom rectangle on every side"),
+                    &CMandelbrotDialog::shrink, 0, 2);
     controls_.left = arrowButton(
-        ArrowIcon::Left, QStringLiteral("Left"), [this] { move(Arrow::Left); }, 1, 0);
+        ArrowIcon::Left, QStringLiteral("Move the rectangle or the point left"),
+        [this] { move(Arrow::Left); }, 1, 0);
     controls_.right = arrowButton(
-        ArrowIcon::Right, QStringLiteral("Right"), [this] { move(Arrow::Right); }, 1, 2);
+        ArrowIcon::Right, QStringLiteral("Move the rectangle or the point right"),
+        [this] { move(Arrow::Right); }, 1, 2);
     controls_.down = arrowButton(
-        ArrowIcon::Down, QStringLiteral("Down"), [this] { move(Arrow::Down); }, 2, 1);
+        ArrowIcon::Down, QStringLiteral("Move the rectangle or the point down"),
+        [this] { move(Arrow::Down); }, 2, 1);
     layout->addLayout(pad);
 
     controls_.zoomIn = addButton(QStringLiteral("Zoom In"), &CMandelbrotDialog::zoomIn);
     controls_.zoomOut = addButton(QStringLiteral("Zoom Out"), &CMandelbrotDialog::zoomOut);
     controls_.reset = addButton(QStringLiteral("Reset"), &CMandelbrotDialog::reset);
     controls_.redraw = addButton(QStringLiteral("Redraw"), &CMandelbrotDialog::redraw);
+    controls_.zoomIn->setToolTip(
+        QStringLiteral("Show the region inside the zoom rectangle across the whole picture"));
+    controls_.zoomOut->setToolTip(
+        QStringLiteral("Show twice the width and height of the plane around the same centre"));
+    controls_.reset->setToolTip(
+        QStringLiteral("Return to the view of the whole set; the points keep their places"));
+    controls_.redraw->setToolTip(QStringLiteral("Draw the picture of the set again"));
     for (QPushButton* button :
          {controls_.zoomIn, controls_.zoomOut, controls_.reset, controls_.redraw}) {
         layout->addWidget(button);

@@ -46,6 +46,14 @@ void CMicroPage::buildControls() {
     controls_.remove = new QPushButton(QStringLiteral("Delete sequence"), this);
     controls_.save = new QPushButton(QStringLiteral("Save current"), this);
     controls_.remove->setEnabled(false);
+    controls_.sequences->setToolTip(
+        QStringLiteral("The song's microsequences (up to 32): choose the one to edit below"));
+    controls_.create->setToolTip(
+        QStringLiteral("Add a new microsequence (period 256) to the song and edit it"));
+    controls_.remove->setToolTip(QStringLiteral(
+        "Remove the chosen microsequence (asks first when a block uses it); later ones move up"));
+    controls_.save->setToolTip(QStringLiteral(
+        "Store the fields and parameters below into the chosen microsequence of the song"));
     listRow->addWidget(new QLabel(QStringLiteral("Edit Microsequence #"), this));
     listRow->addWidget(controls_.sequences);
     listRow->addWidget(controls_.create);
@@ -65,7 +73,13 @@ void CMicroPage::buildControls() {
         controls_.fractal->addItem(
             QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
     }
+    controls_.description->setToolTip(
+        QStringLiteral("Name of the microsequence as the lists show it, up to 30 characters"));
+    controls_.fractal->setToolTip(QStringLiteral(
+        "Fractal that generates the sequence's values; its parameters appear below"));
     controls_.period = makeIntegerEdit(this);
+    controls_.period->setToolTip(
+        QStringLiteral("Number of values before the sequence repeats, 1 to 256"));
     controls_.period->setMaxLength(10);
     controls_.period->setMaximumWidth(
         controls_.period->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16);
@@ -130,7 +144,8 @@ bool CMicroPage::selectionValid() const {
 bool CMicroPage::read() {
     MicroFields& sequence = values_.sequence;
     sequence.fractalType = controls_.fractal->currentIndex();
-    if (!readIntegerField(prompts(), controls_.period, kMinPeriod, kMaxPeriod, sequence.period)) return false;
+    if (!readIntegerField(prompts(), controls_.period, kMinPeriod, kMaxPeriod, sequence.period))
+        return false;
     values_.selection = controls_.sequences->currentIndex();
     sequence.description = toDocumentText(controls_.description->text());
     return true;

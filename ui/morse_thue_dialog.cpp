@@ -18,6 +18,12 @@ CMorseThueDialog::CMorseThueDialog(RememberedParameters& remembered, Prompts& pr
     controls_.base = makeIntegerEdit(this);
     controls_.start = makeIntegerEdit(this);
     controls_.step = makeIntegerEdit(this);
+    controls_.base->setToolTip(QStringLiteral(
+        "Number base whose digit sums make the values, 2 to 9999999: larger bases vary more"));
+    controls_.start->setToolTip(
+        QStringLiteral("Number the sequence starts counting from, 0 to 99999999"));
+    controls_.step->setToolTip(
+        QStringLiteral("Amount added to the count for each value, 1 to 9999999"));
     form->addRow(new QLabel(QStringLiteral("Base:"), this), controls_.base);
     form->addRow(new QLabel(QStringLiteral("Start:"), this), controls_.start);
     form->addRow(new QLabel(QStringLiteral("Step:"), this), controls_.step);

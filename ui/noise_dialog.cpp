@@ -26,6 +26,12 @@ CNoiseDialog::CNoiseDialog(RememberedParameters& remembered, Prompts& prompts, Q
     controls_.seed->setMaxLength(12);
     controls_.range = makeIntegerEdit(this);
     controls_.range->setMaxLength(12);
+    controls_.correlation->setToolTip(QStringLiteral(
+        "How many slower noise sources are added: from white noise (none) to the smoothest"));
+    controls_.seed->setToolTip(QStringLiteral(
+        "Any whole number: the same seed gives the same noise (\"Random Seed\" draws one)"));
+    controls_.range->setToolTip(
+        QStringLiteral("Each noise source's values run from 0 to one less than this, 0 to 255"));
     form->addRow(new QLabel(QStringLiteral("Correlation:"), this), controls_.correlation);
     form->addRow(new QLabel(QStringLiteral("Seed:"), this), controls_.seed);
     form->addRow(new QLabel(QStringLiteral("Range:"), this), controls_.range);

@@ -3,6 +3,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QEvent>
+#include <QGraphicsOpacityEffect>
+#include <QPalette>
+#include <QSlider>
 
 namespace halvorn {
 
@@ -24,6 +28,49 @@ QLineEdit* makeNumberEdit(QWidget* parent, int digits) {
 
 void fitToDigits(QLineEdit* edit, int digits) {
     edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QString(digits + 1, '0')) + 16);
+}
+
+namespace {
+
+// The style draws a disabled slider's handle as an enabled one's; fading the
+// whole slider shows that it does not move.
+class SliderFade final : public QObject {
+  public:
+    using QObject::QObject;
+
+    static void apply(QSlider* slider) {
+        if (slider->isEnabled()) {
+            slider->setGraphicsEffect(nullptr);
+            return;
+        }
+        auto* fade = new QGraphicsOpacityEffect(slider);
+        fade->setOpacity(0.4);
+        slider->setGraphicsEffect(fade);  // the slider takes it
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::EnabledChange) {
+            if (auto* slider = qobject_cast<QSlider*>(watched)) apply(slider);
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+void greyDisabledControls(QWidget* root) {
+    auto* fade = new SliderFade(root);
+    for (QSlider* slider : root->findChildren<QSlider*>()) {
+        slider->installEventFilter(fade);
+        SliderFade::apply(slider);
+    }
+    QPalette palette = root->palette();
+    const QColor window = palette.color(QPalette::Active, QPalette::Window);
+    palette.setColor(QPalette::Disabled, QPalette::Button, window.darker(112));
+    palette.setColor(QPalette::Disabled, QPalette::Highlight, window.darker(140));
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, window.darker(160));
+    root->setPalette(palette);
 }
 
 QHBoxLayout* withUnit(QWidget* field, const QString& unit, QWidget* parent) {

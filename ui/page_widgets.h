@@ -17,6 +17,10 @@ QLabel* centredCaption(const QString& text, QWidget* parent);
 QLineEdit* makeNumberEdit(QWidget* parent, int digits);
 void fitToDigits(QLineEdit* edit, int digits);
 
+// Disabled controls under `root` drawn grey: a disabled slider's handle
+// and filled groove would otherwise look the same as an enabled one's.
+void greyDisabledControls(QWidget* root);
+
 // A field followed by its unit ("measures", "%").
 QHBoxLayout* withUnit(QWidget* field, const QString& unit, QWidget* parent);
 

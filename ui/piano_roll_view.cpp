@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QScreen>
+#include <algorithm>
 #include <new>
 
 #include "model/pixel_conversion.h"
@@ -15,7 +16,22 @@ QString octaveName(std::int32_t pitch) {
     return QStringLiteral("C%1").arg(pitch / 12 - 1);
 }
 
+QFont octaveFont(QFont font) {
+    font.setPointSizeF(font.pointSizeF() * 0.8);
+    return font;
+}
+
 }  // namespace
+
+// The octave names have a strip of their own, so no note ever covers them.
+QRect CPianoRollView::notesRect() const {
+    const QRect area = contentsRect();
+    const int gutter =
+        QFontMetrics(octaveFont(font())).horizontalAdvance(QStringLiteral("C10")) + 6;
+    return area.adjusted(std::min(gutter, area.width()), 0, 0, 0);
+}
+
+namespace {}  // namespace
 
 CPianoRollView::CPianoRollView(QWidget* parent) : QFrame(parent) {
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
@@ -53,7 +69,7 @@ void CPianoRollView::resizeEvent(QResizeEvent* event) {
 void CPianoRollView::recompose() {
     picture_ = PianoRollImage{};
     shown_ = QImage();
-    const QRect area = contentsRect();
+    const QRect area = notesRect();
     if (hasNotes_ && !area.isEmpty()) {
         PianoRollFrame frame = frame_;
         frame.width = area.width();
@@ -84,23 +100,23 @@ void CPianoRollView::paintEvent(QPaintEvent* event) {
         painter.drawText(area, Qt::AlignCenter, reason_);
         return;
     }
-    painter.drawImage(area.topLeft(), shown_);
+    painter.fillRect(area, palette().base());
+    painter.drawImage(notesRect().topLeft(), shown_);
     drawOctaveNames(painter);
 }
 
 void CPianoRollView::drawOctaveNames(QPainter& painter) const {
     const QRect area = contentsRect();
-    QFont font = painter.font();
-    font.setPointSizeF(font.pointSizeF() * 0.8);
-    painter.setFont(font);
+    painter.setFont(octaveFont(painter.font()));
     painter.setPen(QColor(0x60, 0x68, 0x73));
     const int textHeight = painter.fontMetrics().height();
     for (std::int32_t pitch = picture_.lowestPitch; pitch <= picture_.highestPitch; ++pitch) {
         if (pitch % 12 != 0) continue;
         const int bottom = area.top() + picture_.pitchBottom(pitch);
         if (bottom - textHeight < area.top()) continue;
-        painter.drawText(QRect(area.left() + 3, bottom - textHeight, 40, textHeight),
-                         Qt::AlignLeft | Qt::AlignBottom, octaveName(pitch));
+        painter.drawText(QRect(area.left(), bottom - textHeight,
+                               notesRect().left() - area.left() - 3, textHeight),
+                         Qt::AlignRight | Qt::AlignBottom, octaveName(pitch));
     }
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // Shows a block's notes as a piano roll (engine/piano_roll.h), composed at
 // the control's size and converted to the screen's depth with convertPixels,
-// with the octaves named at the left edge.
+// with the octaves named in a strip at its left.
 
 #include <QFrame>
 #include <QImage>
@@ -38,6 +38,7 @@ class CPianoRollView final : public QFrame {
 
   private:
     void recompose();
+    QRect notesRect() const;
     void drawOctaveNames(QPainter& painter) const;
 
     std::vector<MidiEvent> events_;

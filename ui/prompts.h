@@ -21,6 +21,8 @@ struct SaveFileRequest {
     QString filterPattern;
     QString defaultSuffix;
     QString suggestedPath = {};
+    // The dialog's window title.
+    QString title = QStringLiteral("Save As");
 };
 
 // `path` with "." and `suffix` appended when its file name has no extension.

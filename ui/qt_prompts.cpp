@@ -57,7 +57,7 @@ std::optional<QString> QtPrompts::askOpenFileName(const QString& filter) {
 // The filter lists `filterPattern` while showing only `filterText`: the
 // toolkit takes the patterns from the last parentheses and hides them.
 std::optional<QString> QtPrompts::askSaveFile(const SaveFileRequest& request) {
-    QFileDialog dialog(dialogParent(), QStringLiteral("Save As"));
+    QFileDialog dialog(dialogParent(), request.title);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::HideNameFilterDetails);

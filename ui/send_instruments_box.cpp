@@ -14,6 +14,8 @@ const QString kSettingKey = QStringLiteral("MIDI/SendInstruments");
 
 QCheckBox* makeSendInstrumentsBox(MidiSettings& settings, QWidget* parent) {
     auto* box = new QCheckBox(QStringLiteral("Send instruments, volume and pan"), parent);
+    box->setToolTip(QStringLiteral(
+        "Send each track's instrument, volume and pan before playback starts; remembered"));
     const bool remembered = QSettings().value(kSettingKey, false).toBool();
     box->setChecked(remembered);
     settings.sendInstruments = remembered;

@@ -26,6 +26,9 @@ QWidget* makeSpinField(QLineEdit* edit, std::int32_t low, std::int32_t high, QWi
         button->setAutoRepeat(true);
         button->setFixedSize(18, 11);
         button->setFocusPolicy(Qt::NoFocus);
+        button->setToolTip(step > 0
+                               ? QStringLiteral("Raise the value by one, up to %1").arg(high)
+                               : QStringLiteral("Lower the value by one, down to %1").arg(low));
         QObject::connect(button, &QToolButton::clicked, edit, [edit, low, high, step = step] {
             const auto value = parseInteger(edit->text());
             if (!value) return;

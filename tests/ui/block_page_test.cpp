@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGraphicsOpacityEffect>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -197,6 +199,13 @@ TEST_F(BlockPageTest, CurvesShapeTheNoteValuesTheSongAllows) {
     EXPECT_EQ(distribution()[0], 0);
     EXPECT_FALSE(controls().rhythm[0]->isEnabled());
     EXPECT_TRUE(prompts.messages.empty());
+    // Out of the note range a slider and its name look disabled, not only
+    // refuse to move.
+    EXPECT_FALSE(controls().rhythmNames[0]->isEnabled());
+    EXPECT_NE(qobject_cast<QGraphicsOpacityEffect*>(controls().rhythm[0]->graphicsEffect()),
+              nullptr);
+    EXPECT_TRUE(controls().rhythmNames[4]->isEnabled());
+    EXPECT_EQ(controls().rhythm[4]->graphicsEffect(), nullptr);
 }
 
 TEST_F(BlockPageTest, EveryFieldSurvivesSaveAndLoadWithinTheMetre) {

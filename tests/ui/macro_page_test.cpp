@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -14,6 +15,7 @@
 #include "model/song.h"
 #include "tests/io/playback_test_support.h"
 #include "tests/test_support.h"
+#include "ui/arrangement_captions.h"
 #include "ui/arrangement_display.h"
 #include "ui/audio_export_run.h"
 #include "ui/block_page.h"
@@ -426,6 +428,7 @@ TEST_F(MacroPageTest, PlaySkipsMutedTracksSaveMidiKeepsThemAndListenTakesOver) {
     ASSERT_EQ(prompts.saveRequests.size(), 1u);
     EXPECT_EQ(prompts.saveRequests[0].filterText, QStringLiteral("Archivos MIDI (*.mid)"));
     EXPECT_EQ(prompts.saveRequests[0].defaultSuffix, QStringLiteral("mid"));
+    EXPECT_EQ(prompts.saveRequests[0].title, QStringLiteral("Save MIDI"));
     MidiSong file;
     ASSERT_EQ(midiSongReadFile(path("piece.mid"), &file), MidiResult::kOk);
     // The reader gathers every track's notes in one slot: the muted track's
@@ -490,6 +493,48 @@ TEST_F(MacroPageTest, FailuresLeaveThePageStoppedAndNoFileBehind) {
     EXPECT_EQ(prompts.messages.back(),
               QStringLiteral("Audio export needs the built-in synthesizer."));
     EXPECT_EQ(prompts.saveRequests.size(), 2u);
+}
+
+// A user reads the arrangement: what needs Regenerate, which measures are
+// shown, which row is which block, which tracks are muted.
+TEST_F(MacroPageTest, CaptionsNameTheMeasuresAndRowsAndAskForRegenerate) {
+    addBlocks(3);
+    song().macrosequences[1].muted = 1;
+    // Track 2 is all but sure to place nothing: Regenerate cannot draw it.
+    song().macrosequences[2].probability = 0.0001;
+    showPage();
+    const CArrangementCaptions& captions = *controls().captions;
+    EXPECT_TRUE(captions.regenerateShown());
+    EXPECT_TRUE(captions.regenerateLine()->isVisible());
+    EXPECT_EQ(captions.regenerateLine()->text(),
+              QStringLiteral("Press Regenerate to draw the arrangement."));
+
+    controls().totalLength->setText(QStringLiteral("40"));
+    controls().regenerate->click();
+    EXPECT_TRUE(song().macrosequences[2].placements.empty());
+    EXPECT_FALSE(captions.regenerateShown());
+    QStringList first16;
+    for (int m = 1; m <= 16; ++m) first16 << QString::number(m);
+    EXPECT_EQ(captions.measureNumbers(), first16);
+    EXPECT_EQ(captions.rowNames(), QStringList({"0: Voice 0", "1: Voice 1 (muted)", "2: Voice 2"}));
+
+    controls().scrollRight->click();
+    controls().scrollRight->click();
+    EXPECT_EQ(captions.measureNumbers().front(), QStringLiteral("3"));
+    EXPECT_EQ(captions.measureNumbers().back(), QStringLiteral("18"));
+
+    // The captions sit outside the picture: the names to its left, the
+    // numbers above it.
+    const QRect picture(
+        controls().display->mapTo(&captions, controls().display->pictureRect().topLeft()),
+        controls().display->pictureRect().size());
+    EXPECT_GT(picture.top(), 0);
+    EXPECT_GT(picture.left(), 0);
+
+    // Saving a track drops its placements until the next Regenerate.
+    selectTrack(0);
+    controls().save->click();
+    EXPECT_TRUE(captions.regenerateShown());
 }
 
 }  // namespace

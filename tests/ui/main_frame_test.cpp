@@ -81,6 +81,13 @@ TEST_F(MainFrameTest, CopyAnswersCtrlCAndCtrlInsert) {
               QList<QKeySequence>({QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")}));
 }
 
+TEST_F(MainFrameTest, CtrlQClosesTheWindowAndTheMenuTextStays) {
+    showFrame();
+    QTest::keyClick(&frame, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(frame.isVisible());
+    EXPECT_EQ(action(FrameCommand::Exit)->text(), QStringLiteral("&Exit"));
+}
+
 TEST_F(MainFrameTest, ToolbarOrderAndDocking) {
     QStringList tips;
     for (const QAction* a : frame.toolBar()->actions()) {
