@@ -120,6 +120,7 @@ class CBlockPage final : public CSheetPage {
     void randomValues() override { randomize(); }
     void randomSeed() override { drawRandomSeed(); }
     void copy() override { copyBlock(); }
+    void reloadFromDocument() override;
 
   protected:
     void turnedTo() override;
@@ -150,6 +151,7 @@ class CBlockPage final : public CSheetPage {
     BlockSliders shownSliders() const;
     void showSliders(const BlockSliders& sliders);
     void showStopped();
+    void copyInto(std::int32_t source, std::int32_t destination);
     void updatePianoRoll();
 
     BlockPageValues values_;

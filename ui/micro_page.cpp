@@ -130,7 +130,8 @@ bool CMicroPage::selectionValid() const {
 bool CMicroPage::read() {
     MicroFields& sequence = values_.sequence;
     sequence.fractalType = controls_.fractal->currentIndex();
-    if (!readIntegerField(prompts(), controls_.period, kMinPeriod, kMaxPeriod, sequence.period)) return false;
+    if (!readIntegerField(prompts(), controls_.period, kMinPeriod, kMaxPeriod, sequence.period))
+        return false;
     values_.selection = controls_.sequences->currentIndex();
     sequence.description = toDocumentText(controls_.description->text());
     return true;
@@ -145,6 +146,14 @@ void CMicroPage::write() {
 
 void CMicroPage::turnedTo() {
     refreshList();
+    load();
+}
+
+void CMicroPage::reloadFromDocument() {
+    const std::int32_t selection = values_.selection;
+    refreshList();
+    if (selection >= 0 && selection < sequenceCount()) values_.selection = selection;
+    write();
     load();
 }
 
@@ -207,7 +216,8 @@ void CMicroPage::rebuildPanel() {
 void CMicroPage::create() {
     Song* current = song();
     if (!current) return;
-    const auto added = appendMicrosequence(*current);
+    const auto added = context().recordChangeResult(QStringLiteral("New microsequence"),
+                                                    [&] { return appendMicrosequence(*current); });
     if (!added) {
         prompts().message(QString::fromStdString(added.error()));
         return;
@@ -225,8 +235,12 @@ void CMicroPage::save() {
     for (auto& parameters : remembered_) parameters.reset();
     // The panel's block is remembered for its type as it is stored.
     auto parameters = panel_ ? panel_->store() : std::nullopt;
-    storeMicroFields(values_.sequence, std::move(parameters),
-                     song()->microsequences[values_.selection]);
+    context().recordChange(QStringLiteral("Save microsequence \u201c%1\u201d")
+                               .arg(fromDocumentText(values_.sequence.description)),
+                           [&] {
+                               storeMicroFields(values_.sequence, std::move(parameters),
+                                                song()->microsequences[values_.selection]);
+                           });
     const std::int32_t selection = values_.selection;
     refreshList();
     values_.selection = selection;
@@ -243,7 +257,8 @@ void CMicroPage::deleteSequence() {
             "The selected microsequence is being used in some block. Delete anyway?"))) {
         return;
     }
-    deleteMicrosequence(current, removed);
+    context().recordChange(QStringLiteral("Delete microsequence"),
+                           [&] { deleteMicrosequence(current, removed); });
     refreshList();
     load();
 }
@@ -270,6 +285,11 @@ void CMicroPage::copySequence() {
 
 void CMicroPage::copyRecord(std::int32_t source, std::int32_t destination) {
     if (source < 0 || source >= sequenceCount() || destination < 0) return;
+    context().recordChange(QStringLiteral("Copy microsequence"),
+                           [&] { copyInto(source, destination); });
+}
+
+void CMicroPage::copyInto(std::int32_t source, std::int32_t destination) {
     if (destination >= sequenceCount()) {
         create();
         destination = sequenceCount() - 1;
