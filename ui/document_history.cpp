@@ -18,6 +18,18 @@ class Busy {
     int& depth_;
 };
 
+// The file's bytes, and the tracks' placements, which the file leaves out
+// but the arrangement shows and plays.
+bool sameContents(const Document& a, const Document& b) {
+    for (std::size_t i = 0; i < a.song.macrosequences.size(); ++i) {
+        const Macrosequence& left = a.song.macrosequences[i];
+        const Macrosequence& right = b.song.macrosequences[i];
+        if (left.placementCount != right.placementCount || left.placements != right.placements)
+            return false;
+    }
+    return documentEncode(a) == documentEncode(b);
+}
+
 }  // namespace
 
 class DocumentHistory::Step final : public QUndoCommand {
@@ -58,7 +70,7 @@ void DocumentHistory::record(const QString& text, const std::function<void()>& c
         const Busy recording(depth_);
         change();
     }
-    if (documentEncode(before) == documentEncode(*document)) return;
+    if (sameContents(before, *document)) return;
     stack_.push(new Step(*this, text, std::move(before), *document));
 }
 

@@ -23,8 +23,9 @@ class DocumentHistory {
     DocumentHistory(const DocumentHistory&) = delete;
     DocumentHistory& operator=(const DocumentHistory&) = delete;
 
-    // Runs `change` on the document and, when the document's bytes differ
-    // afterwards, keeps it as one step called `text`.
+    // Runs `change` on the document and, when the document's bytes (or the
+    // tracks' placements) differ afterwards, keeps it as one step called
+    // `text`.
     void record(const QString& text, const std::function<void()>& change);
 
     // Called after an undo or redo has replaced the document's contents, so

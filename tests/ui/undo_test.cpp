@@ -15,6 +15,7 @@
 #include "model/song.h"
 #include "ui/block_page.h"
 #include "ui/global_page.h"
+#include "ui/macro_page.h"
 #include "ui/main_frame.h"
 #include "ui/main_sheet.h"
 #include "ui/micro_page.h"
@@ -137,6 +138,21 @@ TEST_F(UndoTest, RandomValuesSavedThenUndoneRestoresTheDocumentExactly) {
     QTest::keyClick(button, Qt::Key_Z, Qt::ControlModifier);
     QTest::keyClick(button, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(documentEncode(document()), after);
+}
+
+// Regenerate changes only the placements, which the file leaves out; it is
+// a step all the same.
+TEST_F(UndoTest, RegenerateIsUndoneWithItsPlacements) {
+    makeBlock();
+    sheet().setCurrentIndex(kMacroPageIndex);
+    auto& macros = *static_cast<CMacroPage*>(sheet().page(kMacroPageIndex));
+    macros.regenerate();
+    ASSERT_GT(document().song.macrosequences[0].placementCount, 0);
+    EXPECT_EQ(undo().text(), QStringLiteral("Undo Regenerate"));
+    undo().trigger();
+    EXPECT_EQ(document().song.macrosequences[0].placementCount, 0);
+    redo().trigger();
+    EXPECT_GT(document().song.macrosequences[0].placementCount, 0);
 }
 
 // A text field with the focus keeps Ctrl+Z for its own text.
