@@ -47,6 +47,7 @@ bool CHalvornDoc::OnNewDocument() {
     if (sheet_) sheet_->showFirstPage();
     randomSelectGenerator(document_->song.generatorKind);
     takeSnapshot();
+    context_.history.clear();
     return true;
 }
 
@@ -63,6 +64,7 @@ bool CHalvornDoc::OnOpenDocument(const QString& path) {
     pathName_ = path;
     showLoadedDocument();
     takeSnapshot();
+    context_.history.clear();
     return true;
 }
 
@@ -81,6 +83,7 @@ bool CHalvornDoc::OnSaveDocument(const QString& path) {
     }
     pathName_ = path;
     takeSnapshot();
+    context_.history.markSaved();
     return true;
 }
 

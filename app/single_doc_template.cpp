@@ -1,5 +1,7 @@
 #include "app/single_doc_template.h"
 
+#include <QUndoStack>
+
 #include "app/about_box.h"
 #include "app/halvorn_doc.h"
 #include "app/halvorn_view.h"
@@ -19,6 +21,10 @@ CSingleDocTemplate::CSingleDocTemplate(AppContext& context)
     frame_->setCentralWidget(view_);
     frame_->setSheet(view_->sheet());
     frame_->setWindowIcon(applicationIcon());
+    frame_->setUndoStack(context_.history.stack());
+    context_.history.setRestoredHandler([this] { view_->sheet()->reloadFromDocument(); });
+    QObject::connect(&context_.history.stack(), &QUndoStack::indexChanged, frame_.get(),
+                     [this] { updateTitle(); });
     // No note is left sounding once the window has gone.
     frame_->setCloseGuard([this] {
         if (!SaveModified()) return false;
@@ -37,9 +43,11 @@ CSingleDocTemplate::CSingleDocTemplate(AppContext& context)
 }
 
 // The frame (with the sheet) goes before the document, as the window closes
-// before the document is released.
+// before the document is released; the history's steps go with the document.
 CSingleDocTemplate::~CSingleDocTemplate() {
+    context_.history.setRestoredHandler({});
     frame_.reset();
+    context_.history.clear();
 }
 
 bool CSingleDocTemplate::OpenStartupDocument(const QString& path) {

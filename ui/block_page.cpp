@@ -154,16 +154,20 @@ bool CBlockPage::read() {
     block.melodySequence = controls_.melodySequence->currentIndex();
     if (!readIntegerField(prompts(), controls_.melodyOffset, -kMaxMelodyOffset, kMaxMelodyOffset,
                           block.melodyOffset) ||
-        !readIntegerField(prompts(), controls_.melodyRange, 1, kMaxMelodyRange, block.melodyRange)) {
+        !readIntegerField(prompts(), controls_.melodyRange, 1, kMaxMelodyRange,
+                          block.melodyRange)) {
         return false;
     }
     for (int beat = 0; beat < kMaxBeatsPerMeasure; ++beat) {
         block.accents[beat] = controls_.accents[beat]->isChecked();
     }
     block.velocitySequence = controls_.velocitySequence->currentIndex();
-    if (!readIntegerField(prompts(), controls_.velocityAmp, 1, kMaxVelocityAmp, block.velocityAmp) ||
-        !readIntegerField(prompts(), controls_.velocityRange, 1, kMaxVelocityRange, block.velocityRange) ||
-        !readIntegerField(prompts(), controls_.velocityThreshold, 0, 100, block.velocityThreshold) ||
+    if (!readIntegerField(prompts(), controls_.velocityAmp, 1, kMaxVelocityAmp,
+                          block.velocityAmp) ||
+        !readIntegerField(prompts(), controls_.velocityRange, 1, kMaxVelocityRange,
+                          block.velocityRange) ||
+        !readIntegerField(prompts(), controls_.velocityThreshold, 0, 100,
+                          block.velocityThreshold) ||
         !readIntegerField(prompts(), controls_.seed, block.seed)) {
         return false;
     }
@@ -196,6 +200,14 @@ void CBlockPage::write() {
     controls_.seed->setText(QString::number(block.seed));
     controls_.metronome->setChecked(values_.metronome);
     controls_.loop->setChecked(values_.loop);
+}
+
+void CBlockPage::reloadFromDocument() {
+    const std::int32_t selected = values_.currentBlock;
+    refresh();
+    if (blockValid(selected)) values_.currentBlock = selected;
+    write();
+    load();
 }
 
 void CBlockPage::turnedTo() {
@@ -255,9 +267,13 @@ void CBlockPage::save() {
     if (!read()) return;
     if (!blockValid(values_.currentBlock)) return;
     const std::int32_t saved = values_.currentBlock;
-    commitGlobalPage();  // the accents the metre allows
-    values_.block.sliders = shownSliders();
-    storeBlockFields(values_.block, *song(), saved);
+    context().recordChange(QStringLiteral("Save block \u201c%1\u201d")
+                               .arg(fromDocumentText(values_.block.description)),
+                           [&] {
+                               commitGlobalPage();  // the accents the metre allows
+                               values_.block.sliders = shownSliders();
+                               storeBlockFields(values_.block, *song(), saved);
+                           });
     const Block& block = song()->blocks[saved];
     refresh();
     values_.currentBlock = saved;
@@ -270,7 +286,8 @@ void CBlockPage::save() {
 bool CBlockPage::newBlock() {
     Song* current = song();
     if (!current) return false;
-    const auto added = appendBlock(*current);
+    const auto added = context().recordChangeResult(QStringLiteral("New block"),
+                                                    [&] { return appendBlock(*current); });
     if (!added) {
         prompts().message(QString::fromStdString(added.error()));
         return false;
@@ -285,7 +302,8 @@ bool CBlockPage::newBlock() {
 void CBlockPage::deleteBlock() {
     read();
     if (!blockValid(values_.currentBlock)) return;
-    halvorn::deleteBlock(*song(), values_.currentBlock);
+    context().recordChange(QStringLiteral("Delete block"),
+                           [&] { halvorn::deleteBlock(*song(), values_.currentBlock); });
     refresh();
     load();
 }
@@ -397,6 +415,10 @@ void CBlockPage::copyBlock() {
 
 void CBlockPage::copyRecord(std::int32_t source, std::int32_t destination) {
     if (!blockValid(source) || destination < 0 || destination > blockCount()) return;
+    context().recordChange(QStringLiteral("Copy block"), [&] { copyInto(source, destination); });
+}
+
+void CBlockPage::copyInto(std::int32_t source, std::int32_t destination) {
     if (destination == blockCount() && !newBlock()) return;
     values_.currentBlock = source;
     write();

@@ -122,6 +122,7 @@ class CBlockPage final : public CSheetPage {
     void randomValues() override { randomize(); }
     void randomSeed() override { drawRandomSeed(); }
     void copy() override { copyBlock(); }
+    void reloadFromDocument() override;
 
   protected:
     void turnedTo() override;
@@ -152,6 +153,7 @@ class CBlockPage final : public CSheetPage {
     BlockSliders shownSliders() const;
     void showSliders(const BlockSliders& sliders);
     void showStopped();
+    void copyInto(std::int32_t source, std::int32_t destination);
     void updatePianoRoll();
 
     BlockPageValues values_;

@@ -318,7 +318,10 @@ bool CGlobalPage::CommitToSong() {
     const std::int32_t shortest = values_.settings.minDurationIndex;
     orderNoteRange(values_.settings);
     if (values_.settings.minDurationIndex != shortest) write();
-    if (Document* document = currentDocument()) applyToDocument(values_, *document);
+    if (Document* document = currentDocument()) {
+        context().recordChange(QStringLiteral("Change global settings"),
+                               [&] { applyToDocument(values_, *document); });
+    }
     return true;
 }
 
@@ -404,10 +407,13 @@ void CGlobalPage::applyScaleToSong() {
     selectIndex(controls_.scaleType, values_.settings.scaleTypeIndex);
     Document* document = currentDocument();
     if (!document) return;
-    scaleSetIntervals(document->song.scale, scaleTypeIntervals(values_.settings.scaleTypeIndex));
-    scaleSetKey(document->song.scale, values_.settings.scaleKeyIndex);
-    document->scaleKey = values_.settings.scaleKeyIndex;
-    document->scaleType = values_.settings.scaleTypeIndex;
+    context().recordChange(QStringLiteral("Change scale"), [&] {
+        scaleSetIntervals(document->song.scale,
+                          scaleTypeIntervals(values_.settings.scaleTypeIndex));
+        scaleSetKey(document->song.scale, values_.settings.scaleKeyIndex);
+        document->scaleKey = values_.settings.scaleKeyIndex;
+        document->scaleType = values_.settings.scaleTypeIndex;
+    });
 }
 
 void CGlobalPage::scaleKeyChanged() {

@@ -149,7 +149,8 @@ bool CMacroPage::read() {
     values_.currentTrack = controls_.block->currentIndex();
     if (!readIntegerField(prompts(), controls_.seed, values_.track.seed)) return false;
     values_.track.muted = controls_.muteTrack->isChecked();
-    if (!readIntegerField(prompts(), controls_.displacement, 0, kMaxDisplacement, values_.track.displacement))
+    if (!readIntegerField(prompts(), controls_.displacement, 0, kMaxDisplacement,
+                          values_.track.displacement))
         return false;
     values_.loop = controls_.loop->isChecked();
     return true;
@@ -164,6 +165,15 @@ void CMacroPage::write() {
     controls_.displacement->setText(QString::number(values_.track.displacement));
     controls_.loop->setChecked(values_.loop);
     if (controls_.captions) controls_.captions->refresh();
+}
+
+void CMacroPage::reloadFromDocument() {
+    const std::int32_t selected = values_.currentTrack;
+    refresh();
+    if (trackValid(selected)) values_.currentTrack = selected;
+    write();
+    load();
+    controls_.display->redraw();
 }
 
 void CMacroPage::turnedTo() {
@@ -202,8 +212,11 @@ void CMacroPage::save() {
     if (!trackValid(values_.currentTrack)) return;
     Song& current = *currentSong();
     takeSliders(values_.track);
-    current.lengthMeasures = values_.totalLength;
-    storeTrackFields(values_.track, current.macrosequences[values_.currentTrack]);
+    context().recordChange(
+        QStringLiteral("Save macrosequence %1").arg(values_.currentTrack + 1), [&] {
+            current.lengthMeasures = values_.totalLength;
+            storeTrackFields(values_.track, current.macrosequences[values_.currentTrack]);
+        });
     showStretch(values_.track.stretch);
 }
 
@@ -238,13 +251,18 @@ void CMacroPage::showSliders(const TrackFields& track) {
 }
 
 void CMacroPage::regenerate() {
-    save();
     Song* current = currentSong();
-    if (!current || currentBlockCount() <= 0) return;
-    for (std::int32_t i = 0; i < currentBlockCount(); ++i) {
-        macrosequencePlace(current->macrosequences[i], values_.totalLength,
-                           current->blocks[i].lengthMeasures, current->beatsPerMeasure);
-    }
+    bool placed = false;
+    context().recordChange(QStringLiteral("Regenerate"), [&] {
+        save();
+        if (!current || currentBlockCount() <= 0) return;
+        for (std::int32_t i = 0; i < currentBlockCount(); ++i) {
+            macrosequencePlace(current->macrosequences[i], values_.totalLength,
+                               current->blocks[i].lengthMeasures, current->beatsPerMeasure);
+        }
+        placed = true;
+    });
+    if (!placed) return;
     controls_.captions->placed();
     setScrollRange(values_.totalLength);
     showFirstVisibleMeasure(1);
@@ -286,8 +304,7 @@ bool CMacroPage::prepareSong(MidiSong& midi, bool forPlayback, bool saveTrack) {
     normalize();
     if (saveTrack) save();
     BarProgress progress(controls_.progress);
-    const auto rendered =
-        renderSong(midi, *current, progress, forPlayback, settings().ppqnSetting);
+    const auto rendered = renderSong(midi, *current, progress, forPlayback, settings().ppqnSetting);
     if (!rendered) {
         prompts().message(QString::fromStdString(rendered.error().message));
         return false;
@@ -403,6 +420,11 @@ void CMacroPage::copyTrack() {
 
 void CMacroPage::copyRecord(std::int32_t source, std::int32_t destination) {
     if (!trackValid(source) || !trackValid(destination)) return;
+    context().recordChange(QStringLiteral("Copy macrosequence"),
+                           [&] { copyInto(source, destination); });
+}
+
+void CMacroPage::copyInto(std::int32_t source, std::int32_t destination) {
     values_.currentTrack = source;
     write();
     load();

@@ -118,11 +118,13 @@ class CMacroPage final : public CSheetPage {
 
     void randomSeed() override { drawRandomSeed(); }
     void copy() override { copyTrack(); }
+    void reloadFromDocument() override;
 
   protected:
     void turnedTo() override;
 
   private:
+    void copyInto(std::int32_t source, std::int32_t destination);
     QLayout* buildLeftColumn();
     QGroupBox* buildPropertiesGroup();
     QGroupBox* buildAlignmentGroup();

@@ -9,8 +9,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
+#include <QUndoStack>
 
 #include "ui/lock_keys.h"
 #include "ui/main_sheet.h"
@@ -152,6 +154,7 @@ void CMainFrame::createMenus() {
     recentEnd_ = fileMenu_->addSeparator();
     fileMenu_->addAction(action(FrameCommand::Exit));
 
+    editMenu_ = menuBar()->addMenu(QStringLiteral("&Edit"));
     menuBar()->addAction(action(FrameCommand::Copy));
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
@@ -208,6 +211,25 @@ void CMainFrame::createStatusBar() {
         indicatorTimer_->start(kIndicatorPollMs);
         updateIndicators();
     }
+}
+
+// The shortcuts belong to the window: a text field with the focus takes
+// Ctrl+Z and Ctrl+Y for its own text first.
+void CMainFrame::setUndoStack(QUndoStack& stack) {
+    undo_ = stack.createUndoAction(this, QStringLiteral("Undo"));
+    undo_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    undo_->setStatusTip(QStringLiteral("Take back the last change"));
+    undo_->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
+    redo_ = stack.createRedoAction(this, QStringLiteral("Redo"));
+    redo_->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    redo_->setStatusTip(QStringLiteral("Make the change that was taken back again"));
+    redo_->setIcon(style()->standardIcon(QStyle::SP_ArrowForward));
+    editMenu_->addAction(undo_);
+    editMenu_->addAction(redo_);
+    toolBar_->insertAction(copyButton_, undo_);
+    toolBar_->insertAction(copyButton_, redo_);
+    toolBar_->insertSeparator(copyButton_);
 }
 
 QList<QLabel*> CMainFrame::indicatorPanes() const {

@@ -15,6 +15,7 @@ class QLabel;
 class QMenu;
 class QTimer;
 class QToolBar;
+class QUndoStack;
 
 namespace halvorn {
 
@@ -49,6 +50,13 @@ class CMainFrame final : public QMainWindow {
     void setSheet(CMainSheet* sheet) { sheet_ = sheet; }
     // Asked before the window closes; false keeps it open.
     void setCloseGuard(std::function<bool()> guard) { closeGuard_ = std::move(guard); }
+    // "Undo" and "Redo" in the "&Edit" menu and on the toolbar, naming the
+    // step they take back or make again.
+    void setUndoStack(QUndoStack& stack);
+
+    QAction* undoAction() const { return undo_; }
+    QAction* redoAction() const { return redo_; }
+    QMenu* editMenu() const { return editMenu_; }
 
     QAction* action(FrameCommand command) const;
     QToolBar* toolBar() const { return toolBar_; }
@@ -82,6 +90,9 @@ class CMainFrame final : public QMainWindow {
 
     std::array<QAction*, static_cast<std::size_t>(FrameCommand::Count)> actions_{};
     QMenu* fileMenu_ = nullptr;
+    QMenu* editMenu_ = nullptr;
+    QAction* undo_ = nullptr;
+    QAction* redo_ = nullptr;
     QAction* recentStart_ = nullptr;  // the separator before the recent files
     QAction* recentEnd_ = nullptr;    // the separator after them
     QList<QAction*> recentActions_;

@@ -71,6 +71,12 @@ void CMainSheet::showFirstPage() {
     setCurrentIndex(kGlobalPageIndex);
 }
 
+void CMainSheet::reloadFromDocument() {
+    globalPage()->LoadFromSong();
+    CSheetPage* shown = activePage();
+    if (shown && shown != globalPage()) shown->reloadFromDocument();
+}
+
 void CMainSheet::randomValues() {
     if (CSheetPage* shown = activePage()) shown->randomValues();
 }

@@ -38,6 +38,9 @@ class CMainSheet final : public QTabWidget {
     // Shows the "Global" page without asking the page shown (a new or
     // opened document replaces what that page was editing).
     void showFirstPage();
+    // The document's contents were replaced (undo, redo): the Global page
+    // and the page shown read them again.
+    void reloadFromDocument();
 
     // The frame's commands, acting on the page shown.
     void randomValues();

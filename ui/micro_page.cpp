@@ -163,6 +163,14 @@ void CMicroPage::turnedTo() {
     load();
 }
 
+void CMicroPage::reloadFromDocument() {
+    const std::int32_t selection = values_.selection;
+    refreshList();
+    if (selection >= 0 && selection < sequenceCount()) values_.selection = selection;
+    write();
+    load();
+}
+
 void CMicroPage::refreshList() {
     const std::int32_t count = sequenceCount();
     setListEntries(controls_.sequences,
@@ -222,7 +230,8 @@ void CMicroPage::rebuildPanel() {
 void CMicroPage::create() {
     Song* current = song();
     if (!current) return;
-    const auto added = appendMicrosequence(*current);
+    const auto added = context().recordChangeResult(QStringLiteral("New microsequence"),
+                                                    [&] { return appendMicrosequence(*current); });
     if (!added) {
         prompts().message(QString::fromStdString(added.error()));
         return;
@@ -240,8 +249,12 @@ void CMicroPage::save() {
     for (auto& parameters : remembered_) parameters.reset();
     // The panel's block is remembered for its type as it is stored.
     auto parameters = panel_ ? panel_->store() : std::nullopt;
-    storeMicroFields(values_.sequence, std::move(parameters),
-                     song()->microsequences[values_.selection]);
+    context().recordChange(QStringLiteral("Save microsequence \u201c%1\u201d")
+                               .arg(fromDocumentText(values_.sequence.description)),
+                           [&] {
+                               storeMicroFields(values_.sequence, std::move(parameters),
+                                                song()->microsequences[values_.selection]);
+                           });
     const std::int32_t selection = values_.selection;
     refreshList();
     values_.selection = selection;
@@ -258,7 +271,8 @@ void CMicroPage::deleteSequence() {
             "The selected microsequence is being used in some block. Delete anyway?"))) {
         return;
     }
-    deleteMicrosequence(current, removed);
+    context().recordChange(QStringLiteral("Delete microsequence"),
+                           [&] { deleteMicrosequence(current, removed); });
     refreshList();
     load();
 }
@@ -285,6 +299,11 @@ void CMicroPage::copySequence() {
 
 void CMicroPage::copyRecord(std::int32_t source, std::int32_t destination) {
     if (source < 0 || source >= sequenceCount() || destination < 0) return;
+    context().recordChange(QStringLiteral("Copy microsequence"),
+                           [&] { copyInto(source, destination); });
+}
+
+void CMicroPage::copyInto(std::int32_t source, std::int32_t destination) {
     if (destination >= sequenceCount()) {
         create();
         destination = sequenceCount() - 1;

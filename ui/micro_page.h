@@ -79,6 +79,7 @@ class CMicroPage final : public CSheetPage {
     void randomValues() override { randomize(); }
     void randomSeed() override { drawRandomSeed(); }
     void copy() override { copySequence(); }
+    void reloadFromDocument() override;
 
   protected:
     void turnedTo() override;
@@ -90,6 +91,7 @@ class CMicroPage final : public CSheetPage {
     std::int32_t sequenceCount() const;
     bool selectionValid() const;
     void updateValuesPlot();
+    void copyInto(std::int32_t source, std::int32_t destination);
 
     MicroPageValues values_;
     MicroPageControls controls_;

@@ -26,6 +26,9 @@ class CSheetPage : public QWidget {
     // Another page is about to be shown. False keeps this page (for example
     // when its fields do not read); the page has told the user why.
     virtual bool leavePage() { return true; }
+    // The document's contents were replaced (undo, redo): the page shows
+    // them again, keeping the record it had selected where it still exists.
+    virtual void reloadFromDocument() { turnedTo(); }
 
   protected:
     AppContext& context() const { return context_; }

@@ -64,15 +64,15 @@ QStringList actionTexts(const QList<QAction*>& actions) {
 
 TEST_F(MainFrameTest, MenusHoldTheirItemsInOrder) {
     EXPECT_EQ(actionTexts(frame.menuBar()->actions()),
-              QStringList({"&File", "&Copy", "&View", "&Help"}));
+              QStringList({"&File", "&Edit", "&Copy", "&View", "&Help"}));
     EXPECT_EQ(
         actionTexts(frame.fileMenu()->actions()),
         QStringList({"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save\tCtrl+S", "Save &as...",
                      "Export &Audio...", "Export &MusicXML...", "|", "Recent File", "|", "&Exit"}));
-    EXPECT_EQ(frame.menuBar()->actions()[1]->menu(), nullptr);  // a command, no drop-down
-    EXPECT_EQ(actionTexts(frame.menuBar()->actions()[2]->menu()->actions()),
-              QStringList({"&Toolbar", "&Status bar"}));
+    EXPECT_EQ(frame.menuBar()->actions()[2]->menu(), nullptr);  // a command, no drop-down
     EXPECT_EQ(actionTexts(frame.menuBar()->actions()[3]->menu()->actions()),
+              QStringList({"&Toolbar", "&Status bar"}));
+    EXPECT_EQ(actionTexts(frame.menuBar()->actions()[4]->menu()->actions()),
               QStringList({"&About Halvorn..."}));
 }
 
