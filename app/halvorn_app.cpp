@@ -28,6 +28,8 @@ bool CHalvornApp::InitInstance() {
     setOrganizationName(QStringLiteral("Quorlane"));
     setApplicationName(QStringLiteral("Halvorn"));
     setApplicationVersion(QStringLiteral(HALVORN_VERSION));
+    // Lets Wayland desktops match the window to its menu entry.
+    setDesktopFileName(QStringLiteral("org.quorlane.halvorn"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Composes music from fractal sequences."));
