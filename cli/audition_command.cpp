@@ -65,10 +65,8 @@ CommandResult runAudition(const Arguments& arguments) {
     const auto ppqn = ppqnOf(arguments);
     if (!ppqn) return unexpected(ppqn.error());
 
-    auto document = loadDocument(input);
+    auto document = loadDocumentFor(input, *output, "the MIDI file");
     if (!document) return unexpected(document.error());
-    if (auto refused = refuseOverwritingInput(input, *output, "the MIDI file"); !refused)
-        return refused;
     Song& song = document->song;
     if (*blockIndex >= song.blockCount)
         return unexpected(commandFailure(

@@ -49,10 +49,8 @@ CommandResult runExportAudio(const Arguments& arguments) {
     options.gain = *gain;
     if (const auto soundfont = arguments.value("--soundfont")) options.soundfontPath = *soundfont;
 
-    auto document = loadDocument(input);
+    auto document = loadDocumentFor(input, *output, "the audio");
     if (!document) return unexpected(document.error());
-    if (auto refused = refuseOverwritingInput(input, *output, "the audio"); !refused)
-        return refused;
     MidiSong midi;
     // What "Play" plays: muted tracks stay silent.
     if (auto rendered = renderDocumentSong(input, *document, midi, true, *ppqn); !rendered)

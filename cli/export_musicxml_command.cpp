@@ -25,10 +25,8 @@ CommandResult runExportMusicXml(const Arguments& arguments) {
     const std::string& input = arguments.document();
     const auto output = arguments.required("-o");
     if (!output) return unexpected(output.error());
-    const auto document = loadDocument(input);
+    const auto document = loadDocumentFor(input, *output, "the score");
     if (!document) return unexpected(document.error());
-    if (auto refused = refuseOverwritingInput(input, *output, "the score"); !refused)
-        return refused;
     if (document->song.blockCount <= 0)
         return unexpected(
             commandFailure(ErrorCode::kNoSong,

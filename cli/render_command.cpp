@@ -28,10 +28,8 @@ CommandResult runRender(const Arguments& arguments) {
     if (!output) return unexpected(output.error());
     const auto ppqn = ppqnOf(arguments);
     if (!ppqn) return unexpected(ppqn.error());
-    auto document = loadDocument(input);
+    auto document = loadDocumentFor(input, *output, "the MIDI file");
     if (!document) return unexpected(document.error());
-    if (auto refused = refuseOverwritingInput(input, *output, "the MIDI file"); !refused)
-        return refused;
 
     MidiSong midi;
     if (auto rendered =

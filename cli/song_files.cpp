@@ -15,14 +15,15 @@ Expected<Document, Error> loadDocument(const std::string& path) {
     return documentRead(path);
 }
 
-Expected<void, Error> refuseOverwritingInput(const std::string& input, const std::string& output,
-                                             const std::string& written) {
+Expected<Document, Error> loadDocumentFor(const std::string& input, const std::string& output,
+                                          const std::string& written) {
+    auto document = loadDocument(input);
     std::error_code ignored;
-    if (std::filesystem::equivalent(input, output, ignored))
+    if (document && std::filesystem::equivalent(input, output, ignored))
         return unexpected(commandFailure(ErrorCode::kFileAccess,
                                          output + ": this is the document being read; " + written +
                                              " would replace it (choose another -o)"));
-    return {};
+    return document;
 }
 
 Expected<void, Error> renderDocumentSong(const std::string& input, Document& document,

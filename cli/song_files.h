@@ -14,10 +14,11 @@ namespace halvorn::cli {
 // The document at `path`.
 Expected<Document, Error> loadDocument(const std::string& path);
 
-// Refuses an output that is the input document itself; `written` says what
-// would have replaced it ("the MIDI file", "the audio").
-Expected<void, Error> refuseOverwritingInput(const std::string& input, const std::string& output,
-                                             const std::string& written);
+// The document at `input`, for a subcommand that writes `output`: refused
+// when the output is the input document itself; `written` says what would
+// have replaced it ("the MIDI file", "the audio").
+Expected<Document, Error> loadDocumentFor(const std::string& input, const std::string& output,
+                                          const std::string& written);
 
 // Renders the whole song as "Save MIDI" (or, with skipMuted, "Play") does,
 // at `ppqn` ticks per quarter note, with a progress bar.
