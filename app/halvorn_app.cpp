@@ -43,7 +43,9 @@ bool CHalvornApp::InitInstance() {
 
     template_ = std::make_unique<CSingleDocTemplate>(context_);
     reportFirstPaint(template_->frame());
-    return template_->OpenStartupDocument(documents.value(0));
+    if (!template_->OpenStartupDocument(documents.value(0))) return false;
+    template_->OfferRecovery();
+    return true;
 }
 
 }  // namespace halvorn

@@ -52,7 +52,21 @@ bool CHalvornDoc::OnNewDocument() {
 }
 
 bool CHalvornDoc::OnOpenDocument(const QString& path) {
-    auto loaded = documentRead(localPath(path));
+    if (!load(path, path)) return false;
+    takeSnapshot();
+    return true;
+}
+
+// Nothing matches an empty snapshot, so the recovered work counts as
+// changed until it is saved.
+bool CHalvornDoc::OnRecoverDocument(const QString& copyPath, const QString& originalPath) {
+    if (!load(copyPath, originalPath)) return false;
+    snapshot_.clear();
+    return true;
+}
+
+bool CHalvornDoc::load(const QString& readPath, const QString& pathName) {
+    auto loaded = documentRead(localPath(readPath));
     if (!loaded) {
         showFileError(context_.prompts, loaded.error());
         return false;
@@ -61,9 +75,8 @@ bool CHalvornDoc::OnOpenDocument(const QString& path) {
     context_.sessions.stopAll();
     if (!document_) document_ = std::make_unique<Document>();
     *document_ = std::move(*loaded);
-    pathName_ = path;
+    pathName_ = pathName;
     showLoadedDocument();
-    takeSnapshot();
     context_.history.clear();
     return true;
 }
@@ -88,11 +101,11 @@ bool CHalvornDoc::OnSaveDocument(const QString& path) {
 }
 
 bool CHalvornDoc::IsModified() const {
-    if (!document_) return false;
-    Document preview = *document_;
-    const CGlobalPage* page = globalPage();
-    if (page && !page->PreviewCommit(preview)) return true;
-    return documentEncode(preview) != snapshot_;
+    return DocumentModified() || (sheet_ && sheet_->holdsPageEdits());
+}
+
+bool CHalvornDoc::DocumentModified() const {
+    return document_ && documentEncode(*document_) != snapshot_;
 }
 
 QString CHalvornDoc::displayName() const {

@@ -38,9 +38,16 @@ class CHalvornDoc final : public CDocumentAccess {
     // Commits the Global page and writes `path`; on failure shows why.
     bool OnSaveDocument(const QString& path);
 
-    // Whether the Song, the texts or the Global page's unsaved fields differ
-    // from what the last New, Open or Save left.
+    // Reads the recovery copy at `copyPath` as a document with changes that
+    // are not saved, under the name `originalPath` (empty for untitled); on
+    // failure shows the reader's message and keeps the composition it had.
+    bool OnRecoverDocument(const QString& copyPath, const QString& originalPath);
+
+    // Whether the document or a page's unsaved fields differ from what the
+    // last New, Open or Save left.
     bool IsModified() const;
+    // The same for the document alone.
+    bool DocumentModified() const;
 
     // Empty for a document never saved or opened.
     const QString& pathName() const { return pathName_; }
@@ -49,6 +56,8 @@ class CHalvornDoc final : public CDocumentAccess {
 
   private:
     void takeSnapshot();
+    // Reads `readPath` in place of the document, named `pathName`.
+    bool load(const QString& readPath, const QString& pathName);
     void showLoadedDocument();
     CGlobalPage* globalPage() const;
 

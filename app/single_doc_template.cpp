@@ -1,5 +1,8 @@
 #include "app/single_doc_template.h"
 
+#include <QFileInfo>
+#include <QLocale>
+#include <QStatusBar>
 #include <QUndoStack>
 
 #include "app/about_box.h"
@@ -13,11 +16,12 @@
 
 namespace halvorn {
 
-CSingleDocTemplate::CSingleDocTemplate(AppContext& context)
+CSingleDocTemplate::CSingleDocTemplate(AppContext& context, const QString& recoveryFolder)
     : context_(context),
       frame_(std::make_unique<CMainFrame>()),
       view_(new CHalvornView(context, frame_.get())),
-      doc_(std::make_unique<CHalvornDoc>(context, view_->sheet())) {
+      doc_(std::make_unique<CHalvornDoc>(context, view_->sheet())),
+      recovery_(recoveryFolder) {
     frame_->setCentralWidget(view_);
     frame_->setSheet(view_->sheet());
     frame_->setWindowIcon(applicationIcon());
@@ -29,8 +33,21 @@ CSingleDocTemplate::CSingleDocTemplate(AppContext& context)
     frame_->setCloseGuard([this] {
         if (!SaveModified()) return false;
         context_.sessions.stopAll();
+        recovery_.remove();
         return true;
     });
+    autosave_ = std::make_unique<Autosave>(
+        recovery_,
+        AutosaveSource{.modified = [this] { return doc_->IsModified(); },
+                       .contents = [this] { return view_->sheet()->documentWithEdits(); },
+                       .originalPath = [this] { return doc_->pathName(); },
+                       .failed =
+                           [this](const Error& error) {
+                               frame_->statusBar()->showMessage(
+                                   QStringLiteral("The recovery copy could not be written: %1")
+                                       .arg(QString::fromStdString(error.reason)));
+                           }},
+        autosaveIntervalSeconds());
     QObject::connect(frame_.get(), &CMainFrame::newRequested, [this] { FileNew(); });
     QObject::connect(frame_.get(), &CMainFrame::openRequested, [this] { FileOpen(); });
     QObject::connect(frame_.get(), &CMainFrame::saveRequested, [this] { FileSave(); });
@@ -44,7 +61,10 @@ CSingleDocTemplate::CSingleDocTemplate(AppContext& context)
 
 // The frame (with the sheet) goes before the document, as the window closes
 // before the document is released; the history's steps go with the document.
+// Ending cleanly, the program leaves no recovery copy behind.
 CSingleDocTemplate::~CSingleDocTemplate() {
+    autosave_.reset();
+    recovery_.remove();
     context_.history.setRestoredHandler({});
     frame_.reset();
     context_.history.clear();
@@ -105,7 +125,10 @@ bool CSingleDocTemplate::FileSaveAs() {
 
 bool CSingleDocTemplate::SaveTo(const QString& path) {
     const bool saved = doc_->OnSaveDocument(path);
-    if (saved) rememberFile(path);
+    if (saved) {
+        rememberFile(path);
+        recovery_.remove();
+    }
     updateTitle();
     return saved;
 }
@@ -115,13 +138,56 @@ bool CSingleDocTemplate::SaveModified() {
     const QString question = QStringLiteral("Save changes to %1?").arg(doc_->displayName());
     switch (context_.prompts.askYesNoCancel(question)) {
         case Answer::Yes:
-            return FileSave();
+            return view_->sheet()->storePageEdits() && FileSave();
         case Answer::No:
+            recovery_.remove();
             return true;
         case Answer::Cancel:
             return false;
     }
     return false;
+}
+
+void CSingleDocTemplate::OfferRecovery() {
+    std::vector<OrphanCopy> orphans = recovery_.orphans();
+    bool recovered = false;
+    for (OrphanCopy& orphan : orphans) {
+        if (recovered) {
+            recovery_.release(orphan);  // one document at a time: the rest wait
+        } else {
+            recovered = offer(orphan);
+        }
+    }
+}
+
+bool CSingleDocTemplate::offer(OrphanCopy& orphan) {
+    const QString name = orphan.originalPath.isEmpty() ? QStringLiteral("Untitled")
+                                                       : QFileInfo(orphan.originalPath).fileName();
+    const ChoiceRequest request{
+        .question = QStringLiteral("Recover the unsaved work on %1?").arg(name),
+        .detail = QStringLiteral("Halvorn ended without saving it. Its recovery copy was "
+                                 "written on %1.")
+                      .arg(QLocale().toString(orphan.written, QLocale::ShortFormat)),
+        .yesText = QStringLiteral("Recover"),
+        .noText = QStringLiteral("Discard"),
+        .cancelText = QStringLiteral("Later")};
+    switch (context_.prompts.askChoice(request)) {
+        case Answer::Yes:
+            break;
+        case Answer::No:
+            recovery_.discard(orphan);
+            return false;
+        case Answer::Cancel:
+            recovery_.release(orphan);
+            return false;
+    }
+    if (!SaveModified() || !doc_->OnRecoverDocument(orphan.documentPath, orphan.originalPath)) {
+        recovery_.release(orphan);
+        return false;
+    }
+    recovery_.adopt(orphan);
+    updateTitle();
+    return true;
 }
 
 void CSingleDocTemplate::About() {
@@ -143,6 +209,7 @@ void CSingleDocTemplate::forgetFile(const QString& path) {
 
 void CSingleDocTemplate::updateTitle() {
     if (!frame_) return;  // input while the window closes
+    view_->sheet()->updateEditMarks();
     const QString mark = doc_->IsModified() ? QStringLiteral("*") : QString();
     frame_->setWindowTitle(QStringLiteral("%1%2 - Halvorn").arg(doc_->displayName(), mark));
 }

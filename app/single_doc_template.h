@@ -8,8 +8,10 @@
 #include <QString>
 #include <memory>
 
+#include "app/autosave.h"
 #include "app/input_watch.h"
 #include "app/recent_file_list.h"
+#include "app/recovery_store.h"
 
 namespace halvorn {
 
@@ -24,7 +26,9 @@ inline const QString kDocumentFilter = QStringLiteral("HVN Document (*.hvn)");
 class CSingleDocTemplate {
   public:
     // Frame, view and sheet over `context`; no document contents yet.
-    explicit CSingleDocTemplate(AppContext& context);
+    // Recovery copies live in `recoveryFolder`.
+    explicit CSingleDocTemplate(AppContext& context,
+                                const QString& recoveryFolder = RecoveryStore::defaultFolder());
     ~CSingleDocTemplate();
     CSingleDocTemplate(const CSingleDocTemplate&) = delete;
     CSingleDocTemplate& operator=(const CSingleDocTemplate&) = delete;
@@ -42,17 +46,26 @@ class CSingleDocTemplate {
     bool OpenDocumentFile(const QString& path);
     void About();
 
-    // Asks "Save changes to <name>?" when the document changed; false when
-    // the user cancels or the save fails.
+    // Asks "Save changes to <name>?" when the document or a page holds
+    // changes. "Yes" stores the page's edits as its Save would, then saves;
+    // false when the user cancels, a field refuses or the save fails.
     bool SaveModified();
+    // Offers, one by one, the work of programs that ended without saving it:
+    // "Recover" opens it as a changed document, "Discard" deletes it, "Later"
+    // keeps it for the next start.
+    void OfferRecovery();
 
     CMainFrame& frame() const { return *frame_; }
     CHalvornView& view() const { return *view_; }
     CHalvornDoc& doc() const { return *doc_; }
     const RecentFileList& recentFiles() const { return recentFiles_; }
+    RecoveryStore& recovery() { return recovery_; }
+    Autosave& autosave() { return *autosave_; }
 
   private:
     bool SaveTo(const QString& path);
+    // Answers one recovery copy; true when it was recovered.
+    bool offer(OrphanCopy& orphan);
     void rememberFile(const QString& path);
     void forgetFile(const QString& path);
     // "<name> - Halvorn", with "*" after the name while there are changes.
@@ -63,6 +76,8 @@ class CSingleDocTemplate {
     CHalvornView* view_;  // owned by the frame
     std::unique_ptr<CHalvornDoc> doc_;
     RecentFileList recentFiles_{kRecentFileCount};
+    RecoveryStore recovery_;
+    std::unique_ptr<Autosave> autosave_;
     InputWatch titleWatch_{[this] { updateTitle(); }};
 };
 

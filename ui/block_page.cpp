@@ -255,17 +255,19 @@ void CBlockPage::refresh() {
 
 void CBlockPage::load() {
     read();  // a field that does not read keeps the value it had
-    if (!blockValid(values_.currentBlock)) return;
-    commitGlobalPage();  // the accents the metre allows
-    values_.block = loadBlockFields(*song(), values_.currentBlock, values_.block);
-    showSliders(values_.block.sliders);
-    write();
-    updatePianoRoll();
+    if (blockValid(values_.currentBlock)) {
+        commitGlobalPage();  // the accents the metre allows
+        values_.block = loadBlockFields(*song(), values_.currentBlock, values_.block);
+        showSliders(values_.block.sliders);
+        write();
+        updatePianoRoll();
+    }
+    markShownAsStored();
 }
 
-void CBlockPage::save() {
-    if (!read()) return;
-    if (!blockValid(values_.currentBlock)) return;
+bool CBlockPage::save() {
+    if (!read()) return false;
+    if (!blockValid(values_.currentBlock)) return true;
     const std::int32_t saved = values_.currentBlock;
     context().recordChange(QStringLiteral("Save block \u201c%1\u201d")
                                .arg(fromDocumentText(values_.block.description)),
@@ -281,6 +283,22 @@ void CBlockPage::save() {
     values_.block.velocitySequence = block.velocitySequence;
     write();
     updatePianoRoll();
+    markShownAsStored();
+    return true;
+}
+
+bool CBlockPage::previewEdits(Document& document) {
+    const MutedPrompts muted(prompts());
+    const BlockPageValues shown = values_;
+    const bool readable = read();
+    const std::int32_t index = values_.currentBlock;
+    if (index >= 0 && index < document.song.blockCount) {
+        global_.PreviewCommit(document);  // the accents the metre allows
+        values_.block.sliders = shownSliders();
+        storeBlockFields(values_.block, document.song, index);
+    }
+    values_ = shown;
+    return readable;
 }
 
 bool CBlockPage::newBlock() {

@@ -98,7 +98,8 @@ class CBlockPage final : public CSheetPage {
     void load();
     // The page into block `currentBlock`; nothing is stored when a field
     // does not read.
-    void save();
+    // False when a field refuses (its message shown).
+    bool save();
     // False, after telling the user, when no block can be added.
     bool newBlock();
     void deleteBlock();
@@ -123,6 +124,8 @@ class CBlockPage final : public CSheetPage {
     void randomSeed() override { drawRandomSeed(); }
     void copy() override { copyBlock(); }
     void reloadFromDocument() override;
+    bool previewEdits(Document& document) override;
+    bool storeEdits() override { return save(); }
 
   protected:
     void turnedTo() override;

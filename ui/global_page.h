@@ -103,6 +103,11 @@ class CGlobalPage final : public CSheetPage {
     void randomValues() override { RandomizeValues(); }
     void randomSeed() override { SetRandomSeed(); }
     bool leavePage() override { return CommitToSong(); }
+    bool previewEdits(Document& document) override { return PreviewCommit(document); }
+    bool storeEdits() override { return CommitToSong(); }
+    // The page's fields go into the document as they are (nothing rounds
+    // them), so the document itself is the measure.
+    bool holdsEdits() override { return previewDiffersFromDocument(); }
 
   private:
     struct ReadFailure {

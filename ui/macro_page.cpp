@@ -197,19 +197,21 @@ void CMacroPage::refresh() {
 
 void CMacroPage::load() {
     read();  // a field that does not read keeps the value it had
-    const Song* current = currentSong();
-    if (!current) return;
-    values_.totalLength = current->lengthMeasures;
-    write();
-    if (!trackValid(values_.currentTrack)) return;
-    values_.track = loadTrackFields(current->macrosequences[values_.currentTrack]);
-    showSliders(values_.track);
-    write();
+    if (const Song* current = currentSong()) {
+        values_.totalLength = current->lengthMeasures;
+        write();
+        if (trackValid(values_.currentTrack)) {
+            values_.track = loadTrackFields(current->macrosequences[values_.currentTrack]);
+            showSliders(values_.track);
+            write();
+        }
+    }
+    markShownAsStored();
 }
 
-void CMacroPage::save() {
-    if (!read()) return;
-    if (!trackValid(values_.currentTrack)) return;
+bool CMacroPage::save() {
+    if (!read()) return false;
+    if (!trackValid(values_.currentTrack)) return true;
     Song& current = *currentSong();
     takeSliders(values_.track);
     context().recordChange(
@@ -218,6 +220,22 @@ void CMacroPage::save() {
             storeTrackFields(values_.track, current.macrosequences[values_.currentTrack]);
         });
     showStretch(values_.track.stretch);
+    markShownAsStored();
+    return true;
+}
+
+bool CMacroPage::previewEdits(Document& document) {
+    const MutedPrompts muted(prompts());
+    const MacroPageValues shown = values_;
+    const bool readable = read();
+    const std::int32_t index = values_.currentTrack;
+    if (index >= 0 && index < document.song.blockCount) {
+        takeSliders(values_.track);
+        document.song.lengthMeasures = values_.totalLength;
+        storeTrackFields(values_.track, document.song.macrosequences[index]);
+    }
+    values_ = shown;
+    return readable;
 }
 
 void CMacroPage::normalize() {

@@ -90,7 +90,8 @@ class CMacroPage final : public CSheetPage {
     // The page into track `currentTrack` and the song's length; nothing is
     // stored when a field does not read. The track's placements are dropped
     // until the next Regenerate, Play or Save MIDI.
-    void save();
+    // False when a field refuses (its message shown).
+    bool save();
     void normalize();
     // Save, place every track anew, show the arrangement from measure 1.
     void regenerate();
@@ -119,6 +120,8 @@ class CMacroPage final : public CSheetPage {
     void randomSeed() override { drawRandomSeed(); }
     void copy() override { copyTrack(); }
     void reloadFromDocument() override;
+    bool previewEdits(Document& document) override;
+    bool storeEdits() override { return save(); }
 
   protected:
     void turnedTo() override;

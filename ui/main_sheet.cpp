@@ -77,6 +77,35 @@ void CMainSheet::reloadFromDocument() {
     if (shown && shown != globalPage()) shown->reloadFromDocument();
 }
 
+bool CMainSheet::holdsPageEdits() const {
+    CSheetPage* shown = activePage();
+    return globalPage()->holdsEdits() || (shown && shown->holdsEdits());
+}
+
+void CMainSheet::updateEditMarks() {
+    CSheetPage* shown = activePage();
+    for (int index = 0; index < kSheetPageCount; ++index) {
+        const bool marked = pages_[index] == shown && shown->holdsEdits();
+        const QString caption = QString::fromLatin1(kCaptions[index]);
+        setTabText(index, marked ? caption + QLatin1Char('*') : caption);
+        setTabToolTip(index, marked ? QStringLiteral("This page holds edits that are not saved.")
+                                    : QString());
+    }
+}
+
+bool CMainSheet::storePageEdits() {
+    CSheetPage* shown = activePage();
+    if (shown && shown != globalPage() && shown->holdsEdits() && !shown->storeEdits()) return false;
+    return globalPage()->storeEdits();
+}
+
+Document CMainSheet::documentWithEdits() const {
+    Document document = globalPage()->withEdits();
+    CSheetPage* shown = activePage();
+    if (shown && shown != globalPage()) shown->previewEdits(document);
+    return document;
+}
+
 void CMainSheet::randomValues() {
     if (CSheetPage* shown = activePage()) shown->randomValues();
 }

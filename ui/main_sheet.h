@@ -42,6 +42,17 @@ class CMainSheet final : public QTabWidget {
     // and the page shown read them again.
     void reloadFromDocument();
 
+    // Whether the page shown (or the Global page) holds edits that are not
+    // in the document; its tab carries a mark while it does.
+    bool holdsPageEdits() const;
+    // Puts or takes away the tabs' marks.
+    void updateEditMarks();
+    // Stores the page shown's edits as its Save would (the Global page's
+    // too); false when a field refuses.
+    bool storePageEdits();
+    // The document with the pages' edits applied, as far as they read.
+    Document documentWithEdits() const;
+
     // The frame's commands, acting on the page shown.
     void randomValues();
     void randomSeed();

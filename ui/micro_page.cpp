@@ -186,14 +186,16 @@ void CMicroPage::refreshList() {
 
 void CMicroPage::load() {
     read();  // a field that does not read keeps the value it had
-    if (!selectionValid()) return;
-    const Microsequence& record = song()->microsequences[values_.selection];
-    values_.sequence = loadMicroFields(record);
-    if (record.fractalType >= 0 && record.fractalType < std::ssize(remembered_)) {
-        remembered_[record.fractalType] = record.parameters;
+    if (selectionValid()) {
+        const Microsequence& record = song()->microsequences[values_.selection];
+        values_.sequence = loadMicroFields(record);
+        if (record.fractalType >= 0 && record.fractalType < std::ssize(remembered_)) {
+            remembered_[record.fractalType] = record.parameters;
+        }
+        write();
+        rebuildPanel();
     }
-    write();
-    rebuildPanel();
+    markShownAsStored();
 }
 
 void CMicroPage::rebuildPanel() {
@@ -242,10 +244,10 @@ void CMicroPage::create() {
     load();
 }
 
-void CMicroPage::save() {
-    if (!read()) return;
-    if (!selectionValid()) return;
-    if (panel_ && !panel_->read()) return;
+bool CMicroPage::save() {
+    if (!read()) return false;
+    if (!selectionValid()) return true;
+    if (panel_ && !panel_->read()) return false;
     for (auto& parameters : remembered_) parameters.reset();
     // The panel's block is remembered for its type as it is stored.
     auto parameters = panel_ ? panel_->store() : std::nullopt;
@@ -259,6 +261,24 @@ void CMicroPage::save() {
     refreshList();
     values_.selection = selection;
     write();
+    markShownAsStored();
+    return true;
+}
+
+bool CMicroPage::previewEdits(Document& document) {
+    const MutedPrompts muted(prompts());
+    const MicroPageValues shown = values_;
+    const bool readable = read();
+    const std::int32_t selection = values_.selection;
+    std::optional<ParameterBytes> parameters = panel_ ? panel_->preview() : std::nullopt;
+    const bool panelReads =
+        !panel_ || parameters || values_.sequence.fractalType == kFractalPlaceholder;
+    if (selection >= 0 && selection < usedMicrosequences(document.song)) {
+        storeMicroFields(values_.sequence, std::move(parameters),
+                         document.song.microsequences[selection]);
+    }
+    values_ = shown;
+    return readable && panelReads;
 }
 
 void CMicroPage::deleteSequence() {

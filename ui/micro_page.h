@@ -62,7 +62,8 @@ class CMicroPage final : public CSheetPage {
     // A new panel for the page's fractal type, loaded.
     void rebuildPanel();
     void create();
-    void save();
+    // False when a field refuses (its message shown).
+    bool save();
     void deleteSequence();
     void randomize();
     void drawRandomSeed();
@@ -80,6 +81,8 @@ class CMicroPage final : public CSheetPage {
     void randomSeed() override { drawRandomSeed(); }
     void copy() override { copySequence(); }
     void reloadFromDocument() override;
+    bool previewEdits(Document& document) override;
+    bool storeEdits() override { return save(); }
 
   protected:
     void turnedTo() override;

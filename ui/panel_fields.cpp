@@ -12,6 +12,7 @@ namespace {
 
 bool reportFailure(Prompts& prompts, QLineEdit* edit, const std::optional<QString>& message) {
     if (!message) return true;
+    if (prompts.muted()) return false;  // a quiet read leaves the focus alone
     prompts.message(*message);
     edit->setFocus();
     edit->selectAll();

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace halvorn {
 namespace {
@@ -46,6 +47,21 @@ Answer QtPrompts::askYesNoCancel(const QString& question) {
         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
     if (button == QMessageBox::Yes) return Answer::Yes;
     if (button == QMessageBox::No) return Answer::No;
+    return Answer::Cancel;
+}
+
+Answer QtPrompts::askChoice(const ChoiceRequest& request) {
+    QMessageBox box(QMessageBox::Question, kCaption, request.question, QMessageBox::NoButton,
+                    dialogParent());
+    box.setInformativeText(request.detail);
+    QPushButton* yes = box.addButton(request.yesText, QMessageBox::AcceptRole);
+    QPushButton* no = box.addButton(request.noText, QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(request.cancelText, QMessageBox::RejectRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == yes) return Answer::Yes;
+    if (box.clickedButton() == no) return Answer::No;
     return Answer::Cancel;
 }
 

@@ -32,6 +32,10 @@ Answer ScriptedPrompts::askYesNoCancel(const QString& question) {
     return nextAnswer(question, Answer::Cancel);
 }
 
+Answer ScriptedPrompts::askChoice(const ChoiceRequest& request) {
+    return nextAnswer(request.question, Answer::Cancel);
+}
+
 std::optional<QString> ScriptedPrompts::askOpenFileName(const QString&) {
     return nextFileName();
 }

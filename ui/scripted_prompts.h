@@ -25,6 +25,8 @@ class ScriptedPrompts final : public Prompts {
     std::optional<QString> askOpenFileName(const QString& filter) override;
     // The next file name, given the request's extension as the dialog would.
     std::optional<QString> askSaveFile(const SaveFileRequest& request) override;
+    // The question and its detail are recorded as one question.
+    Answer askChoice(const ChoiceRequest& request) override;
 
   protected:
     void showMessage(const QString& text, const QString& detail) override {

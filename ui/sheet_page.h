@@ -6,6 +6,9 @@
 
 #include <QShowEvent>
 #include <QWidget>
+#include <cstdint>
+#include <optional>
+#include <vector>
 
 #include "ui/app_context.h"
 
@@ -30,6 +33,25 @@ class CSheetPage : public QWidget {
     // them again, keeping the record it had selected where it still exists.
     virtual void reloadFromDocument() { turnedTo(); }
 
+    // Applies what the page's fields hold to `document` (a copy of the one
+    // being edited) as the page's Save would, without a message or a change
+    // of focus. False when a field does not read; the fields before it are
+    // applied.
+    virtual bool previewEdits(Document& document) {
+        (void)document;
+        return true;
+    }
+    // Stores the page's edits in the document as its Save does, messages
+    // included. False when a field refuses (its message shown).
+    virtual bool storeEdits() { return true; }
+    // Whether the fields hold edits that the document does not: what the
+    // page would store differs from what it would have stored when it last
+    // showed its record as the document holds it.
+    virtual bool holdsEdits();
+
+    // The document with the page's edits applied, as far as they read.
+    Document withEdits();
+
   protected:
     AppContext& context() const { return context_; }
     Prompts& prompts() const { return context_.prompts; }
@@ -42,6 +64,16 @@ class CSheetPage : public QWidget {
     // does not count. Pages show again what other pages may have changed.
     virtual void turnedTo() {}
 
+    // The fields show the record as the document holds it: edits are
+    // measured from here.
+    void markShownAsStored() { stored_ = previewBytes(); }
+    // Whether the document with the page's edits applied differs from the
+    // document (or a field does not read).
+    bool previewDiffersFromDocument();
+    // The document's bytes with the page's edits applied; none when a field
+    // does not read (or there is no document).
+    std::optional<std::vector<std::uint8_t>> previewBytes();
+
     void showEvent(QShowEvent* event) override {
         QWidget::showEvent(event);
         if (!event->spontaneous()) turnedTo();
@@ -49,6 +81,7 @@ class CSheetPage : public QWidget {
 
   private:
     AppContext& context_;
+    std::optional<std::vector<std::uint8_t>> stored_;
 };
 
 }  // namespace halvorn

@@ -1,19 +1,22 @@
 // Runs the UI tests inside one QApplication on the offscreen platform, with
-// per-user settings kept in a directory of their own.
+// per-user settings and data (recovery copies) kept in a directory of their
+// own.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
+    QTemporaryDir settingsDir;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(settingsDir.filePath(QStringLiteral("data"))));
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Quorlane"));
     QApplication::setApplicationName(QStringLiteral("Halvorn"));
-    QTemporaryDir settingsDir;
     QSettings::setDefaultFormat(QSettings::IniFormat);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
     return RUN_ALL_TESTS();

@@ -1,0 +1,72 @@
+#pragma once
+// Recovery copies of unsaved work, in a folder of the user's data. Each
+// running program owns one copy, named by an id of its own, beside a lock
+// file that it holds for its whole run:
+//   <id>.hvn     an ordinary document: what the window showed
+//   <id>.origin  the file the work was opened from or last saved to (UTF-8,
+//                empty for an untitled document)
+//   <id>.lock    held while the program runs
+// A copy whose lock can be taken belongs to a program that is no longer
+// running; two programs running at once never take each other's copies.
+
+#include <QDateTime>
+#include <QLockFile>
+#include <QString>
+#include <memory>
+#include <vector>
+
+#include "model/document.h"
+#include "model/expected.h"
+
+namespace halvorn {
+
+// A copy left by a program that ended without removing it. Its lock is held
+// by the store that found it until the copy is adopted, discarded or
+// released.
+struct OrphanCopy {
+    QString id;
+    QString documentPath;
+    QString originalPath;  // empty for an untitled document
+    QDateTime written;
+    std::shared_ptr<QLockFile> lock;
+};
+
+class RecoveryStore {
+  public:
+    // The folder is made when the first copy is written.
+    explicit RecoveryStore(QString folder);
+    ~RecoveryStore();
+    RecoveryStore(const RecoveryStore&) = delete;
+    RecoveryStore& operator=(const RecoveryStore&) = delete;
+
+    // <per-user data>/recovery.
+    static QString defaultFolder();
+
+    // Writes this program's copy safely (a failed write leaves the previous
+    // copy whole).
+    Expected<void, Error> write(const Document& document, const QString& originalPath);
+    // Removes this program's copy, if there is one.
+    void remove();
+    bool hasCopy() const;
+    QString copyPath() const { return pathOf(id_, ".hvn"); }
+
+    // The copies of programs no longer running, newest first, each locked
+    // for this store.
+    std::vector<OrphanCopy> orphans();
+    // `orphan` becomes this program's copy (its work now lives here).
+    bool adopt(OrphanCopy& orphan);
+    // Deletes `orphan`'s files.
+    void discard(OrphanCopy& orphan);
+    // Leaves `orphan` for a later start.
+    void release(OrphanCopy& orphan);
+
+  private:
+    QString pathOf(const QString& id, const char* suffix) const;
+    bool takeOwnLock();
+
+    QString folder_;
+    QString id_;
+    std::unique_ptr<QLockFile> lock_;
+};
+
+}  // namespace halvorn
