@@ -27,6 +27,7 @@
 #include "ui/macro_page.h"
 #include "ui/main_frame.h"
 #include "ui/main_sheet.h"
+#include "ui/micro_page.h"
 #include "ui/scripted_prompts.h"
 #include "ui_test_support.h"
 
@@ -330,15 +331,24 @@ TEST_F(ApplicationTest, ExampleDocumentsOpenAndStayUnchangedWhenPlayed) {
         prompts.messages.clear();
         ASSERT_TRUE(app->OpenDocumentFile(file)) << name;
         EXPECT_TRUE(prompts.messages.empty()) << name;
+        CMainSheet& sheet = *app->view().sheet();
+        sheet.setCurrentIndex(kMicroPageIndex);
+        auto* micros = static_cast<CMicroPage*>(sheet.page(kMicroPageIndex));
+        for (int sequence = 0; sequence < micros->controls().sequences->count(); ++sequence) {
+            micros->controls().sequences->setCurrentIndex(sequence);
+            EXPECT_FALSE(sheet.holdsPageEdits()) << name << " microsequence " << sequence;
+        }
         app->view().sheet()->setCurrentIndex(kBlockPageIndex);
         for (int block = 0; block < document().song.blockCount; ++block) {
             blocks->controls().block->setCurrentIndex(block);
+            EXPECT_FALSE(sheet.holdsPageEdits()) << name << " block " << block;
             blocks->controls().listen->click();  // no output here: the message says so
             blocks->stop();
         }
         app->view().sheet()->setCurrentIndex(kMacroPageIndex);
         for (int track = 0; track < document().song.blockCount; ++track) {
             tracks->controls().block->setCurrentIndex(track);
+            EXPECT_FALSE(sheet.holdsPageEdits()) << name << " track " << track;
             tracks->controls().play->click();
             tracks->stop();
         }

@@ -1,71 +1,18 @@
 #include <gtest/gtest.h>
 
-#include <QAction>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QUndoStack>
 
-#include "app/halvorn_doc.h"
-#include "app/halvorn_view.h"
-#include "app/recent_file_list.h"
-#include "app/single_doc_template.h"
 #include "model/song.h"
-#include "ui/block_page.h"
 #include "ui/global_page.h"
 #include "ui/macro_page.h"
-#include "ui/main_frame.h"
-#include "ui/main_sheet.h"
-#include "ui/micro_page.h"
-#include "ui_test_support.h"
+#include "window_fixture.h"
 
 namespace halvorn {
 namespace {
 
-class UndoTest : public ::testing::Test, protected test::TestContext {
-  protected:
-    void SetUp() override {
-        RecentFileList empty(kRecentFileCount);
-        empty.save();
-        app = std::make_unique<CSingleDocTemplate>(context);
-        ASSERT_TRUE(app->OpenStartupDocument(QString()));
-    }
-    void TearDown() override {
-        RecentFileList empty(kRecentFileCount);
-        empty.save();
-    }
-
-    Document& document() { return *app->doc().document(); }
-    CMainSheet& sheet() { return *app->view().sheet(); }
-    CBlockPage& blocks() { return *static_cast<CBlockPage*>(sheet().page(kBlockPageIndex)); }
-    CMicroPage& micros() { return *static_cast<CMicroPage*>(sheet().page(kMicroPageIndex)); }
-    QAction& undo() { return *app->frame().undoAction(); }
-    QAction& redo() { return *app->frame().redoAction(); }
-    QString title() {
-        QApplication::processEvents();
-        return app->frame().windowTitle();
-    }
-
-    // A microsequence and a block on the Blocks page, as the user makes them.
-    void makeBlock() {
-        sheet().setCurrentIndex(kMicroPageIndex);
-        QTest::mouseClick(micros().controls().create, Qt::LeftButton);
-        sheet().setCurrentIndex(kBlockPageIndex);
-        QTest::mouseClick(blocks().controls().newBlock, Qt::LeftButton);
-        ASSERT_EQ(document().song.blockCount, 1);
-    }
-
-    void typeInto(QLineEdit* field, const QString& text) {
-        field->setFocus();
-        field->selectAll();
-        QTest::keyClicks(field, text);
-    }
-
-    QTemporaryDir dir;
-    std::unique_ptr<CSingleDocTemplate> app;
-};
+class UndoTest : public test::WindowTest {};
 
 // A change saved on the Blocks page is one step: Undo takes it out of the
 // document and out of what the page shows (so saving again cannot put it
