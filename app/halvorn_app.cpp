@@ -1,6 +1,7 @@
 #include "app/halvorn_app.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
@@ -43,7 +44,11 @@ bool CHalvornApp::InitInstance() {
 
     template_ = std::make_unique<CSingleDocTemplate>(context_);
     reportFirstPaint(template_->frame());
-    if (!template_->OpenStartupDocument(documents.value(0))) return false;
+    // A relative name would mean another file in the recent-file list and
+    // in a recovery copy read from another folder.
+    const QString document =
+        documents.isEmpty() ? QString() : QFileInfo(documents.first()).absoluteFilePath();
+    if (!template_->OpenStartupDocument(document)) return false;
     template_->OfferRecovery();
     return true;
 }

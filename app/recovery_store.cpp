@@ -67,7 +67,9 @@ Expected<void, Error> RecoveryStore::write(const Document& document, const QStri
                                     pathOf(id_, ".lock").toStdString(),
                                     "The recovery folder cannot be used", ErrorCode::kFileAccess));
     }
-    if (!writeOrigin(pathOf(id_, ".origin"), originalPath)) {
+    const QString origin =
+        originalPath.isEmpty() ? QString() : QFileInfo(originalPath).absoluteFilePath();
+    if (!writeOrigin(pathOf(id_, ".origin"), origin)) {
         return unexpected(fileError("Could not write the recovery copy.",
                                     pathOf(id_, ".origin").toStdString(),
                                     "The file cannot be written", ErrorCode::kFileAccess));
