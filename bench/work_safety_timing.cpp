@@ -1,0 +1,114 @@
+// What keeping the composer's work safe costs on the largest document: one
+// autosave (the window's contents with a page's edits, written as a recovery
+// copy) on the user-interface thread, and the memory 200 undo steps hold.
+// Runs the real window offscreen.
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/halvorn_doc.h"
+#include "app/halvorn_view.h"
+#include "app/single_doc_template.h"
+#include "fractal/generators.h"
+#include "midi/midi_system.h"
+#include "ui/app_context.h"
+#include "ui/block_page.h"
+#include "ui/main_sheet.h"
+#include "ui/scripted_prompts.h"
+#include "worst_case.h"
+
+namespace halvorn {
+namespace {
+
+// Every count at its largest: 32 microsequences of period 256 with their
+// values, 16 blocks, 16 tracks placed over 999 measures, and 64 KiB texts.
+Document largestDocument() {
+    Document document;
+    document.song = worstCaseSong();
+    Song& song = document.song;
+    song.microsequenceCount = kMaxMicrosequences;
+    for (std::int32_t i = 0; i < kMaxMicrosequences; ++i) {
+        Microsequence& sequence = song.microsequences[static_cast<std::size_t>(i)];
+        if (i >= 2) sequence = song.microsequences[static_cast<std::size_t>(i % 2)];
+        sequence.period = kMaxPeriod;
+        microsequenceCompute(sequence);
+    }
+    for (Macrosequence& track : song.macrosequences) {
+        track.placements.assign(kMaxSongMeasures, Placement{});
+        for (std::int32_t m = 0; m < kMaxSongMeasures; ++m)
+            track.placements[static_cast<std::size_t>(m)].startBeat = m * 9;
+        track.placementCount = kMaxSongMeasures;
+    }
+    document.title.assign(65536, 't');
+    document.author.assign(65536, 'a');
+    document.comments.assign(65536, 'c');
+    return document;
+}
+
+long residentKilobytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    }
+    return 0;
+}
+
+void report(const char* what, std::vector<double> ms) {
+    std::sort(ms.begin(), ms.end());
+    std::printf("%-44s median %7.3f ms   worst %7.3f ms   (%zu runs)\n", what, ms[ms.size() / 2],
+                ms.back(), ms.size());
+}
+
+int run() {
+    QTemporaryDir dir;
+    ScriptedPrompts prompts;
+    MidiSystem midi;
+    AppContext context(prompts, midi);
+    CSingleDocTemplate app(context, dir.filePath(QStringLiteral("recovery")));
+    app.OpenStartupDocument(QString());
+    const std::string path = dir.filePath(QStringLiteral("largest.hvn")).toStdString();
+    if (!documentWrite(path, largestDocument())) return 1;
+    app.OpenDocumentFile(QString::fromStdString(path));
+    std::printf("document: %zu bytes in the file\n",
+                documentEncode(*app.doc().document()).size());
+
+    CMainSheet& sheet = *app.view().sheet();
+    sheet.setCurrentIndex(kBlockPageIndex);
+    auto& blocks = static_cast<CBlockPage&>(*sheet.page(kBlockPageIndex));
+    blocks.controls().melodyRange->setText(QStringLiteral("13"));  // an edit left on the page
+    std::vector<double> autosaves;
+    for (int i = 0; i < 50; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        app.autosave().tick();
+        autosaves.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+    }
+    report("autosave (page edits applied, file written)", autosaves);
+
+    const long before = residentKilobytes();
+    for (int step = 0; step < 200; ++step) {
+        context.recordChange(QStringLiteral("step"),
+                             [&] { app.doc().document()->song.blocks[0].seed = step + 100; });
+    }
+    const long after = residentKilobytes();
+    std::printf("200 undo steps: %.1f MB resident (%.0f KB a step)\n", (after - before) / 1024.0,
+                (after - before) / 200.0);
+    return 0;
+}
+
+}  // namespace
+}  // namespace halvorn
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    return halvorn::run();
+}
