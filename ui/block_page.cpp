@@ -351,59 +351,6 @@ void CBlockPage::normalize() {
     showRhythm(positions);
 }
 
-void CBlockPage::listen() {
-    const bool readable = read();  // a field that does not read keeps the value it had
-    if (isPlaying()) {
-        stop();
-        return;
-    }
-    if (!blockValid(values_.currentBlock)) return;
-    commitGlobalPage();
-    normalize();
-    // A field that does not read has been pointed out already; the block then
-    // plays as last saved.
-    if (readable) save();
-
-    std::optional<std::int32_t> metronome;
-    if (values_.metronome) metronome = kMetronomeMaxPosition - global_.metronomePosition();
-    const auto rendered = renderAudition(session_->song(), *song(), values_.currentBlock, metronome,
-                                         settings().ppqnSetting);
-    if (!rendered) {
-        switch (rendered.error().code) {
-            case ErrorCode::kMelodySequence:
-                prompts().message(
-                    QStringLiteral("Not enough memory to calculate the melody sequence."));
-                session_->stop();
-                return;
-            case ErrorCode::kVelocitySequence:
-                prompts().message(
-                    QStringLiteral("Not enough memory to calculate the velocity sequence."));
-                session_->stop();
-                return;
-            case ErrorCode::kNotesOutOfMemory:
-                prompts().message(
-                    QStringLiteral("Unable to generate MIDI data. Not enough memory."));
-                session_->stop();
-                return;
-            default:
-                // The track that could not be held stays empty; the rest plays.
-                prompts().message(QStringLiteral("Not enough memory to generate MIDI data."));
-                break;
-        }
-    }
-    if (!session_->play(values_.loop, global_.sendMidiClock())) return;
-    controls_.listen->setText(QStringLiteral("Stop"));
-}
-
-void CBlockPage::stop() {
-    session_->stop();
-    showStopped();
-}
-
-void CBlockPage::showStopped() {
-    controls_.listen->setText(QStringLiteral("Listen"));
-}
-
 void CBlockPage::randomize() {
     if (blockCount() <= 0) return;
     commitGlobalPage();
