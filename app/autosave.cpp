@@ -21,16 +21,23 @@ Autosave::Autosave(RecoveryStore& store, AutosaveSource source, int intervalSeco
     timer_.start();
 }
 
-// A failure is told once, not every interval: a box each minute would stop
-// the work that the copy is there to protect.
+// Only the window's contents are read here; the file is written on the
+// store's own thread, and its outcome is looked at on the next tick. A
+// failure is told once, not every interval: a box each minute would stop the
+// work that the copy is there to protect.
 void Autosave::tick() {
+    if (auto outcome = store_.finishedWrite()) noteOutcome(*outcome);
     if (!source_.modified()) return;
     QElapsedTimer clock;
     clock.start();
-    const auto written = store_.write(source_.contents(), source_.originalPath());
-    lastWrite_ = clock.elapsed();
-    if (!written && !failed_ && source_.failed) source_.failed(written.error());
-    failed_ = !written;
+    std::vector<std::uint8_t> bytes = documentEncode(source_.contents());
+    store_.startWrite(std::move(bytes), source_.originalPath());
+    lastTick_ = clock.elapsed();
+}
+
+void Autosave::noteOutcome(const Expected<void, Error>& outcome) {
+    if (!outcome && !failed_ && source_.failed) source_.failed(outcome.error());
+    failed_ = !outcome;
 }
 
 }  // namespace halvorn

@@ -26,17 +26,19 @@ class Autosave final : public QObject {
   public:
     Autosave(RecoveryStore& store, AutosaveSource source, int intervalSeconds);
 
-    // One autosave now, as the timer would make it.
+    // One autosave now, as the timer would make it: the copy is being
+    // written when it returns (RecoveryStore::finishWrite waits for it).
     void tick();
-    // Milliseconds the last written copy took, from reading the window to
-    // the file in place.
-    qint64 lastWriteMilliseconds() const { return lastWrite_; }
+    // Milliseconds the last tick took on this thread.
+    qint64 lastTickMilliseconds() const { return lastTick_; }
 
   private:
     RecoveryStore& store_;
     AutosaveSource source_;
     QTimer timer_;
-    qint64 lastWrite_ = 0;
+    void noteOutcome(const Expected<void, Error>& outcome);
+
+    qint64 lastTick_ = 0;
     bool failed_ = false;
 };
 

@@ -5,7 +5,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <algorithm>
+#include <chrono>
+
+#include "model/output_file.h"
 
 namespace halvorn {
 namespace {
@@ -39,7 +41,9 @@ bool writeOrigin(const QString& path, const QString& origin) {
 
 RecoveryStore::RecoveryStore(QString folder) : folder_(std::move(folder)), id_(newId()) {}
 
-RecoveryStore::~RecoveryStore() = default;
+RecoveryStore::~RecoveryStore() {
+    finishWrite();
+}
 
 QString RecoveryStore::defaultFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
@@ -59,14 +63,52 @@ bool RecoveryStore::takeOwnLock() {
     return true;
 }
 
-// The lock is taken before the first copy exists, so no other program can
-// see an unowned copy of a running one.
 Expected<void, Error> RecoveryStore::write(const Document& document, const QString& originalPath) {
-    if (!takeOwnLock()) {
-        return unexpected(fileError("Could not write the recovery copy.",
-                                    pathOf(id_, ".lock").toStdString(),
-                                    "The recovery folder cannot be used", ErrorCode::kFileAccess));
+    finishWrite();
+    if (!takeOwnLock()) return unexpected(folderError());
+    return writeBytes(documentEncode(document), originalPath);
+}
+
+// The lock is taken here, on the calling thread, before the first copy
+// exists: no other program ever sees an unowned copy of a running one.
+bool RecoveryStore::startWrite(std::vector<std::uint8_t> bytes, const QString& originalPath) {
+    if (pending_.valid() &&
+        pending_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        return false;
     }
+    if (pending_.valid()) (void)pending_.get();  // its outcome was not asked for
+    if (!takeOwnLock()) {
+        std::promise<Expected<void, Error>> refused;
+        refused.set_value(unexpected(folderError()));
+        pending_ = refused.get_future();
+        return true;
+    }
+    pending_ = std::async(std::launch::async, [this, bytes = std::move(bytes), originalPath] {
+        return writeBytes(bytes, originalPath);
+    });
+    return true;
+}
+
+std::optional<Expected<void, Error>> RecoveryStore::finishedWrite() {
+    if (!pending_.valid() ||
+        pending_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        return std::nullopt;
+    }
+    return pending_.get();
+}
+
+std::optional<Expected<void, Error>> RecoveryStore::finishWrite() {
+    if (!pending_.valid()) return std::nullopt;
+    return pending_.get();
+}
+
+Error RecoveryStore::folderError() const {
+    return fileError("Could not write the recovery copy.", pathOf(id_, ".lock").toStdString(),
+                     "The recovery folder cannot be used", ErrorCode::kFileAccess);
+}
+
+Expected<void, Error> RecoveryStore::writeBytes(const std::vector<std::uint8_t>& bytes,
+                                                const QString& originalPath) const {
     const QString origin =
         originalPath.isEmpty() ? QString() : QFileInfo(originalPath).absoluteFilePath();
     if (!writeOrigin(pathOf(id_, ".origin"), origin)) {
@@ -74,10 +116,16 @@ Expected<void, Error> RecoveryStore::write(const Document& document, const QStri
                                     pathOf(id_, ".origin").toStdString(),
                                     "The file cannot be written", ErrorCode::kFileAccess));
     }
-    return documentWrite(QFile::encodeName(copyPath()).toStdString(), document);
+    const std::string path = QFile::encodeName(copyPath()).toStdString();
+    if (const auto written = writeFileSafely(path, bytes); !written) {
+        return unexpected(fileError("Could not write the recovery copy.", path,
+                                    systemErrorText(written.error()), ErrorCode::kFileAccess));
+    }
+    return {};
 }
 
 void RecoveryStore::remove() {
+    finishWrite();
     QFile::remove(copyPath());
     QFile::remove(pathOf(id_, ".origin"));
 }

@@ -12,7 +12,10 @@
 #include <QDateTime>
 #include <QLockFile>
 #include <QString>
+#include <cstdint>
+#include <future>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "model/document.h"
@@ -35,7 +38,7 @@ class RecoveryStore {
   public:
     // The folder is made when the first copy is written.
     explicit RecoveryStore(QString folder);
-    ~RecoveryStore();
+    ~RecoveryStore();  // waits for a write under way
     RecoveryStore(const RecoveryStore&) = delete;
     RecoveryStore& operator=(const RecoveryStore&) = delete;
 
@@ -45,7 +48,16 @@ class RecoveryStore {
     // Writes this program's copy safely (a failed write leaves the previous
     // copy whole).
     Expected<void, Error> write(const Document& document, const QString& originalPath);
-    // Removes this program's copy, if there is one.
+    // The same with the document's bytes, on a thread of its own so that the
+    // file system's delays never reach the window. False, with nothing
+    // started, while the previous write is still under way.
+    bool startWrite(std::vector<std::uint8_t> bytes, const QString& originalPath);
+    // Waits for the write under way; its outcome, or none without one.
+    std::optional<Expected<void, Error>> finishWrite();
+    // The outcome of a write that has finished, without waiting.
+    std::optional<Expected<void, Error>> finishedWrite();
+    // Removes this program's copy, if there is one (after any write under
+    // way, which would otherwise bring it back).
     void remove();
     bool hasCopy() const;
     QString copyPath() const { return pathOf(id_, ".hvn"); }
@@ -64,9 +76,14 @@ class RecoveryStore {
     QString pathOf(const QString& id, const char* suffix) const;
     bool takeOwnLock();
 
+    Error folderError() const;
+    Expected<void, Error> writeBytes(const std::vector<std::uint8_t>& bytes,
+                                     const QString& originalPath) const;
+
     QString folder_;
     QString id_;
     std::unique_ptr<QLockFile> lock_;
+    std::future<Expected<void, Error>> pending_;
 };
 
 }  // namespace halvorn

@@ -78,8 +78,8 @@ QString fromDocumentText(const std::string& bytes) {
             if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
             continue;
         }
-        const char32_t codePoint = windows1252Decode(byte);
-        text += QString::fromUcs4(&codePoint, 1);
+        // Every Windows-1252 character lies in the Basic Multilingual Plane.
+        text += QChar(static_cast<char16_t>(windows1252Decode(byte)));
     }
     return text;
 }

@@ -86,10 +86,13 @@ TEST_F(WorkSafetyTest, AutosaveWritesWhatTheWindowShowsAndSaveRemovesIt) {
     const QString path = savedBlockDocument();
     const auto fileBytes = documentEncode(readBack(path));
     app->autosave().tick();
-    EXPECT_TRUE(recoveryFiles().isEmpty()) << "nothing unsaved, nothing written";
+    EXPECT_FALSE(app->recovery().finishWrite().has_value()) << "nothing unsaved, nothing written";
+    EXPECT_TRUE(recoveryFiles().isEmpty());
 
     typeInto(blocks().controls().melodyRange, QStringLiteral("9"));
     app->autosave().tick();
+    const auto written = app->recovery().finishWrite();
+    ASSERT_TRUE(written && written->has_value());
     ASSERT_EQ(recoveryFiles().size(), 1);
     EXPECT_EQ(readBack(app->recovery().copyPath()).song.blocks[0].melodyRange, 9);
     EXPECT_NE(document().song.blocks[0].melodyRange, 9);
