@@ -32,9 +32,11 @@ bool sameContents(const Document& a, const Document& b) {
 
 }  // namespace
 
+// Neighbouring steps share the snapshot between them, so a step costs about
+// one Document, not two.
 class DocumentHistory::Step final : public QUndoCommand {
   public:
-    Step(DocumentHistory& history, const QString& text, Document before, Document after)
+    Step(DocumentHistory& history, const QString& text, Snapshot before, Snapshot after)
         : QUndoCommand(text),
           history_(history),
           before_(std::move(before)),
@@ -49,8 +51,8 @@ class DocumentHistory::Step final : public QUndoCommand {
 
   private:
     DocumentHistory& history_;
-    Document before_;
-    Document after_;
+    Snapshot before_;
+    Snapshot after_;
     bool pushed_ = false;
 };
 
@@ -65,20 +67,29 @@ void DocumentHistory::record(const QString& text, const std::function<void()>& c
         change();
         return;
     }
-    Document before = *document;
+    Snapshot before = shown_ && sameContents(*shown_, *document)
+                          ? shown_
+                          : std::make_shared<const Document>(*document);
     {
         const Busy recording(depth_);
         change();
     }
-    if (sameContents(before, *document)) return;
-    stack_.push(new Step(*this, text, std::move(before), *document));
+    if (sameContents(*before, *document)) return;
+    shown_ = std::make_shared<const Document>(*document);
+    stack_.push(new Step(*this, text, std::move(before), shown_));
 }
 
-void DocumentHistory::restore(const Document& contents) {
+void DocumentHistory::clear() {
+    stack_.clear();
+    shown_.reset();
+}
+
+void DocumentHistory::restore(const Snapshot& contents) {
     Document* document = document_();
     if (!document) return;
     const Busy restoring(depth_);
-    *document = contents;
+    *document = *contents;
+    shown_ = contents;
     if (restored_) restored_();
 }
 

@@ -1,13 +1,14 @@
 #pragma once
 // The document's undo history. Every change that reaches the document is one
 // step holding the whole Document before and after it (a Song is a few tens
-// of kilobytes), so undoing restores exactly what was there, whichever page
-// made the change. Changes made while another is being recorded, or while a
-// step is being undone or redone, belong to that step.
+// of kilobytes; neighbouring steps share the snapshot between them), so
+// undoing restores exactly what was there, whichever page made the change. Changes made while
+// another is being recorded, or while a step is being undone or redone, belong to that step.
 
 #include <QString>
 #include <QUndoStack>
 #include <functional>
+#include <memory>
 
 #include "model/document.h"
 
@@ -15,7 +16,7 @@ namespace halvorn {
 
 class DocumentHistory {
   public:
-    // Enough steps for a long session; each holds two Documents.
+    // Enough steps for a long session; each holds about one Document.
     static constexpr int kStepLimit = 256;
 
     // `document` gives the composition being edited, or null.
@@ -33,7 +34,7 @@ class DocumentHistory {
     void setRestoredHandler(std::function<void()> handler) { restored_ = std::move(handler); }
 
     // Forgets every step (a new or opened document).
-    void clear() { stack_.clear(); }
+    void clear();
     // The document was saved in the state the history is at.
     void markSaved() { stack_.setClean(); }
 
@@ -43,11 +44,15 @@ class DocumentHistory {
 
   private:
     class Step;
-    void restore(const Document& contents);
+    using Snapshot = std::shared_ptr<const Document>;
+    void restore(const Snapshot& contents);
 
     std::function<Document*()> document_;
     std::function<void()> restored_;
     QUndoStack stack_;
+    // The contents the document had after the last step recorded, undone or
+    // redone; the next step starts from it when nothing changed since.
+    Snapshot shown_;
     int depth_ = 0;
 };
 
