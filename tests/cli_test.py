@@ -8,13 +8,10 @@ Also: the examples, audition with and without metronome, info, and every kind
 of bad argument or bad document, which must give one error line, a non-zero
 status and no output file.
 """
-import argparse
 import os
 import re
-import shutil
 import signal
 import stat
-import struct
 import subprocess
 import sys
 import time
@@ -22,26 +19,12 @@ import traceback
 
 import mido
 
+from script_support import f64, fresh_directory, i32, options, text, text30
+
 EXAMPLES = ("orbit_garden.hvn", "morse_procession.hvn", "noise_nocturne.hvn")
 
 
 # ---- an independent writer of the document layout --------------------------
-
-def i32(value):
-    return struct.pack("<i", value)
-
-
-def f64(value):
-    return struct.pack("<d", value)
-
-
-def text(value):
-    return i32(len(value)) + value
-
-
-def text30(value):
-    return value[:30].ljust(30, b"\0")
-
 
 def morse_thue(name, period, base, start, step):
     return text30(name) + i32(1) + i32(period) + i32(12) + i32(base) + i32(start) + i32(step)
@@ -579,13 +562,8 @@ def test_export_musicxml(tool, examples):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--cli", required=True)
-    parser.add_argument("--examples", required=True)
-    parser.add_argument("--workdir", required=True)
-    args = parser.parse_args()
-    shutil.rmtree(args.workdir, ignore_errors=True)
-    os.makedirs(args.workdir)
+    args = options("--cli", "--examples", "--workdir").parse_args()
+    fresh_directory(args.workdir)
     tool = Tool(args.cli, args.workdir)
 
     tests = [
