@@ -84,6 +84,18 @@ class Tool:
             f.write(data)
         return path
 
+    def linked(self, target_name, link_name, mode):
+        """A fresh link `link_name` to an old file `target_name` of `mode`: the
+        paths of both."""
+        target, link = self.path(target_name), self.path(link_name)
+        for name in (target, link):
+            if os.path.lexists(name):
+                os.remove(name)
+        self.write(target_name, b"old")
+        os.chmod(target, mode)
+        os.symlink(target_name, link)
+        return target, link
+
     def run(self, *args):
         return subprocess.run([self.cli, *args], capture_output=True, text=True, timeout=120)
 
@@ -469,14 +481,7 @@ def test_output_paths(tool, examples):
     expect_success(tool.run("render", example, "-o", "/dev/null"), "render to /dev/null")
     check(stat.S_ISCHR(os.stat("/dev/null").st_mode), "/dev/null is still a device")
 
-    target, link = tool.path("linked-target.mid"), tool.path("link.mid")
-    for name in (target, link):
-        if os.path.lexists(name):
-            os.remove(name)
-    with open(target, "wb") as f:
-        f.write(b"old")
-    os.symlink("linked-target.mid", link)
-    os.chmod(target, 0o600)
+    target, link = tool.linked("linked-target.mid", "link.mid", 0o600)
     expect_success(tool.run("render", example, "-o", link), "render through a link")
     check(os.path.islink(link), "the link stays a link")
     check(mido.MidiFile(target).type == 1, "the file it points to is the MIDI file")
@@ -516,14 +521,7 @@ def test_export_musicxml(tool, examples):
     expect_success(written, "export-musicxml into a FIFO")
     check(piped == score, "the FIFO got other bytes than the file")
 
-    target, link = tool.path("score-target.musicxml"), tool.path("score-link.musicxml")
-    for name in (target, link):
-        if os.path.lexists(name):
-            os.remove(name)
-    with open(target, "wb") as f:
-        f.write(b"old")
-    os.chmod(target, 0o640)
-    os.symlink("score-target.musicxml", link)
+    target, link = tool.linked("score-target.musicxml", "score-link.musicxml", 0o640)
     expect_success(tool.run("export-musicxml", example, "-o", link), "through a link")
     check(os.path.islink(link), "the link stays a link")
     with open(target, "rb") as f:
