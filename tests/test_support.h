@@ -109,8 +109,7 @@ class ScratchDirectoryTest : public ::testing::Test {
 
 // The document reader and writer as the tests use them: a bool, the
 // document filled in place, and the error line.
-inline bool takeDocument(Expected<Document, Error> result, Document& document,
-                         std::string& error) {
+inline bool takeDocument(Expected<Document, Error> result, Document& document, std::string& error) {
     if (!result) {
         error = result.error().line();
         return false;

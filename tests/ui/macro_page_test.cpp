@@ -79,12 +79,7 @@ class MacroPageTest : public test::ScratchDirectoryTest, protected test::TestCon
     }
 
     // The sheet turns to the page, which lists the blocks and loads track 0.
-    void showPage() {
-        sheet->show();
-        sheet->setCurrentIndex(kGlobalPageIndex);
-        sheet->setCurrentIndex(kMacroPageIndex);
-        ASSERT_EQ(sheet->activePage(), page);
-    }
+    void showPage() { test::turnToPage(*sheet, kMacroPageIndex); }
 
     // The stretching sliders as the probabilities they stand for, in
     // hundredths.
@@ -100,6 +95,27 @@ class MacroPageTest : public test::ScratchDirectoryTest, protected test::TestCon
     }
 
     void selectTrack(int track) { controls().block->setCurrentIndex(track); }
+
+    // What a user enters in the track's fields before Save; the sliders in
+    // hundredths.
+    struct TrackEntry {
+        int alignIndex = 0;
+        const char* displacement = "0";
+        const char* seed = "1";
+        bool muted = false;
+        int volume = 100;
+        int probability = 100;
+        int panning = 50;
+    };
+    void enterTrack(const TrackEntry& entry) {
+        controls().alignTo->setCurrentIndex(entry.alignIndex);
+        controls().displacement->setText(QString::fromUtf8(entry.displacement));
+        controls().seed->setText(QString::fromUtf8(entry.seed));
+        controls().muteTrack->setChecked(entry.muted);
+        setSliderPosition(controls().volume, entry.volume);
+        setSliderPosition(controls().probability, entry.probability);
+        setSliderPosition(controls().panning, entry.panning);
+    }
 
     // Plays through a stream that the test advances by hand.
     std::shared_ptr<test::CaptureLog> installCapture() {
@@ -164,13 +180,13 @@ TEST_F(MacroPageTest, FieldsAreValidatedInOrderAndStoredOnlyBySave) {
     ASSERT_GT(song().macrosequences[1].placementCount, 0);
 
     selectTrack(1);
-    controls().alignTo->setCurrentIndex(2);  // "3 measures"
-    controls().displacement->setText(QStringLiteral("2"));
-    controls().seed->setText(QStringLiteral("98765"));
-    controls().muteTrack->setChecked(true);
-    setSliderPosition(controls().volume, 34);
-    setSliderPosition(controls().probability, 10);
-    setSliderPosition(controls().panning, 80);
+    enterTrack({.alignIndex = 2,  // "3 measures"
+                .displacement = "2",
+                .seed = "98765",
+                .muted = true,
+                .volume = 34,
+                .probability = 10,
+                .panning = 80});
     controls().totalLength->setText(QStringLiteral("20"));
     controls().save->click();
     const Macrosequence& saved = song().macrosequences[1];
@@ -268,13 +284,13 @@ TEST_F(MacroPageTest, CopyTakesEveryFieldAndRandomSeedOnlyTheSeedEdit) {
     addBlocks(3);
     showPage();
     controls().regenerate->click();
-    controls().alignTo->setCurrentIndex(4);
-    controls().displacement->setText(QStringLiteral("3"));
-    controls().seed->setText(QStringLiteral("4242"));
-    controls().muteTrack->setChecked(true);
-    setSliderPosition(controls().volume, 12);
-    setSliderPosition(controls().probability, 70);
-    setSliderPosition(controls().panning, 5);
+    enterTrack({.alignIndex = 4,
+                .displacement = "3",
+                .seed = "4242",
+                .muted = true,
+                .volume = 12,
+                .probability = 70,
+                .panning = 5});
     setStretch({20, 30, 40, 10});
     controls().save->click();
     const Macrosequence source = song().macrosequences[0];
