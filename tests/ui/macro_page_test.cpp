@@ -96,25 +96,11 @@ class MacroPageTest : public test::ScratchDirectoryTest, protected test::TestCon
 
     void selectTrack(int track) { controls().block->setCurrentIndex(track); }
 
-    // What a user enters in the track's fields before Save; the sliders in
-    // hundredths.
-    struct TrackEntry {
-        int alignIndex = 0;
-        const char* displacement = "0";
-        const char* seed = "1";
-        bool muted = false;
-        int volume = 100;
-        int probability = 100;
-        int panning = 50;
-    };
-    void enterTrack(const TrackEntry& entry) {
-        controls().alignTo->setCurrentIndex(entry.alignIndex);
-        controls().displacement->setText(QString::fromUtf8(entry.displacement));
-        controls().seed->setText(QString::fromUtf8(entry.seed));
-        controls().muteTrack->setChecked(entry.muted);
-        setSliderPosition(controls().volume, entry.volume);
-        setSliderPosition(controls().probability, entry.probability);
-        setSliderPosition(controls().panning, entry.panning);
+    // The track's Volume, Probability and Panning sliders, in hundredths.
+    void setTrackSliders(int volume, int probability, int panning) {
+        setSliderPosition(controls().volume, volume);
+        setSliderPosition(controls().probability, probability);
+        setSliderPosition(controls().panning, panning);
     }
 
     // Plays through a stream that the test advances by hand.
@@ -180,13 +166,11 @@ TEST_F(MacroPageTest, FieldsAreValidatedInOrderAndStoredOnlyBySave) {
     ASSERT_GT(song().macrosequences[1].placementCount, 0);
 
     selectTrack(1);
-    enterTrack({.alignIndex = 2,  // "3 measures"
-                .displacement = "2",
-                .seed = "98765",
-                .muted = true,
-                .volume = 34,
-                .probability = 10,
-                .panning = 80});
+    controls().alignTo->setCurrentIndex(2);  // "3 measures"
+    controls().displacement->setText(QStringLiteral("2"));
+    controls().seed->setText(QStringLiteral("98765"));
+    controls().muteTrack->setChecked(true);
+    setTrackSliders(34, 10, 80);
     controls().totalLength->setText(QStringLiteral("20"));
     controls().save->click();
     const Macrosequence& saved = song().macrosequences[1];
@@ -243,9 +227,7 @@ TEST_F(MacroPageTest, EveryFractionReadsBackAtTheSliderPositionItWasSavedFrom) {
     showPage();
     for (int p = 0; p <= kMaxSliderPosition; ++p) {
         selectTrack(1);
-        setSliderPosition(controls().volume, p);
-        setSliderPosition(controls().probability, kMaxSliderPosition - p);
-        setSliderPosition(controls().panning, p);
+        setTrackSliders(p, kMaxSliderPosition - p, p);
         setStretch({p, kMaxSliderPosition - p, 0, 0});
         controls().save->click();
         selectTrack(0);
@@ -284,13 +266,11 @@ TEST_F(MacroPageTest, CopyTakesEveryFieldAndRandomSeedOnlyTheSeedEdit) {
     addBlocks(3);
     showPage();
     controls().regenerate->click();
-    enterTrack({.alignIndex = 4,
-                .displacement = "3",
-                .seed = "4242",
-                .muted = true,
-                .volume = 12,
-                .probability = 70,
-                .panning = 5});
+    controls().alignTo->setCurrentIndex(4);
+    controls().displacement->setText(QStringLiteral("3"));
+    controls().seed->setText(QStringLiteral("4242"));
+    controls().muteTrack->setChecked(true);
+    setTrackSliders(12, 70, 5);
     setStretch({20, 30, 40, 10});
     controls().save->click();
     const Macrosequence source = song().macrosequences[0];
