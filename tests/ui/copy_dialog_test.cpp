@@ -13,9 +13,6 @@ namespace {
 
 using test::itemTexts;
 
-const QString kSameEntryMessage = QStringLiteral("Source and destiny must be different.");
-const QString kNothingMessage = QStringLiteral("There's nothing to copy!");
-
 class CopyDialogTest : public ::testing::Test, protected test::TestContext {
   protected:
     void SetUp() override {
@@ -82,7 +79,7 @@ TEST_F(CopyDialogTest, OkOnThePreselectionIsRefused) {
     EXPECT_EQ(dialog->destinationList()->currentIndex(), 3);
     dialog->accept();
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0], kSameEntryMessage);
+    EXPECT_EQ(prompts.messages[0], QStringLiteral("Source and destiny must be different."));
     EXPECT_NE(dialog->result(), QDialog::Accepted);
 }
 
@@ -115,7 +112,7 @@ TEST_F(CopyDialogTest, NothingToCopyReturnsAsCancelled) {
         CCopyDialog dialog(prompts, c.song, c.mode, 0);
         EXPECT_EQ(dialog.exec(), QDialog::Rejected);
         ASSERT_EQ(prompts.messages.size(), 1u);
-        EXPECT_EQ(prompts.messages[0], kNothingMessage);
+        EXPECT_EQ(prompts.messages[0], QStringLiteral("There's nothing to copy!"));
         EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Copy"));
         EXPECT_EQ(dialog.sourceList()->count(), 0);
         EXPECT_EQ(dialog.destinationList()->count(), 0);
