@@ -9,35 +9,23 @@ Usage: bench/document_cli_bench.py BUILD_DIR [--runs N]
 """
 import argparse
 import os
-import re
-import struct
-import subprocess
 import sys
 import tempfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests"))
+from script_support import f64, i32, text, text30, timed_cli  # noqa: E402
 
 GOAL_SECONDS = 1.0
 GOAL_MB = 400
 
 
-def i32(value):
-    return struct.pack("<i", value)
-
-
-def f64(value):
-    return struct.pack("<d", value)
-
-
-def text(value):
-    return i32(len(value)) + value
-
-
 def worst_case_document():
     settings = [100, 9, -6, 1, 0, 1, 0, 1, 2, 16, 999]
-    noise = b"Noise".ljust(30, b"\0") + i32(2) + i32(256) + i32(12) + i32(7) + i32(2) + i32(64)
-    morse = b"Morse".ljust(30, b"\0") + i32(1) + i32(256) + i32(12) + i32(7) + i32(1000) + i32(13)
+    noise = text30(b"Noise") + i32(2) + i32(256) + i32(12) + i32(7) + i32(2) + i32(64)
+    morse = text30(b"Morse") + i32(1) + i32(256) + i32(12) + i32(7) + i32(1000) + i32(13)
     rhythm = [1.0] + [0.0] * 9  # all "1/64"
     blocks = b"".join(
-        b"Worst".ljust(30, b"\0") + i32(0) + i32(0) + i32(8) + i32(0) + i32(24) + i32(0)
+        text30(b"Worst") + i32(0) + i32(0) + i32(8) + i32(0) + i32(24) + i32(0)
         + i32(1) + i32(100) + f64(1.0) + f64(0.0) + b"".join(f64(p) for p in rhythm)
         + f64(0.0) + f64(1.0) + f64(1.0) + i32(i + 1) + i32(1) + i32(0) * 8 + f64(0.3)
         + i32(0) + i32(i) for i in range(16))
@@ -45,20 +33,6 @@ def worst_case_document():
               + f64(0.0) * 3) * 16
     return (b"HVN\x11" + text(b"Worst case") + text(b"Benchmark") + text(b"")
             + b"".join(i32(v) for v in settings) + noise + morse + blocks + tracks)
-
-
-def measure(cli, song, out):
-    result = subprocess.run(["/usr/bin/time", "-v", cli, "render", song, "-o", out],
-                            capture_output=True, text=True)
-    if result.returncode != 0:
-        sys.exit(f"render failed: {result.stderr}")
-    wall = re.search(r"Elapsed \(wall clock\) time.*: (?:(\d+):)?(\d+):([\d.]+)", result.stderr)
-    hours, minutes, seconds = wall.groups()
-    elapsed = int(hours or 0) * 3600 + int(minutes) * 60 + float(seconds)
-    rss_kb = int(re.search(r"Maximum resident set size \(kbytes\): (\d+)", result.stderr).group(1))
-    cpu = sum(float(re.search(rf"{kind} time \(seconds\): ([\d.]+)", result.stderr).group(1))
-              for kind in ("User", "System"))
-    return elapsed, rss_kb / 1024, cpu
 
 
 def main():
@@ -74,7 +48,7 @@ def main():
         out = os.path.join(work, "worst.mid")
         with open(song, "wb") as f:
             f.write(worst_case_document())
-        runs = [measure(cli, song, out) for _ in range(args.runs)]
+        runs = [timed_cli(cli, "render", song, "-o", out) for _ in range(args.runs)]
         size_mb = os.path.getsize(out) / 1e6
     best_time = min(t for t, _, _ in runs)
     peak_mb = max(m for _, m, _ in runs)

@@ -9,35 +9,23 @@ Usage: bench/musicxml_export_bench.py BUILD_DIR [--examples DIR]
 """
 import argparse
 import os
-import re
-import subprocess
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(HERE, "..", "tests"))
 from document_cli_bench import worst_case_document  # noqa: E402
+from script_support import timed_cli  # noqa: E402
 
 GOAL_MB = 200
 EXAMPLES = ("orbit_garden.hvn", "morse_procession.hvn", "noise_nocturne.hvn")
 
 
-def measure(cli, song, out):
-    result = subprocess.run(["/usr/bin/time", "-v", cli, "export-musicxml", song, "-o", out],
-                            capture_output=True, text=True)
-    if result.returncode != 0:
-        sys.exit(f"export-musicxml failed: {result.stderr}")
-    wall = re.search(r"Elapsed \(wall clock\) time.*: (?:(\d+):)?(\d+):([\d.]+)", result.stderr)
-    hours, minutes, seconds = wall.groups()
-    elapsed = int(hours or 0) * 3600 + int(minutes) * 60 + float(seconds)
-    rss_kb = int(re.search(r"Maximum resident set size \(kbytes\): (\d+)", result.stderr).group(1))
-    return elapsed, rss_kb / 1024, os.path.getsize(out) / 1e6
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build_dir")
-    parser.add_argument("--examples", default=os.path.join(
-        os.path.dirname(os.path.abspath(__file__)), "..", "examples"))
+    parser.add_argument("--examples", default=os.path.join(HERE, "..", "examples"))
     args = parser.parse_args()
     cli = os.path.join(args.build_dir, "cli", "halvorn-cli")
     if not os.path.exists("/usr/bin/time"):
@@ -51,7 +39,8 @@ def main():
         songs.append(("worst case (16 x 999 measures of 1/64 triplets)", worst))
         for name, song in songs:
             out = os.path.join(work, "score.musicxml")
-            elapsed, memory, size_mb = measure(cli, song, out)
+            elapsed, memory, _ = timed_cli(cli, "export-musicxml", song, "-o", out)
+            size_mb = os.path.getsize(out) / 1e6
             peak = max(peak, memory)
             print(f"{name}: {elapsed:.2f} s, {size_mb:.2f} MB, {memory:.0f} MB peak")
             os.remove(out)

@@ -15,16 +15,16 @@ Usage: bench/playback_export_bench.py BUILD_DIR [--document X.hvn ...] [--runs N
 Needs the fluidsynth program (Debian package fluidsynth).
 """
 import argparse
-import array
 import glob
-import math
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
 import time
-import wave
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests"))
+from script_support import dbfs, peak_of, read_wav  # noqa: E402
 
 SOUNDFONT = "/usr/share/sounds/sf2/default-GM.sf2"
 SAMPLE_RATE = "44100"
@@ -41,11 +41,8 @@ def best_time(command, runs):
 
 
 def wav_seconds_and_peak(path):
-    with wave.open(path, "rb") as wav:
-        seconds = wav.getnframes() / wav.getframerate()
-        samples = array.array("h", wav.readframes(wav.getnframes()))
-    peak = max(max(samples), -min(samples)) if samples else 0
-    return seconds, 20 * math.log10(peak / 32768) if peak else -math.inf
+    _, seconds, samples = read_wav(path)
+    return seconds, dbfs(peak_of(samples))
 
 
 def bench_document(cli, fluidsynth, document, runs, gain, work):

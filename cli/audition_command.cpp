@@ -51,9 +51,6 @@ std::string auditionFailure(const Error& error, const Song& song, std::int32_t b
 }
 
 CommandResult runAudition(const Arguments& arguments) {
-    const std::string& input = arguments.document();
-    const auto output = arguments.required("-o");
-    if (!output) return unexpected(output.error());
     const auto blockIndex = arguments.integer("--block", 0, kMaxBlocks - 1, 0);
     if (!blockIndex) return unexpected(blockIndex.error());
     std::optional<std::int32_t> metronomeLevel;
@@ -65,9 +62,10 @@ CommandResult runAudition(const Arguments& arguments) {
     const auto ppqn = ppqnOf(arguments);
     if (!ppqn) return unexpected(ppqn.error());
 
-    auto document = loadDocumentFor(input, *output, "the MIDI file");
-    if (!document) return unexpected(document.error());
-    Song& song = document->song;
+    auto job = loadDocumentFor(arguments, "the MIDI file");
+    if (!job) return unexpected(job.error());
+    const std::string& input = job->input;
+    Song& song = job->document.song;
     if (*blockIndex >= song.blockCount)
         return unexpected(commandFailure(
             ErrorCode::kNoSong,
@@ -80,7 +78,7 @@ CommandResult runAudition(const Arguments& arguments) {
         return unexpected(
             commandFailure(rendered.error().code,
                            input + ": " + auditionFailure(rendered.error(), song, *blockIndex)));
-    return saveMidiSong(*output, midi, arguments.has(kSendInstrumentsOption.name));
+    return saveMidiSong(job->output, midi, arguments.has(kSendInstrumentsOption.name));
 }
 
 }  // namespace

@@ -34,9 +34,6 @@ constexpr std::array<Option, 5> kOptions = {{
 }};
 
 CommandResult runExportAudio(const Arguments& arguments) {
-    const std::string& input = arguments.document();
-    const auto output = arguments.required("-o");
-    if (!output) return unexpected(output.error());
     const auto ppqn = ppqnOf(arguments);
     if (!ppqn) return unexpected(ppqn.error());
     AudioExportOptions options;
@@ -49,16 +46,16 @@ CommandResult runExportAudio(const Arguments& arguments) {
     options.gain = *gain;
     if (const auto soundfont = arguments.value("--soundfont")) options.soundfontPath = *soundfont;
 
-    auto document = loadDocumentFor(input, *output, "the audio");
-    if (!document) return unexpected(document.error());
+    auto job = loadDocumentFor(arguments, "the audio");
+    if (!job) return unexpected(job.error());
     MidiSong midi;
     // What "Play" plays: muted tracks stay silent.
-    if (auto rendered = renderDocumentSong(input, *document, midi, true, *ppqn); !rendered)
+    if (auto rendered = renderDocumentSong(job->input, job->document, midi, true, *ppqn); !rendered)
         return rendered;
     ProgressBar progress("Exporting");
     progress.setRange(0, kProgressSteps);
     InterruptScope interrupts;  // Ctrl+C cancels and leaves no file
-    return exportSongAudio(midi, *output, options, [&progress](double fraction) {
+    return exportSongAudio(midi, job->output, options, [&progress](double fraction) {
         progress.setPosition(static_cast<int>(std::lround(fraction * kProgressSteps)));
         return !InterruptScope::interrupted();
     });

@@ -22,17 +22,14 @@ constexpr std::array<Option, 2> kOptions = {{
 }};
 
 CommandResult runExportMusicXml(const Arguments& arguments) {
-    const std::string& input = arguments.document();
-    const auto output = arguments.required("-o");
-    if (!output) return unexpected(output.error());
-    const auto document = loadDocumentFor(input, *output, "the score");
-    if (!document) return unexpected(document.error());
-    if (document->song.blockCount <= 0)
-        return unexpected(
-            commandFailure(ErrorCode::kNoSong,
-                           input + ": Unable to export MusicXML. The composition has no blocks."));
+    const auto job = loadDocumentFor(arguments, "the score");
+    if (!job) return unexpected(job.error());
+    if (job->document.song.blockCount <= 0)
+        return unexpected(commandFailure(
+            ErrorCode::kNoSong,
+            job->input + ": Unable to export MusicXML. The composition has no blocks."));
     InterruptScope interrupts;  // Ctrl+C cancels and leaves no file
-    return musicXmlSave(*output, *document, arguments.has(kSkipMutedOption.name),
+    return musicXmlSave(job->output, job->document, arguments.has(kSkipMutedOption.name),
                         [] { return !InterruptScope::interrupted(); });
 }
 

@@ -115,13 +115,13 @@ CommandResult selectPort(MidiSystem& system, std::int32_t port) {
 // Why the chosen output cannot play. The built-in synthesizer says which
 // sound servers it tried; without any, the piece can still be heard from a
 // file.
-std::string cannotPlay(const MidiSystem& system, const MidiError& error, const std::string& input) {
+std::string cannotPlay(const MidiSystem& system, const Error& error, const std::string& input) {
     const std::string& device =
         midiOutputDevices(system)[static_cast<std::size_t>(system.settings.selectedPort)].name;
-    if (error.detail.empty()) return "play: Unable to prepare MIDI data";
-    if (device != kBuiltInSynthName) return "play: " + error.detail;
+    if (error.message.empty()) return "play: Unable to prepare MIDI data";
+    if (device != kBuiltInSynthName) return "play: " + error.message;
     const std::string wav = std::filesystem::path(input).replace_extension(".wav").string();
-    return "play: " + error.detail +
+    return "play: " + error.message +
            " To hear the piece anyway, write it to a WAV file: " + "halvorn-cli export-audio " +
            input + " -o " + wav;
 }

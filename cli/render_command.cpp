@@ -23,21 +23,18 @@ constexpr std::array<Option, 4> kOptions = {{
 }};
 
 CommandResult runRender(const Arguments& arguments) {
-    const std::string& input = arguments.document();
-    const auto output = arguments.required("-o");
-    if (!output) return unexpected(output.error());
     const auto ppqn = ppqnOf(arguments);
     if (!ppqn) return unexpected(ppqn.error());
-    auto document = loadDocumentFor(input, *output, "the MIDI file");
-    if (!document) return unexpected(document.error());
+    auto job = loadDocumentFor(arguments, "the MIDI file");
+    if (!job) return unexpected(job.error());
 
     MidiSong midi;
-    if (auto rendered =
-            renderDocumentSong(input, *document, midi, arguments.has(kSkipMutedOption.name), *ppqn);
+    if (auto rendered = renderDocumentSong(job->input, job->document, midi,
+                                           arguments.has(kSkipMutedOption.name), *ppqn);
         !rendered)
         return rendered;
-    midiSongSetDocumentTexts(midi, *document);
-    return saveMidiSong(*output, midi, arguments.has(kSendInstrumentsOption.name));
+    midiSongSetDocumentTexts(midi, job->document);
+    return saveMidiSong(job->output, midi, arguments.has(kSendInstrumentsOption.name));
 }
 
 }  // namespace

@@ -15,15 +15,19 @@ Expected<Document, Error> loadDocument(const std::string& path) {
     return documentRead(path);
 }
 
-Expected<Document, Error> loadDocumentFor(const std::string& input, const std::string& output,
-                                          const std::string& written) {
+Expected<DocumentJob, Error> loadDocumentFor(const Arguments& arguments,
+                                             const std::string& written) {
+    const std::string& input = arguments.document();
+    auto output = arguments.required("-o");
+    if (!output) return unexpected(output.error());
     auto document = loadDocument(input);
+    if (!document) return unexpected(document.error());
     std::error_code ignored;
-    if (document && std::filesystem::equivalent(input, output, ignored))
+    if (std::filesystem::equivalent(input, *output, ignored))
         return unexpected(commandFailure(ErrorCode::kFileAccess,
-                                         output + ": this is the document being read; " + written +
+                                         *output + ": this is the document being read; " + written +
                                              " would replace it (choose another -o)"));
-    return document;
+    return DocumentJob{input, std::move(*output), std::move(*document)};
 }
 
 Expected<void, Error> renderDocumentSong(const std::string& input, Document& document,

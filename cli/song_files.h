@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "cli/arguments.h"
 #include "midi/midi_song.h"
 #include "model/document.h"
 #include "model/error.h"
@@ -14,11 +15,19 @@ namespace halvorn::cli {
 // The document at `path`.
 Expected<Document, Error> loadDocument(const std::string& path);
 
-// The document at `input`, for a subcommand that writes `output`: refused
-// when the output is the input document itself; `written` says what would
-// have replaced it ("the MIDI file", "the audio").
-Expected<Document, Error> loadDocumentFor(const std::string& input, const std::string& output,
-                                          const std::string& written);
+// What a subcommand that writes a file works on: the document it reads
+// (named on the command line) and the -o file it writes.
+struct DocumentJob {
+    std::string input;
+    std::string output;
+    Document document;
+};
+
+// The document named on the command line, for a subcommand that writes -o:
+// refused when -o is the document itself; `written` says what would have
+// replaced it ("the MIDI file", "the audio").
+Expected<DocumentJob, Error> loadDocumentFor(const Arguments& arguments,
+                                             const std::string& written);
 
 // Renders the whole song as "Save MIDI" (or, with skipMuted, "Play") does,
 // at `ppqn` ticks per quarter note, with a progress bar.

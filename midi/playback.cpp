@@ -138,6 +138,18 @@ std::uint64_t windowTicksFor(const MidiSong& song, std::int32_t beats) {
 
 }  // namespace
 
+MidiResult midiResultOf(const MidiStatus& status) {
+    if (status) return MidiResult::kOk;
+    switch (status.error().code) {
+        case ErrorCode::kNoSong:
+            return MidiResult::kNoSong;
+        case ErrorCode::kOutOfMemory:
+            return MidiResult::kOutOfMemory;
+        default:
+            return MidiResult::kDeviceError;
+    }
+}
+
 MidiStatus midiOpenStream(MidiSystem& system) {
     PlaybackState& s = system.playback();
     std::unique_ptr<MidiStream> previous;
@@ -149,7 +161,12 @@ MidiStatus midiOpenStream(MidiSystem& system) {
     auto stream = midiOpenDeviceStream(
         system, system.settings.selectedPort,
         [&system](MidiStreamBuffer&& played) { midiPlaybackDone(system, std::move(played)); });
-    if (!stream) return unexpected(MidiError{MidiResult::kDeviceError, stream.error().message});
+    if (!stream) {
+        // Whatever kept it shut, a stream that does not open is the device's failure.
+        Error failure = stream.error();
+        failure.code = ErrorCode::kDevice;
+        return unexpected(std::move(failure));
+    }
     std::lock_guard lock(s.mutex);
     s.stream = std::move(*stream);
     s.streamOpen = true;
@@ -170,8 +187,8 @@ MidiResult midiCloseStream(MidiSystem& system) {
 
 MidiStatus midiPlaybackPrepare(MidiSystem& system, MidiSong* song,
                                MidiPlaybackEndFunction endCallback, bool loop, bool sendClock) {
-    const auto fail = [](MidiResult code) { return unexpected(MidiError{code, {}}); };
-    if (!song) return fail(MidiResult::kNoSong);
+    const auto fail = [](ErrorCode code) { return unexpected(errorOf(code, {})); };
+    if (!song) return fail(ErrorCode::kNoSong);
     PlaybackState& s = system.playback();
     MidiPlaybackEndFunction previousOwner;
     std::uint32_t previousEnd = 0;
@@ -191,11 +208,11 @@ MidiStatus midiPlaybackPrepare(MidiSystem& system, MidiSong* song,
     if (!opened) return opened;
 
     std::lock_guard lock(s.mutex);
-    if (!s.stream) return fail(MidiResult::kDeviceError);
+    if (!s.stream) return fail(ErrorCode::kDevice);
     const std::optional<std::uint32_t> tempo = microsecondsPerQuarter(song->tempo);
-    if (song->ppqn == 0 || !tempo) return fail(MidiResult::kDeviceError);
+    if (song->ppqn == 0 || !tempo) return fail(ErrorCode::kDevice);
     if (midiEventListCreate(s.list, kMidiEventListCapacity) != MidiResult::kOk)
-        return fail(MidiResult::kOutOfMemory);
+        return fail(ErrorCode::kOutOfMemory);
     s.loop = loop;
     s.sendClock = sendClock;
     s.window = PlaybackWindow{};

@@ -19,6 +19,7 @@
 #include "midi/midi_song.h"
 #include "midi/midi_stream.h"
 #include "midi/midi_system.h"
+#include "model/error.h"
 #include "model/expected.h"
 
 namespace halvorn {
@@ -34,18 +35,13 @@ using MidiPlaybackEndFunction = std::function<void(std::uint32_t tick)>;
 inline constexpr std::uint32_t kPlaybackHeaderCount = 8;
 inline constexpr std::uint32_t kPlaybackEndMark = 0x8000;
 
-// A failed playback operation: its result code and, for a stream that
-// would not open, the device's reason.
-struct MidiError {
-    MidiResult code = MidiResult::kDeviceError;
-    std::string detail;
-};
-using MidiStatus = Expected<void, MidiError>;
+// A failed playback operation: kNoSong, kOutOfMemory or kDevice and, for a
+// stream that would not open, the device's reason as the message (empty
+// otherwise).
+using MidiStatus = Expected<void, Error>;
 
-// kOk for a success, the failure's code otherwise.
-inline MidiResult midiResultOf(const MidiStatus& status) {
-    return status ? MidiResult::kOk : status.error().code;
-}
+// kOk for a success, the MidiResult of the failure's code otherwise.
+MidiResult midiResultOf(const MidiStatus& status);
 inline bool operator==(const MidiStatus& status, MidiResult result) {
     return midiResultOf(status) == result;
 }

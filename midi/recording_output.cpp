@@ -35,17 +35,25 @@ void RecordingOutput::send(MidiShortMessage message, std::chrono::nanoseconds du
     log_->append({message, due, clock_->now()});
 }
 
-std::shared_ptr<MessageLog> installRecordingDevice(MidiSystem& system,
-                                                   std::shared_ptr<MidiClock> clock) {
-    auto log = std::make_shared<MessageLog>();
+void installOnlyOutputDevice(MidiSystem& system, std::string name,
+                             std::function<std::unique_ptr<MidiOutput>()> make,
+                             std::shared_ptr<MidiClock> clock) {
     std::vector<OutputDeviceEntry> entries;
-    entries.push_back({"Recorder", [log, clock]() -> Expected<std::unique_ptr<MidiOutput>, Error> {
-                           return std::unique_ptr<MidiOutput>(
-                               std::make_unique<RecordingOutput>(log, clock));
+    entries.push_back({std::move(name),
+                       [make = std::move(make)]() -> Expected<std::unique_ptr<MidiOutput>, Error> {
+                           return make();
                        }});
     system.deviceProvider = std::make_shared<OutputDeviceProvider>(std::move(entries), clock);
     midiListOutputDevices(system);
     system.settings.selectedPort = 0;
+}
+
+std::shared_ptr<MessageLog> installRecordingDevice(MidiSystem& system,
+                                                   std::shared_ptr<MidiClock> clock) {
+    auto log = std::make_shared<MessageLog>();
+    installOnlyOutputDevice(
+        system, "Recorder", [log, clock] { return std::make_unique<RecordingOutput>(log, clock); },
+        clock);
     return log;
 }
 

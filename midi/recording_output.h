@@ -4,8 +4,10 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "midi/midi_clock.h"
@@ -46,6 +48,12 @@ class RecordingOutput final : public MidiOutput {
 };
 
 class MidiSystem;
+
+// Makes the output `make` gives, named `name`, the system's only output
+// device on `clock`, and selects it.
+void installOnlyOutputDevice(MidiSystem& system, std::string name,
+                             std::function<std::unique_ptr<MidiOutput>()> make,
+                             std::shared_ptr<MidiClock> clock);
 
 // Makes one RecordingOutput on `clock` the system's only output device and
 // selects it; returns the log it writes into.

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <random>
 #include <vector>
 
@@ -125,6 +126,13 @@ Expected<void, int> writeFileSafely(const std::string& path, std::span<const std
     if (!file) return unexpected(file.error());
     if (auto written = file->write(bytes); !written) return written;
     return file->commit();
+}
+
+int openScratchFile() {
+    std::error_code ignored;
+    const std::string directory = std::filesystem::temp_directory_path(ignored).string();
+    return ::open(directory.empty() ? "/tmp" : directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC,
+                  0600);
 }
 
 }  // namespace halvorn

@@ -50,6 +50,11 @@ class OutputFile {
     bool committed_ = false;
 };
 
+// An unnamed read-write file in the temporary directory, gone once closed
+// (for spooling what a target that cannot seek receives in one piece): its
+// descriptor, or -1 with errno set.
+int openScratchFile();
+
 // OutputFile::open, write and commit of `bytes`.
 Expected<void, int> writeFileSafely(const std::string& path, std::span<const std::uint8_t> bytes);
 

@@ -1,5 +1,7 @@
 #include "model/song.h"
 
+#include <utility>
+
 namespace halvorn {
 
 std::int32_t alignMeasures(std::int32_t alignment) {
@@ -29,16 +31,12 @@ void songReset(Song& song) {
         blockReset(song.blocks[i]);
         macrosequenceFree(song.macrosequences[i]);
     }
-    song.tempo = 100;
-    song.beatsPerMeasure = 4;
-    song.minNoteExponent = -4;
-    song.maxNoteExponent = 1;
-    song.microsequenceCount = 0;
-    song.blockCount = 0;
-    song.generatorKind = 0;
-    song.generatorSeed = 1;
-    song.lengthMeasures = 4;
-    scaleSet(song.scale, scaleTypeIntervals(kScaleMajor), 0);
+    // Every other field as a new Song has it; the records stay where they are.
+    Song fresh = songInit();
+    fresh.microsequences = std::move(song.microsequences);
+    fresh.blocks = std::move(song.blocks);
+    fresh.macrosequences = std::move(song.macrosequences);
+    song = std::move(fresh);
 }
 
 void microsequenceReset(Microsequence& microsequence) {

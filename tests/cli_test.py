@@ -8,13 +8,10 @@ Also: the examples, audition with and without metronome, info, and every kind
 of bad argument or bad document, which must give one error line, a non-zero
 status and no output file.
 """
-import argparse
 import os
 import re
-import shutil
 import signal
 import stat
-import struct
 import subprocess
 import sys
 import time
@@ -22,26 +19,12 @@ import traceback
 
 import mido
 
+from script_support import f64, fresh_directory, i32, options, text, text30
+
 EXAMPLES = ("orbit_garden.hvn", "morse_procession.hvn", "noise_nocturne.hvn")
 
 
 # ---- an independent writer of the document layout --------------------------
-
-def i32(value):
-    return struct.pack("<i", value)
-
-
-def f64(value):
-    return struct.pack("<d", value)
-
-
-def text(value):
-    return i32(len(value)) + value
-
-
-def text30(value):
-    return value[:30].ljust(30, b"\0")
-
 
 def morse_thue(name, period, base, start, step):
     return text30(name) + i32(1) + i32(period) + i32(12) + i32(base) + i32(start) + i32(step)
@@ -100,6 +83,18 @@ class Tool:
         with open(path, "wb") as f:
             f.write(data)
         return path
+
+    def linked(self, target_name, link_name, mode):
+        """A fresh link `link_name` to an old file `target_name` of `mode`: the
+        paths of both."""
+        target, link = self.path(target_name), self.path(link_name)
+        for name in (target, link):
+            if os.path.lexists(name):
+                os.remove(name)
+        self.write(target_name, b"old")
+        os.chmod(target, mode)
+        os.symlink(target_name, link)
+        return target, link
 
     def run(self, *args):
         return subprocess.run([self.cli, *args], capture_output=True, text=True, timeout=120)
@@ -486,14 +481,7 @@ def test_output_paths(tool, examples):
     expect_success(tool.run("render", example, "-o", "/dev/null"), "render to /dev/null")
     check(stat.S_ISCHR(os.stat("/dev/null").st_mode), "/dev/null is still a device")
 
-    target, link = tool.path("linked-target.mid"), tool.path("link.mid")
-    for name in (target, link):
-        if os.path.lexists(name):
-            os.remove(name)
-    with open(target, "wb") as f:
-        f.write(b"old")
-    os.symlink("linked-target.mid", link)
-    os.chmod(target, 0o600)
+    target, link = tool.linked("linked-target.mid", "link.mid", 0o600)
     expect_success(tool.run("render", example, "-o", link), "render through a link")
     check(os.path.islink(link), "the link stays a link")
     check(mido.MidiFile(target).type == 1, "the file it points to is the MIDI file")
@@ -533,14 +521,7 @@ def test_export_musicxml(tool, examples):
     expect_success(written, "export-musicxml into a FIFO")
     check(piped == score, "the FIFO got other bytes than the file")
 
-    target, link = tool.path("score-target.musicxml"), tool.path("score-link.musicxml")
-    for name in (target, link):
-        if os.path.lexists(name):
-            os.remove(name)
-    with open(target, "wb") as f:
-        f.write(b"old")
-    os.chmod(target, 0o640)
-    os.symlink("score-target.musicxml", link)
+    target, link = tool.linked("score-target.musicxml", "score-link.musicxml", 0o640)
     expect_success(tool.run("export-musicxml", example, "-o", link), "through a link")
     check(os.path.islink(link), "the link stays a link")
     with open(target, "rb") as f:
@@ -579,13 +560,8 @@ def test_export_musicxml(tool, examples):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--cli", required=True)
-    parser.add_argument("--examples", required=True)
-    parser.add_argument("--workdir", required=True)
-    args = parser.parse_args()
-    shutil.rmtree(args.workdir, ignore_errors=True)
-    os.makedirs(args.workdir)
+    args = options("--cli", "--examples", "--workdir").parse_args()
+    fresh_directory(args.workdir)
     tool = Tool(args.cli, args.workdir)
 
     tests = [

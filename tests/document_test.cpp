@@ -386,22 +386,17 @@ TEST(DocumentFile, OldBlockLayoutAppliesItsFlagsInOrder) {
     }
 }
 
-TEST(DocumentFile, UnknownVersionBytesUseTheCurrentLayout) {
-    Bytes bytes = encodedComposition();
-    bytes[3] = 0x12;
-    Document read;
-    std::string error;
-    ASSERT_TRUE(decodeDocument(bytes, read, error)) << error;
-    expectSameDocument(read, makeComposition());
-}
-
-TEST(DocumentFile, BytesAfterTheLastEntryAreIgnored) {
-    Bytes bytes = encodedComposition();
-    bytes.push_back(0xAB);
-    Document read;
-    std::string error;
-    ASSERT_TRUE(decodeDocument(bytes, read, error)) << error;
-    expectSameDocument(read, makeComposition());
+TEST(DocumentFile, UnknownVersionBytesAndBytesAfterTheLastEntryReadAsTheCurrentLayout) {
+    Bytes unknownVersion = encodedComposition();
+    unknownVersion[3] = 0x12;
+    Bytes trailing = encodedComposition();
+    trailing.push_back(0xAB);
+    for (const Bytes& bytes : {unknownVersion, trailing}) {
+        Document read;
+        std::string error;
+        ASSERT_TRUE(decodeDocument(bytes, read, error)) << error;
+        expectSameDocument(read, makeComposition());
+    }
 }
 
 TEST(DocumentFileRefusal, WrongMagicOrTooShortForIt) {

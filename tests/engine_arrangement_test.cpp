@@ -18,19 +18,6 @@ namespace {
 
 using namespace halvorn::test;
 
-constexpr std::size_t kSixteenthIndex = 2;  // "1/16", a quarter beat
-constexpr std::size_t kQuarterIndex = 4;    // "1/4", one beat
-
-// Four measures of 4/4 with one one-measure block of quarter notes, placed
-// on every measure at its own length.
-Song quarterNoteSong() {
-    Song song = songInit();
-    randomSelectGenerator(kInternalGenerator);
-    song.blockCount = 1;
-    song.blocks[0].rhythmDistribution[kQuarterIndex] = 1.0;
-    return song;
-}
-
 std::vector<std::int32_t> placementStarts(const Macrosequence& macrosequence) {
     std::vector<std::int32_t> starts;
     for (const Placement& placement : macrosequence.placements) {

@@ -19,18 +19,6 @@ namespace {
 
 using namespace halvorn::test;
 
-constexpr std::size_t kQuarterIndex = 4;  // "1/4", one beat
-constexpr std::size_t kEighthIndex = 3;   // "1/8", half a beat
-
-// A 4/4 song with one one-measure block of quarter notes.
-Song quarterNoteSong() {
-    Song song = songInit();
-    randomSelectGenerator(kInternalGenerator);
-    song.blockCount = 1;
-    song.blocks[0].rhythmDistribution[kQuarterIndex] = 1.0;
-    return song;
-}
-
 // Gives one sequence of values to microsequence `index` of `song`.
 void setSequence(Song& song, std::int32_t index, std::vector<std::int32_t> values) {
     song.microsequenceCount = std::max(song.microsequenceCount, index + 1);
@@ -71,24 +59,16 @@ TEST(EngineNote, WholeBeatToleranceIsOneHundredThousandth) {
 
 // ---- rhythm ----
 
-TEST(EngineRhythm, QuarterNoteBlockGivesFourOneBeatNotes) {
-    const Song song = quarterNoteSong();
-    const NoteList notes = renderBlockNotes(song, 0);
-    ASSERT_EQ(notes.size(), 4u);
-    for (std::size_t k = 0; k < 4; ++k) {
-        EXPECT_EQ(notes[k].start, static_cast<double>(k));
-        EXPECT_EQ(notes[k].duration, 1.0);
-    }
-}
-
-TEST(EngineRhythm, LegatoShortensDurationsButKeepsStarts) {
-    Song song = quarterNoteSong();
-    song.blocks[0].legato = 0.5;
-    const NoteList notes = renderBlockNotes(song, 0);
-    ASSERT_EQ(notes.size(), 4u);
-    for (std::size_t k = 0; k < 4; ++k) {
-        EXPECT_EQ(notes[k].start, static_cast<double>(k));
-        EXPECT_EQ(notes[k].duration, 0.5);
+TEST(EngineRhythm, QuarterNotesFallOnEachBeatAndLegatoShortensOnlyTheirDurations) {
+    for (const double legato : {1.0, 0.5}) {
+        Song song = quarterNoteSong();
+        song.blocks[0].legato = legato;
+        const NoteList notes = renderBlockNotes(song, 0);
+        ASSERT_EQ(notes.size(), 4u) << "legato " << legato;
+        for (std::size_t k = 0; k < 4; ++k) {
+            EXPECT_EQ(notes[k].start, static_cast<double>(k));
+            EXPECT_EQ(notes[k].duration, legato);
+        }
     }
 }
 

@@ -3,7 +3,6 @@
 programs in bin/, both manual pages in share/man/man1/, found by man under
 that prefix, formatted without a warning, and describing every option of the
 command-line tool's fixed interface. The installed programs run from there."""
-import argparse
 import os
 import re
 import shutil
@@ -11,6 +10,7 @@ import subprocess
 import sys
 
 from cli_test import USAGE, Failure, check
+from script_support import options
 
 
 def run(*words, env=None):
@@ -60,10 +60,7 @@ def check_install(args):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--cmake", required=True)
-    parser.add_argument("--build", required=True)
-    parser.add_argument("--prefix", required=True)
+    parser = options("--cmake", "--build", "--prefix")
     parser.add_argument("--gui", choices=("0", "1"), required=True)
     args = parser.parse_args()
     shutil.rmtree(args.prefix, ignore_errors=True)

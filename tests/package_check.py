@@ -9,7 +9,6 @@ purges it, leaving no file of the package behind.
 The package is looked for in --deb-dir (the folder `make package` writes to);
 HALVORN_DEB_DIR names it instead and makes a missing package a failure rather
 than a skip (make test sets it, having built the package)."""
-import argparse
 import glob
 import gzip
 import os
@@ -20,6 +19,7 @@ import sys
 import tempfile
 
 from cli_test import Failure, check
+from script_support import options
 
 SKIPPED = 77
 ICON_SIZES = ("16x16", "32x32", "48x48", "64x64", "128x128", "256x256", "scalable")
@@ -209,12 +209,7 @@ def check_install(deb, args, work):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--version", required=True)
-    parser.add_argument("--app-id", required=True)
-    parser.add_argument("--deb-dir", required=True)
-    parser.add_argument("--license", required=True)
-    args = parser.parse_args()
+    args = options("--version", "--app-id", "--deb-dir", "--license").parse_args()
     deb = find_package(args)
     print(f"checking {deb}")
     work = tempfile.mkdtemp(prefix="halvorn-package-")

@@ -1,6 +1,6 @@
 #pragma once
-// Scoped stand-ins shared by the test suites: scripted or counted random
-// draws, and the document reader and writer in
+// Scoped stand-ins shared by the test suites: a plain song, scripted or
+// counted random draws, and the document reader and writer in
 // the form the tests use.
 
 #include <gtest/gtest.h>
@@ -16,8 +16,24 @@
 
 #include "model/document.h"
 #include "model/random.h"
+#include "model/song.h"
 
 namespace halvorn::test {
+
+// Places of rhythm values in a block's distribution.
+inline constexpr std::size_t kSixteenthIndex = 2;  // "1/16", a quarter beat
+inline constexpr std::size_t kEighthIndex = 3;     // "1/8", half a beat
+inline constexpr std::size_t kQuarterIndex = 4;    // "1/4", one beat
+
+// A 4/4 song with one one-measure block of quarter notes, drawing from the
+// internal generator.
+inline Song quarterNoteSong() {
+    Song song = songInit();
+    randomSelectGenerator(kInternalGenerator);
+    song.blockCount = 1;
+    song.blocks[0].rhythmDistribution[kQuarterIndex] = 1.0;
+    return song;
+}
 
 // Replaces the random source by a fixed list of draws (the first one is the
 // draw that seeding discards); 0.0 once the list is used up.
@@ -93,8 +109,7 @@ class ScratchDirectoryTest : public ::testing::Test {
 
 // The document reader and writer as the tests use them: a bool, the
 // document filled in place, and the error line.
-inline bool takeDocument(Expected<Document, Error> result, Document& document,
-                         std::string& error) {
+inline bool takeDocument(Expected<Document, Error> result, Document& document, std::string& error) {
     if (!result) {
         error = result.error().line();
         return false;

@@ -68,7 +68,7 @@ bool CPlaybackSession::play(bool loop, bool sendClock) {
     const MidiStatus prepared = midiPlaybackPrepare(midi, &song_, onEnd, loop, sendClock);
     if (!prepared) {
         sessions_.prompts().message(QStringLiteral("Unable to prepare MIDI data"),
-                                    QString::fromStdString(prepared.error().detail));
+                                    QString::fromStdString(prepared.error().message));
         endPlayback();
         stop();
         return false;

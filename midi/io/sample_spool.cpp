@@ -1,26 +1,18 @@
 #include "midi/io/sample_spool.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <new>
 
 #include "model/error.h"
+#include "model/output_file.h"
 
 namespace halvorn {
 
 namespace {
-
-int openScratchFile() {
-    std::error_code ignored;
-    const std::string directory = std::filesystem::temp_directory_path(ignored).string();
-    return ::open(directory.empty() ? "/tmp" : directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC,
-                  0600);
-}
 
 std::string scratchFailure(int error) {
     return "The scratch file for the audio failed: " + systemErrorText(error);

@@ -11,7 +11,6 @@ across barlines, silent and accented notes, grand staves):
   same document (muted tracks kept or left out alike on both sides);
 - musicxml2ly and lilypond both accept it.
 """
-import argparse
 import os
 import shutil
 import subprocess
@@ -20,6 +19,9 @@ from collections import Counter
 
 import mido
 from lxml import etree
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from script_support import options  # noqa: E402
 
 EXAMPLES = ("orbit_garden.hvn", "morse_procession.hvn", "noise_nocturne.hvn")
 PUBLIC_ID = "-//Recordare//DTD MusicXML 4.0 Partwise//EN"
@@ -140,12 +142,7 @@ def check_document(args, document, flags, env):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--cli", required=True)
-    parser.add_argument("--documents-tool", required=True)
-    parser.add_argument("--examples", required=True)
-    parser.add_argument("--workdir", required=True)
-    args = parser.parse_args()
+    args = options("--cli", "--documents-tool", "--examples", "--workdir").parse_args()
     missing = [tool for tool in ("mscore3", "musicxml2ly", "lilypond") if not shutil.which(tool)]
     if missing:
         print(f"FAIL {', '.join(missing)} not found: run scripts/install-deps --for-tests")

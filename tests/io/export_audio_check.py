@@ -5,30 +5,19 @@ release tail, and peaks between -6 and -1 dBFS; --gain sets the synthesizer's
 gain instead, and the level follows it. Failures leave no file. ports and
 play say clearly when this machine cannot sound, and nothing else is printed
 on standard error."""
-import argparse
-import array
 import glob
-import math
 import os
 import shutil
-import subprocess
 import sys
-import wave
 
 import mido
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import script_support as support  # noqa: E402
+from script_support import check, dbfs, peak_of  # noqa: E402
+
 TAIL_SECONDS = 1.0
-failures = []
-
-
-def check(condition, message):
-    if not condition:
-        failures.append(message)
-        print("FAIL:", message)
-
-
-def run(cli, *words):
-    return subprocess.run([cli, *words], capture_output=True, text=True, timeout=600)
+run = support.run_cli
 
 
 def last_event_seconds(midi):
@@ -48,17 +37,13 @@ def last_event_seconds(midi):
 
 def read_wav(path):
     """(seconds, samples) of a 16-bit stereo WAV at 22050 Hz."""
-    with wave.open(path, "rb") as wav:
-        check(wav.getnchannels() == 2, "not stereo")
-        check(wav.getsampwidth() == 2, "not 16-bit")
-        check(wav.getframerate() == 22050, "wrong sample rate")
-        seconds = wav.getnframes() / wav.getframerate()
-        return seconds, array.array("h", wav.readframes(wav.getnframes()))
+    form, seconds, samples = support.read_wav(path)
+    check(form == (2, 2, 22050), f"not 16-bit stereo at 22050 Hz: {form}")
+    return seconds, samples
 
 
 def peak_dbfs(samples):
-    peak = max(abs(s) for s in samples) if samples else 0
-    return 20 * math.log10(peak / 32768) if peak else -math.inf
+    return dbfs(peak_of(samples))
 
 
 def check_export(cli, document, workdir):
@@ -118,23 +103,17 @@ def check_ports_and_play(cli, document):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--cli", required=True)
-    parser.add_argument("--examples", required=True)
-    parser.add_argument("--workdir", required=True)
-    args = parser.parse_args()
+    args = support.options("--cli", "--examples", "--workdir").parse_args()
     documents = sorted(glob.glob(os.path.join(args.examples, "*.hvn")))
     if not documents:
         print("no demo documents")
         return 1
-    shutil.rmtree(args.workdir, ignore_errors=True)
-    os.makedirs(args.workdir)
+    support.fresh_directory(args.workdir)
     check_export(args.cli, documents[0], args.workdir)
     check_failures(args.cli, documents[0], args.workdir)
     check_ports_and_play(args.cli, documents[0])
     shutil.rmtree(args.workdir, ignore_errors=True)
-    print("export-audio checks passed" if not failures else f"{len(failures)} checks failed")
-    return 1 if failures else 0
+    return support.outcome("export-audio")
 
 
 if __name__ == "__main__":

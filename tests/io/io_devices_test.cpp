@@ -47,7 +47,7 @@ TEST(SystemDevicesTest, PlaybackOnAnUnusableDeviceFailsCleanly) {
     const MidiStatus prepared = midiPlaybackPrepare(midi, &song, nullptr, false, false);
     EXPECT_EQ(prepared, MidiResult::kDeviceError);
     ASSERT_FALSE(prepared);
-    EXPECT_NE(prepared.error().detail.find("no audio output"), std::string::npos);
+    EXPECT_NE(prepared.error().message.find("no audio output"), std::string::npos);
     EXPECT_EQ(midiPlaybackStart(midi), MidiResult::kDeviceError);
     EXPECT_EQ(midiCloseStream(midi), MidiResult::kOk);
     midi.settings.selectedPort = 99;

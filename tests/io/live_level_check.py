@@ -5,7 +5,6 @@ seconds of each demo peaks between -9 and -1 dBFS, and no sample reaches
 full scale; sixteen tracks of full-velocity notes at full volume together
 do not either."""
 import argparse
-import array
 import glob
 import math
 import os
@@ -16,30 +15,24 @@ import time
 
 import sound_servers as servers
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import script_support as support  # noqa: E402
+from script_support import check, dbfs, peak_of  # noqa: E402
+
 EXCERPT_SECONDS = 9.0
 LOWEST_PEAK_DBFS = -9.0
 HIGHEST_PEAK_DBFS = -1.0
 FULL_SCALE = 32767
 PLAY_TIMEOUT = 120
 
-failures = []
 
-
-def check(condition, message):
-    if not condition:
-        failures.append(message)
-        print("FAIL:", message)
-    return condition
-
-
-def run(command, env=None, timeout=PLAY_TIMEOUT):
-    return subprocess.run(command, env=env, capture_output=True, text=True, timeout=timeout,
-                          stdin=subprocess.DEVNULL)
+def run(cli, *words, env=None):
+    return support.run_cli(cli, *words, env=env, timeout=PLAY_TIMEOUT)
 
 
 def excerpt_measures(cli, document):
     """Whole measures of the document that last about EXCERPT_SECONDS."""
-    info = run([cli, "info", document]).stdout
+    info = run(cli, "info", document).stdout
     tempo = int(re.search(r"Tempo: (\d+)", info).group(1))
     beats = int(re.search(r"Time signature: (\d+)/", info).group(1))
     return max(1, int(EXCERPT_SECONDS / (beats * 60.0 / tempo)))
@@ -48,24 +41,15 @@ def excerpt_measures(cli, document):
 def recorded_peak(path):
     """The loudest sample of a raw s16le recording and how many samples sit
     at full scale (clipped)."""
-    samples = array.array("h")
-    with open(path, "rb") as f:
-        samples.frombytes(f.read())
-    if not samples:
-        return 0, 0
-    peak = max(max(samples), -min(samples))
+    samples = support.raw_samples(path)
     clipped = sum(1 for s in samples if s >= FULL_SCALE or s <= -FULL_SCALE)
-    return peak, clipped
-
-
-def dbfs(peak):
-    return 20 * math.log10(peak / 32768) if peak else -math.inf
+    return peak_of(samples), clipped
 
 
 def play_and_record(cli, s, server, document, name):
     recording = s.path(name + ".raw")
     with servers.pulse_recording(s, server, recording):
-        result = run([cli, "play", document, "--port", "0"], env=s.env)
+        result = run(cli, "play", document, "--port", "0", env=s.env)
         time.sleep(0.3)
     check(result.returncode == 0, f"{name}: play failed: {result.stderr}")
     return recorded_peak(recording)
@@ -92,7 +76,7 @@ def main():
         return 1
     with servers.scratch() as s:
         with servers.pulse_server(s) as server:
-            synth = run([args.cli, "ports"], env=s.env).stdout.splitlines()[0]
+            synth = run(args.cli, "ports", env=s.env).stdout.splitlines()[0]
             if not check(synth == "0: Built-in GM synthesizer (sound through PulseAudio)",
                          f"the synthesizer should sound through PulseAudio: {synth!r}"):
                 return 1
@@ -111,8 +95,7 @@ def main():
             subprocess.run([args.variant, demos[0], loud, "--measures", "2", "--dense", "--loud"],
                            check=True, timeout=60)
             check_level(args.cli, s, server, loud, "sixteen loud tracks", -math.inf)
-    print("live level checks passed" if not failures else f"{len(failures)} checks failed")
-    return 1 if failures else 0
+    return support.outcome("live level")
 
 
 if __name__ == "__main__":

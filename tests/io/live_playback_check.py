@@ -20,7 +20,6 @@ Without any server, `ports` says why the synthesizer cannot sound (unless a
 sound card answers) and that no JACK server runs.
 """
 import argparse
-import array
 import os
 import re
 import signal
@@ -32,6 +31,10 @@ import mido
 
 import sound_servers as servers
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import script_support as support  # noqa: E402
+from script_support import check  # noqa: E402
+
 PPQN = 96
 TIMING_SLACK_SECONDS = 0.001
 LENGTH_TOLERANCE_SECONDS = 0.1
@@ -41,19 +44,9 @@ PLAY_TIMEOUT = 120
 ATTEMPTS = 4
 JACK_PERIOD = 512  # frames at 48 kHz: 10.7 ms, a common desktop setting
 
-failures = []
-
-
-def check(condition, message):
-    if not condition:
-        failures.append(message)
-        print("FAIL:", message)
-    return condition
-
 
 def run(cli, env, *words, timeout=PLAY_TIMEOUT):
-    return subprocess.run([cli, *words], env=env, capture_output=True, text=True,
-                          timeout=timeout, stdin=subprocess.DEVNULL)
+    return support.run_cli(cli, *words, env=env, timeout=timeout)
 
 
 class Piece:
@@ -295,9 +288,7 @@ def check_jack(cli, tool, document):
 def sounding_seconds(path, rate):
     """Length of the recording from the first to the last 5 ms window whose
     peak rises above silence, and the loudest peak."""
-    samples = array.array("h")
-    with open(path, "rb") as f:
-        samples.frombytes(f.read())
+    samples = support.raw_samples(path)
     window = rate * 5 // 1000 * 2
     peaks = [max(map(abs, samples[i:i + window]), default=0)
              for i in range(0, len(samples), window)]
@@ -346,8 +337,7 @@ def main():
             check_jack(args.cli, args.capture, excerpt)
         else:
             check_pulse(args.cli, excerpt)
-    print("live playback checks passed" if not failures else f"{len(failures)} checks failed")
-    return 1 if failures else 0
+    return support.outcome("live playback")
 
 
 if __name__ == "__main__":

@@ -274,7 +274,11 @@ TEST_F(PlaybackBuffers, ResultCodes) {
     EXPECT_EQ(midiPlaybackStart(midi), MidiResult::kDeviceError);  // nothing prepared
     EXPECT_EQ(midiPlaybackPause(midi), MidiResult::kDeviceError);
     EXPECT_EQ(midiPlaybackQueueNext(midi, &song), MidiResult::kDeviceError);
-    EXPECT_EQ(midiPlaybackPrepare(midi, nullptr, nullptr, false, false), MidiResult::kNoSong);
+    const MidiStatus noSong = midiPlaybackPrepare(midi, nullptr, nullptr, false, false);
+    EXPECT_EQ(noSong, MidiResult::kNoSong);
+    ASSERT_FALSE(noSong);
+    EXPECT_EQ(noSong.error().code, ErrorCode::kNoSong);
+    EXPECT_TRUE(noSong.error().message.empty());  // only a device gives its reason
     EXPECT_EQ(log->opens, 0);  // refused before touching the stream
     ASSERT_EQ(midiPlaybackPrepare(midi, &song, nullptr, false, false), MidiResult::kOk);
     EXPECT_EQ(midiPlaybackQueueNext(midi, &song), MidiResult::kEndOfSong);
@@ -292,7 +296,7 @@ TEST_F(PlaybackBuffers, ResultCodes) {
     const MidiStatus prepared = midiPlaybackPrepare(midi, &song, nullptr, false, false);
     EXPECT_EQ(prepared, MidiResult::kDeviceError);
     ASSERT_FALSE(prepared);
-    EXPECT_FALSE(prepared.error().detail.empty());
+    EXPECT_FALSE(prepared.error().message.empty());
 }
 
 TEST(PlaybackWindowTest, GatherEmptyWindowAndClockStep) {

@@ -62,10 +62,7 @@ TEST_F(PlaybackRecording, SongLeavesInOrderAtItsTicksAndEndsOnce) {
     ASSERT_TRUE(end.wait());
 
     // Expected: all events merged by time, track 0 before track 1.
-    std::vector<MidiEvent> expected;
-    for (const auto& track : song.tracks)
-        expected.insert(expected.end(), track.events.begin(), track.events.end());
-    ASSERT_EQ(midiSortEvents(expected), MidiResult::kOk);
+    const std::vector<MidiEvent> expected = mergedEvents(song);
     const auto sent = log->messages();
     ASSERT_EQ(sent.size(), expected.size());
     const std::int64_t usPerQuarter = 60000000 / 150;
@@ -176,13 +173,8 @@ TEST_F(PlaybackRecording, OutputGoingAwayEndsPlaybackWithItsReasonAndNoNoteSound
     auto clock = std::make_shared<SteadyMidiClock>();
     auto log = std::make_shared<MessageLog>();
     auto gone = std::make_shared<std::atomic<bool>>(false);
-    std::vector<OutputDeviceEntry> entries;
-    entries.push_back({"Port", [log, gone]() -> Expected<std::unique_ptr<MidiOutput>, Error> {
-                           return std::unique_ptr<MidiOutput>(
-                               std::make_unique<VanishingOutput>(log, gone));
-                       }});
-    midi.deviceProvider = std::make_shared<OutputDeviceProvider>(std::move(entries), clock);
-    midiListOutputDevices(midi);
+    installOnlyOutputDevice(
+        midi, "Port", [log, gone] { return std::make_unique<VanishingOutput>(log, gone); }, clock);
     // Ten seconds of a held note and a beat every 50 ms (24 ticks a beat).
     std::vector<MidiEvent> beats{noteOn(0, 36)};
     for (std::uint32_t tick = 0; tick < 4800; tick += 24) {

@@ -130,6 +130,16 @@ inline MidiSong makeSong(std::vector<std::vector<MidiEvent>> tracks, std::uint16
     return song;
 }
 
+// Every event of the song's tracks in the order playback sends them: by
+// time, a lower track first.
+inline std::vector<MidiEvent> mergedEvents(const MidiSong& song) {
+    std::vector<MidiEvent> merged;
+    for (const MidiTrack& track : song.tracks)
+        merged.insert(merged.end(), track.events.begin(), track.events.end());
+    EXPECT_EQ(midiSortEvents(merged), MidiResult::kOk);
+    return merged;
+}
+
 inline std::vector<MidiStreamRecord> recordsOf(const MidiStreamBuffer& buffer) {
     std::vector<MidiStreamRecord> records;
     for (std::size_t i = 0; i < buffer.recordCount(); ++i)

@@ -21,8 +21,11 @@ import subprocess
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(HERE, ".."))
 import halvorn_oracle as oracle  # noqa: E402
+from script_support import f64, i32, text, text30  # noqa: E402
 
 DEFAULT_SEED = 20240617
 DEFAULT_COUNT = 250
@@ -37,22 +40,6 @@ def _text(rng, low, high, extended=True):
     if extended and rng.random() < 0.3:
         alphabet += list(range(0xA0, 0x100)) + [0x80, 0x8A, 0x9F]
     return bytes(rng.choice(alphabet) for _ in range(length))
-
-
-def _int32(value):
-    return struct.pack("<i", value)
-
-
-def _double(value):
-    return struct.pack("<d", value)
-
-
-def _string(text):
-    return _int32(len(text)) + text
-
-
-def _text30(text):
-    return text[:30] + b"\0" * (30 - len(text[:30]))
 
 
 def _probability(rng):
@@ -114,8 +101,8 @@ def _microsequence(rng):
         period = min(period, 48)  # keeps the Python side quick
     parameters = {0: _mandelbrot, 1: _morse_thue, 2: _noise}.get(fractal_type,
                                                                    lambda _: b"")(rng)
-    return (_text30(_text(rng, 0, 30)) + _int32(fractal_type) + _int32(period) +
-            _int32(len(parameters)) + parameters)
+    return (text30(_text(rng, 0, 30)) + i32(fractal_type) + i32(period) +
+            i32(len(parameters)) + parameters)
 
 
 def _distribution(rng, low, high):
@@ -139,7 +126,7 @@ def _distribution(rng, low, high):
 
 def _block(rng, micro_count, low, high, old_layout):
     description = _text(rng, 0, 30) if rng.random() < 0.9 else b""
-    out = _text30(description)
+    out = text30(description)
     sequence_limit = max(micro_count, 1)
     small = rng.random() < 0.3
     ints = [
@@ -151,20 +138,20 @@ def _block(rng, micro_count, low, high, old_layout):
         rng.randrange(sequence_limit),
         rng.choice([100, rng.randint(1, 100)]),
     ]
-    out += b"".join(_int32(v) for v in ints)
-    out += _double(rng.choice([1.0, rng.randint(1, 300) / 100, rng.uniform(0.01, 3.0)]))
-    out += _double(rng.choice([0.0, 0.0, rng.randint(0, 100) / 100, rng.random()]))
-    out += b"".join(_double(v) for v in _distribution(rng, low, high))
+    out += b"".join(i32(v) for v in ints)
+    out += f64(rng.choice([1.0, rng.randint(1, 300) / 100, rng.uniform(0.01, 3.0)]))
+    out += f64(rng.choice([0.0, 0.0, rng.randint(0, 100) / 100, rng.random()]))
+    out += b"".join(f64(v) for v in _distribution(rng, low, high))
     if old_layout:
-        out += b"".join(_int32(rng.choice([0, 0, 1, 3])) for _ in range(3))
+        out += b"".join(i32(rng.choice([0, 0, 1, 3])) for _ in range(3))
     else:
-        out += _double(_probability(rng) if rng.random() < 0.5 else 0.0)
-        out += _double(_probability(rng) if rng.random() < 0.5 else 0.0)
-    out += _double(rng.choice([1.0, 1.0, 0.0, rng.randint(0, 100) / 100, rng.random()]))
-    out += _int32(rng.randint(-2**31, 2**31 - 1) if rng.random() < 0.7 else rng.randint(0, 9))
-    out += b"".join(_int32(rng.choice([0, 0, 1, 1, 5])) for _ in range(9))
-    out += _double(rng.choice([0.0, 1.0, rng.randint(0, 100) / 100, rng.random()]))
-    out += _int32(rng.randint(0, 127)) + _int32(rng.randint(0, 15))
+        out += f64(_probability(rng) if rng.random() < 0.5 else 0.0)
+        out += f64(_probability(rng) if rng.random() < 0.5 else 0.0)
+    out += f64(rng.choice([1.0, 1.0, 0.0, rng.randint(0, 100) / 100, rng.random()]))
+    out += i32(rng.randint(-2**31, 2**31 - 1) if rng.random() < 0.7 else rng.randint(0, 9))
+    out += b"".join(i32(rng.choice([0, 0, 1, 1, 5])) for _ in range(9))
+    out += f64(rng.choice([0.0, 1.0, rng.randint(0, 100) / 100, rng.random()]))
+    out += i32(rng.randint(0, 127)) + i32(rng.randint(0, 15))
     return out
 
 
@@ -186,11 +173,11 @@ def _macrosequence(rng):
     displacement = rng.choice([0, 0, 0, rng.randint(0, 7)])
     alignment = displacement * 65536 + align
     probability = rng.choice([1.0, 0.0, rng.randint(0, 100) / 100, rng.random()])
-    return (_int32(rng.randint(-2**31, 2**31 - 1) if rng.random() < 0.7 else rng.randint(0, 9))
-            + _double(rng.choice([1.0, rng.random()])) + _double(rng.choice([0.5, rng.random()]))
-            + _double(probability) + _int32(alignment)
-            + _int32(1 if rng.random() < 0.25 else 0)
-            + b"".join(_double(v) for v in _stretches(rng)))
+    return (i32(rng.randint(-2**31, 2**31 - 1) if rng.random() < 0.7 else rng.randint(0, 9))
+            + f64(rng.choice([1.0, rng.random()])) + f64(rng.choice([0.5, rng.random()]))
+            + f64(probability) + i32(alignment)
+            + i32(1 if rng.random() < 0.25 else 0)
+            + b"".join(f64(v) for v in _stretches(rng)))
 
 
 def dense_document(rng):
@@ -198,17 +185,17 @@ def dense_document(rng):
     per block, on a short piece so that the files stay small."""
     settings = [rng.randint(40, 300), 9, -6, rng.choice([-6, -5]), rng.randint(0, 11),
                 rng.randint(0, 3), 0, 1, 1, 2, rng.randint(5, 9)]
-    out = b"HVN\x11" + _string(b"Dense") + _string(b"") + _string(b"")
-    out += b"".join(_int32(v) for v in settings)
-    out += _text30(b"noise") + _int32(2) + _int32(256) + _int32(12) + _noise(rng)
+    out = b"HVN\x11" + text(b"Dense") + text(b"") + text(b"")
+    out += b"".join(i32(v) for v in settings)
+    out += text30(b"noise") + i32(2) + i32(256) + i32(12) + _noise(rng)
     for channel in range(2):
         distribution = [1.0] + [0.0] * 9
         fields = [0, 0, 8, 0, rng.randint(1, 127), 0, 0, rng.randint(1, 100)]
-        out += _text30(b"dense %d" % channel) + b"".join(_int32(v) for v in fields)
-        out += _double(1.0) + _double(0.0) + b"".join(_double(v) for v in distribution)
-        out += _double(rng.choice([0.0, 0.5])) + _double(1.0) + _double(rng.random())
-        out += _int32(rng.randint(0, 1000)) + b"".join(_int32(1) for _ in range(9))
-        out += _double(0.25) + _int32(0) + _int32(channel)
+        out += text30(b"dense %d" % channel) + b"".join(i32(v) for v in fields)
+        out += f64(1.0) + f64(0.0) + b"".join(f64(v) for v in distribution)
+        out += f64(rng.choice([0.0, 0.5])) + f64(1.0) + f64(rng.random())
+        out += i32(rng.randint(0, 1000)) + b"".join(i32(1) for _ in range(9))
+        out += f64(0.25) + i32(0) + i32(channel)
     out += b"".join(_macrosequence(rng) for _ in range(2))
     return out
 
@@ -217,11 +204,11 @@ def long_document(rng):
     """A piece of several hundred measures with slow notes and few tracks."""
     settings = [rng.randint(40, 300), rng.randint(2, 9), 0, 3, rng.randint(0, 11),
                 rng.randint(0, 3), 0, 1, 2, 2, rng.randint(200, 999)]
-    out = b"HVN\x11" + _string(b"Long") + _string(b"") + _string(b"")
-    out += b"".join(_int32(v) for v in settings)
-    out += _text30(b"mt") + _int32(1) + _int32(rng.randint(1, 256)) + _int32(12)
+    out = b"HVN\x11" + text(b"Long") + text(b"") + text(b"")
+    out += b"".join(i32(v) for v in settings)
+    out += text30(b"mt") + i32(1) + i32(rng.randint(1, 256)) + i32(12)
     out += _morse_thue(rng)
-    out += _text30(b"orbit") + _int32(0) + _int32(rng.randint(1, 64)) + _int32(72)
+    out += text30(b"orbit") + i32(0) + i32(rng.randint(1, 64)) + i32(72)
     out += _mandelbrot(rng)
     low_index, high_index = 6, 9
     out += b"".join(_block(rng, 2, low_index, high_index, False) for _ in range(2))
@@ -257,8 +244,8 @@ def random_document(seed):
     settings = [rng.randint(40, 300), rng.randint(2, 9), low, high, rng.randint(0, 11),
                 rng.randint(0, 3), 0, rng.randint(0, 1234567889), micro_count, block_count,
                 length]
-    out = b"HVN" + bytes([version]) + b"".join(_string(t) for t in texts)
-    out += b"".join(_int32(v) for v in settings)
+    out = b"HVN" + bytes([version]) + b"".join(text(t) for t in texts)
+    out += b"".join(i32(v) for v in settings)
     out += b"".join(_microsequence(rng) for _ in range(micro_count))
     low_index, high_index = low + 6, high + 6
     out += b"".join(_block(rng, micro_count, low_index, high_index, old_layout)
@@ -420,23 +407,23 @@ def describe_difference(expected, actual):
                f"got {'no file' if actual is None else len(actual)} bytes"
     first = next((i for i, (a, b) in enumerate(zip(expected, actual)) if a != b),
                  min(len(expected), len(actual)))
-    text = f"first differing byte at offset {first} (expected {len(expected)} bytes, " \
-           f"got {len(actual)})"
+    summary = f"first differing byte at offset {first} (expected {len(expected)} bytes, " \
+              f"got {len(actual)})"
     try:
         expected_header, expected_tracks = parse_smf(expected)
         actual_header, actual_tracks = parse_smf(actual)
     except (IndexError, struct.error):
-        return text
+        return summary
     if expected_header != actual_header:
-        return f"{text}; header expected {expected_header}, got {actual_header}"
+        return f"{summary}; header expected {expected_header}, got {actual_header}"
     for chunk, (want, got) in enumerate(zip(expected_tracks, actual_tracks)):
         for index in range(max(len(want), len(got))):
             a = want[index] if index < len(want) else None
             b = got[index] if index < len(got) else None
             if a != b:
-                return (f"{text}; chunk {chunk} event {index}: expected {a}, got {b} "
+                return (f"{summary}; chunk {chunk} event {index}: expected {a}, got {b} "
                         f"(chunk has {len(want)} events expected, {len(got)} actual)")
-    return text
+    return summary
 
 
 # ---- the oracle against the worked examples of the text --------------------

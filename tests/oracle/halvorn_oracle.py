@@ -15,6 +15,7 @@ Usage as a tool:
     halvorn_oracle.py render SONG.hvn -o OUT.mid [--ppqn N] [--skip-muted]
 """
 
+import itertools
 import math
 import struct
 import sys
@@ -394,34 +395,28 @@ def render_block_notes(document, block, random):
     return notes
 
 
-def _sequence_values(document, index):
+def _with_sequence(notes, document, index):
+    """Each note with the value of microsequence `index` at its place, the
+    values repeating; nothing when there is no such sequence or no values."""
     if not 0 <= index < len(document.microsequences):
-        return None
+        return []
     micro = document.microsequences[index]
     if micro.values is None or micro.period == 0:
-        return None
-    return micro.values
+        return []
+    return zip(notes, itertools.cycle(micro.values))
 
 
 def render_block_melody(notes, document, block):
-    values = _sequence_values(document, block.melody_sequence)
-    if values is None:
-        return
-    period = len(values)
     intervals = document.scale_intervals
-    for k, note in enumerate(notes):
-        degree = values[k % period] % block.melody_range + block.melody_offset
+    for note, value in _with_sequence(notes, document, block.melody_sequence):
+        degree = value % block.melody_range + block.melody_offset
         note.pitch = (scale_degree_to_pitch(intervals, document.scale_key, degree) + 60) & 127
 
 
 def render_block_velocity(notes, document, block):
-    values = _sequence_values(document, block.velocity_sequence)
-    if values is None:
-        return
-    period = len(values)
     r = block.velocity_range
-    for k, note in enumerate(notes):
-        v = values[k % period] % 127
+    for note, value in _with_sequence(notes, document, block.velocity_sequence):
+        v = value % 127
         y = ((100 - r) + v * r / 100) / 127
         if y < block.velocity_threshold:
             y = 0.0

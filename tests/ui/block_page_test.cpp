@@ -76,12 +76,7 @@ class BlockPageTest : public ::testing::Test, protected test::TestContext {
     const BlockPageControls& controls() { return page->controls(); }
 
     // The sheet turns to the page, which lists the Song and loads block 0.
-    void showPage() {
-        sheet->show();
-        sheet->setCurrentIndex(kGlobalPageIndex);
-        sheet->setCurrentIndex(kBlockPageIndex);
-        ASSERT_EQ(sheet->activePage(), page);
-    }
+    void showPage() { test::turnToPage(*sheet, kBlockPageIndex); }
 
     void chooseCurve(const QString& name) {
         const int index = controls().curve->findText(name);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <memory>
 
 #include "model/song.h"
 #include "ui/copy_dialog.h"
@@ -11,9 +12,6 @@ namespace halvorn {
 namespace {
 
 using test::itemTexts;
-
-const QString kSameEntryMessage = QStringLiteral("Source and destiny must be different.");
-const QString kNothingMessage = QStringLiteral("There's nothing to copy!");
 
 class CopyDialogTest : public ::testing::Test, protected test::TestContext {
   protected:
@@ -26,61 +24,63 @@ class CopyDialogTest : public ::testing::Test, protected test::TestContext {
         }
     }
 
+    // The dialog for `mode` with entry `selected` chosen, filled in as it is
+    // before it shows.
+    std::unique_ptr<CCopyDialog> prepared(CopyMode mode, int selected) {
+        auto dialog = std::make_unique<CCopyDialog>(prompts, &song, mode, selected);
+        EXPECT_TRUE(dialog->prepare()) << "nothing to copy";
+        return dialog;
+    }
+
     Song song = songInit();
 };
 
 TEST_F(CopyDialogTest, MicrosequenceModeOffersANewSequenceBelowThirtyTwo) {
     song.microsequenceCount = 31;
-    CCopyDialog dialog(prompts, &song, CopyMode::Microsequence, 4);
-    ASSERT_TRUE(dialog.prepare());
-    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Copy Microsequence"));
-    EXPECT_EQ(dialog.sourceList()->count(), 31);
-    EXPECT_EQ(dialog.destinationList()->count(), 32);
-    EXPECT_EQ(dialog.sourceList()->itemText(4), QStringLiteral(" 4: Sequence 4"));
-    EXPECT_EQ(dialog.destinationList()->itemText(31), QStringLiteral("31: Create New Sequence"));
+    const auto dialog = prepared(CopyMode::Microsequence, 4);
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Copy Microsequence"));
+    EXPECT_EQ(dialog->sourceList()->count(), 31);
+    EXPECT_EQ(dialog->destinationList()->count(), 32);
+    EXPECT_EQ(dialog->sourceList()->itemText(4), QStringLiteral(" 4: Sequence 4"));
+    EXPECT_EQ(dialog->destinationList()->itemText(31), QStringLiteral("31: Create New Sequence"));
 
     song.microsequenceCount = 32;
-    CCopyDialog full(prompts, &song, CopyMode::Microsequence, 0);
-    ASSERT_TRUE(full.prepare());
-    EXPECT_EQ(full.destinationList()->count(), 32);
-    EXPECT_EQ(full.destinationList()->itemText(31), QStringLiteral("31: Sequence 31"));
+    const auto full = prepared(CopyMode::Microsequence, 0);
+    EXPECT_EQ(full->destinationList()->count(), 32);
+    EXPECT_EQ(full->destinationList()->itemText(31), QStringLiteral("31: Sequence 31"));
 }
 
 TEST_F(CopyDialogTest, BlockModeEndsWithANewBlockEntry) {
     song.blockCount = 5;
-    CCopyDialog dialog(prompts, &song, CopyMode::Block, 2);
-    ASSERT_TRUE(dialog.prepare());
-    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Copy Block"));
-    EXPECT_EQ(itemTexts(dialog.destinationList()),
+    const auto dialog = prepared(CopyMode::Block, 2);
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Copy Block"));
+    EXPECT_EQ(itemTexts(dialog->destinationList()),
               QStringList({" 0: Block 0", " 1: Block 1", " 2: Block 2", " 3: Block 3",
                            " 4: Block 4", " 5: Create New Block"}));
 
     song.blockCount = 16;
-    CCopyDialog full(prompts, &song, CopyMode::Block, 0);
-    ASSERT_TRUE(full.prepare());
-    EXPECT_EQ(full.destinationList()->count(), 16);
+    const auto full = prepared(CopyMode::Block, 0);
+    EXPECT_EQ(full->destinationList()->count(), 16);
 }
 
 TEST_F(CopyDialogTest, MacrosequenceModeListsBlocksAndNeverOffersANewEntry) {
     song.blockCount = 3;
-    CCopyDialog dialog(prompts, &song, CopyMode::Macrosequence, 1);
-    ASSERT_TRUE(dialog.prepare());
-    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Copy Macrosequence"));
-    EXPECT_EQ(itemTexts(dialog.sourceList()), itemTexts(dialog.destinationList()));
-    EXPECT_EQ(dialog.destinationList()->count(), 3);
-    EXPECT_EQ(dialog.destinationList()->itemText(2), QStringLiteral(" 2: Block 2"));
+    const auto dialog = prepared(CopyMode::Macrosequence, 1);
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Copy Macrosequence"));
+    EXPECT_EQ(itemTexts(dialog->sourceList()), itemTexts(dialog->destinationList()));
+    EXPECT_EQ(dialog->destinationList()->count(), 3);
+    EXPECT_EQ(dialog->destinationList()->itemText(2), QStringLiteral(" 2: Block 2"));
 }
 
 TEST_F(CopyDialogTest, OkOnThePreselectionIsRefused) {
     song.blockCount = 4;
-    CCopyDialog dialog(prompts, &song, CopyMode::Block, 3);
-    ASSERT_TRUE(dialog.prepare());
-    EXPECT_EQ(dialog.sourceList()->currentIndex(), 3);
-    EXPECT_EQ(dialog.destinationList()->currentIndex(), 3);
-    dialog.accept();
+    const auto dialog = prepared(CopyMode::Block, 3);
+    EXPECT_EQ(dialog->sourceList()->currentIndex(), 3);
+    EXPECT_EQ(dialog->destinationList()->currentIndex(), 3);
+    dialog->accept();
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0], kSameEntryMessage);
-    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(prompts.messages[0], QStringLiteral("Source and destiny must be different."));
+    EXPECT_NE(dialog->result(), QDialog::Accepted);
 }
 
 TEST_F(CopyDialogTest, OkReturnsSourceAndDestination) {
@@ -112,7 +112,7 @@ TEST_F(CopyDialogTest, NothingToCopyReturnsAsCancelled) {
         CCopyDialog dialog(prompts, c.song, c.mode, 0);
         EXPECT_EQ(dialog.exec(), QDialog::Rejected);
         ASSERT_EQ(prompts.messages.size(), 1u);
-        EXPECT_EQ(prompts.messages[0], kNothingMessage);
+        EXPECT_EQ(prompts.messages[0], QStringLiteral("There's nothing to copy!"));
         EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Copy"));
         EXPECT_EQ(dialog.sourceList()->count(), 0);
         EXPECT_EQ(dialog.destinationList()->count(), 0);
@@ -122,9 +122,8 @@ TEST_F(CopyDialogTest, NothingToCopyReturnsAsCancelled) {
 
 TEST_F(CopyDialogTest, CountsBeyondTheRecordsAreNeverListed) {
     song.blockCount = 40;
-    CCopyDialog dialog(prompts, &song, CopyMode::Block, 0);
-    ASSERT_TRUE(dialog.prepare());
-    EXPECT_EQ(dialog.sourceList()->count(), kMaxBlocks);
+    const auto dialog = prepared(CopyMode::Block, 0);
+    EXPECT_EQ(dialog->sourceList()->count(), kMaxBlocks);
 }
 
 TEST_F(CopyDialogTest, DescriptionsShowTheirWindows1252Characters) {
@@ -132,9 +131,8 @@ TEST_F(CopyDialogTest, DescriptionsShowTheirWindows1252Characters) {
     song.blocks[0].description =
         "Pi\xF1"
         "a \x80";
-    CCopyDialog dialog(prompts, &song, CopyMode::Block, 0);
-    ASSERT_TRUE(dialog.prepare());
-    EXPECT_EQ(dialog.sourceList()->itemText(0), QStringLiteral(" 0: Piña €"));
+    const auto dialog = prepared(CopyMode::Block, 0);
+    EXPECT_EQ(dialog->sourceList()->itemText(0), QStringLiteral(" 0: Piña €"));
 }
 
 }  // namespace

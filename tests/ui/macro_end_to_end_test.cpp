@@ -84,6 +84,20 @@ class MacroPageEndToEnd : public test::ScratchDirectoryTest, protected test::Tes
         return path(name + ".mid");
     }
 
+    // Exports into `name` from the File menu, whichever page is shown, and
+    // with halvorn-cli `subcommand` into "cli.SUFFIX".
+    void exportBothWays(FrameCommand command, const std::string& name, const QString& subcommand,
+                        const QString& suffix) {
+        sheet->setCurrentIndex(kGlobalPageIndex);
+        prompts.fileNames.push_back(QString::fromStdString(path(name)));
+        app->frame().action(command)->trigger();
+        ASSERT_TRUE(prompts.messages.empty()) << prompts.messages.front().toStdString();
+        ASSERT_EQ(prompts.saveRequests.size(), 1u);
+        EXPECT_EQ(prompts.saveRequests[0].defaultSuffix, suffix);
+        ASSERT_TRUE(cli({subcommand, kDemo, QStringLiteral("-o"),
+                         QString::fromStdString(path("cli." + suffix.toStdString()))}));
+    }
+
     std::optional<QString> cli(QStringList arguments) {
 #ifdef HALVORN_CLI_PATH
         return run(QStringLiteral(HALVORN_CLI_PATH), arguments);
@@ -115,10 +129,7 @@ TEST_F(MacroPageEndToEnd, DemoPlaysToItsEndAndSavesWhatTheCommandLineRenders) {
                      QString::fromStdString(path("heard.mid")), QStringLiteral("--skip-muted")}));
     MidiSong heard;
     ASSERT_EQ(midiSongReadFile(path("heard.mid"), &heard), MidiResult::kOk);
-    std::vector<MidiEvent> merged;
-    for (const MidiTrack& track : heard.tracks)
-        merged.insert(merged.end(), track.events.begin(), track.events.end());
-    ASSERT_EQ(midiSortEvents(merged), MidiResult::kOk);
+    const std::vector<MidiEvent> merged = test::mergedEvents(heard);
     const auto sent = log->messages();
     ASSERT_EQ(sent.size(), merged.size());
     for (std::size_t i = 0; i < sent.size(); ++i) {
@@ -165,15 +176,8 @@ TEST_F(MacroPageEndToEnd, DemoPlaysToItsEndAndSavesWhatTheCommandLineRenders) {
 TEST_F(MacroPageEndToEnd, ExportAudioWritesWhatTheCommandLineExportsAndLeavesNoFileOtherwise) {
     if (!std::filesystem::exists(kDefaultSoundfontPath)) GTEST_SKIP() << "no soundfont";
     context.audioExport = systemAudioExport();
-    // From the File menu, whichever page is shown.
-    sheet->setCurrentIndex(kGlobalPageIndex);
-    prompts.fileNames.push_back(QString::fromStdString(path("piece")));
-    app->frame().action(FrameCommand::ExportAudio)->trigger();
-    ASSERT_TRUE(prompts.messages.empty()) << prompts.messages.front().toStdString();
-    ASSERT_EQ(prompts.saveRequests.size(), 1u);
-    EXPECT_EQ(prompts.saveRequests[0].defaultSuffix, QStringLiteral("wav"));
-    ASSERT_TRUE(cli({QStringLiteral("export-audio"), kDemo, QStringLiteral("-o"),
-                     QString::fromStdString(path("cli.wav"))}));
+    ASSERT_NO_FATAL_FAILURE(exportBothWays(FrameCommand::ExportAudio, "piece",
+                                           QStringLiteral("export-audio"), QStringLiteral("wav")));
     EXPECT_GT(contents(path("piece.wav")).size(), 44);
     EXPECT_EQ(contents(path("piece.wav")), contents(path("cli.wav")));
 
@@ -208,14 +212,9 @@ TEST_F(MacroPageEndToEnd, ExportAudioWritesWhatTheCommandLineExportsAndLeavesNoF
 }
 
 TEST_F(MacroPageEndToEnd, ExportMusicXmlWritesWhatTheCommandLineExports) {
-    sheet->setCurrentIndex(kGlobalPageIndex);
-    prompts.fileNames.push_back(QString::fromStdString(path("score")));
-    app->frame().action(FrameCommand::ExportMusicXml)->trigger();
-    ASSERT_TRUE(prompts.messages.empty()) << prompts.messages.front().toStdString();
-    ASSERT_EQ(prompts.saveRequests.size(), 1u);
-    EXPECT_EQ(prompts.saveRequests[0].defaultSuffix, QStringLiteral("musicxml"));
-    ASSERT_TRUE(cli({QStringLiteral("export-musicxml"), kDemo, QStringLiteral("-o"),
-                     QString::fromStdString(path("cli.musicxml"))}));
+    ASSERT_NO_FATAL_FAILURE(exportBothWays(FrameCommand::ExportMusicXml, "score",
+                                           QStringLiteral("export-musicxml"),
+                                           QStringLiteral("musicxml")));
     const QByteArray score = contents(path("score.musicxml"));
     EXPECT_TRUE(score.contains("<score-partwise version=\"4.0\">"));
     EXPECT_EQ(score, contents(path("cli.musicxml")));

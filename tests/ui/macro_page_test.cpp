@@ -79,12 +79,7 @@ class MacroPageTest : public test::ScratchDirectoryTest, protected test::TestCon
     }
 
     // The sheet turns to the page, which lists the blocks and loads track 0.
-    void showPage() {
-        sheet->show();
-        sheet->setCurrentIndex(kGlobalPageIndex);
-        sheet->setCurrentIndex(kMacroPageIndex);
-        ASSERT_EQ(sheet->activePage(), page);
-    }
+    void showPage() { test::turnToPage(*sheet, kMacroPageIndex); }
 
     // The stretching sliders as the probabilities they stand for, in
     // hundredths.
@@ -100,6 +95,13 @@ class MacroPageTest : public test::ScratchDirectoryTest, protected test::TestCon
     }
 
     void selectTrack(int track) { controls().block->setCurrentIndex(track); }
+
+    // The track's Volume, Probability and Panning sliders, in hundredths.
+    void setTrackSliders(int volume, int probability, int panning) {
+        setSliderPosition(controls().volume, volume);
+        setSliderPosition(controls().probability, probability);
+        setSliderPosition(controls().panning, panning);
+    }
 
     // Plays through a stream that the test advances by hand.
     std::shared_ptr<test::CaptureLog> installCapture() {
@@ -168,9 +170,7 @@ TEST_F(MacroPageTest, FieldsAreValidatedInOrderAndStoredOnlyBySave) {
     controls().displacement->setText(QStringLiteral("2"));
     controls().seed->setText(QStringLiteral("98765"));
     controls().muteTrack->setChecked(true);
-    setSliderPosition(controls().volume, 34);
-    setSliderPosition(controls().probability, 10);
-    setSliderPosition(controls().panning, 80);
+    setTrackSliders(34, 10, 80);
     controls().totalLength->setText(QStringLiteral("20"));
     controls().save->click();
     const Macrosequence& saved = song().macrosequences[1];
@@ -227,9 +227,7 @@ TEST_F(MacroPageTest, EveryFractionReadsBackAtTheSliderPositionItWasSavedFrom) {
     showPage();
     for (int p = 0; p <= kMaxSliderPosition; ++p) {
         selectTrack(1);
-        setSliderPosition(controls().volume, p);
-        setSliderPosition(controls().probability, kMaxSliderPosition - p);
-        setSliderPosition(controls().panning, p);
+        setTrackSliders(p, kMaxSliderPosition - p, p);
         setStretch({p, kMaxSliderPosition - p, 0, 0});
         controls().save->click();
         selectTrack(0);
@@ -272,9 +270,7 @@ TEST_F(MacroPageTest, CopyTakesEveryFieldAndRandomSeedOnlyTheSeedEdit) {
     controls().displacement->setText(QStringLiteral("3"));
     controls().seed->setText(QStringLiteral("4242"));
     controls().muteTrack->setChecked(true);
-    setSliderPosition(controls().volume, 12);
-    setSliderPosition(controls().probability, 70);
-    setSliderPosition(controls().panning, 5);
+    setTrackSliders(12, 70, 5);
     setStretch({20, 30, 40, 10});
     controls().save->click();
     const Macrosequence source = song().macrosequences[0];

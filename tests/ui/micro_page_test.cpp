@@ -36,12 +36,7 @@ class MicroPageTest : public ::testing::Test, protected test::TestContext {
     const MicroPageControls& controls() { return page->controls(); }
 
     // The sheet turns to the page, which lists the Song and loads sequence 0.
-    void showPage() {
-        sheet->show();
-        sheet->setCurrentIndex(kGlobalPageIndex);
-        sheet->setCurrentIndex(kMicroPageIndex);
-        ASSERT_EQ(sheet->activePage(), page);
-    }
+    void showPage() { test::turnToPage(*sheet, kMicroPageIndex); }
 
     void addSequence(const std::string& description, std::int32_t type, std::int32_t period,
                      std::optional<ParameterBytes> parameters) {

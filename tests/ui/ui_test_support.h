@@ -17,6 +17,7 @@
 #include "ui/app_context.h"
 #include "ui/copy_dialog.h"
 #include "ui/document_access.h"
+#include "ui/main_sheet.h"
 #include "ui/scripted_prompts.h"
 
 namespace halvorn::test {
@@ -65,6 +66,15 @@ inline QStringList itemTexts(const QComboBox* list) {
     QStringList texts;
     for (int i = 0; i < list->count(); ++i) texts << list->itemText(i);
     return texts;
+}
+
+// Shows the sheet and turns from the Global page to page `index`, as a user
+// does: the page lists the Song and loads its first entry.
+inline void turnToPage(CMainSheet& sheet, int index) {
+    sheet.show();
+    sheet.setCurrentIndex(kGlobalPageIndex);
+    sheet.setCurrentIndex(index);
+    ASSERT_EQ(sheet.activePage(), sheet.page(index));
 }
 
 // Answers the Copy dialog that opens next with `source` and `destination`.

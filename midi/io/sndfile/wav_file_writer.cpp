@@ -1,10 +1,8 @@
 #include "midi/io/sndfile/wav_file_writer.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <filesystem>
 #include <vector>
 
 #include "model/error.h"
@@ -12,15 +10,6 @@
 namespace halvorn {
 
 namespace {
-
-// An unnamed scratch file in the temporary directory, for targets that
-// cannot seek.
-int createScratchFile() {
-    std::error_code ignored;
-    const std::string directory = std::filesystem::temp_directory_path(ignored).string();
-    return ::open(directory.empty() ? "/tmp" : directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC,
-                  0600);
-}
 
 // Copies the finished scratch file into the output.
 Expected<void, int> copyScratch(int scratch, OutputFile& output) {
@@ -44,7 +33,7 @@ Expected<std::unique_ptr<WavFileWriter>, Error> WavFileWriter::create(const std:
     auto output = OutputFile::open(path);
     if (!output)
         return unexpected(errorOf(ErrorCode::kFileAccess, systemErrorText(output.error())));
-    const int fd = output->seekable() ? output->descriptor() : createScratchFile();
+    const int fd = output->seekable() ? output->descriptor() : openScratchFile();
     if (fd < 0)
         return unexpected(
             errorOf(ErrorCode::kFileAccess, "No scratch file: " + systemErrorText(errno)));
