@@ -288,17 +288,15 @@ bool CBlockPage::save() {
 }
 
 bool CBlockPage::previewEdits(Document& document) {
-    const MutedPrompts muted(prompts());
-    const BlockPageValues shown = values_;
-    const bool readable = read();
-    const std::int32_t index = values_.currentBlock;
-    if (index >= 0 && index < document.song.blockCount) {
-        global_.PreviewCommit(document);  // the accents the metre allows
-        values_.block.sliders = shownSliders();
-        storeBlockFields(values_.block, document.song, index);
-    }
-    values_ = shown;
-    return readable;
+    return readQuietly(
+        values_, [this] { return read(); },
+        [&] {
+            const std::int32_t index = values_.currentBlock;
+            if (index < 0 || index >= document.song.blockCount) return;
+            global_.PreviewCommit(document);  // the accents the metre allows
+            values_.block.sliders = shownSliders();
+            storeBlockFields(values_.block, document.song, index);
+        });
 }
 
 bool CBlockPage::newBlock() {

@@ -197,17 +197,15 @@ bool CMacroPage::save() {
 }
 
 bool CMacroPage::previewEdits(Document& document) {
-    const MutedPrompts muted(prompts());
-    const MacroPageValues shown = values_;
-    const bool readable = read();
-    const std::int32_t index = values_.currentTrack;
-    if (index >= 0 && index < document.song.blockCount) {
-        takeSliders(values_.track);
-        document.song.lengthMeasures = values_.totalLength;
-        storeTrackFields(values_.track, document.song.macrosequences[index]);
-    }
-    values_ = shown;
-    return readable;
+    return readQuietly(
+        values_, [this] { return read(); },
+        [&] {
+            const std::int32_t index = values_.currentTrack;
+            if (index < 0 || index >= document.song.blockCount) return;
+            takeSliders(values_.track);
+            document.song.lengthMeasures = values_.totalLength;
+            storeTrackFields(values_.track, document.song.macrosequences[index]);
+        });
 }
 
 void CMacroPage::normalize() {

@@ -266,18 +266,18 @@ bool CMicroPage::save() {
 }
 
 bool CMicroPage::previewEdits(Document& document) {
-    const MutedPrompts muted(prompts());
-    const MicroPageValues shown = values_;
-    const bool readable = read();
-    const std::int32_t selection = values_.selection;
-    std::optional<ParameterBytes> parameters = panel_ ? panel_->preview() : std::nullopt;
-    const bool panelReads =
-        !panel_ || parameters || values_.sequence.fractalType == kFractalPlaceholder;
-    if (selection >= 0 && selection < usedMicrosequences(document.song)) {
-        storeMicroFields(values_.sequence, std::move(parameters),
-                         document.song.microsequences[selection]);
-    }
-    values_ = shown;
+    bool panelReads = true;
+    const bool readable = readQuietly(
+        values_, [this] { return read(); },
+        [&] {
+            std::optional<ParameterBytes> parameters = panel_ ? panel_->preview() : std::nullopt;
+            panelReads =
+                !panel_ || parameters || values_.sequence.fractalType == kFractalPlaceholder;
+            const std::int32_t selection = values_.selection;
+            if (selection < 0 || selection >= usedMicrosequences(document.song)) return;
+            storeMicroFields(values_.sequence, std::move(parameters),
+                             document.song.microsequences[selection]);
+        });
     return readable && panelReads;
 }
 

@@ -1,10 +1,10 @@
 #include "ui/page_widgets.h"
 
+#include <QEvent>
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QEvent>
-#include <QGraphicsOpacityEffect>
 #include <QPalette>
 #include <QSlider>
 

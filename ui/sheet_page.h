@@ -70,6 +70,19 @@ class CSheetPage : public QWidget {
     // Whether the document with the page's edits applied differs from the
     // document (or a field does not read).
     bool previewDiffersFromDocument();
+
+    // For previewEdits: reads the fields into `values` by `read` without a
+    // message, runs `apply` on what was read, and puts `values` back as they
+    // were. Whether every field read.
+    template <typename Values, typename Read, typename Apply>
+    bool readQuietly(Values& values, Read read, Apply apply) {
+        const MutedPrompts muted(prompts());
+        const Values shown = values;
+        const bool readable = read();
+        apply();
+        values = shown;
+        return readable;
+    }
     // The document's bytes with the page's edits applied; none when a field
     // does not read (or there is no document).
     std::optional<std::vector<std::uint8_t>> previewBytes();
