@@ -53,10 +53,11 @@ std::vector<OutputDeviceEntry> systemEntries(const RtMidiPortList& ports,
 
 std::vector<std::string> installSystemMidiDevices(MidiSystem& system) {
     std::vector<std::string> notes;
-    auto entries = systemEntries(rtMidiListOutputPorts(), notes);
+    const RtMidiPortList ports = rtMidiListOutputPorts();
+    auto entries = systemEntries(ports, notes);
     // Rescans keep their clients from one to the next; nothing is opened
     // until the first.
-    auto lister = std::make_shared<RtMidiPortLister>();
+    auto lister = std::make_shared<RtMidiPortLister>(ports);
     auto scan = [lister] {
         std::vector<std::string> ignored;
         return systemEntries(lister->list(), ignored);

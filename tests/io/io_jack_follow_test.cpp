@@ -59,13 +59,23 @@ TEST(JackFollowTest, PortsRegisteredAfterStartUpComeAndGoWithTheSelectionKeptByN
     const std::string label = wanted + " (JACK)";
     ASSERT_TRUE(refreshUntil(midi, [&] { return indexOf(midi, label) >= 0; }));
     EXPECT_EQ(midiOutputDevices(midi).size(), atStart + 2);
-    // The rescanning lister names ports as the one-off listing does.
-    const RtMidiPortList once = rtMidiListOutputPorts();
-    const RtMidiPortList again = RtMidiPortLister().list();
-    ASSERT_EQ(once.ports.size(), again.ports.size());
-    for (std::size_t i = 0; i < once.ports.size(); ++i) {
-        EXPECT_EQ(once.ports[i].name, again.ports[i].name);
-        EXPECT_EQ(once.ports[i].label, again.ports[i].label);
+    // The rescanning lister names ports as the one-off listing does, once
+    // its JACK client (made on a thread of its own) answers. It goes before
+    // the server (jack_clients.h).
+    {
+        const RtMidiPortList once = rtMidiListOutputPorts();
+        RtMidiPortLister lister;
+        RtMidiPortList again;
+        ASSERT_TRUE(waitFor(
+            [&] {
+                again = lister.list();
+                return again.ports.size() == once.ports.size();
+            },
+            2s));
+        for (std::size_t i = 0; i < once.ports.size(); ++i) {
+            EXPECT_EQ(once.ports[i].name, again.ports[i].name);
+            EXPECT_EQ(once.ports[i].label, again.ports[i].label);
+        }
     }
 
     const std::int32_t selected = indexOf(midi, label);
@@ -93,7 +103,13 @@ TEST(JackFollowTest, PortsRegisteredAfterStartUpComeAndGoWithTheSelectionKeptByN
     ASSERT_TRUE(next.answering());
     JackTestClient nextClient("halvorn-test-next");
     const std::string nextPort = nextClient.addMidiInput("in");
-    ASSERT_TRUE(refreshUntil(midi, [&] { return indexOf(midi, nextPort + " (JACK)") >= 0; }));
+    // A server that was not there is looked for again every few seconds.
+    ASSERT_TRUE(waitFor(
+        [&] {
+            midiRefreshOutputDevices(midi);
+            return indexOf(midi, nextPort + " (JACK)") >= 0;
+        },
+        RtMidiPortLister::kJackRetry + 2s));
     nextClient.close();
 }
 

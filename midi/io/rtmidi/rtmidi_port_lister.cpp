@@ -4,13 +4,18 @@
 #include <utility>
 
 #include "midi/io/jack/jack_clients.h"
+#include "midi/io/jack/jack_diagnostics.h"
 
 namespace halvorn {
 
-RtMidiPortLister::RtMidiPortLister() {
+RtMidiPortLister::RtMidiPortLister(const RtMidiPortList& seen) {
+    jackQuietClient();  // here, before a thread of ours reads the environment
     std::vector<RtMidi::Api> apis;
     RtMidi::getCompiledApi(apis);
     for (RtMidi::Api api : apis) clients_.push_back({api, nullptr});
+    for (const RtMidiPort& port : seen.ports)
+        if (port.api == RtMidi::UNIX_JACK) jackSeen_.push_back(port);
+    jackAnswered_ = !jackSeen_.empty();
 }
 
 RtMidiPortLister::~RtMidiPortLister() = default;
@@ -27,18 +32,45 @@ RtMidiPortList RtMidiPortLister::list() {
 }
 
 // RtMidi's JACK client is activated to send; a watch of our own only asks.
+void RtMidiPortLister::listJack(RtMidiPortList& list) {
+    if (jack_ && jack_->serverStopped()) {
+        jack_.reset();
+        jackSeen_.clear();
+        jackAnswered_ = false;
+    }
+    if (!jack_) reachJack();
+    if (jack_) {
+        jackSeen_.clear();
+        unsigned int index = 0;
+        for (std::string& name : jack_->midiInputPorts())
+            jackSeen_.push_back(rtMidiPortOf(RtMidi::UNIX_JACK, index++, std::move(name)));
+        jackAnswered_ = true;
+    }
+    if (!jackAnswered_) list.unavailable.push_back(rtMidiUnavailableNote(RtMidi::UNIX_JACK));
+    list.ports.insert(list.ports.end(), jackSeen_.begin(), jackSeen_.end());
+}
+
 // A server that has gone is looked for again only while no output keeps a
 // client of it (jack_clients.h).
-void RtMidiPortLister::listJack(RtMidiPortList& list) {
-    if (jack_ && jack_->serverStopped()) jack_.reset();
-    if (!jack_ && !jackClientsInUse()) jack_ = JackWatch::open();
-    if (!jack_) {
-        list.unavailable.push_back(rtMidiUnavailableNote(RtMidi::UNIX_JACK));
+void RtMidiPortLister::reachJack() {
+    const auto now = std::chrono::steady_clock::now();
+    if (reaching_.valid()) {
+        if (reaching_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
+        jack_ = reaching_.get();
+        if (jack_) return;
+        jackFailed_ = now;
+        jackSeen_.clear();
+        jackAnswered_ = false;
         return;
     }
-    unsigned int index = 0;
-    for (std::string& name : jack_->midiInputPorts())
-        list.ports.push_back(rtMidiPortOf(RtMidi::UNIX_JACK, index++, std::move(name)));
+    if (jackClientsInUse() || (jackFailed_ && now - *jackFailed_ < kJackRetry)) return;
+    // A new client's first look at the ports takes as long as making it: made
+    // there too.
+    reaching_ = std::async(std::launch::async, [] {
+        auto watch = JackWatch::open();
+        if (watch) static_cast<void>(watch->midiInputPorts());
+        return watch;
+    });
 }
 
 void RtMidiPortLister::listOther(Client& client, RtMidiPortList& list) {
