@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QSignalBlocker>
+#include <utility>
 
 #include "midi/device_list.h"
 #include "ui/output_devices.h"
