@@ -50,6 +50,8 @@ bench: deps
 	cmake $(LAUNCHER) -S . -B $(BUILD)/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DHALVORN_BENCH=ON -DHALVORN_TESTS=OFF
 	cmake --build $(BUILD)/bench -j $(JOBS)
 	$(BUILD)/bench/bench/halvorn_bench
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/bench/halvorn_ui_bench
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/bench/work_safety_timing
 	/usr/bin/python3 bench/jack_playback_bench.py $(BUILD)/bench
 	/usr/bin/python3 bench/musicxml_export_bench.py $(BUILD)/bench
 

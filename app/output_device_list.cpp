@@ -7,10 +7,10 @@
 
 namespace halvorn {
 
-// The list is built once, before any window exists, and kept for the life of
-// the program; "Port:" shows its names in list order. What is missing (no
-// soundfont, no system MIDI) shows as a shorter list, and playback reports it
-// when it cannot open a stream.
+// The list is built before any window exists; the Global page then follows
+// ports that come and go. "Port:" shows its names in list order. What is
+// missing (no soundfont, no system MIDI) shows as a shorter list, and playback
+// reports it when it cannot open a stream.
 void installOutputDeviceList([[maybe_unused]] MidiSystem& midi) {
 #ifdef HALVORN_HAVE_MIDI_IO
     installSystemMidiDevices(midi);

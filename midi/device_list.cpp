@@ -1,5 +1,6 @@
 #include "midi/device_list.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "midi/midi_system.h"
@@ -16,6 +17,38 @@ void midiListOutputDevices(MidiSystem& system) {
 
 const std::vector<MidiOutputDevice>& midiOutputDevices(const MidiSystem& system) {
     return system.devices;
+}
+
+namespace {
+
+bool sameNames(const std::vector<MidiOutputDevice>& devices,
+               const std::vector<std::string>& names) {
+    return std::equal(devices.begin(), devices.end(), names.begin(), names.end(),
+                      [](const MidiOutputDevice& d, const std::string& n) { return d.name == n; });
+}
+
+}  // namespace
+
+bool midiRefreshOutputDevices(MidiSystem& system) {
+    if (!system.deviceProvider || !system.deviceProvider->rescan()) return false;
+    std::vector<std::string> names = system.deviceProvider->deviceNames();
+    // Identifiers are list positions: the same names make the same list.
+    if (sameNames(system.devices, names)) return false;
+    const std::int32_t port = system.settings.selectedPort;
+    if (port >= 0 && static_cast<std::size_t>(port) < system.devices.size())
+        system.awaitedPortName = system.devices[static_cast<std::size_t>(port)].name;
+    system.devices.clear();
+    std::uint32_t id = 0;
+    for (std::string& name : names) system.devices.push_back({id++, std::move(name)});
+    // Nothing chosen yet: the first device, as at start-up, stays the choice.
+    if (system.awaitedPortName.empty()) return true;
+    const auto found =
+        std::find_if(system.devices.begin(), system.devices.end(),
+                     [&](const MidiOutputDevice& d) { return d.name == system.awaitedPortName; });
+    system.settings.selectedPort = found == system.devices.end()
+                                       ? -1
+                                       : static_cast<std::int32_t>(found - system.devices.begin());
+    return true;
 }
 
 Expected<std::unique_ptr<MidiStream>, Error> midiOpenDeviceStream(MidiSystem& system,

@@ -5,6 +5,7 @@
 // plays; the MIDI operations take it as their first parameter.
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "midi/device_list.h"
@@ -28,6 +29,9 @@ class MidiSystem {
     // the playback so that a stream never outlives its provider.
     std::shared_ptr<MidiDeviceProvider> deviceProvider;
     std::vector<MidiOutputDevice> devices;
+    // The name of the device last seen selected: a refresh of the list
+    // selects it again wherever it is, or nothing while it is gone.
+    std::string awaitedPortName;
 
     PlaybackState& playback() { return *playback_; }
 

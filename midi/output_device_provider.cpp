@@ -5,8 +5,14 @@
 namespace halvorn {
 
 OutputDeviceProvider::OutputDeviceProvider(std::vector<OutputDeviceEntry> entries,
-                                           std::shared_ptr<MidiClock> clock)
-    : entries_(std::move(entries)), clock_(std::move(clock)) {}
+                                           std::shared_ptr<MidiClock> clock, OutputDeviceScan scan)
+    : entries_(std::move(entries)), clock_(std::move(clock)), scan_(std::move(scan)) {}
+
+bool OutputDeviceProvider::rescan() {
+    if (!scan_) return false;
+    entries_ = scan_();
+    return true;
+}
 
 std::vector<std::string> OutputDeviceProvider::deviceNames() {
     std::vector<std::string> names;

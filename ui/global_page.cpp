@@ -24,7 +24,7 @@
 #include "ui/document_access.h"
 #include "ui/document_text.h"
 #include "ui/integer_field.h"
-#include "ui/output_devices.h"
+#include "ui/port_list_watch.h"
 #include "ui/prompts.h"
 #include "ui/send_instruments_box.h"
 #include "ui/spin_field.h"
@@ -237,10 +237,9 @@ void CGlobalPage::connectChangeHandlers() {
 
 void CGlobalPage::createPage() {
     write();
-    {
-        const QSignalBlocker blocker(controls_.port);
-        controls_.port->addItems(outputDeviceNames(context().midi));
-    }
+    new CPortListWatch(
+        controls_.port, context().midi, [this](std::int32_t port) { values_.portIndex = port; },
+        this);
     SelectBufferFromSettings();
     values_.portIndex = settings().selectedPort;
     values_.ppqnIndex = kNewPagePpqnIndex;

@@ -6,6 +6,7 @@
 #include "midi/device_list.h"
 #include "midi/io/fluidsynth/synth_output.h"
 #include "midi/io/rtmidi/rtmidi_output.h"
+#include "midi/io/rtmidi/rtmidi_port_lister.h"
 #include "midi/midi_system.h"
 #include "midi/output_device_provider.h"
 
@@ -34,21 +35,35 @@ OutputDeviceEntry portEntry(const RtMidiPort& port) {
             }};
 }
 
-}  // namespace
-
-std::vector<std::string> installSystemMidiDevices(MidiSystem& system) {
-    std::vector<std::string> notes;
+// The synthesizer when its soundfont exists, then `ports`.
+std::vector<OutputDeviceEntry> systemEntries(const RtMidiPortList& ports,
+                                             std::vector<std::string>& notes) {
     std::vector<OutputDeviceEntry> entries;
     if (soundfontExists())
         entries.push_back(synthEntry());
     else
         notes.push_back(std::string("No built-in synthesizer: no soundfont at ") +
                         kDefaultSoundfontPath + ".");
-    RtMidiPortList ports = rtMidiListOutputPorts();
     for (const RtMidiPort& port : ports.ports) entries.push_back(portEntry(port));
     for (const std::string& unavailable : ports.unavailable) notes.push_back(unavailable + ".");
+    return entries;
+}
+
+}  // namespace
+
+std::vector<std::string> installSystemMidiDevices(MidiSystem& system) {
+    std::vector<std::string> notes;
+    const RtMidiPortList ports = rtMidiListOutputPorts();
+    auto entries = systemEntries(ports, notes);
+    // Rescans keep their clients from one to the next; nothing is opened
+    // until the first.
+    auto lister = std::make_shared<RtMidiPortLister>(ports);
+    auto scan = [lister] {
+        std::vector<std::string> ignored;
+        return systemEntries(lister->list(), ignored);
+    };
     system.deviceProvider = std::make_shared<OutputDeviceProvider>(
-        std::move(entries), std::make_shared<SteadyMidiClock>());
+        std::move(entries), std::make_shared<SteadyMidiClock>(), std::move(scan));
     midiListOutputDevices(system);
     return notes;
 }

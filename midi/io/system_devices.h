@@ -12,7 +12,9 @@ inline constexpr const char* kBuiltInSynthName = "Built-in GM synthesizer";
 
 class MidiSystem;
 
-// Gives `system` the system's provider and builds its device list. Returns notes on
+// Gives `system` the system's provider and builds its device list; the
+// provider's rescans (midiRefreshOutputDevices) follow ports and the
+// soundfont as they come and go. Returns notes on
 // what is missing (no soundfont, no ALSA sequencer, no JACK server), one
 // line each.
 std::vector<std::string> installSystemMidiDevices(MidiSystem& system);

@@ -13,6 +13,12 @@ namespace {
 
 constexpr double kLiveSampleRate = 44100.0;
 
+std::int64_t steadyNanoseconds() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 // Sound servers first: on a desktop the PulseAudio protocol (also served by
 // PipeWire) reaches the speakers even while another program holds the sound
 // card, where ALSA's own default device may be busy. Then JACK, for those
@@ -73,6 +79,7 @@ FluidAudioDriverHandle openFirstAudioDriver(fluid_settings_t* settings, const Dr
 int renderLive(void* data, int frames, int effectCount, float* effects[], int outputCount,
                float* outputs[]) {
     auto& sound = *static_cast<SynthOutput::LiveSound*>(data);
+    sound.requestedAt.store(steadyNanoseconds(), std::memory_order_relaxed);
     if (frames < 0 || outputCount < 2 || !outputs || !outputs[0] || !outputs[1])
         return FLUID_FAILED;
     const auto silence = [frames](float* buffer) {
@@ -88,8 +95,7 @@ int renderLive(void* data, int frames, int effectCount, float* effects[], int ou
 }
 
 FluidAudioDriverHandle openAudioDriver(const SynthEngine& engine, SynthOutput::LiveSound& sound,
-                                       std::string& error) {
-    std::string used;
+                                       std::string& used, std::string& error) {
     std::string tried;
     FluidAudioDriverHandle driver = openFirstAudioDriver(
         engine.settings(),
@@ -107,18 +113,33 @@ Expected<std::unique_ptr<SynthOutput>, Error> SynthOutput::create(
     const std::string& soundfontPath) {
     auto engine = SynthEngine::create(soundfontPath, kLiveSampleRate);
     if (!engine) return unexpected(engine.error());
-    auto sound = std::make_unique<LiveSound>(LiveSound{
-        (*engine)->synth(), PeakLimiter(kLiveMasterGainDb, kLiveCeilingDbfs, kLiveSampleRate)});
+    auto sound = std::make_unique<LiveSound>(
+        (*engine)->synth(), PeakLimiter(kLiveMasterGainDb, kLiveCeilingDbfs, kLiveSampleRate));
+    // A server that takes its time with the first request is not yet silent.
+    sound->requestedAt.store(steadyNanoseconds());
+    std::string server;
     std::string error;
-    auto driver = openAudioDriver(**engine, *sound, error);
+    auto driver = openAudioDriver(**engine, *sound, server, error);
     if (!driver) return unexpected(errorOf(ErrorCode::kDevice, error));
-    return std::unique_ptr<SynthOutput>(
-        new SynthOutput(std::move(*engine), std::move(sound), std::move(driver)));
+    return std::unique_ptr<SynthOutput>(new SynthOutput(std::move(*engine), std::move(sound),
+                                                        std::move(driver), std::move(server)));
 }
 
 SynthOutput::SynthOutput(std::unique_ptr<SynthEngine> engine, std::unique_ptr<LiveSound> sound,
-                         FluidAudioDriverHandle driver)
-    : engine_(std::move(engine)), sound_(std::move(sound)), driver_(std::move(driver)) {}
+                         FluidAudioDriverHandle driver, std::string server)
+    : engine_(std::move(engine)),
+      sound_(std::move(sound)),
+      server_(std::move(server)),
+      jackInUse_(server_ == "JACK" ? std::make_unique<JackClientInUse>() : nullptr),
+      driver_(std::move(driver)) {}
+
+std::string SynthOutput::lostReason() {
+    const std::int64_t silentFor =
+        steadyNanoseconds() - sound_->requestedAt.load(std::memory_order_relaxed);
+    if (std::chrono::nanoseconds(silentFor) < kSilentOutputLimit) return {};
+    const std::string what = server_ == "ALSA" ? "sound card" : "audio server";
+    return "The " + what + " (" + server_ + ") stopped; playback ended.";
+}
 
 void SynthOutput::send(MidiShortMessage message, std::chrono::nanoseconds) {
     engine_->apply(message);  // FluidSynth's event calls are thread-safe

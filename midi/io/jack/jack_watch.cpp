@@ -41,6 +41,16 @@ bool JackWatch::portExists(const std::string& name) const {
     return !serverStopped() && jack_port_by_name(jackClient(client_), name.c_str()) != nullptr;
 }
 
+std::vector<std::string> JackWatch::midiInputPorts() const {
+    std::vector<std::string> names;
+    if (serverStopped()) return names;
+    const char** ports =
+        jack_get_ports(jackClient(client_), nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
+    for (const char** port = ports; port && *port; ++port) names.emplace_back(*port);
+    jack_free(static_cast<void*>(ports));
+    return names;
+}
+
 #else
 
 std::unique_ptr<JackWatch> JackWatch::open() {
@@ -50,6 +60,9 @@ JackWatch::~JackWatch() = default;
 void JackWatch::onShutdown(void*) {}
 bool JackWatch::portExists(const std::string&) const {
     return false;
+}
+std::vector<std::string> JackWatch::midiInputPorts() const {
+    return {};
 }
 
 #endif

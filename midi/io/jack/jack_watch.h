@@ -7,6 +7,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace halvorn {
 
@@ -22,6 +23,9 @@ class JackWatch {
     // A port of that full name ("client:port") exists; false once the server
     // has stopped.
     bool portExists(const std::string& name) const;
+    // Full names of the MIDI ports that take input (where an output can
+    // send), in the server's order; none once the server has stopped.
+    std::vector<std::string> midiInputPorts() const;
 
   private:
     explicit JackWatch(void* client) : client_(client) {}

@@ -43,44 +43,14 @@ class CerrCapture {
 // answers with nothing, and the callers judge by that.
 void ignoreRtMidiError(RtMidiError::Type, const std::string&, void*) {}
 
-// A client of `api`, or null with `error` saying why. A JACK client made
-// while no server runs exists but reports it in `error`.
-std::unique_ptr<RtMidiOut> makeRtMidiOut(RtMidi::Api api, std::string& error) {
-    alsaQuietErrors();
-    jackQuietClient();
-    CerrCapture capture;
-    try {
-        auto out = std::make_unique<RtMidiOut>(api, kClientName);
-        error = capture.text();
-        out->setErrorCallback(ignoreRtMidiError, nullptr);
-        return out;
-    } catch (const RtMidiError& e) {
-        error = e.getMessage();
-        return nullptr;
-    }
-}
-
-std::string unavailableNote(RtMidi::Api api) {
-    if (api == RtMidi::UNIX_JACK)
-        return "JACK: no server is running (start it first to use its ports)";
-    const std::string system = api == RtMidi::LINUX_ALSA ? "ALSA sequencer" : rtMidiSystemName(api);
-    return system + ": not available here";
-}
-
 void listApiPorts(RtMidi::Api api, RtMidiPortList& list) {
     std::string error;
-    auto out = makeRtMidiOut(api, error);
+    auto out = rtMidiClient(api, error);
     if (!out || (api == RtMidi::UNIX_JACK && !error.empty())) {
-        list.unavailable.push_back(unavailableNote(api));
+        list.unavailable.push_back(rtMidiUnavailableNote(api));
         return;
     }
-    const unsigned int count = out->getPortCount();
-    for (unsigned int i = 0; i < count; ++i) {
-        std::string name = out->getPortName(i);
-        if (name.empty()) continue;  // gone while listing
-        std::string label = name + " (" + rtMidiSystemName(api) + ")";
-        list.ports.push_back({api, i, std::move(name), std::move(label)});
-    }
+    rtMidiAppendPorts(*out, api, list);
 }
 
 // Port numbers move when devices come and go: find the port by name.
@@ -99,6 +69,42 @@ bool findPortIndex(RtMidiOut& out, const RtMidiPort& port, unsigned int& index) 
 }
 
 }  // namespace
+
+std::unique_ptr<RtMidiOut> rtMidiClient(RtMidi::Api api, std::string& error) {
+    alsaQuietErrors();
+    jackQuietClient();
+    CerrCapture capture;
+    try {
+        auto out = std::make_unique<RtMidiOut>(api, kClientName);
+        error = capture.text();
+        out->setErrorCallback(ignoreRtMidiError, nullptr);
+        return out;
+    } catch (const RtMidiError& e) {
+        error = e.getMessage();
+        return nullptr;
+    }
+}
+
+std::string rtMidiUnavailableNote(RtMidi::Api api) {
+    if (api == RtMidi::UNIX_JACK)
+        return "JACK: no server is running (start it first to use its ports)";
+    const std::string system = api == RtMidi::LINUX_ALSA ? "ALSA sequencer" : rtMidiSystemName(api);
+    return system + ": not available here";
+}
+
+RtMidiPort rtMidiPortOf(RtMidi::Api api, unsigned int index, std::string name) {
+    std::string label = name + " (" + rtMidiSystemName(api) + ")";
+    return {api, index, std::move(name), std::move(label)};
+}
+
+void rtMidiAppendPorts(RtMidiOut& client, RtMidi::Api api, RtMidiPortList& list) {
+    const unsigned int count = client.getPortCount();
+    for (unsigned int i = 0; i < count; ++i) {
+        std::string name = client.getPortName(i);
+        if (name.empty()) continue;  // gone while listing
+        list.ports.push_back(rtMidiPortOf(api, i, std::move(name)));
+    }
+}
 
 std::string rtMidiSystemName(RtMidi::Api api) {
     switch (api) {
@@ -121,7 +127,7 @@ RtMidiPortList rtMidiListOutputPorts() {
 
 Expected<std::unique_ptr<RtMidiOutput>, Error> RtMidiOutput::open(const RtMidiPort& port) {
     std::string error;
-    auto out = makeRtMidiOut(port.api, error);
+    auto out = rtMidiClient(port.api, error);
     if (!out || (port.api == RtMidi::UNIX_JACK && !error.empty()))
         return unexpected(
             errorOf(ErrorCode::kDevice, "Cannot open the MIDI port " + port.label + ": " + error));
@@ -144,10 +150,11 @@ Expected<std::unique_ptr<RtMidiOutput>, Error> RtMidiOutput::open(const RtMidiPo
 RtMidiOutput::RtMidiOutput(RtMidiPort port, std::unique_ptr<RtMidiOut> out)
     : port_(std::move(port)), out_(std::move(out)) {
     if (port_.api == RtMidi::UNIX_JACK) {
+        jackInUse_ = std::make_unique<JackClientInUse>();
         jackWatcher_ = JackWatch::open();
     } else {
         std::string ignored;
-        watcher_ = makeRtMidiOut(port_.api, ignored);
+        watcher_ = rtMidiClient(port_.api, ignored);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "midi/io/jack/jack_clients.h"
 #include "midi/io/jack/jack_watch.h"
 #include "midi/midi_output.h"
 #include "model/error.h"
@@ -30,7 +31,18 @@ struct RtMidiPortList {
     std::vector<std::string> unavailable;
 };
 
+// Every system's ports, each asked through a client made for the purpose.
 RtMidiPortList rtMidiListOutputPorts();
+
+// A client of `api` for listing or sending, or null with `error` saying
+// why. A JACK client made while no server runs exists but says so in
+// `error`.
+std::unique_ptr<RtMidiOut> rtMidiClient(RtMidi::Api api, std::string& error);
+// Appends the output ports `client` (of `api`) sees, labelled.
+void rtMidiAppendPorts(RtMidiOut& client, RtMidi::Api api, RtMidiPortList& list);
+RtMidiPort rtMidiPortOf(RtMidi::Api api, unsigned int index, std::string name);
+// The line for a system that cannot be asked.
+std::string rtMidiUnavailableNote(RtMidi::Api api);
 
 // "ALSA", "JACK", ...: what a port's label begins with.
 std::string rtMidiSystemName(RtMidi::Api api);
@@ -50,6 +62,7 @@ class RtMidiOutput final : public MidiOutput {
   private:
     RtMidiOutput(RtMidiPort port, std::unique_ptr<RtMidiOut> out);
     RtMidiPort port_;
+    std::unique_ptr<JackClientInUse> jackInUse_;  // for JACK ports; goes after the clients
     std::unique_ptr<RtMidiOut> out_;
     std::unique_ptr<RtMidiOut> watcher_;      // other systems' ports
     std::unique_ptr<JackWatch> jackWatcher_;  // JACK ports
