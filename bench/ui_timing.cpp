@@ -7,6 +7,7 @@
 //
 //   halvorn_ui_bench [EXAMPLES_DIR]
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -16,6 +17,7 @@
 #include <QThread>
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -122,16 +124,23 @@ class UiTiming {
             time(std::string("Open ") + demo, [&] { openDemo(demo); });
     }
 
-    void regenerate() {
+    // Opens each demo, turns to `pageIndex` and times clicks on `button`.
+    void clickOnEachDemo(int pageIndex, const std::string& what,
+                         const std::function<QAbstractButton*()>& button) {
         for (const char* demo : kDemos) {
             openDemo(demo);
-            sheet().setCurrentIndex(kMacroPageIndex);
+            sheet().setCurrentIndex(pageIndex);
             settle();
-            auto* page = static_cast<CMacroPage*>(sheet().page(kMacroPageIndex));
+            QAbstractButton* pressed = button();
             for (int run = 0; run < kRuns; ++run)
-                time(std::string("Regenerate (") + demo + ")",
-                     [&] { page->controls().regenerate->click(); });
+                time(what + " (" + demo + ")", [&] { pressed->click(); });
         }
+    }
+
+    void regenerate() {
+        clickOnEachDemo(kMacroPageIndex, "Regenerate", [this] {
+            return static_cast<CMacroPage*>(sheet().page(kMacroPageIndex))->controls().regenerate;
+        });
     }
 
     // The demo's first Mandelbrot sequence, or a new one.
@@ -160,15 +169,9 @@ class UiTiming {
     }
 
     void pianoRollAfterSave() {
-        for (const char* demo : kDemos) {
-            openDemo(demo);
-            sheet().setCurrentIndex(kBlockPageIndex);
-            settle();
-            auto* page = static_cast<CBlockPage*>(sheet().page(kBlockPageIndex));
-            for (int run = 0; run < kRuns; ++run)
-                time(std::string("Blocks: Save, piano roll drawn (") + demo + ")",
-                     [&] { page->controls().save->click(); });
-        }
+        clickOnEachDemo(kBlockPageIndex, "Blocks: Save, piano roll drawn", [this] {
+            return static_cast<CBlockPage*>(sheet().page(kBlockPageIndex))->controls().save;
+        });
     }
 
     // The system's ports as this machine has them (a JACK server if
