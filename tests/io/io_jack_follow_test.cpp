@@ -132,7 +132,7 @@ TEST(JackFollowTest, SynthesizerPlaybackEndsWithAMessageWhenItsServerStops) {
     std::atomic<bool> ended{false};
     const MidiStatus prepared = midiPlaybackPrepare(
         midi, &song, [&](std::uint32_t) { ended = true; }, false, false);
-    ASSERT_TRUE(prepared) << prepared.error().detail;
+    ASSERT_TRUE(prepared) << prepared.error().message;
     ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
     std::this_thread::sleep_for(500ms);
     EXPECT_FALSE(ended);
