@@ -227,6 +227,28 @@ def check_interrupt(cli, s, tool, document):
     with_retries("Ctrl+C", lambda: interrupt_attempt(cli, s, tool, document))
 
 
+def check_pulse_vanishing(cli, document):
+    """The synthesizer's own audio server stops two seconds into the piece:
+    play ends with a message that names it instead of going on silently."""
+    with servers.scratch() as s:
+        with servers.pulse_server(s) as server:
+            play = servers.start([cli, "play", document, "--port", "0"], s.env,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+            time.sleep(2.0)
+            vanished = time.monotonic()
+            servers.stop(server.process, signal.SIGKILL)
+            try:
+                _, err = play.communicate(timeout=10)
+            except subprocess.TimeoutExpired:
+                servers.stop(play, signal.SIGKILL)
+                check(False, "play hangs after its PulseAudio server went away")
+                return
+            seconds = time.monotonic() - vanished
+    check(play.returncode == 1 and "PulseAudio" in err and err.count("\n") == 1,
+          f"PulseAudio went away: status {play.returncode}, {err!r}")
+    print(f"PulseAudio went away: play stopped {seconds:.2f} s later: {err.strip()}")
+
+
 def check_vanishing(cli, s, tool, document, how):
     """The capturing client quits (how = "client") or the whole server
     stops (how = "server") two seconds into the piece."""
@@ -337,6 +359,7 @@ def main():
             check_jack(args.cli, args.capture, excerpt)
         else:
             check_pulse(args.cli, excerpt)
+            check_pulse_vanishing(args.cli, excerpt)
     return support.outcome("live playback")
 
 
