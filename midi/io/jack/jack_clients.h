@@ -4,7 +4,9 @@
 // port list is asked again every second and, while no server answers, tries
 // to reach one, so those tries must never meet such a client: each output
 // that keeps a JACK client while it plays holds a JackClientInUse, and the
-// tries wait while any does. Process-wide, because libjack's state is.
+// tries wait while any does; and the port list's own client, once its server
+// has gone, is never closed (jack_watch.cpp). Process-wide, because libjack's
+// state is.
 
 namespace halvorn {
 

@@ -4,6 +4,9 @@
 
 #if defined(HALVORN_HAVE_JACK)
 #include <jack/jack.h>
+
+#include <mutex>
+#include <vector>
 #endif
 
 namespace halvorn {
@@ -15,6 +18,16 @@ constexpr const char* kWatchClientName = "Halvorn watch";
 
 jack_client_t* jackClient(void* client) {
     return static_cast<jack_client_t*>(client);
+}
+
+// libjack can crash closing a client whose server has gone (jack_clients.h),
+// so such a client is never closed: it stays, idle and reachable from here,
+// for the life of the process. One per server that stopped while watched.
+void keepDeadClient(jack_client_t* client) {
+    static std::mutex guard;
+    static std::vector<jack_client_t*> dead;
+    const std::lock_guard lock(guard);
+    dead.push_back(client);
 }
 }  // namespace
 
@@ -30,7 +43,11 @@ std::unique_ptr<JackWatch> JackWatch::open() {
 }
 
 JackWatch::~JackWatch() {
-    jack_client_close(jackClient(client_));
+    if (serverStopped()) {
+        keepDeadClient(jackClient(client_));
+    } else {
+        jack_client_close(jackClient(client_));
+    }
 }
 
 void JackWatch::onShutdown(void* self) {
