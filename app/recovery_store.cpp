@@ -130,10 +130,6 @@ void RecoveryStore::remove() {
     QFile::remove(pathOf(id_, ".origin"));
 }
 
-bool RecoveryStore::hasCopy() const {
-    return QFileInfo::exists(copyPath());
-}
-
 std::vector<OrphanCopy> RecoveryStore::orphans() {
     std::vector<OrphanCopy> found;
     const QDir folder(folder_);
@@ -154,8 +150,8 @@ bool RecoveryStore::adopt(OrphanCopy& orphan) {
     if (!takeOwnLock()) return false;
     remove();
     const bool moved = QFile::rename(orphan.documentPath, copyPath());
-    QFile::remove(pathOf(id_, ".origin"));
     QFile::rename(pathOf(orphan.id, ".origin"), pathOf(id_, ".origin"));
+    removeUnfinishedWrites(orphan.id);
     release(orphan);
     return moved;
 }
@@ -163,7 +159,16 @@ bool RecoveryStore::adopt(OrphanCopy& orphan) {
 void RecoveryStore::discard(OrphanCopy& orphan) {
     QFile::remove(orphan.documentPath);
     QFile::remove(pathOf(orphan.id, ".origin"));
+    removeUnfinishedWrites(orphan.id);
     release(orphan);
+}
+
+// A program killed while it wrote its copy leaves the safe writer's
+// temporary file beside it.
+void RecoveryStore::removeUnfinishedWrites(const QString& id) const {
+    const QDir folder(folder_);
+    for (const QString& name : folder.entryList({id + QStringLiteral(".hvn.part-*")}, QDir::Files))
+        QFile::remove(folder.filePath(name));
 }
 
 void RecoveryStore::release(OrphanCopy& orphan) {

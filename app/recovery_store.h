@@ -59,7 +59,6 @@ class RecoveryStore {
     // Removes this program's copy, if there is one (after any write under
     // way, which would otherwise bring it back).
     void remove();
-    bool hasCopy() const;
     QString copyPath() const { return pathOf(id_, ".hvn"); }
 
     // The copies of programs no longer running, newest first, each locked
@@ -77,6 +76,7 @@ class RecoveryStore {
     bool takeOwnLock();
 
     Error folderError() const;
+    void removeUnfinishedWrites(const QString& id) const;
     Expected<void, Error> writeBytes(const std::vector<std::uint8_t>& bytes,
                                      const QString& originalPath) const;
 

@@ -114,6 +114,8 @@ TEST_F(WorkSafetyTest, CopyOfAnEndedProgramIsOfferedAtTheNextStart) {
     {
         RecoveryStore ended(recoveryFolder());
         ASSERT_TRUE(ended.write(edited, path).has_value());
+        QFile unfinished(ended.copyPath() + QStringLiteral(".part-00ff00"));  // killed mid-write
+        ASSERT_TRUE(unfinished.open(QIODevice::WriteOnly));
         RecoveryStore running(recoveryFolder());
         EXPECT_TRUE(running.orphans().empty());
         app->OfferRecovery();
@@ -130,6 +132,7 @@ TEST_F(WorkSafetyTest, CopyOfAnEndedProgramIsOfferedAtTheNextStart) {
     EXPECT_EQ(document().song.blocks[0].melodyRange, 11);
     EXPECT_EQ(title(), QStringLiteral("piece.hvn* - Halvorn"));
     EXPECT_EQ(recoveryFiles(), QStringList({QFileInfo(app->recovery().copyPath()).fileName()}));
+    EXPECT_TRUE(QDir(recoveryFolder()).entryList({QStringLiteral("*.part-*")}).isEmpty());
     ASSERT_TRUE(app->FileSave());
     EXPECT_EQ(readBack(path).song.blocks[0].melodyRange, 11);
     EXPECT_TRUE(recoveryFiles().isEmpty());
