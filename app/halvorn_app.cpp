@@ -9,7 +9,7 @@
 #include "app/first_paint.h"
 #include "app/output_device_list.h"
 #include "app/single_doc_template.h"
-#include "ui/main_frame.h"
+#include "ui/frame/main_frame.h"
 
 namespace halvorn {
 

@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "midi/midi_system.h"
-#include "ui/app_context.h"
-#include "ui/qt_prompts.h"
+#include "ui/session/app_context.h"
+#include "ui/session/qt_prompts.h"
 
 namespace halvorn {
 

@@ -5,11 +5,11 @@
 #include <string>
 
 #include "model/random.h"
-#include "ui/app_context.h"
-#include "ui/global_page.h"
-#include "ui/main_sheet.h"
-#include "ui/playback_session.h"
-#include "ui/prompts.h"
+#include "ui/frame/main_sheet.h"
+#include "ui/pages/global/global_page.h"
+#include "ui/session/app_context.h"
+#include "ui/session/playback_session.h"
+#include "ui/session/prompts.h"
 
 namespace halvorn {
 namespace {
@@ -88,8 +88,7 @@ void CHalvornDoc::showLoadedDocument() {
 
 bool CHalvornDoc::OnSaveDocument(const QString& path) {
     if (!document_) return false;
-    CGlobalPage* page = globalPage();
-    if (page && !page->CommitToSong()) return false;
+    if (sheet_ && !sheet_->commitGlobalPage()) return false;
     if (const auto written = documentWrite(localPath(path), *document_); !written) {
         showFileError(context_.prompts, written.error());
         return false;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "model/document.h"
-#include "ui/document_access.h"
+#include "ui/session/document_access.h"
 
 namespace halvorn {
 

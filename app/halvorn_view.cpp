@@ -3,7 +3,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-#include "ui/main_sheet.h"
+#include "ui/frame/main_sheet.h"
 
 namespace halvorn {
 

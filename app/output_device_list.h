@@ -3,7 +3,7 @@
 // and the audio export through the built-in synthesizer.
 
 #include "midi/midi_system.h"
-#include "ui/audio_export_run.h"
+#include "ui/session/audio_export_run.h"
 
 namespace halvorn {
 

@@ -8,11 +8,11 @@
 #include "app/about_box.h"
 #include "app/halvorn_doc.h"
 #include "app/halvorn_view.h"
-#include "ui/app_context.h"
-#include "ui/main_frame.h"
-#include "ui/main_sheet.h"
-#include "ui/playback_session.h"
-#include "ui/prompts.h"
+#include "ui/frame/main_frame.h"
+#include "ui/frame/main_sheet.h"
+#include "ui/session/app_context.h"
+#include "ui/session/playback_session.h"
+#include "ui/session/prompts.h"
 
 namespace halvorn {
 

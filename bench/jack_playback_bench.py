@@ -27,7 +27,7 @@ import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "tests", "io"))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "midi", "io"))
 
 import sound_servers as servers  # noqa: E402
 from live_playback_check import Piece, lateness, port_index, run  # noqa: E402

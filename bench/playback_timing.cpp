@@ -20,8 +20,8 @@
 
 #include "midi/midi_system.h"
 #include "midi/playback.h"
-#include "midi/recording_output.h"
 #include "midi/tempo.h"
+#include "tests/support/recording_output.h"
 
 namespace {
 

@@ -27,14 +27,14 @@
 #include "app/single_doc_template.h"
 #include "midi/device_list.h"
 #include "midi/midi_system.h"
-#include "ui/app_context.h"
-#include "ui/block_page.h"
-#include "ui/macro_page.h"
-#include "ui/main_frame.h"
-#include "ui/main_sheet.h"
-#include "ui/mandelbrot_dialog.h"
-#include "ui/micro_page.h"
-#include "ui/scripted_prompts.h"
+#include "tests/support/scripted_prompts.h"
+#include "ui/frame/main_frame.h"
+#include "ui/frame/main_sheet.h"
+#include "ui/pages/blocks/block_page.h"
+#include "ui/pages/macro/macro_page.h"
+#include "ui/pages/micro/mandelbrot_dialog.h"
+#include "ui/pages/micro/micro_page.h"
+#include "ui/session/app_context.h"
 
 namespace halvorn {
 namespace {

@@ -18,10 +18,10 @@
 #include "app/single_doc_template.h"
 #include "fractal/generators.h"
 #include "midi/midi_system.h"
-#include "ui/app_context.h"
-#include "ui/block_page.h"
-#include "ui/main_sheet.h"
-#include "ui/scripted_prompts.h"
+#include "tests/support/scripted_prompts.h"
+#include "ui/frame/main_sheet.h"
+#include "ui/pages/blocks/block_page.h"
+#include "ui/session/app_context.h"
 #include "worst_case.h"
 
 namespace halvorn {

@@ -20,6 +20,11 @@ struct MidiSettings {
     // events (midiSongAddChannelSetupEvents) to what they play and save.
     // The Global page restores it from the per-user settings.
     bool sendInstruments = false;
+    // The Global page's "Send MIDI Clock" and the level of its "Metronome"
+    // slider (127 at the top, "Max"), which playback and "Listen" read when
+    // they start.
+    bool sendMidiClock = false;
+    std::int32_t metronomeLevel = 127;
 };
 
 bool isValidPpqn(std::int32_t ppqn);

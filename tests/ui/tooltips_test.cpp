@@ -15,13 +15,13 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "ui/arrangement_display.h"
-#include "ui/copy_dialog.h"
-#include "ui/main_frame.h"
-#include "ui/main_sheet.h"
-#include "ui/mandelbrot_display.h"
-#include "ui/micro_page.h"
-#include "ui_test_support.h"
+#include "tests/support/ui_test_support.h"
+#include "ui/frame/main_frame.h"
+#include "ui/frame/main_sheet.h"
+#include "ui/pages/copy_dialog.h"
+#include "ui/pages/micro/micro_page.h"
+#include "ui/views/arrangement_display.h"
+#include "ui/views/mandelbrot_display.h"
 
 namespace halvorn {
 namespace {

@@ -1,0 +1,150 @@
+// Work that is not in a file yet: edits left on a page show on its tab and in
+// the title, are stored when the user answers Yes to the save question, and
+// a recovery copy of what the window shows is offered after the program
+// ended without saving it.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "tests/support/window_fixture.h"
+
+namespace halvorn {
+namespace {
+
+class WorkSafetyTest : public test::WindowTest {
+  protected:
+    QString blocksTab() { return sheet().tabText(kBlockPageIndex); }
+
+    // A saved composition with one block, shown on the Blocks page.
+    QString savedBlockDocument() {
+        makeBlock();
+        const QString path = dir.filePath(QStringLiteral("piece.hvn"));
+        prompts.fileNames.push_back(path);
+        EXPECT_TRUE(app->FileSave());
+        return path;
+    }
+
+    static Document readBack(const QString& path) {
+        auto read = documentRead(QFile::encodeName(path).toStdString());
+        EXPECT_TRUE(read.has_value());
+        return read ? std::move(*read) : Document{};
+    }
+
+    QStringList recoveryFiles() {
+        return QDir(recoveryFolder()).entryList({QStringLiteral("*.hvn")}, QDir::Files);
+    }
+};
+
+// The mark follows what the fields hold, not the keys pressed: typing the
+// stored value back takes it away. Closing asks, and "Yes" stores the
+// page's edit before the document is saved.
+TEST_F(WorkSafetyTest, PageEditIsMarkedAndKeptWhenQuittingWithYes) {
+    const QString path = savedBlockDocument();
+    const QString stored = blocks().controls().melodyRange->text();
+    EXPECT_EQ(blocksTab(), QStringLiteral("Blocks"));
+    EXPECT_EQ(title(), QStringLiteral("piece.hvn - Halvorn"));
+
+    typeInto(blocks().controls().melodyRange, QStringLiteral("7"));
+    EXPECT_EQ(title(), QStringLiteral("piece.hvn* - Halvorn"));
+    EXPECT_EQ(blocksTab(), QStringLiteral("Blocks*"));
+    typeInto(blocks().controls().melodyRange, stored);
+    EXPECT_EQ(title(), QStringLiteral("piece.hvn - Halvorn"));
+    EXPECT_EQ(blocksTab(), QStringLiteral("Blocks"));
+
+    typeInto(blocks().controls().melodyRange, QStringLiteral("7"));
+    prompts.answers.push_back(Answer::Yes);
+    EXPECT_TRUE(app->frame().close());
+    EXPECT_EQ(prompts.questions.back(), QStringLiteral("Save changes to piece.hvn?"));
+    EXPECT_EQ(readBack(path).song.blocks[0].melodyRange, 7);
+    EXPECT_EQ(prompts.unscripted, 0);
+}
+
+// A field that does not read keeps the window open with its message; "No"
+// lets the edit go.
+TEST_F(WorkSafetyTest, RefusedFieldCancelsTheQuitAndNoDiscards) {
+    const QString path = savedBlockDocument();
+    const auto fileBytes = documentEncode(readBack(path));
+    typeInto(blocks().controls().velocityAmp, QString());
+    prompts.answers.push_back(Answer::Yes);
+    EXPECT_FALSE(app->frame().close());
+    EXPECT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(documentEncode(readBack(path)), fileBytes);
+
+    prompts.answers.push_back(Answer::No);
+    app->FileNew();
+    EXPECT_EQ(document().song.blockCount, 0);
+    EXPECT_EQ(documentEncode(readBack(path)), fileBytes);
+    EXPECT_EQ(title(), QStringLiteral("Untitled - Halvorn"));
+}
+
+// The copy holds the page's edit (applied to a copy: the document and the
+// user's file stay as they were); saving removes it.
+TEST_F(WorkSafetyTest, AutosaveWritesWhatTheWindowShowsAndSaveRemovesIt) {
+    const QString path = savedBlockDocument();
+    const auto fileBytes = documentEncode(readBack(path));
+    app->autosave().tick();
+    EXPECT_FALSE(app->recovery().finishWrite().has_value()) << "nothing unsaved, nothing written";
+    EXPECT_TRUE(recoveryFiles().isEmpty());
+
+    typeInto(blocks().controls().melodyRange, QStringLiteral("9"));
+    app->autosave().tick();
+    const auto written = app->recovery().finishWrite();
+    ASSERT_TRUE(written && written->has_value());
+    ASSERT_EQ(recoveryFiles().size(), 1);
+    EXPECT_EQ(readBack(app->recovery().copyPath()).song.blocks[0].melodyRange, 9);
+    EXPECT_NE(document().song.blocks[0].melodyRange, 9);
+    EXPECT_EQ(documentEncode(readBack(path)), fileBytes);
+    EXPECT_EQ(blocks().controls().melodyRange->text(), QStringLiteral("9"));
+
+    QTest::mouseClick(blocks().controls().save, Qt::LeftButton);
+    ASSERT_TRUE(app->FileSave());
+    EXPECT_TRUE(recoveryFiles().isEmpty());
+}
+
+// A copy left by a program that ended: "Later" keeps it, "Recover" opens it
+// as a changed document under its file's name, "Discard" deletes it. A copy
+// of a program still running is never offered.
+TEST_F(WorkSafetyTest, CopyOfAnEndedProgramIsOfferedAtTheNextStart) {
+    const QString path = savedBlockDocument();
+    Document edited = document();
+    edited.song.blocks[0].melodyRange = 11;
+    {
+        RecoveryStore ended(recoveryFolder());
+        ASSERT_TRUE(ended.write(edited, path).has_value());
+        QFile unfinished(ended.copyPath() + QStringLiteral(".part-00ff00"));  // killed mid-write
+        ASSERT_TRUE(unfinished.open(QIODevice::WriteOnly));
+        RecoveryStore running(recoveryFolder());
+        EXPECT_TRUE(running.orphans().empty());
+        app->OfferRecovery();
+        EXPECT_TRUE(prompts.questions.empty() || prompts.questions.back().startsWith("Save"));
+    }  // the program that wrote it has ended
+
+    prompts.answers.push_back(Answer::Cancel);
+    app->OfferRecovery();
+    EXPECT_EQ(prompts.questions.back(), QStringLiteral("Recover the unsaved work on piece.hvn?"));
+    EXPECT_EQ(recoveryFiles().size(), 1);
+
+    prompts.answers.push_back(Answer::Yes);
+    app->OfferRecovery();
+    EXPECT_EQ(document().song.blocks[0].melodyRange, 11);
+    EXPECT_EQ(title(), QStringLiteral("piece.hvn* - Halvorn"));
+    EXPECT_EQ(recoveryFiles(), QStringList({QFileInfo(app->recovery().copyPath()).fileName()}));
+    EXPECT_TRUE(QDir(recoveryFolder()).entryList({QStringLiteral("*.part-*")}).isEmpty());
+    ASSERT_TRUE(app->FileSave());
+    EXPECT_EQ(readBack(path).song.blocks[0].melodyRange, 11);
+    EXPECT_TRUE(recoveryFiles().isEmpty());
+
+    ASSERT_TRUE(RecoveryStore(recoveryFolder()).write(edited, QString()).has_value());
+    prompts.answers.push_back(Answer::No);
+    app->OfferRecovery();
+    EXPECT_EQ(prompts.questions.back(), QStringLiteral("Recover the unsaved work on Untitled?"));
+    EXPECT_TRUE(recoveryFiles().isEmpty());
+    EXPECT_EQ(document().song.blocks[0].melodyRange, 11);
+    EXPECT_EQ(prompts.unscripted, 0);
+}
+
+}  // namespace
+}  // namespace halvorn
