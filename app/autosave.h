@@ -20,6 +20,7 @@ struct AutosaveSource {
     std::function<Document()> contents;        // what the window shows
     std::function<QString()> originalPath;     // empty for untitled
     std::function<void(const Error&)> failed;  // told once per run of failures
+    std::function<void()> recovered;           // a copy was written after failures
 };
 
 class Autosave final : public QObject {
@@ -28,15 +29,23 @@ class Autosave final : public QObject {
 
     // One autosave now, as the timer would make it: the copy is being
     // written when it returns (RecoveryStore::finishWrite waits for it).
+    // Its outcome is looked at as soon as the write has finished.
     void tick();
+    // A last copy of the work, written before this returns (the program is
+    // about to end without asking). False when it could not be written.
+    bool writeNow();
     // Milliseconds the last tick took on this thread.
     qint64 lastTickMilliseconds() const { return lastTick_; }
 
   private:
+    void lookAtOutcome();
+    void noteOutcome(const Expected<void, Error>& outcome);
+
     RecoveryStore& store_;
     AutosaveSource source_;
     QTimer timer_;
-    void noteOutcome(const Expected<void, Error>& outcome);
+    // Polls the write under way until it has finished.
+    QTimer outcomeTimer_;
 
     qint64 lastTick_ = 0;
     bool failed_ = false;

@@ -9,6 +9,7 @@
 #include "app/first_paint.h"
 #include "app/output_device_list.h"
 #include "app/single_doc_template.h"
+#include "app/termination_signals.h"
 #include "ui/frame/main_frame.h"
 
 namespace halvorn {
@@ -21,6 +22,7 @@ CHalvornApp::CHalvornApp(int& argc, char** argv) : QApplication(argc, argv) {
 // The window goes first; then the context, and the MIDI system, whose
 // playback (and any stream closing on a thread of its own) ends with it.
 CHalvornApp::~CHalvornApp() {
+    terminationSignals_.reset();
     template_.reset();
 }
 
@@ -43,6 +45,8 @@ bool CHalvornApp::InitInstance() {
     const QStringList documents = parser.positionalArguments();
 
     template_ = std::make_unique<CSingleDocTemplate>(context_);
+    terminationSignals_ =
+        std::make_unique<TerminationSignals>([this] { template_->EndBySignal(); });
     reportFirstPaint(template_->frame());
     // A relative name would mean another file in the recent-file list and
     // in a recovery copy read from another folder.

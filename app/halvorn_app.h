@@ -14,6 +14,7 @@
 namespace halvorn {
 
 class CSingleDocTemplate;
+class TerminationSignals;
 
 class CHalvornApp final : public QApplication {
     Q_OBJECT
@@ -32,6 +33,7 @@ class CHalvornApp final : public QApplication {
     MidiSystem midi_;  // its playback stops before it goes
     AppContext context_{messageBoxes_, midi_};
     std::unique_ptr<CSingleDocTemplate> template_;
+    std::unique_ptr<TerminationSignals> terminationSignals_;
 };
 
 }  // namespace halvorn

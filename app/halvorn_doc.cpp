@@ -95,7 +95,6 @@ bool CHalvornDoc::OnSaveDocument(const QString& path) {
     }
     pathName_ = path;
     takeSnapshot();
-    context_.history.markSaved();
     return true;
 }
 

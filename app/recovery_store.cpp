@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <chrono>
+#include <filesystem>
+#include <system_error>
 
 #include "model/output_file.h"
 
@@ -54,18 +56,30 @@ QString RecoveryStore::pathOf(const QString& id, const char* suffix) const {
     return folder_ + QLatin1Char('/') + id + QLatin1String(suffix);
 }
 
-bool RecoveryStore::takeOwnLock() {
-    if (lock_) return true;
-    if (!QDir().mkpath(folder_)) return false;
+// The reason names what is in the way: a file where the folder should be, a
+// folder that cannot be made or written.
+Expected<void, Error> RecoveryStore::takeOwnLock() {
+    if (lock_) return {};
+    std::error_code failure;
+    const std::filesystem::path folder(QFile::encodeName(folder_).toStdString());
+    if (std::filesystem::exists(folder, failure) && !std::filesystem::is_directory(folder, failure))
+        return unexpected(folderError("A file is where the folder should be"));
+    std::filesystem::create_directories(folder, failure);
+    if (failure) return unexpected(folderError(failure.message()));
     auto lock = lockFor(pathOf(id_, ".lock"));
-    if (!lock->tryLock(0)) return false;
+    if (!lock->tryLock(0)) {
+        const bool denied = lock->error() == QLockFile::PermissionError;
+        return unexpected(
+            folderError(denied ? "Permission denied" : "Its lock file cannot be made"));
+    }
     lock_ = std::move(lock);
-    return true;
+    return {};
 }
 
 Expected<void, Error> RecoveryStore::write(const Document& document, const QString& originalPath) {
     finishWrite();
-    if (!takeOwnLock()) return unexpected(folderError());
+    if (auto locked = takeOwnLock(); !locked) return locked;
+    holdsCopy_ = true;
     return writeBytes(documentEncode(document), originalPath);
 }
 
@@ -77,12 +91,13 @@ bool RecoveryStore::startWrite(std::vector<std::uint8_t> bytes, const QString& o
         return false;
     }
     if (pending_.valid()) (void)pending_.get();  // its outcome was not asked for
-    if (!takeOwnLock()) {
+    if (auto locked = takeOwnLock(); !locked) {
         std::promise<Expected<void, Error>> refused;
-        refused.set_value(unexpected(folderError()));
+        refused.set_value(std::move(locked));
         pending_ = refused.get_future();
         return true;
     }
+    holdsCopy_ = true;
     pending_ = std::async(std::launch::async, [this, bytes = std::move(bytes), originalPath] {
         return writeBytes(bytes, originalPath);
     });
@@ -102,9 +117,9 @@ std::optional<Expected<void, Error>> RecoveryStore::finishWrite() {
     return pending_.get();
 }
 
-Error RecoveryStore::folderError() const {
-    return fileError("Could not write the recovery copy.", pathOf(id_, ".lock").toStdString(),
-                     "The recovery folder cannot be used", ErrorCode::kFileAccess);
+Error RecoveryStore::folderError(const std::string& reason) const {
+    return fileError("Could not write the recovery copy.", QFile::encodeName(folder_).toStdString(),
+                     reason, ErrorCode::kFileAccess);
 }
 
 Expected<void, Error> RecoveryStore::writeBytes(const std::vector<std::uint8_t>& bytes,
@@ -128,6 +143,7 @@ void RecoveryStore::remove() {
     finishWrite();
     QFile::remove(copyPath());
     QFile::remove(pathOf(id_, ".origin"));
+    holdsCopy_ = false;
 }
 
 std::vector<OrphanCopy> RecoveryStore::orphans() {
@@ -150,6 +166,7 @@ bool RecoveryStore::adopt(OrphanCopy& orphan) {
     if (!takeOwnLock()) return false;
     remove();
     const bool moved = QFile::rename(orphan.documentPath, copyPath());
+    holdsCopy_ = moved;
     QFile::rename(pathOf(orphan.id, ".origin"), pathOf(id_, ".origin"));
     removeUnfinishedWrites(orphan.id);
     release(orphan);

@@ -56,10 +56,16 @@ class RecoveryStore {
     std::optional<Expected<void, Error>> finishWrite();
     // The outcome of a write that has finished, without waiting.
     std::optional<Expected<void, Error>> finishedWrite();
+    // Whether a write has been started whose outcome nobody has taken yet.
+    bool writing() const { return pending_.valid(); }
     // Removes this program's copy, if there is one (after any write under
     // way, which would otherwise bring it back).
     void remove();
     QString copyPath() const { return pathOf(id_, ".hvn"); }
+    const QString& folder() const { return folder_; }
+    // Whether this program may have a copy in the folder: a write has been
+    // started since the last remove().
+    bool holdsCopy() const { return holdsCopy_; }
 
     // The copies of programs no longer running, newest first, each locked
     // for this store.
@@ -73,9 +79,9 @@ class RecoveryStore {
 
   private:
     QString pathOf(const QString& id, const char* suffix) const;
-    bool takeOwnLock();
+    Expected<void, Error> takeOwnLock();
 
-    Error folderError() const;
+    Error folderError(const std::string& reason) const;
     void removeUnfinishedWrites(const QString& id) const;
     Expected<void, Error> writeBytes(const std::vector<std::uint8_t>& bytes,
                                      const QString& originalPath) const;
@@ -84,6 +90,7 @@ class RecoveryStore {
     QString id_;
     std::unique_ptr<QLockFile> lock_;
     std::future<Expected<void, Error>> pending_;
+    bool holdsCopy_ = false;
 };
 
 }  // namespace halvorn

@@ -1,13 +1,17 @@
 #include "app/single_doc_template.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QStatusBar>
 #include <QUndoStack>
 
 #include "app/about_box.h"
 #include "app/halvorn_doc.h"
 #include "app/halvorn_view.h"
+#include "ui/frame/edit_actions.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/main_sheet.h"
 #include "ui/session/app_context.h"
@@ -21,14 +25,24 @@ CSingleDocTemplate::CSingleDocTemplate(AppContext& context, const QString& recov
       frame_(std::make_unique<CMainFrame>()),
       view_(new CHalvornView(context, frame_.get())),
       doc_(std::make_unique<CHalvornDoc>(context, view_->sheet())),
-      recovery_(recoveryFolder) {
+      recovery_(recoveryFolder),
+      editActions_(new CEditActions(context.history, *view_->sheet(), frame_.get())) {
+    CMainSheet* sheet = view_->sheet();
     frame_->setCentralWidget(view_);
-    frame_->setSheet(view_->sheet());
+    frame_->setSheet(sheet);
     frame_->setWindowIcon(applicationIcon());
-    frame_->setUndoStack(context_.history.stack());
-    context_.history.setRestoredHandler([this] { view_->sheet()->reloadFromDocument(); });
+    frame_->setEditActions(editActions_->undoAction(), editActions_->redoAction());
+    editActions_->setChangedHandler([this] { updateTitle(); });
+    QObject::connect(frame_->editMenu(), &QMenu::aboutToShow, editActions_, &CEditActions::refresh);
+    context_.history.setRestoredHandler([sheet] { sheet->reloadFromDocument(); });
+    context_.history.setFieldsHandlers(
+        {.capture = [sheet] { return sheet->shownFields(); },
+         .show = [sheet](const PageFields& fields) { sheet->showFields(fields); }});
     QObject::connect(&context_.history.stack(), &QUndoStack::indexChanged, frame_.get(),
                      [this] { updateTitle(); });
+    QObject::connect(sheet, &CMainSheet::statusMessage, frame_.get(),
+                     [this](const QString& message) { frame_->statusBar()->showMessage(message); });
+    createRecoveryIndicator();
     // No note is left sounding once the window has gone.
     frame_->setCloseGuard([this] {
         if (!SaveModified()) return false;
@@ -41,12 +55,8 @@ CSingleDocTemplate::CSingleDocTemplate(AppContext& context, const QString& recov
         AutosaveSource{.modified = [this] { return doc_->IsModified(); },
                        .contents = [this] { return view_->sheet()->documentWithEdits(); },
                        .originalPath = [this] { return doc_->pathName(); },
-                       .failed =
-                           [this](const Error& error) {
-                               frame_->statusBar()->showMessage(
-                                   QStringLiteral("The recovery copy could not be written: %1")
-                                       .arg(QString::fromStdString(error.reason)));
-                           }},
+                       .failed = [this](const Error& error) { recoveryFailed(error); },
+                       .recovered = [this] { recoveryWritten(); }},
         autosaveIntervalSeconds());
     QObject::connect(frame_.get(), &CMainFrame::newRequested, [this] { FileNew(); });
     QObject::connect(frame_.get(), &CMainFrame::openRequested, [this] { FileOpen(); });
@@ -64,7 +74,7 @@ CSingleDocTemplate::CSingleDocTemplate(AppContext& context, const QString& recov
 // Ending cleanly, the program leaves no recovery copy behind.
 CSingleDocTemplate::~CSingleDocTemplate() {
     autosave_.reset();
-    recovery_.remove();
+    if (!keepRecoveryCopy_) recovery_.remove();
     context_.history.setRestoredHandler({});
     frame_.reset();
     context_.history.clear();
@@ -84,6 +94,7 @@ bool CSingleDocTemplate::OpenStartupDocument(const QString& path) {
 void CSingleDocTemplate::FileNew() {
     if (!SaveModified()) return;
     doc_->OnNewDocument();
+    recovery_.remove();
     updateTitle();
 }
 
@@ -97,6 +108,7 @@ bool CSingleDocTemplate::OpenDocumentFile(const QString& path) {
     const bool opened = doc_->OnOpenDocument(path);
     if (opened) {
         rememberFile(path);
+        recovery_.remove();
     } else {
         forgetFile(path);
     }
@@ -140,7 +152,6 @@ bool CSingleDocTemplate::SaveModified() {
         case Answer::Yes:
             return view_->sheet()->storePageEdits() && FileSave();
         case Answer::No:
-            recovery_.remove();
             return true;
         case Answer::Cancel:
             return false;
@@ -171,15 +182,17 @@ bool CSingleDocTemplate::offer(OrphanCopy& orphan) {
         .yesText = QStringLiteral("Recover"),
         .noText = QStringLiteral("Discard"),
         .cancelText = QStringLiteral("Later")};
-    switch (context_.prompts.askChoice(request)) {
-        case Answer::Yes:
-            break;
-        case Answer::No:
-            recovery_.discard(orphan);
-            return false;
-        case Answer::Cancel:
+    for (;;) {
+        const Answer answer = context_.prompts.askChoice(request);
+        if (answer == Answer::Yes) break;
+        if (answer == Answer::Cancel) {
             recovery_.release(orphan);
             return false;
+        }
+        if (confirmDiscard(name)) {
+            recovery_.discard(orphan);
+            return false;
+        }
     }
     if (!SaveModified() || !doc_->OnRecoverDocument(orphan.documentPath, orphan.originalPath)) {
         recovery_.release(orphan);
@@ -188,6 +201,47 @@ bool CSingleDocTemplate::offer(OrphanCopy& orphan) {
     recovery_.adopt(orphan);
     updateTitle();
     return true;
+}
+
+bool CSingleDocTemplate::confirmDiscard(const QString& name) {
+    return context_.prompts.askYesNo(
+        QStringLiteral("Delete the unsaved work on %1 for good? It cannot be recovered afterwards.")
+            .arg(name));
+}
+
+void CSingleDocTemplate::EndBySignal() {
+    context_.sessions.stopAll();
+    autosave_->writeNow();
+    keepRecoveryCopy_ = doc_->IsModified();
+    QCoreApplication::quit();
+}
+
+void CSingleDocTemplate::createRecoveryIndicator() {
+    recoveryIndicator_ = new QLabel(QStringLiteral("No recovery copy"), frame_.get());
+    recoveryIndicator_->setFrameShape(QFrame::Panel);
+    recoveryIndicator_->setFrameShadow(QFrame::Sunken);
+    recoveryIndicator_->hide();
+    frame_->statusBar()->insertPermanentWidget(0, recoveryIndicator_);
+}
+
+// Told once in a box, then shown for as long as it lasts: a message in the
+// status bar would go with the next menu item pointed at.
+void CSingleDocTemplate::recoveryFailed(const Error& error) {
+    const QString folder = QString::fromStdString(error.path);
+    const QString reason = QString::fromStdString(error.reason);
+    recoveryIndicator_->setToolTip(
+        QStringLiteral("No recovery copy of your work can be written in %1: %2. Save your work.")
+            .arg(folder, reason));
+    recoveryIndicator_->show();
+    context_.prompts.message(
+        QStringLiteral("The recovery copy of your work could not be written."),
+        QStringLiteral("Folder: %1\nReason: %2.\nUntil a copy can be written, save your work "
+                       "yourself; the status bar shows \u201cNo recovery copy\u201d meanwhile.")
+            .arg(folder, reason));
+}
+
+void CSingleDocTemplate::recoveryWritten() {
+    recoveryIndicator_->hide();
 }
 
 void CSingleDocTemplate::About() {
@@ -210,8 +264,13 @@ void CSingleDocTemplate::forgetFile(const QString& path) {
 void CSingleDocTemplate::updateTitle() {
     if (!frame_) return;  // input while the window closes
     view_->sheet()->updateEditMarks();
-    const QString mark = doc_->IsModified() ? QStringLiteral("*") : QString();
+    const bool modified = doc_->IsModified();
+    const QString mark = modified ? QStringLiteral("*") : QString();
     frame_->setWindowTitle(QStringLiteral("%1%2 - Halvorn").arg(doc_->displayName(), mark));
+    // Back where the file is (undo, or typing the stored value again): a
+    // later start must not offer work the composer took back.
+    if (!modified && recovery_.holdsCopy()) recovery_.remove();
+    editActions_->refresh();
 }
 
 }  // namespace halvorn

@@ -13,9 +13,12 @@
 #include "app/recent_file_list.h"
 #include "app/recovery_store.h"
 
+class QLabel;
+
 namespace halvorn {
 
 class AppContext;
+class CEditActions;
 class CHalvornDoc;
 class CHalvornView;
 class CMainFrame;
@@ -48,16 +51,24 @@ class CSingleDocTemplate {
 
     // Asks "Save changes to <name>?" when the document or a page holds
     // changes. "Yes" stores the page's edits as its Save would, then saves;
-    // false when the user cancels, a field refuses or the save fails.
+    // false when the user cancels, a field refuses or the save fails. "No"
+    // keeps the recovery copy: the caller removes it once the work it
+    // protects has really gone (another document is open).
     bool SaveModified();
     // Offers, one by one, the work of programs that ended without saving it:
     // "Recover" opens it as a changed document, "Discard" deletes it, "Later"
     // keeps it for the next start.
     void OfferRecovery();
+    // SIGTERM or SIGHUP: a last recovery copy of any changes is written and
+    // the program ends without asking, its copy kept for the next start.
+    void EndBySignal();
 
     CMainFrame& frame() const { return *frame_; }
     CHalvornView& view() const { return *view_; }
     CHalvornDoc& doc() const { return *doc_; }
+    CEditActions& editActions() const { return *editActions_; }
+    // Shown in the status bar while no recovery copy can be written.
+    QLabel* recoveryIndicator() const { return recoveryIndicator_; }
     const RecentFileList& recentFiles() const { return recentFiles_; }
     RecoveryStore& recovery() { return recovery_; }
     Autosave& autosave() { return *autosave_; }
@@ -68,8 +79,14 @@ class CSingleDocTemplate {
     bool offer(OrphanCopy& orphan);
     void rememberFile(const QString& path);
     void forgetFile(const QString& path);
-    // "<name> - Halvorn", with "*" after the name while there are changes.
+    // "<name> - Halvorn", with "*" after the name while there are changes;
+    // with none anywhere, no recovery copy is kept either.
     void updateTitle();
+    void createRecoveryIndicator();
+    void recoveryFailed(const Error& error);
+    void recoveryWritten();
+    // Asks whether to delete a recovery copy for good.
+    bool confirmDiscard(const QString& name);
 
     AppContext& context_;
     std::unique_ptr<CMainFrame> frame_;
@@ -78,6 +95,9 @@ class CSingleDocTemplate {
     RecentFileList recentFiles_{kRecentFileCount};
     RecoveryStore recovery_;
     std::unique_ptr<Autosave> autosave_;
+    CEditActions* editActions_;            // owned by the frame
+    QLabel* recoveryIndicator_ = nullptr;  // owned by the status bar
+    bool keepRecoveryCopy_ = false;        // ending by a signal
     InputWatch titleWatch_{[this] { updateTitle(); }};
 };
 

@@ -18,6 +18,16 @@ std::int32_t makeAlignment(std::int32_t align, std::int32_t displacement) {
     return static_cast<std::int32_t>(packed);
 }
 
+bool samePlacements(const Song& a, const Song& b) {
+    for (std::size_t i = 0; i < a.macrosequences.size(); ++i) {
+        const Macrosequence& left = a.macrosequences[i];
+        const Macrosequence& right = b.macrosequences[i];
+        if (left.placementCount != right.placementCount || left.placements != right.placements)
+            return false;
+    }
+    return true;
+}
+
 Song songInit() {
     Song song;
     scaleSet(song.scale, scaleTypeIntervals(kScaleMajor), 0);

@@ -2,6 +2,11 @@
 // The Song: one whole composition. Records are held inline in fixed arrays;
 // only the scale table, a microsequence's parameter block and values, and a
 // macrosequence's placements are owned storage.
+//
+// Members marked "derived" are computed from the others and never stored in
+// a document: a microsequence's values (microsequenceCompute) and a
+// macrosequence's placements (macrosequencePlace). Everything else is what a
+// document file holds.
 
 #include <array>
 #include <cstdint>
@@ -34,7 +39,7 @@ struct Microsequence {
     std::int32_t fractalType = 0;
     std::int32_t period = 0;                          // 1..256 when in use
     std::optional<ParameterBytes> parameters;         // absent until first saved
-    std::optional<std::vector<std::int32_t>> values;  // absent until computed
+    std::optional<std::vector<std::int32_t>> values;  // derived; absent until computed
 };
 
 struct Block {
@@ -76,8 +81,9 @@ struct Macrosequence {
     double panning = 0.5;
     std::int32_t alignment = 1;  // displacementMeasures * 65536 + alignMeasures
     std::array<double, 4> stretchProbabilities{1.0, 0.0, 0.0, 0.0};
+    // Derived: placementCount entries, empty when none (until placed).
     std::int32_t placementCount = 0;
-    std::vector<Placement> placements;  // placementCount entries, empty when none
+    std::vector<Placement> placements;
 };
 
 // The two numbers packed into `alignment`.
@@ -100,6 +106,11 @@ struct Song {
     Scale scale;
     std::int32_t lengthMeasures = 4;
 };
+
+// Whether every track is placed alike. Of the derived members only the
+// placements can tell two Songs with the same file bytes apart for the user:
+// the arrangement shows them, and they come from the draws of Regenerate.
+bool samePlacements(const Song& a, const Song& b);
 
 // A Song with every default: no records in use, C major, 4 measures of 4/4.
 Song songInit();

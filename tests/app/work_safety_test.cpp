@@ -137,10 +137,19 @@ TEST_F(WorkSafetyTest, CopyOfAnEndedProgramIsOfferedAtTheNextStart) {
     EXPECT_EQ(readBack(path).song.blocks[0].melodyRange, 11);
     EXPECT_TRUE(recoveryFiles().isEmpty());
 
+    // Discard deletes work: it asks first, and a "No" there asks again.
     ASSERT_TRUE(RecoveryStore(recoveryFolder()).write(edited, QString()).has_value());
-    prompts.answers.push_back(Answer::No);
+    const QString discard = QStringLiteral(
+        "Delete the unsaved work on Untitled for good? It cannot be recovered afterwards.");
+    prompts.answers.insert(prompts.answers.end(),
+                           {Answer::No, Answer::No, Answer::No, Answer::Yes});
+    const auto asked = prompts.questions.size();
     app->OfferRecovery();
-    EXPECT_EQ(prompts.questions.back(), QStringLiteral("Recover the unsaved work on Untitled?"));
+    ASSERT_EQ(prompts.questions.size(), asked + 4);
+    EXPECT_EQ(prompts.questions[asked], QStringLiteral("Recover the unsaved work on Untitled?"));
+    EXPECT_EQ(prompts.questions[asked + 1], discard);
+    EXPECT_EQ(prompts.questions[asked + 2], prompts.questions[asked]);
+    EXPECT_EQ(prompts.questions[asked + 3], discard);
     EXPECT_TRUE(recoveryFiles().isEmpty());
     EXPECT_EQ(document().song.blocks[0].melodyRange, 11);
     EXPECT_EQ(prompts.unscripted, 0);

@@ -43,8 +43,16 @@ class WindowTest : public ::testing::Test, protected TestContext {
     CMainSheet& sheet() { return *app->view().sheet(); }
     CBlockPage& blocks() { return *static_cast<CBlockPage*>(sheet().page(kBlockPageIndex)); }
     CMicroPage& micros() { return *static_cast<CMicroPage*>(sheet().page(kMicroPageIndex)); }
-    QAction& undo() { return *app->frame().undoAction(); }
-    QAction& redo() { return *app->frame().redoAction(); }
+    // The Edit menu's items as the user finds them, once the window has
+    // caught up with what was done.
+    QAction& undo() {
+        QApplication::processEvents();
+        return *app->frame().undoAction();
+    }
+    QAction& redo() {
+        QApplication::processEvents();
+        return *app->frame().redoAction();
+    }
     QString title() {
         QApplication::processEvents();
         return app->frame().windowTitle();

@@ -12,7 +12,6 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
-#include <QUndoStack>
 
 #include "ui/frame/lock_keys.h"
 #include "ui/frame/main_sheet.h"
@@ -213,18 +212,9 @@ void CMainFrame::createStatusBar() {
     }
 }
 
-// The shortcuts belong to the window: a text field with the focus takes
-// Ctrl+Z and Ctrl+Y for its own text first.
-void CMainFrame::setUndoStack(QUndoStack& stack) {
-    undo_ = stack.createUndoAction(this, QStringLiteral("Undo"));
-    undo_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    undo_->setStatusTip(QStringLiteral("Take back the last change"));
-    undo_->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
-    redo_ = stack.createRedoAction(this, QStringLiteral("Redo"));
-    redo_->setShortcuts(
-        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
-    redo_->setStatusTip(QStringLiteral("Make the change that was taken back again"));
-    redo_->setIcon(style()->standardIcon(QStyle::SP_ArrowForward));
+void CMainFrame::setEditActions(QAction* undo, QAction* redo) {
+    undo_ = undo;
+    redo_ = redo;
     editMenu_->addAction(undo_);
     editMenu_->addAction(redo_);
     toolBar_->insertAction(copyButton_, undo_);

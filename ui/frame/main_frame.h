@@ -15,7 +15,6 @@ class QLabel;
 class QMenu;
 class QTimer;
 class QToolBar;
-class QUndoStack;
 
 namespace halvorn {
 
@@ -50,9 +49,9 @@ class CMainFrame final : public QMainWindow {
     void setSheet(CMainSheet* sheet) { sheet_ = sheet; }
     // Asked before the window closes; false keeps it open.
     void setCloseGuard(std::function<bool()> guard) { closeGuard_ = std::move(guard); }
-    // "Undo" and "Redo" in the "&Edit" menu and on the toolbar, naming the
-    // step they take back or make again.
-    void setUndoStack(QUndoStack& stack);
+    // "Undo" and "Redo" in the "&Edit" menu and on the toolbar (see
+    // CEditActions), naming what they take back or make again.
+    void setEditActions(QAction* undo, QAction* redo);
 
     QAction* undoAction() const { return undo_; }
     QAction* redoAction() const { return redo_; }

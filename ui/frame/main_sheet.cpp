@@ -32,6 +32,10 @@ CMainSheet::CMainSheet(AppContext& context, QWidget* parent)
     pages_[kMacroPageIndex] = new CMacroPage(context, this);
     for (int index = 0; index < kSheetPageCount; ++index) {
         addTab(pages_[index], QString::fromLatin1(kCaptions[index]));
+        connect(pages_[index], &CSheetPage::editsDropped, this,
+                [this, index](const PageFields& edits, const PageFields& stored) {
+                    keepDroppedEdits(index, edits, stored);
+                });
     }
     globalPage()->SelectBufferFromSettings();
     greyDisabledControls(this);
@@ -106,13 +110,70 @@ Document CMainSheet::documentWithEdits() const {
     return document;
 }
 
+QString CMainSheet::shownCaption() const {
+    const int shown = currentIndex();
+    return shown >= 0 && shown < kSheetPageCount ? QString::fromLatin1(kCaptions[shown])
+                                                 : QString();
+}
+
+PageFields CMainSheet::shownFields() const {
+    CSheetPage* shown = activePage();
+    if (!shown) return {};
+    PageFields fields = shown->fields();
+    fields.page = currentIndex();
+    return fields;
+}
+
+void CMainSheet::showFields(const PageFields& fields) {
+    CSheetPage* target = page(fields.page);
+    if (!target) return;
+    if (fields.page != shownIndex_) turnTo(fields.page);
+    target->showFields(fields);
+}
+
+PageFields CMainSheet::fieldsBeforeEdits() const {
+    const PageFields current = shownFields();
+    const PageFields* last = context_.history.fieldsAfterLast();
+    if (last && last->page == current.page && last->record == current.record) return *last;
+    PageFields stored = activePage() ? activePage()->storedFields() : PageFields{};
+    stored.page = current.page;
+    return stored;
+}
+
+bool CMainSheet::fieldHoldsTyping(const QWidget* field) const {
+    CSheetPage* shown = activePage();
+    return !shown || shown->fieldHoldsEdit(field);
+}
+
+void CMainSheet::undoPageEdits() {
+    context_.history.pushFields(QStringLiteral("Edits on %1").arg(shownCaption()),
+                                fieldsBeforeEdits(), shownFields());
+    context_.history.stack().undo();
+}
+
+void CMainSheet::keepDroppedEdits(int index, PageFields edits, PageFields stored) {
+    const QString caption = QString::fromLatin1(kCaptions[index]);
+    edits.page = index;
+    stored.page = index;
+    context_.history.pushFields(QStringLiteral("Discard edits on %1").arg(caption),
+                                std::move(edits), std::move(stored));
+    emit statusMessage(
+        QStringLiteral("Edits on %1 discarded; Edit > Undo brings them back").arg(caption));
+}
+
+void CMainSheet::runOnShownPage(const QString& name, void (CSheetPage::*command)()) {
+    CSheetPage* shown = activePage();
+    if (!shown) return;
+    context_.history.recordWithFields(name, [&] { (shown->*command)(); });
+}
+
 void CMainSheet::randomValues() {
-    if (CSheetPage* shown = activePage()) shown->randomValues();
+    runOnShownPage(QStringLiteral("Random Values"), &CSheetPage::randomValues);
 }
 
 void CMainSheet::randomSeed() {
     randomSeedFromTime();
-    if (CSheetPage* shown = activePage()) shown->randomSeed();
+    runOnShownPage(QStringLiteral("Random Seed"), &CSheetPage::randomSeed);
 }
 
 void CMainSheet::copy() {
@@ -120,6 +181,7 @@ void CMainSheet::copy() {
 }
 
 void CMainSheet::exportAudio() {
+    if (!commitGlobalPage()) return;
     if (auto* macro = qobject_cast<CMacroPage*>(page(kMacroPageIndex))) macro->exportAudio();
 }
 
@@ -142,9 +204,12 @@ bool CMainSheet::commitGlobalPage() {
     return !global->holdsEdits() || global->CommitToSong();
 }
 
+// The Global page stores its edits when it is left; the other pages drop
+// theirs, as a step that brings them back.
 bool CMainSheet::mayLeave(int target) {
     if (target == shownIndex_ || target < 0) return true;
     if (shownIndex_ == kGlobalPageIndex) return commitGlobalPage();
+    if (CSheetPage* shown = page(shownIndex_)) shown->dropEdits();
     return true;
 }
 

@@ -59,6 +59,23 @@ class CMainSheet final : public QTabWidget {
     // The document with the pages' edits applied, as far as they read.
     Document documentWithEdits() const;
 
+    // The page shown's caption ("Blocks").
+    QString shownCaption() const;
+    // What the page shown's fields hold, and showing fields again: their
+    // page is turned to (nothing is asked of the page shown) and their
+    // record shown before them.
+    PageFields shownFields() const;
+    void showFields(const PageFields& fields);
+    // The page shown's fields as its record is stored, or as the history's
+    // last step left them.
+    PageFields fieldsBeforeEdits() const;
+    // Whether `field` holds typing the page shown has not stored (true for
+    // a field that is none of the page's).
+    bool fieldHoldsTyping(const QWidget* field) const;
+    // "Undo Edits on <page>": the page shown's edits become a step of the
+    // history, which is undone, so that Redo brings them back.
+    void undoPageEdits();
+
     // The frame's commands, acting on the page shown.
     void randomValues();
     void randomSeed();
@@ -70,6 +87,10 @@ class CMainSheet final : public QTabWidget {
     // after the Global page's fields are committed.
     void exportMusicXml();
 
+  signals:
+    // A message for the status bar.
+    void statusMessage(const QString& message);
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -78,6 +99,11 @@ class CMainSheet final : public QTabWidget {
     bool mayLeave(int target);
     // Shows page `index` and tells it so.
     void turnTo(int index);
+    // A page dropped the edits its fields held: a step brings them back.
+    void keepDroppedEdits(int index, PageFields edits, PageFields stored);
+    // Runs a frame command on the page shown as one step named `name`,
+    // keeping the page's fields before and after it.
+    void runOnShownPage(const QString& name, void (CSheetPage::*command)());
 
     AppContext& context_;
     std::array<CSheetPage*, kSheetPageCount> pages_{};

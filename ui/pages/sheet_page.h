@@ -5,12 +5,16 @@
 // Each page is made with the application's context: the document it edits,
 // the prompts it talks through, the MIDI settings and playback.
 
+#include <QList>
 #include <QWidget>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
 #include "ui/session/app_context.h"
+#include "ui/session/page_fields.h"
+
+class QComboBox;
 
 namespace halvorn {
 
@@ -53,6 +57,27 @@ class CSheetPage : public QWidget {
     // The document with the page's edits applied, as far as they read.
     Document withEdits();
 
+    // What the fields hold now, and what they held when the page last showed
+    // its record as the document holds it (the page index is the sheet's to
+    // fill in).
+    PageFields fields() const;
+    const PageFields& storedFields() const { return storedFields_; }
+    // Whether `field` shows something else than it did when the record was
+    // shown as stored (true for a field that is not one of the page's).
+    bool fieldHoldsEdit(const QWidget* field) const;
+    // Shows `fields`: their record as the document holds it, then their
+    // values, exactly as they were.
+    virtual void showFields(const PageFields& fields);
+    // The page is about to show another record, or to be left: edits its
+    // fields hold are dropped, and reported (editsDropped) so that they can
+    // be brought back. Not while the history restores a step.
+    void dropEdits();
+
+  signals:
+    // The fields held `edits` when they were dropped; `stored` is what the
+    // page showed of the record before them.
+    void editsDropped(const PageFields& edits, const PageFields& stored);
+
   protected:
     AppContext& context() const { return context_; }
     Prompts& prompts() const { return context_.prompts; }
@@ -63,7 +88,24 @@ class CSheetPage : public QWidget {
 
     // The fields show the record as the document holds it: edits are
     // measured from here.
-    void markShownAsStored() { stored_ = previewBytes(); }
+    void markShownAsStored();
+
+    // The fields the composer sets, in a fixed order: neither the record
+    // list nor the page's own switches (loop, metronome) are among them.
+    virtual QList<QWidget*> editFields() const { return {}; }
+    // The list that picks the record the page shows; none on a page without
+    // records.
+    virtual QComboBox* recordList() const { return nullptr; }
+    // What the page keeps outside its widgets, as bytes.
+    virtual std::vector<std::uint8_t> extraFields() const { return {}; }
+    // Before `fields`' values are set: what they need is made (the
+    // widgets of a panel they name).
+    virtual void prepareFields(const PageFields& fields) { (void)fields; }
+    // Shows record `record` as the document holds it.
+    virtual void showRecord(std::int32_t record) { (void)record; }
+    // The values have been set without their change signals: what follows
+    // from them (a preview) is brought up to date.
+    virtual void fieldsShown() {}
     // Whether the document with the page's edits applied differs from the
     // document (or a field does not read).
     bool previewDiffersFromDocument();
@@ -85,8 +127,14 @@ class CSheetPage : public QWidget {
     std::optional<std::vector<std::uint8_t>> previewBytes();
 
   private:
+    std::int32_t listedRecord() const;
+
     AppContext& context_;
     std::optional<std::vector<std::uint8_t>> stored_;
+    PageFields storedFields_;
+    // The edits were reported as dropped; nothing is held until the page
+    // shows a record as stored again.
+    bool dropped_ = false;
 };
 
 }  // namespace halvorn

@@ -208,6 +208,29 @@ void CBlockPage::reloadFromDocument() {
     load();
 }
 
+QList<QWidget*> CBlockPage::editFields() const {
+    QList<QWidget*> fields = {controls_.description, controls_.length, controls_.curve,
+                              controls_.center, controls_.seed};
+    for (QSlider* slider : controls_.rhythm) fields << slider;
+    fields << controls_.melodySequence << controls_.melodyRange << controls_.melodyOffset
+           << controls_.velocitySequence << controls_.velocityRange << controls_.velocityAmp
+           << controls_.velocityThreshold << controls_.dotted << controls_.triplets
+           << controls_.legato;
+    for (QCheckBox* accent : controls_.accents) fields << accent;
+    fields << controls_.accentLevel << controls_.instrument << controls_.channel;
+    return fields;
+}
+
+void CBlockPage::showRecord(std::int32_t record) {
+    selectIndex(controls_.block, record);
+    load();
+}
+
+void CBlockPage::pickBlock() {
+    dropEdits();
+    load();
+}
+
 void CBlockPage::turnedTo() {
     refresh();
     load();
@@ -296,6 +319,7 @@ bool CBlockPage::previewEdits(Document& document) {
 bool CBlockPage::newBlock() {
     Song* current = song();
     if (!current) return false;
+    dropEdits();
     const auto added = context().recordChangeResult(QStringLiteral("New block"),
                                                     [&] { return appendBlock(*current); });
     if (!added) {
@@ -310,6 +334,7 @@ bool CBlockPage::newBlock() {
 }
 
 void CBlockPage::deleteBlock() {
+    dropEdits();
     read();
     if (!blockValid(values_.currentBlock)) return;
     context().recordChange(QStringLiteral("Delete block"),
@@ -383,6 +408,7 @@ void CBlockPage::copyBlock() {
     read();
     CCopyDialog dialog(prompts(), song(), CopyMode::Block, values_.currentBlock, this);
     if (dialog.exec() != QDialog::Accepted) return;
+    dropEdits();
     copyRecord(dialog.sourceIndex(), dialog.destinationIndex());
 }
 

@@ -95,6 +95,9 @@ class CBlockPage final : public CSheetPage {
     void refresh();
     // Block `currentBlock` into the page (repairing its sequence indices).
     void load();
+    // Another block chosen in the list: the edits held for the block shown
+    // are dropped (as a step that can be undone), then it is loaded.
+    void pickBlock();
     // The page into block `currentBlock`; nothing is stored when a field
     // does not read.
     // False when a field refuses (its message shown).
@@ -126,6 +129,11 @@ class CBlockPage final : public CSheetPage {
     void reloadFromDocument() override;
     bool previewEdits(Document& document) override;
     bool storeEdits() override { return save(); }
+
+  protected:
+    QList<QWidget*> editFields() const override;
+    QComboBox* recordList() const override { return controls_.block; }
+    void showRecord(std::int32_t record) override;
 
   private:
     QLayout* buildBlockRow();

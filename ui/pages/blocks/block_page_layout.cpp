@@ -317,7 +317,7 @@ QGroupBox* CBlockPage::buildNotesGroup() {
 void CBlockPage::connectControls() {
     using Changed = void (QComboBox::*)(int);
     constexpr Changed changed = &QComboBox::currentIndexChanged;
-    connect(controls_.block, changed, this, &CBlockPage::load);
+    connect(controls_.block, changed, this, &CBlockPage::pickBlock);
     connect(controls_.center, changed, this, &CBlockPage::clampCenter);
     // Choosing a curve applies it, even the one shown: the sliders may have
     // moved since.

@@ -325,8 +325,21 @@ bool CGlobalPage::CommitToSong() {
     if (Document* document = currentDocument()) {
         context().recordChange(QStringLiteral("Change global settings"),
                                [&] { applyToDocument(values_, *document); });
+        markShownAsStored();
     }
     return true;
+}
+
+QList<QWidget*> CGlobalPage::editFields() const {
+    return {controls_.title,     controls_.author,      controls_.comments,
+            controls_.generator, controls_.seed,        controls_.tempo,
+            controls_.signature, controls_.minDuration, controls_.maxDuration};
+}
+
+// The values follow the fields quietly: a field that does not read keeps
+// its value until the page is read for a commit, which tells why.
+void CGlobalPage::fieldsShown() {
+    (void)readInto(values_);
 }
 
 bool CGlobalPage::PreviewCommit(Document& document) const {
@@ -347,6 +360,7 @@ void CGlobalPage::LoadFromSong() {
     values_.comments = fromDocumentText(document->comments);
     applyScaleToSong();
     write();
+    markShownAsStored();
 }
 
 void CGlobalPage::ResetForNewDocument() {

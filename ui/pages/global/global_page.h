@@ -108,6 +108,12 @@ class CGlobalPage final : public CSheetPage {
     // them), so the document itself is the measure.
     bool holdsEdits() override { return previewDiffersFromDocument(); }
 
+  protected:
+    // The song's settings and the texts; the scale lists act on the Song at
+    // once and the MIDI settings are the program's, so neither is an edit.
+    QList<QWidget*> editFields() const override;
+    void fieldsShown() override;
+
   private:
     struct ReadFailure {
         QWidget* field;

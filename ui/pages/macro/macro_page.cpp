@@ -152,6 +152,25 @@ void CMacroPage::reloadFromDocument() {
     controls_.display->redraw();
 }
 
+QList<QWidget*> CMacroPage::editFields() const {
+    QList<QWidget*> fields = {controls_.muteTrack,   controls_.volume,  controls_.probability,
+                              controls_.seed,        controls_.panning, controls_.alignTo,
+                              controls_.displacement};
+    for (QSlider* slider : controls_.stretch) fields << slider;
+    fields << controls_.totalLength;
+    return fields;
+}
+
+void CMacroPage::showRecord(std::int32_t record) {
+    selectIndex(controls_.block, record);
+    load();
+}
+
+void CMacroPage::pickTrack() {
+    dropEdits();
+    load();
+}
+
 void CMacroPage::turnedTo() {
     refresh();
     load();
@@ -358,6 +377,7 @@ void CMacroPage::copyTrack() {
     CCopyDialog dialog(prompts(), currentSong(), CopyMode::Macrosequence, values_.currentTrack,
                        this);
     if (dialog.exec() != QDialog::Accepted) return;
+    dropEdits();
     copyRecord(dialog.sourceIndex(), dialog.destinationIndex());
 }
 

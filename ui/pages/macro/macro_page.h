@@ -85,6 +85,9 @@ class CMacroPage final : public CSheetPage {
     void refresh();
     // Track `currentTrack` into the page; unsaved edits are dropped.
     void load();
+    // Another track chosen in the list: the edits held for the track shown
+    // are dropped (as a step that can be undone), then it is loaded.
+    void pickTrack();
     // The page into track `currentTrack` and the song's length; nothing is
     // stored when a field does not read. The track's placements are dropped
     // until the next Regenerate, Play or Save MIDI.
@@ -121,6 +124,11 @@ class CMacroPage final : public CSheetPage {
     void reloadFromDocument() override;
     bool previewEdits(Document& document) override;
     bool storeEdits() override { return save(); }
+
+  protected:
+    QList<QWidget*> editFields() const override;
+    QComboBox* recordList() const override { return controls_.block; }
+    void showRecord(std::int32_t record) override;
 
   private:
     void copyInto(std::int32_t source, std::int32_t destination);

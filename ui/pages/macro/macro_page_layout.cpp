@@ -187,7 +187,7 @@ QGroupBox* CMacroPage::buildMidiGroup() {
 }
 
 void CMacroPage::connectControls() {
-    connect(controls_.block, &QComboBox::currentIndexChanged, this, &CMacroPage::load);
+    connect(controls_.block, &QComboBox::currentIndexChanged, this, &CMacroPage::pickTrack);
     connect(controls_.save, &QPushButton::clicked, this, &CMacroPage::save);
     // Save drops the track's placements: the captions say so at once.
     connect(controls_.save, &QPushButton::clicked, controls_.captions,

@@ -111,7 +111,7 @@ void CMicroPage::buildControls() {
     lower->addWidget(plotGroup, 1);
     page->addLayout(lower, 1);
 
-    connect(controls_.sequences, &QComboBox::currentIndexChanged, this, &CMicroPage::load);
+    connect(controls_.sequences, &QComboBox::currentIndexChanged, this, &CMicroPage::pickSequence);
     connect(controls_.fractal, &QComboBox::currentIndexChanged, this, &CMicroPage::rebuildPanel);
     connect(controls_.create, &QPushButton::clicked, this, &CMicroPage::create);
     connect(controls_.remove, &QPushButton::clicked, this, &CMicroPage::deleteSequence);
@@ -156,6 +156,39 @@ void CMicroPage::write() {
     controls_.period->setText(QString::number(values_.sequence.period));
     selectIndex(controls_.sequences, values_.selection);
     controls_.description->setText(fromDocumentText(values_.sequence.description));
+}
+
+QList<QWidget*> CMicroPage::editFields() const {
+    QList<QWidget*> fields = {controls_.description, controls_.fractal, controls_.period};
+    if (panel_) fields << panel_->fields();
+    return fields;
+}
+
+// The Mandelbrot panel's path and view live in its editor, not in fields:
+// its parameter block stands for them.
+std::vector<std::uint8_t> CMicroPage::extraFields() const {
+    if (!panel_ || panel_->fractalType() != kFractalMandelbrot) return {};
+    return panel_->preview().value_or(ParameterBytes{});
+}
+
+void CMicroPage::showRecord(std::int32_t record) {
+    selectIndex(controls_.sequences, record);
+    load();
+}
+
+// The panel of the fractal type the fields name is made first, from the
+// remembered block (the Mandelbrot panel's from the fields' extra bytes), so
+// that its fields are there to take their values.
+void CMicroPage::prepareFields(const PageFields& fields) {
+    if (!fields.extra.empty()) remembered_[kFractalMandelbrot] = fields.extra;
+    const auto* fractal = fields.values.size() > 1 ? std::get_if<int>(&fields.values[1]) : nullptr;
+    if (fractal) selectIndex(controls_.fractal, *fractal);
+    rebuildPanel();
+}
+
+void CMicroPage::pickSequence() {
+    dropEdits();
+    load();
 }
 
 void CMicroPage::turnedTo() {
@@ -232,6 +265,7 @@ void CMicroPage::rebuildPanel() {
 void CMicroPage::create() {
     Song* current = song();
     if (!current) return;
+    dropEdits();
     const auto added = context().recordChangeResult(QStringLiteral("New microsequence"),
                                                     [&] { return appendMicrosequence(*current); });
     if (!added) {
@@ -291,6 +325,7 @@ void CMicroPage::deleteSequence() {
             "The selected microsequence is being used in some block. Delete anyway?"))) {
         return;
     }
+    dropEdits();
     context().recordChange(QStringLiteral("Delete microsequence"),
                            [&] { deleteMicrosequence(current, removed); });
     refreshList();
@@ -314,6 +349,7 @@ void CMicroPage::copySequence() {
     if (!read()) return;
     CCopyDialog dialog(prompts(), song(), CopyMode::Microsequence, values_.selection, this);
     if (dialog.exec() != QDialog::Accepted) return;
+    dropEdits();
     copyRecord(dialog.sourceIndex(), dialog.destinationIndex());
 }
 

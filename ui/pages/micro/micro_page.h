@@ -59,6 +59,9 @@ class CMicroPage final : public CSheetPage {
     void refreshList();
     // The selected sequence into the page and its panel.
     void load();
+    // Another sequence chosen in the list: the edits held for the one shown
+    // are dropped (as a step that can be undone), then it is loaded.
+    void pickSequence();
     // A new panel for the page's fractal type, loaded.
     void rebuildPanel();
     void create();
@@ -84,6 +87,14 @@ class CMicroPage final : public CSheetPage {
     void reloadFromDocument() override;
     bool previewEdits(Document& document) override;
     bool storeEdits() override { return save(); }
+
+  protected:
+    QList<QWidget*> editFields() const override;
+    QComboBox* recordList() const override { return controls_.sequences; }
+    std::vector<std::uint8_t> extraFields() const override;
+    void showRecord(std::int32_t record) override;
+    void prepareFields(const PageFields& fields) override;
+    void fieldsShown() override { updateValuesPlot(); }
 
   private:
     void buildControls();

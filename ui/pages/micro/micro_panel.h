@@ -4,6 +4,7 @@
 // panel loads from its type's block (or its defaults), and what it stores
 // becomes both the saved record's block and the remembered one.
 
+#include <QList>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -38,6 +39,10 @@ class CMicroPanel : public QWidget {
     // The block the fields would store now, without any message; none when
     // a field does not read.
     virtual std::optional<ParameterBytes> preview() const = 0;
+    // The panel's fields, in order, where its whole state is in them (none
+    // for a panel whose state is drawn on a picture: its preview() holds
+    // it).
+    virtual QList<QWidget*> fields() const { return {}; }
 
   signals:
     // A field changed: what preview() gives may have changed.

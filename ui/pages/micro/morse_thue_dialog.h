@@ -1,9 +1,9 @@
 #pragma once
 // The "Morse-Thue" panel: base, start and step of the digit sums.
 
-#include "ui/pages/micro/micro_panel.h"
+#include <QLineEdit>
 
-class QLineEdit;
+#include "ui/pages/micro/micro_panel.h"
 
 namespace halvorn {
 
@@ -28,6 +28,9 @@ class CMorseThueDialog final : public CMicroPanel {
     std::optional<ParameterBytes> store() override;
     void randomize() override;
     std::optional<ParameterBytes> preview() const override;
+    QList<QWidget*> fields() const override {
+        return {controls_.base, controls_.start, controls_.step};
+    }
 
     const MorseThueDialogControls& controls() const { return controls_; }
 

@@ -1,10 +1,10 @@
 #pragma once
 // The "Noise" panel: correlation, seed and range of the summed generators.
 
-#include "ui/pages/micro/micro_panel.h"
+#include <QComboBox>
+#include <QLineEdit>
 
-class QComboBox;
-class QLineEdit;
+#include "ui/pages/micro/micro_panel.h"
 
 namespace halvorn {
 
@@ -30,6 +30,9 @@ class CNoiseDialog final : public CMicroPanel {
     std::optional<ParameterBytes> store() override;
     void randomize() override;
     std::optional<ParameterBytes> preview() const override;
+    QList<QWidget*> fields() const override {
+        return {controls_.correlation, controls_.seed, controls_.range};
+    }
 
     // The "Random Seed" command: a new seed from the next draw, 0..268435454.
     void drawSeed();
