@@ -45,8 +45,10 @@ bool CHalvornApp::InitInstance() {
     const QStringList documents = parser.positionalArguments();
 
     template_ = std::make_unique<CSingleDocTemplate>(context_);
-    terminationSignals_ =
-        std::make_unique<TerminationSignals>([this] { template_->EndBySignal(); });
+    terminationSignals_ = std::make_unique<TerminationSignals>([this] {
+        template_->EndBySignal();
+        exit(0);
+    });
     reportFirstPaint(template_->frame());
     // A relative name would mean another file in the recent-file list and
     // in a recovery copy read from another folder.

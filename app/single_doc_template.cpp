@@ -1,6 +1,5 @@
 #include "app/single_doc_template.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
@@ -45,6 +44,7 @@ CSingleDocTemplate::CSingleDocTemplate(AppContext& context, const QString& recov
     createRecoveryIndicator();
     // No note is left sounding once the window has gone.
     frame_->setCloseGuard([this] {
+        if (endingBySignal_) return true;
         if (!SaveModified()) return false;
         context_.sessions.stopAll();
         recovery_.remove();
@@ -213,7 +213,7 @@ void CSingleDocTemplate::EndBySignal() {
     context_.sessions.stopAll();
     autosave_->writeNow();
     keepRecoveryCopy_ = doc_->IsModified();
-    QCoreApplication::quit();
+    endingBySignal_ = true;
 }
 
 void CSingleDocTemplate::createRecoveryIndicator() {

@@ -59,8 +59,9 @@ class CSingleDocTemplate {
     // "Recover" opens it as a changed document, "Discard" deletes it, "Later"
     // keeps it for the next start.
     void OfferRecovery();
-    // SIGTERM or SIGHUP: a last recovery copy of any changes is written and
-    // the program ends without asking, its copy kept for the next start.
+    // SIGTERM or SIGHUP: playback stops and a last recovery copy of any
+    // changes is written, kept for the next start; the program then ends
+    // without asking.
     void EndBySignal();
 
     CMainFrame& frame() const { return *frame_; }
@@ -97,7 +98,8 @@ class CSingleDocTemplate {
     std::unique_ptr<Autosave> autosave_;
     CEditActions* editActions_;            // owned by the frame
     QLabel* recoveryIndicator_ = nullptr;  // owned by the status bar
-    bool keepRecoveryCopy_ = false;        // ending by a signal
+    bool endingBySignal_ = false;          // the window closes without asking
+    bool keepRecoveryCopy_ = false;        // ... and its changes wait for the next start
     InputWatch titleWatch_{[this] { updateTitle(); }};
 };
 

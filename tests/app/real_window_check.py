@@ -8,7 +8,12 @@
    copy.
 3. Started again, the program asks; Return (Recover) brings the edit back
    as a changed document under its file's name; Ctrl+S stores it and removes
-   the copy; Ctrl+Q ends cleanly and leaves nothing in the recovery folder.
+   the copy.
+4. A Blocks edit dropped by turning to Macrosequences: Ctrl+Z shows it on
+   Blocks again, Ctrl+Q asks to save it and Return saves it; the program
+   ends cleanly and leaves nothing in the recovery folder.
+5. An edit, then SIGTERM (log-out): the program ends cleanly with a
+   recovery copy holding the edit and no lock left behind.
 """
 
 import argparse
@@ -82,6 +87,18 @@ class Session:
         out = subprocess.run([self.cli, "info", str(path)], capture_output=True, text=True).stdout
         first = out.splitlines()[0] if out else ""
         return first.removeprefix("Title: ").strip('"')
+
+    def block_description(self, path, index):
+        out = subprocess.run([self.cli, "info", str(path)], capture_output=True, text=True).stdout
+        lines = out.splitlines()
+        if "Blocks:" not in " ".join(lines):
+            return None
+        start = next(i for i, line in enumerate(lines) if line.startswith("Blocks:"))
+        prefix = f"{index:4d}: "
+        for line in lines[start + 1:]:
+            if line.startswith(prefix):
+                return line[len(prefix):].strip('"')
+        return None
 
     def recovery_copies(self):
         return sorted(self.recovery.glob("*.hvn")) if self.recovery.exists() else []
@@ -174,12 +191,41 @@ def main():
         expect_title(session, piece, "Left On Page")
         if not wait_for(lambda: not session.recovery_copies(), 10):
             fail("saving left the recovery copy")
-        session.keys(window, "ctrl+q")
+        print("recovery: Recover brought the edit back; Save removed the copy")
+
+        # 4. From the tab bar to Blocks and its "Description:" (after the
+        # list and three buttons), then to Macrosequences, which drops the
+        # edit; Ctrl+Z brings it back.
+        session.keys(window, "Tab", "ctrl+Tab", "ctrl+Tab", "Tab", "Tab", "Tab", "Tab", "Tab",
+                     "ctrl+a")
+        session.type(window, "Kept Edit")
+        session.keys(window, "ctrl+Tab", "ctrl+z", "ctrl+q")
+        question = session.wait_window(r"^Halvorn$")
+        session.keys(question, "Return")
         if third.wait(timeout=20) != 0:
             fail("the program did not end cleanly")
+        if session.block_description(piece, 0) != "Kept Edit":
+            fail(f"the Blocks edit is not in the file: {session.block_description(piece, 0)!r}")
         if session.recovery.exists() and list(session.recovery.iterdir()):
             fail(f"a clean quit left {list(session.recovery.iterdir())}")
-        print("recovery: Recover brought the edit back; Save and a clean quit left nothing")
+        print("dropped edits: Ctrl+Z brought the Blocks edit back and Quit saved it")
+
+        # 5. SIGTERM writes a last copy and ends cleanly.
+        fourth = session.start(str(piece))
+        running.append(fourth)
+        window = session.wait_window(r"^piece\.hvn - Halvorn$")
+        session.keys(window, "Tab", "Tab", "ctrl+a")
+        session.type(window, "At Log Out")
+        session.wait_window(r"^piece\.hvn\* - Halvorn$")
+        fourth.send_signal(signal.SIGTERM)
+        if fourth.wait(timeout=20) != 0:
+            fail("SIGTERM did not end the program cleanly")
+        copies = session.recovery_copies()
+        if [session.title_of(c) for c in copies] != ["At Log Out"]:
+            fail(f"after SIGTERM the recovery folder holds {copies}")
+        if list(session.recovery.glob("*.lock")):
+            fail(f"SIGTERM left {list(session.recovery.glob('*.lock'))}")
+        print("SIGTERM: a last copy holds the edit and no lock is left")
         return 0
     finally:
         for process in running:

@@ -5,11 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
+#include <QStatusBar>
+#include <csignal>
 
+#include "app/termination_signals.h"
 #include "tests/support/window_fixture.h"
+#include "ui/frame/main_frame.h"
 
 namespace halvorn {
 namespace {
@@ -35,6 +41,18 @@ class WorkSafetyTest : public test::WindowTest {
 
     QStringList recoveryFiles() {
         return QDir(recoveryFolder()).entryList({QStringLiteral("*.hvn")}, QDir::Files);
+    }
+    QStringList recoveryFilesLike(const QString& pattern) {
+        return QDir(recoveryFolder()).entryList({pattern}, QDir::Files | QDir::Hidden);
+    }
+    // One autosave, waited for.
+    void autosave() {
+        app->autosave().tick();
+        app->recovery().finishWrite();
+    }
+    static QByteArray bytesOf(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 };
 
@@ -153,6 +171,137 @@ TEST_F(WorkSafetyTest, CopyOfAnEndedProgramIsOfferedAtTheNextStart) {
     EXPECT_TRUE(recoveryFiles().isEmpty());
     EXPECT_EQ(document().song.blocks[0].melodyRange, 11);
     EXPECT_EQ(prompts.unscripted, 0);
+}
+
+// The copy follows the window: undoing back to the saved state takes it
+// away; "No" before an Open that fails keeps the changes and the copy, which
+// goes only once another document is open.
+TEST_F(WorkSafetyTest, RecoveryCopyFollowsUndoAndAFailedOpen) {
+    const QString path = savedBlockDocument();
+    typeInto(blocks().controls().melodyRange, QStringLiteral("7"));
+    QTest::mouseClick(blocks().controls().save, Qt::LeftButton);
+    autosave();
+    EXPECT_EQ(recoveryFiles().size(), 1);
+    undo().trigger();
+    EXPECT_EQ(title(), QStringLiteral("piece.hvn - Halvorn"));
+    EXPECT_TRUE(recoveryFiles().isEmpty());
+    redo().trigger();
+    autosave();
+    ASSERT_EQ(recoveryFiles().size(), 1);
+
+    const QString damaged = dir.filePath(QStringLiteral("damaged.hvn"));
+    QFile file(damaged);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a document");
+    file.close();
+    prompts.answers.push_back(Answer::No);
+    EXPECT_FALSE(app->OpenDocumentFile(damaged));
+    EXPECT_EQ(recoveryFiles().size(), 1);
+    EXPECT_EQ(document().song.blocks[0].melodyRange, 7);
+    EXPECT_EQ(title(), QStringLiteral("piece.hvn* - Halvorn"));
+    prompts.answers.push_back(Answer::No);
+    ASSERT_TRUE(app->OpenDocumentFile(path));
+    EXPECT_TRUE(recoveryFiles().isEmpty());
+    EXPECT_EQ(prompts.unscripted, 0);
+}
+
+// A recovery folder that cannot be used (a file where it should be) is told
+// once, with the folder and the reason, and a pane in the status bar says
+// so for as long as it lasts; a copy written again ends it, and the next
+// failure is told again.
+TEST_F(WorkSafetyTest, UnusableRecoveryFolderIsToldOnceAndShownUntilACopyIsWritten) {
+    const auto block = [this] {
+        QFile file(recoveryFolder());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("in the way");
+    };
+    block();
+    makeBlock();
+    QLabel* pane = app->recoveryIndicator();
+    const auto told = prompts.messages.size();
+    app->autosave().tick();
+    ASSERT_TRUE(test::processUntil([&] { return prompts.messages.size() > told; }));
+    EXPECT_EQ(prompts.messages.back(),
+              QStringLiteral("The recovery copy of your work could not be written."));
+    EXPECT_TRUE(prompts.details.back().contains(recoveryFolder()));
+    EXPECT_TRUE(
+        prompts.details.back().contains(QStringLiteral("A file is where the folder should be")));
+    EXPECT_TRUE(pane->isVisibleTo(&app->frame()));
+    EXPECT_EQ(pane->text(), QStringLiteral("No recovery copy"));
+    app->frame().statusBar()->showMessage(QStringLiteral("Open an existing document"));
+    app->autosave().tick();
+    QTest::qWait(300);
+    EXPECT_EQ(prompts.messages.size(), told + 1);
+    EXPECT_TRUE(pane->isVisibleTo(&app->frame()));
+
+    ASSERT_TRUE(QFile::remove(recoveryFolder()));
+    app->autosave().tick();
+    ASSERT_TRUE(test::processUntil([&] { return !pane->isVisibleTo(&app->frame()); }));
+    EXPECT_EQ(recoveryFiles().size(), 1);
+
+    ASSERT_TRUE(QDir(recoveryFolder()).removeRecursively());
+    block();
+    app->autosave().tick();
+    ASSERT_TRUE(test::processUntil([&] { return prompts.messages.size() > told + 1; }));
+    EXPECT_TRUE(pane->isVisibleTo(&app->frame()));
+}
+
+// SIGTERM or SIGHUP (log-out, shutdown) reach the window's thread; there a
+// last copy of the changes, page edits included, is written and the program
+// ends without a question, leaving no lock behind for the next start.
+TEST_F(WorkSafetyTest, EndingBySignalKeepsALastCopyAndNoLock) {
+    int arrived = 0;
+    {
+        const TerminationSignals watch([&] { ++arrived; });
+        std::raise(SIGTERM);
+        std::raise(SIGHUP);
+        EXPECT_TRUE(test::processUntil([&] { return arrived == 2; }));
+    }
+
+    savedBlockDocument();
+    typeInto(blocks().controls().melodyRange, QStringLiteral("6"));
+    const auto asked = prompts.questions.size();
+    app->EndBySignal();
+    app.reset();
+    EXPECT_EQ(prompts.questions.size(), asked);
+    ASSERT_EQ(recoveryFiles().size(), 1);
+    EXPECT_EQ(readBack(recoveryFolder() + QLatin1Char('/') + recoveryFiles().front())
+                  .song.blocks[0]
+                  .melodyRange,
+              6);
+    EXPECT_TRUE(recoveryFilesLike(QStringLiteral("*.lock")).isEmpty());
+}
+
+// The copy is written to a temporary file and renamed into place: a write
+// that the file-size limit cuts short reports its failure and leaves the
+// previous copy's bytes as they were. A write still under way when the copy
+// is removed (Save, Quit) never brings it back.
+TEST_F(WorkSafetyTest, ACopyIsReplacedWholeOrNotAtAllAndRemovedForGood) {
+    RecoveryStore store(recoveryFolder());
+    ASSERT_TRUE(store.write(document(), QString()).has_value());
+    const QByteArray previous = bytesOf(store.copyPath());
+    Document large = document();
+    large.comments.assign(64 * 1024, 'x');
+
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit unlimited = limit;
+    limit.rlim_cur = static_cast<rlim_t>(previous.size() + 1024);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const auto written = store.write(large, QString());
+    setrlimit(RLIMIT_FSIZE, &unlimited);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(written.has_value());
+    EXPECT_EQ(bytesOf(store.copyPath()), previous);
+    EXPECT_TRUE(recoveryFilesLike(QStringLiteral("*.part-*")).isEmpty());
+
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_TRUE(store.startWrite(documentEncode(large), QString()));
+        store.remove();
+    }
+    store.finishWrite();
+    EXPECT_TRUE(recoveryFiles().isEmpty());
 }
 
 }  // namespace

@@ -390,7 +390,7 @@ void CBlockPage::listen() {
     normalize();
     // A field that does not read has been pointed out already; the block then
     // plays as last saved.
-    if (readable) save();
+    if (readable) context().recordChange(QStringLiteral("Listen"), [this] { save(); });
     audition_->play(*song(), values_.currentBlock, values_.metronome, values_.loop);
 }
 

@@ -308,11 +308,16 @@ void CMacroPage::scrollRight() {
     controls_.display->redraw();
 }
 
-bool CMacroPage::prepareSong(MidiSong& midi, bool forPlayback, bool saveTrack) {
+// The track saved and the song placed and rendered are one step, named
+// after the command.
+bool CMacroPage::prepareSong(const QString& command, MidiSong& midi, bool forPlayback,
+                             bool saveTrack) {
     if (!currentSong() || currentBlockCount() <= 0) return false;
     normalize();
-    if (saveTrack) save();
-    return output_->render(midi, forPlayback);
+    return context().recordChangeResult(command, [&] {
+        if (saveTrack) save();
+        return output_->render(midi, forPlayback);
+    });
 }
 
 void CMacroPage::play() {
@@ -323,7 +328,7 @@ void CMacroPage::play() {
     }
     // A field that does not read has been pointed out already; the track
     // then plays as last saved.
-    if (!prepareSong(session().song(), true, readable)) {
+    if (!prepareSong(QStringLiteral("Play"), session().song(), true, readable)) {
         session().stop();
         return;
     }
@@ -344,7 +349,7 @@ void CMacroPage::turnTo(std::int32_t measure) {
 void CMacroPage::saveMidi() {
     const bool readable = read();
     MidiSong file;
-    if (!prepareSong(file, false, readable)) {
+    if (!prepareSong(QStringLiteral("Save MIDI"), file, false, readable)) {
         prompts().message(kUnableToGenerate);
         return;
     }
@@ -360,7 +365,7 @@ void CMacroPage::exportAudio() {
     }
     const bool readable = isVisible() && read();
     MidiSong piece;
-    if (!prepareSong(piece, true, readable)) {
+    if (!prepareSong(QStringLiteral("Export Audio"), piece, true, readable)) {
         prompts().message(kUnableToGenerate);
         return;
     }

@@ -143,11 +143,11 @@ class CMacroPage final : public CSheetPage {
     void initialise();
 
     bool trackValid(std::int32_t index) const;
-    // Renders the whole piece into `midi` (muted tracks left out when
-    // `forPlayback`), saving the page into its track first when
+    // For `command`: renders the whole piece into `midi` (muted tracks left
+    // out when `forPlayback`), saving the page into its track first when
     // `saveTrack`. False when there is nothing to render or the rendering
     // failed (after its message).
-    bool prepareSong(MidiSong& midi, bool forPlayback, bool saveTrack);
+    bool prepareSong(const QString& command, MidiSong& midi, bool forPlayback, bool saveTrack);
     // Shows the arrangement from `measure`, within the song's length.
     void turnTo(std::int32_t measure);
     // The position bar's range 1 .. max(1, totalLength - 15).
