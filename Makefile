@@ -50,6 +50,7 @@ bench: deps
 	cmake $(LAUNCHER) -S . -B $(BUILD)/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DHALVORN_BENCH=ON -DHALVORN_TESTS=OFF
 	cmake --build $(BUILD)/bench -j $(JOBS)
 	$(BUILD)/bench/bench/halvorn_bench
+	$(BUILD)/bench/bench/limiter_distortion
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/bench/halvorn_ui_bench
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/bench/work_safety_timing
 	/usr/bin/python3 bench/jack_playback_bench.py $(BUILD)/bench
