@@ -79,16 +79,27 @@ std::string fileBytes(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-int wavPeak(const fs::path& path) {
+// The interleaved stereo samples of a WAV file (none when it cannot be read).
+std::vector<short> wavSamples(const fs::path& path) {
     SF_INFO info{};
     SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (!file) return -1;
+    if (!file) return {};
     std::vector<short> samples(static_cast<std::size_t>(info.frames) * 2);
     sf_readf_short(file, samples.data(), info.frames);
     sf_close(file);
-    int peak = 0;
-    for (short s : samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
+    return samples;
+}
+
+// The loudest sample of every `step`-th from `first` (-1 without any).
+int peakOf(const std::vector<short>& samples, std::size_t first = 0, std::size_t step = 1) {
+    int peak = -1;
+    for (std::size_t i = first; i < samples.size(); i += step)
+        peak = std::max(peak, std::abs(static_cast<int>(samples[i])));
     return peak;
+}
+
+int wavPeak(const fs::path& path) {
+    return peakOf(wavSamples(path));
 }
 
 // The export with its failure line in `error`, as these tests read it.
@@ -171,8 +182,16 @@ TEST_F(AudioExport, SynthesizerSoundsTheInstrumentVolumeAndPanOfTheTrack) {
 }
 
 TEST_F(AudioExport, LevelledExportPeaksAtTheTargetAndComesOutTheSameEveryTime) {
-    const double target = 32767 * std::pow(10.0, kExportPeakDbfs / 20.0);
-    for (const MidiSong& song : {twoBarSong(), sixteenLoudTracks()}) {
+    const double target = 23197.6;  // -3.00 dBFS
+    // One loud track panned hard right (a fingered bass, whose samples are
+    // mono): the right channel's peak is the level.
+    MidiSong right = sixteenLoudTracks();
+    for (std::size_t slot = 1; slot < kMidiTrackSlots; ++slot) right.tracks[slot].events.clear();
+    right.tracks[0].program = 33;
+    right.tracks[0].pan = 127;
+    midiSongCountEvents(right);
+    midiSongComputeLength(right);
+    for (const MidiSong& song : {twoBarSong(), sixteenLoudTracks(), right}) {
         const fs::path first = dir / "first.wav";
         const fs::path second = dir / "second.wav";
         std::string error;
@@ -198,6 +217,42 @@ TEST_F(AudioExport, LevelledExportPeaksAtTheTargetAndComesOutTheSameEveryTime) {
     const int quiet = peakAtGain(0.1);
     EXPECT_NEAR(peakAtGain(0.2), 2 * quiet, 2);
     EXPECT_LT(quiet, target / 4);
+
+    std::string error;
+    ASSERT_TRUE(
+        exportSongAudio(right, (dir / "right.wav").string(), AudioExportOptions{}, nullptr, error))
+        << error;
+    const std::vector<short> panned = wavSamples(dir / "right.wav");
+    EXPECT_NEAR(peakOf(panned, 1, 2), target, 1.0);
+    EXPECT_LT(peakOf(panned, 0, 2), target / 4);
+}
+
+// Sixteen loud tracks at a high gain go far beyond full scale: held there,
+// never wrapped round to the other sign.
+TEST_F(AudioExport, HighGainSaturatesInsteadOfWrapping) {
+    const auto samplesAtGain = [this](double gain) {
+        AudioExportOptions options;
+        options.gain = gain;
+        std::string error;
+        EXPECT_TRUE(exportSongAudio(sixteenLoudTracks(), (dir / "loud.wav").string(), options,
+                                    nullptr, error))
+            << error;
+        return wavSamples(dir / "loud.wav");
+    };
+    const std::vector<short> plain = samplesAtGain(1.0);
+    const std::vector<short> high = samplesAtGain(kMaxSynthGain);
+    ASSERT_EQ(plain.size(), high.size());
+    std::size_t compared = 0;
+    std::size_t saturated = 0;
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+        if (std::abs(plain[i]) <= 4000) continue;
+        ++compared;
+        ASSERT_EQ(plain[i] > 0, high[i] > 0) << "sample " << i << ": " << plain[i] << " at gain 1, "
+                                             << high[i] << " at gain " << kMaxSynthGain;
+        if (high[i] == 32767 || high[i] == -32768) ++saturated;
+    }
+    EXPECT_GT(compared, 1000u);
+    EXPECT_GT(saturated, compared / 2);
 }
 
 TEST_F(AudioExport, FailuresLeaveNoFile) {
