@@ -10,11 +10,13 @@ import os
 import shutil
 import sys
 
-import mido
+import sound_servers as servers
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 import script_support as support  # noqa: E402
 from script_support import check, dbfs, peak_of  # noqa: E402
+
+mido = None  # python3-mido, imported by main once it is known to be there
 
 TAIL_SECONDS = 1.0
 run = support.run_cli
@@ -104,6 +106,9 @@ def check_ports_and_play(cli, document):
 
 def main():
     args = support.options("--cli", "--examples", "--workdir").parse_args()
+    global mido
+    mido = support.require_module("mido", "python3-mido")
+    support.require_files(servers.SOUNDFONT)
     documents = sorted(glob.glob(os.path.join(args.examples, "*.hvn")))
     if not documents:
         print("no demo documents")
