@@ -19,10 +19,9 @@ void installOutputDeviceList([[maybe_unused]] MidiSystem& midi) {
 
 AudioExportFunction systemAudioExport() {
 #ifdef HALVORN_HAVE_MIDI_IO
-    return
-        [](MidiSong& song, const std::string& path, const AudioExportProgressFunction& progress) {
-            return exportSongAudio(song, path, AudioExportOptions{}, progress);
-        };
+    return [](MidiSong& song, const std::string& path, const AudioExportProgress& progress) {
+        return exportSongAudio(song, path, AudioExportOptions{}, progress);
+    };
 #else
     return {};
 #endif
