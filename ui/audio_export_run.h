@@ -21,8 +21,9 @@ class QWidget;
 
 namespace halvorn {
 
-// Writes `song` as a WAV file at `path`; on failure "Unable to export
-// audio." with the path and the reason.
+// Writes `song` as a WAV file at `path` (or, for stems, as WAV files into
+// the folder `path`); on failure "Unable to export audio." with the path and
+// the reason.
 using AudioExportFunction = std::function<Expected<void, Error>(
     MidiSong& song, const std::string& path, const AudioExportProgress& progress)>;
 

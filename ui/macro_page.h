@@ -14,9 +14,12 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
 
 #include "edit/track_fields.h"
 #include "midi/midi_song.h"
+#include "ui/audio_export_run.h"
 #include "ui/sheet_page.h"
 
 class QCheckBox;
@@ -104,6 +107,9 @@ class CMacroPage final : public CSheetPage {
     // page: while this page is hidden its controls are left out and the
     // song is exported as stored.
     void exportAudio();
+    // "Export Stems...": the same, one WAV file per track into a folder the
+    // user picks (halvorn-cli export-audio --stems).
+    void exportStems();
     void scrollLeft();
     void scrollRight();
     void drawRandomSeed();
@@ -144,6 +150,10 @@ class CMacroPage final : public CSheetPage {
     // `saveTrack`. False when there is nothing to render or the rendering
     // failed (after its message).
     bool prepareSong(MidiSong& midi, bool forPlayback, bool saveTrack);
+    // Exports the piece as "Play" plays it with `exporter` to where
+    // `askTarget` asks for.
+    void exportPiece(const AudioExportFunction& exporter,
+                     const std::function<std::optional<QString>()>& askTarget);
     // The position bar's range 1 .. max(1, totalLength - 15).
     void setScrollRange(std::int32_t totalLength);
     // The window from `measure`, on the display and the position bar.

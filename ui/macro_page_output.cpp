@@ -133,7 +133,21 @@ void CMacroPage::saveMidi() {
 }
 
 void CMacroPage::exportAudio() {
-    if (!context().audioExport) {
+    exportPiece(context().audioExport, [this] {
+        return prompts().askSaveFile({.filterText = QStringLiteral("Archivos WAV (*.wav)"),
+                                      .filterPattern = QStringLiteral("*"),
+                                      .defaultSuffix = QStringLiteral("wav")});
+    });
+}
+
+void CMacroPage::exportStems() {
+    exportPiece(context().stemsExport,
+                [this] { return prompts().askFolder(QStringLiteral("Export Stems")); });
+}
+
+void CMacroPage::exportPiece(const AudioExportFunction& exporter,
+                             const std::function<std::optional<QString>()>& askTarget) {
+    if (!exporter) {
         prompts().message(QStringLiteral("Audio export needs the built-in synthesizer."));
         return;
     }
@@ -144,13 +158,9 @@ void CMacroPage::exportAudio() {
         prompts().message(kUnableToGenerate);
         return;
     }
-    const auto path = prompts().askSaveFile({.filterText = QStringLiteral("Archivos WAV (*.wav)"),
-                                             .filterPattern = QStringLiteral("*"),
-                                             .defaultSuffix = QStringLiteral("wav")});
+    const auto path = askTarget();
     if (!path) return;
-    // The export plays the piece through the one playback of the process.
-    const AudioExportResult result =
-        runAudioExport(context().audioExport, piece, localPath(*path), this);
+    const AudioExportResult result = runAudioExport(exporter, piece, localPath(*path), this);
     if (result.outcome == AudioExportOutcome::kFailed) showFileError(prompts(), result.error);
 }
 

@@ -27,6 +27,7 @@ enum class FrameCommand {
     Save,
     SaveAs,
     ExportAudio,
+    ExportStems,
     ExportMusicXml,
     Exit,
     Copy,

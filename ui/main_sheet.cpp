@@ -123,6 +123,10 @@ void CMainSheet::exportAudio() {
     if (auto* macro = qobject_cast<CMacroPage*>(page(kMacroPageIndex))) macro->exportAudio();
 }
 
+void CMainSheet::exportStems() {
+    if (auto* macro = qobject_cast<CMacroPage*>(page(kMacroPageIndex))) macro->exportStems();
+}
+
 void CMainSheet::exportMusicXml() {
     const Document* document = context_.currentDocument();
     if (!document || !globalPage()->CommitToSong()) return;
