@@ -242,13 +242,13 @@ TEST_F(MainFrameTest, CtrlCInATextFieldCopiesTextNotRecords) {
 TEST_F(MainFrameTest, RecentFilesAppearInTheFileMenu) {
     frame.setRecentFiles({"/music/first.hvn", "/music/second.hvn"});
     QStringList texts = actionTexts(frame.fileMenu()->actions());
-    EXPECT_EQ(texts.mid(6), QStringList({"|", "&1 first.hvn", "&2 second.hvn", "|", "&Exit"}));
+    EXPECT_EQ(texts.mid(7), QStringList({"|", "&1 first.hvn", "&2 second.hvn", "|", "&Exit"}));
     QSignalSpy chosen(&frame, &CMainFrame::recentFileRequested);
-    frame.fileMenu()->actions()[8]->trigger();
+    frame.fileMenu()->actions()[9]->trigger();
     ASSERT_EQ(chosen.count(), 1);
     EXPECT_EQ(chosen[0][0].toString(), QStringLiteral("/music/second.hvn"));
     frame.setRecentFiles({});
-    EXPECT_EQ(actionTexts(frame.fileMenu()->actions()).mid(6),
+    EXPECT_EQ(actionTexts(frame.fileMenu()->actions()).mid(7),
               QStringList({"|", "Recent File", "|", "&Exit"}));
 }
 
