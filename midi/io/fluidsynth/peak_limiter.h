@@ -2,10 +2,10 @@
 // The live synthesizer's level: a master gain brings FluidSynth's quiet
 // default up to a comfortable listening level, and a look-ahead limiter
 // keeps whatever many loud tracks play together below a ceiling without
-// distorting them. The sound comes out a few milliseconds late, so
-// the gain can come down smoothly before a peak arrives instead of cutting
-// into it; it then holds for longer than one wave of the lowest MIDI note,
-// so it never follows the waveform of a steady tone, and recovers smoothly.
+// distorting them. The sound comes out a few milliseconds late, so the gain
+// can come down smoothly before a peak arrives instead of cutting into it;
+// it then holds for longer than one wave of the lowest MIDI note, so it
+// never follows the waveform of a steady tone, and recovers smoothly.
 // Runs on the audio thread: everything is allocated at construction, and
 // nothing here allocates, locks or waits.
 
