@@ -50,10 +50,13 @@ bench: deps
 	cmake $(LAUNCHER) -S . -B $(BUILD)/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DHALVORN_BENCH=ON -DHALVORN_TESTS=OFF
 	cmake --build $(BUILD)/bench -j $(JOBS)
 	$(BUILD)/bench/bench/halvorn_bench
+	$(BUILD)/bench/bench/limiter_distortion
+	$(BUILD)/bench/bench/stem_render_bench
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/bench/halvorn_ui_bench
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/bench/work_safety_timing
 	/usr/bin/python3 bench/jack_playback_bench.py $(BUILD)/bench
 	/usr/bin/python3 bench/musicxml_export_bench.py $(BUILD)/bench
+	/usr/bin/python3 bench/playback_export_bench.py $(BUILD)/bench
 
 # Bounded libFuzzer runs (clang, ASan + UBSan); FUZZ_SECONDS per target.
 fuzz: deps

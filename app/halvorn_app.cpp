@@ -17,6 +17,7 @@ namespace halvorn {
 CHalvornApp::CHalvornApp(int& argc, char** argv) : QApplication(argc, argv) {
     installOutputDeviceList(midi_);
     context_.audioExport = systemAudioExport();
+    context_.stemsExport = systemStemsExport();
 }
 
 // The window goes first; then the context, and the MIDI system, whose

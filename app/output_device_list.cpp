@@ -2,6 +2,7 @@
 
 #ifdef HALVORN_HAVE_MIDI_IO
 #include "midi/io/audio_export.h"
+#include "midi/io/stem_export.h"
 #include "midi/io/system_devices.h"
 #endif
 
@@ -19,10 +20,19 @@ void installOutputDeviceList([[maybe_unused]] MidiSystem& midi) {
 
 AudioExportFunction systemAudioExport() {
 #ifdef HALVORN_HAVE_MIDI_IO
-    return
-        [](MidiSong& song, const std::string& path, const AudioExportProgressFunction& progress) {
-            return exportSongAudio(song, path, AudioExportOptions{}, progress);
-        };
+    return [](MidiSong& song, const std::string& path, const AudioExportProgress& progress) {
+        return exportSongAudio(song, path, AudioExportOptions{}, progress);
+    };
+#else
+    return {};
+#endif
+}
+
+AudioExportFunction systemStemsExport() {
+#ifdef HALVORN_HAVE_MIDI_IO
+    return [](MidiSong& song, const std::string& folder, const AudioExportProgress& progress) {
+        return exportSongStems(song, folder, AudioExportOptions{}, progress);
+    };
 #else
     return {};
 #endif

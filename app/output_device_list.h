@@ -15,4 +15,8 @@ void installOutputDeviceList(MidiSystem& midi);
 // where the program was built without it.
 AudioExportFunction systemAudioExport();
 
+// "Export Stems..."'s function: halvorn-cli export-audio --stems into the
+// folder it is given; empty as above.
+AudioExportFunction systemStemsExport();
+
 }  // namespace halvorn

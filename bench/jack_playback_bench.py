@@ -4,7 +4,7 @@ song to a capturing client on a JACK server of the benchmark's own (dummy
 backend), measuring how late each message arrives and how much of one core
 Halvorn's process takes while it plays.
 
-The song is a demo made dense (tests/io/song_variant --dense: 16 tracks of
+The song is a demo made dense (tests/midi/io/song_variant --dense: 16 tracks of
 sixteenth notes) at 160 quarter notes a minute for 40 measures of 4/4. A
 message's arrival is the start of the JACK cycle that carried it (taken by
 the capture client when the cycle runs); its lateness is measured against

@@ -8,13 +8,17 @@ plays, instruments included); both
 renderers load the same soundfont with their default synthesizer settings.
 export-audio levels its output (peak at -3 dBFS) unless --gain is given.
 Reports the best wall time of N runs of each, their ratio (the goal is
-export-audio no slower than fluidsynth -F) and the export's peak.
+export-audio no slower than fluidsynth -F) and the export's peak; then the
+best time of `export-audio --stems` (one 24-bit file per track) against the
+plain export, and how far the stems summed sample by sample are from it
+(the goal: within -90 dBFS).
 
 Usage: bench/playback_export_bench.py BUILD_DIR [--document X.hvn ...] [--runs N]
                                       [--gain G]
 Needs the fluidsynth program (Debian package fluidsynth).
 """
 import argparse
+import array
 import glob
 import os
 import shutil
@@ -22,6 +26,8 @@ import subprocess
 import sys
 import tempfile
 import time
+import warnings
+import wave
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests"))
 from script_support import dbfs, peak_of, read_wav  # noqa: E402
@@ -45,6 +51,32 @@ def wav_seconds_and_peak(path):
     return seconds, dbfs(peak_of(samples))
 
 
+def samples_in_16bit_steps(path):
+    """The samples of a 16- or 24-bit WAV, in 16-bit steps."""
+    with wave.open(path, "rb") as wav:
+        width, data = wav.getsampwidth(), wav.readframes(wav.getnframes())
+    if width == 2:
+        return array.array("h", data)
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", DeprecationWarning)
+        import audioop  # C speed; Debian 12's Python still has it
+    wide = array.array("i", audioop.lin2lin(data, width, 4))
+    return [sample / 65536 for sample in wide]
+
+
+def stems_difference_dbfs(whole_wav, folder):
+    """The largest difference between the stems summed and the whole."""
+    whole = samples_in_16bit_steps(whole_wav)
+    total = [0.0] * len(whole)
+    for name in sorted(os.listdir(folder)):
+        stem = samples_in_16bit_steps(os.path.join(folder, name))
+        if len(stem) != len(whole):
+            sys.exit(f"{name} is not as long as the export")
+        total = [a + b for a, b in zip(total, stem)]
+    worst = max(abs(a - b) for a, b in zip(total, whole))
+    return dbfs(worst) if worst else float("-inf")
+
+
 def bench_document(cli, fluidsynth, document, runs, gain, work):
     midi = os.path.join(work, "piece.mid")
     # With the instruments, so that both renderers sound the same ones.
@@ -64,8 +96,14 @@ def bench_document(cli, fluidsynth, document, runs, gain, work):
         t = best_time(theirs_command, 1)
         theirs = t if theirs is None else min(theirs, t)
     seconds, peak = wav_seconds_and_peak(ours_wav)
+    stems_folder = os.path.join(work, "stems")
+    stems_command = [cli, "export-audio", document, "--stems", stems_folder, "--soundfont",
+                     SOUNDFONT, "--sample-rate", SAMPLE_RATE] + (["--gain", gain] if gain else [])
+    stems = best_time(stems_command, runs)
+    difference = stems_difference_dbfs(ours_wav, stems_folder)
+    shutil.rmtree(stems_folder)
     return {"name": os.path.basename(document), "seconds": seconds, "ours": ours,
-            "theirs": theirs, "peak": peak}
+            "theirs": theirs, "peak": peak, "stems": stems, "difference": difference}
 
 
 def main():
@@ -93,6 +131,12 @@ def main():
               f"{r['ours'] / r['theirs']:6.2f} {r['peak']:9.2f}")
     met = all(r["ours"] <= r["theirs"] for r in results)
     print(f"goal export-audio <= fluidsynth -F on every piece: {'met' if met else 'NOT met'}")
+    print(f"\n{'piece':24} {'stems s':>8} {'stems/export':>12} {'stems summed vs export':>23}")
+    for r in results:
+        print(f"{r['name']:24} {r['stems']:8.3f} {r['stems'] / r['ours']:12.2f} "
+              f"{r['difference']:18.1f} dBFS")
+    met = all(r["difference"] <= -90 for r in results)
+    print(f"goal stems summed within -90 dBFS of the export: {'met' if met else 'NOT met'}")
     return 0
 
 

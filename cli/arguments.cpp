@@ -53,8 +53,11 @@ Expected<Arguments, Error> Arguments::parse(std::span<const std::string> words,
     if (positionals.size() > wanted) return refuse("unexpected argument " + positionals[wanted]);
     if (wanted) arguments.document_ = positionals[0];
     for (const Option& option : command.options) {
-        if (option.required && !arguments.has(option.name))
-            return refuse("missing option " + std::string(option.name));
+        if (!option.required || arguments.has(option.name)) continue;
+        if (option.unless.empty()) return refuse("missing option " + std::string(option.name));
+        if (!arguments.has(option.unless))
+            return refuse("missing option " + std::string(option.name) + " (or " +
+                          std::string(option.unless) + ")");
     }
     return arguments;
 }

@@ -19,8 +19,9 @@ namespace halvorn::cli {
 class Arguments {
   public:
     // Splits `words` by `command`'s options. Refuses an unknown option, a
-    // missing value, an option given twice, a missing required option, or
-    // a document missing or given twice.
+    // missing value, an option given twice, a missing required option
+    // (unless the option that stands in for it is there), or a document
+    // missing or given twice.
     static Expected<Arguments, Error> parse(std::span<const std::string> words,
                                             const Command& command);
 

@@ -30,6 +30,7 @@ struct Option {
     std::string_view value;  // what it takes ("N", "OUT.mid"); empty for a switch
     std::string_view help;   // what it does, with its range and default
     bool required = false;
+    std::string_view unless = {};  // a required option this other option stands in for
 };
 
 struct Command {

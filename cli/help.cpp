@@ -82,7 +82,9 @@ void printCommandSection(std::FILE* stream, const Command& command) {
         std::string lead = "    " + std::string(option.name);
         if (!option.value.empty()) lead += " " + std::string(option.value);
         std::string help(option.help);
-        if (option.required) help += " (required)";
+        if (option.required && option.unless.empty()) help += " (required)";
+        if (option.required && !option.unless.empty())
+            help += " (required unless " + std::string(option.unless) + " is given)";
         printWrapped(stream, lead + "  ", help, kOptionColumn, kOptionColumn);
     }
 }

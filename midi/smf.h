@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "midi/midi_song.h"
-#include "model/expected.h"
 #include "model/error.h"
+#include "model/expected.h"
 
 namespace halvorn {
 
@@ -19,8 +19,10 @@ inline constexpr std::uint32_t kMaxVlqValue = 0x0FFFFFFF;
 // The file bytes of `song`: header, conductor track (texts, tempo, time and
 // key signature), then one track per used slot with running status.
 // kOk; kNoSong; kNothingToDo when no slot has events; kNotSmf when the song
-// cannot be expressed in the format (an event with a data byte for a status,
-// or a delta or text longer than a four-byte VLQ holds); kOutOfMemory.
+// cannot be expressed in the format (an event with a data byte for a status
+// or a status byte for data, a delta or text longer than a four-byte VLQ
+// holds); kOutOfMemory. So no file is ever written that a reader would take
+// a step out of line.
 MidiResult midiSongEncode(const MidiSong* song, std::vector<std::uint8_t>& bytes);
 
 // Fills `song` from file bytes. On any other result than kOk the song is
@@ -39,5 +41,13 @@ Expected<void, Error> midiSongSave(const std::string& path, const MidiSong& song
 
 // midiSongDecode of a file; kCannotOpen when it cannot be opened or read.
 MidiResult midiSongReadFile(const std::string& path, MidiSong* song);
+
+// midiSongReadFile as a message tells it: "Unable to read MIDI file." with
+// `path` and the reason, the system's or what is wrong inside the file with
+// the offset of the byte ("Damaged MIDI file: byte 150 (0x81) stands where a
+// data byte belongs"). A data byte of 0x80 or more is not MIDI: the file is
+// refused as damaged rather than read with its events guessed. The song is
+// left as it was on failure.
+Expected<void, Error> midiSongLoad(const std::string& path, MidiSong& song);
 
 }  // namespace halvorn

@@ -98,6 +98,12 @@ std::optional<std::uint64_t> trackLength(const MidiTrack& track) {
         // a four-byte VLQ would make a file that no reader could follow.
         if (event.time < previousTime || delta > kMaxVlqValue) return std::nullopt;
         if (event.status < 0x80 || event.status >= 0xF0) return std::nullopt;
+        // A data byte of 0x80 or more would be read as a status: the reader
+        // would lose its step (0xFF is what a read leaves for an absent one,
+        // never written).
+        const int dataBytes = midiDataByteCount(event.status);
+        if ((dataBytes >= 1 && event.data1 >= 0x80) || (dataBytes == 2 && event.data2 >= 0x80))
+            return std::nullopt;
         length +=
             vlqLength(delta) + (event.status != runningStatus) + midiDataByteCount(event.status);
         runningStatus = event.status;
@@ -215,7 +221,7 @@ Expected<void, Error> midiSongSave(const std::string& path, const MidiSong& song
         case MidiResult::kNothingToDo:
             return failed("No track has any notes");
         case MidiResult::kNotSmf:
-            return failed("The song holds times or texts too long for a MIDI file");
+            return failed("The song holds events, times or texts that a MIDI file cannot store");
         case MidiResult::kOutOfMemory:
             return failed("Not enough memory");
         default:

@@ -46,6 +46,8 @@ class ByteSource {
     explicit ByteSource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
     std::size_t remaining() const { return bytes_.size() - position_; }
+    // How many bytes were taken so far: the offset of the next one.
+    std::size_t position() const { return position_; }
 
     std::span<const std::uint8_t> take(std::size_t count) {
         if (count > remaining()) throw TruncatedInput{};

@@ -4,6 +4,7 @@ encoding, running halvorn-cli, a tally of failed checks, and the level of
 """
 import argparse
 import array
+import importlib
 import math
 import os
 import re
@@ -53,6 +54,44 @@ def run_cli(cli, *words, env=None, timeout=600):
     """halvorn-cli with `words`, its output captured and no terminal to read from."""
     return subprocess.run([cli, *words], env=env, capture_output=True, text=True,
                           timeout=timeout, stdin=subprocess.DEVNULL)
+
+
+SKIPPED = 77  # the exit status ctest counts as a skip (SKIP_RETURN_CODE)
+
+
+def _missing(what):
+    """A check cannot run without `what`: on CI (CI=true), which installs
+    everything the checks use, that is a failure naming it; elsewhere the
+    check is skipped."""
+    if os.environ.get("CI") == "true":
+        print(f"FAIL: {what}; scripts/install-deps --for-tests installs it")
+        sys.exit(1)
+    print(f"SKIP: {what}")
+    sys.exit(SKIPPED)
+
+
+def require_tools(tools):
+    """Every program of `tools` (name: the Debian package that has it) on
+    the PATH."""
+    for name, package in tools.items():
+        if not shutil.which(name):
+            _missing(f"{name} is not installed (Debian package {package})")
+
+
+def require_module(name, package):
+    """The Python module `name`, imported (`package` is the Debian package
+    that has it)."""
+    try:
+        return importlib.import_module(name)
+    except ImportError:
+        _missing(f"the Python module {name} is not installed (Debian package {package})")
+
+
+def require_files(files):
+    """Every file of `files` (path: the Debian package that has it)."""
+    for path, package in files.items():
+        if not os.path.isfile(path):
+            _missing(f"{path} is not installed (Debian package {package})")
 
 
 failures = []

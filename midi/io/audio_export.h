@@ -6,10 +6,11 @@
 #include <optional>
 #include <string>
 
+#include "midi/audio_export_progress.h"
 #include "midi/io/fluidsynth/synth_engine.h"
 #include "midi/midi_song.h"
-#include "model/expected.h"
 #include "model/error.h"
+#include "model/expected.h"
 
 namespace halvorn {
 
@@ -28,16 +29,12 @@ struct AudioExportOptions {
     std::optional<double> gain;
 };
 
-// Told the fraction of the export done, 0..1, from the calling thread;
-// returning false cancels the export.
-using AudioExportProgress = std::function<bool(double fraction)>;
-
 // Writes a 16-bit stereo WAV of `song` followed by the tail. Touches no
 // playback, device or setting, so it may run on any thread while the
 // program plays. On failure "Unable to export audio." with the path and the
 // reason, and no file is left.
 Expected<void, Error> exportSongAudio(const MidiSong& song, const std::string& path,
-                                          const AudioExportOptions& options,
-                                          const AudioExportProgress& progress);
+                                      const AudioExportOptions& options,
+                                      const AudioExportProgress& progress);
 
 }  // namespace halvorn

@@ -298,6 +298,7 @@ class WindowWatchingPrompts final : public Prompts {
     Answer askYesNoCancel(const QString&) override { return Answer::Cancel; }
     std::optional<QString> askOpenFileName(const QString&) override { return std::nullopt; }
     std::optional<QString> askSaveFile(const SaveFileRequest&) override { return std::nullopt; }
+    std::optional<QString> askFolder(const QString&) override { return std::nullopt; }
     Answer askChoice(const ChoiceRequest&) override { return Answer::Cancel; }
 
   protected:

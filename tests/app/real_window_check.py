@@ -26,6 +26,9 @@ import tempfile
 import time
 from pathlib import Path
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import script_support as support  # noqa: E402
+
 AUTOSAVE_SECONDS = 2
 
 
@@ -130,10 +133,7 @@ def main():
     parser.add_argument("--cli", required=True)
     parser.add_argument("--document", required=True)
     args = parser.parse_args()
-    for tool in ("Xvfb", "xdotool"):
-        if not shutil.which(tool):
-            print(f"SKIP: {tool} is not installed")
-            return 77
+    support.require_tools({"Xvfb": "xvfb", "xdotool": "xdotool"})
 
     display = Display()
     workdir = Path(tempfile.mkdtemp(prefix="halvorn-window-"))

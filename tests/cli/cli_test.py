@@ -219,6 +219,23 @@ def test_examples_render_and_describe(tool, examples):
                          "Stretch: 1x", "Parameters: "):
             check(expected in info.stdout, f"info {name}: no {expected!r}")
 
+        # --split: a file per track (muted ones too), named after it, with
+        # the conductor track and that track's notes as the whole file has them.
+        folder = tool.path(name + ".split")
+        expect_success(tool.run("render", song, "--split", folder), f"split {name}")
+        tracks = info.stdout[info.stdout.index("\nTracks: "):]
+        names = re.findall(r'^ +(\d+): "([^"]*)"', tracks, re.MULTILINE)
+        check(sorted(os.listdir(folder)) == [f"{int(k):02d}-{n}.mid" for k, n in names],
+              f"{name}: split into {sorted(os.listdir(folder))}, tracks {names}")
+        for (number, track_name), whole in zip(names, mid.tracks[1:]):
+            part = mido.MidiFile(os.path.join(folder, f"{int(number):02d}-{track_name}.mid"))
+            check(len(part.tracks) == 2 and part.ticks_per_beat == mid.ticks_per_beat,
+                  f"{name} {track_name}: {len(part.tracks)} tracks")
+            check(metas(part.tracks[0], "set_tempo") == metas(mid.tracks[0], "set_tempo"),
+                  f"{name} {track_name}: no conductor track")
+            check(list(absolute_notes(part.tracks[1])) == list(absolute_notes(whole)),
+                  f"{name} {track_name}: the notes differ from the whole file's")
+
         # What info calls muted is what --skip-muted leaves out.
         muted = info.stdout.count(", muted\n")
         skipped = tool.path(name + ".skip.mid")
@@ -342,6 +359,8 @@ def test_bad_arguments(tool):
         (["audition", song, "--block", "0", "-o", out, "--metronome", "128"], "metronome 128"),
         (["export-audio", song, "-o", wav, "--gain", "nan"], "gain not a number"),
         (["export-audio", song, "-o", wav, "--gain", "inf"], "infinite gain"),
+        (["export-audio", song], "neither -o nor --stems"),
+        (["render", song, "--split", song], "the document as the folder"),
         (["info"], "info without document"),
         (["transmogrify", song], "unknown command"),
         ([], "no command"),
@@ -420,7 +439,8 @@ def test_messages_name_the_file_once_with_the_reason(tool, examples):
 # The fixed interface, as each subcommand's help shows it, and what the help
 # says of the values each option takes.
 USAGE = {
-    "render": "render SONG.hvn -o OUT.mid [--ppqn N] [--skip-muted] [--send-instruments]",
+    "render": "render SONG.hvn -o OUT.mid [--ppqn N] [--skip-muted] [--send-instruments] "
+              "[--split DIR]",
     "audition": "audition SONG.hvn --block K -o OUT.mid [--ppqn N] [--metronome LEVEL] "
                 "[--send-instruments]",
     "info": "info SONG.hvn",
@@ -428,7 +448,7 @@ USAGE = {
     "play": "play SONG.hvn [--port N] [--ppqn N] [--buffer-beats N] [--loop] [--clock] "
             "[--skip-muted] [--send-instruments]",
     "export-audio": "export-audio SONG.hvn -o OUT.wav [--soundfont SF2] [--ppqn N] "
-                    "[--sample-rate HZ] [--gain G]",
+                    "[--sample-rate HZ] [--gain G] [--stems DIR]",
     "export-musicxml": "export-musicxml SONG.hvn -o OUT.musicxml [--skip-muted]",
 }
 VALUES = {
@@ -440,6 +460,8 @@ VALUES = {
     "--soundfont": ["default /usr/share/sounds/sf2/default-GM.sf2"],
     "--sample-rate": ["8000 to 96000", "default 44100"],
     "--gain": ["0 to 10"],
+    "--stems": ["24-bit", "00-Bass.wav", "levelled together"],
+    "--split": ["conductor track", "00-Bass.mid"],
 }
 
 

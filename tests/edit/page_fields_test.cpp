@@ -135,6 +135,18 @@ TEST(PageFieldsTest, TrackFieldsSurviveAtEveryPositionAndPackTheAlignment) {
     EXPECT_EQ(fields.stretch, (StretchPositions{67, 67, 67, 100}));
     EXPECT_DOUBLE_EQ(track.stretchProbabilities[0], 0.33);
 
+    // Stored eighths show rounded half up: 0.125 as 13 hundredths, 0.375
+    // as 38 (not to the even 12, nor down to 37).
+    track.panning = 0.125;
+    track.volume = 0.375;
+    track.probability = 0.125;
+    track.stretchProbabilities = {0.375, 0.125, 0.375, 0.125};
+    const TrackFields eighths = loadTrackFields(track);
+    EXPECT_EQ(eighths.panning, 13);
+    EXPECT_EQ(eighths.volume, 100 - 38);
+    EXPECT_EQ(eighths.probability, 100 - 13);
+    EXPECT_EQ(eighths.stretch, (StretchPositions{100 - 38, 100 - 13, 100 - 38, 100 - 13}));
+
     // A grid beyond the list shows as its nearest entry.
     track.alignment = makeAlignment(12, -1);
     EXPECT_EQ(loadTrackFields(track).alignIndex, kAlignChoices - 1);

@@ -185,19 +185,39 @@ TEST(MandelbrotEditor, StoreThenLoadKeepsViewPointsAndKind) {
     EXPECT_EQ(reopened.store(), stored);
 }
 
+// Points from a document can be anywhere and a view empty: the points are
+// held near the image (far off they would keep the line overlay drawing for
+// ever), one that is not a number at its edge, and every overlay comes off
+// again as it went on, so the image stays the set's.
 TEST(MandelbrotEditor, HostileStoredViewsNeitherCrashNorHang) {
     MandelbrotEditor editor(kSize);
     MandelbrotParameters p = lineFrom(1e300, -1e300, std::nan(""), 5.0);
     editor.load(p);
+    EXPECT_EQ(editor.point1(), (PixelPoint{1 << 15, -(1 << 15)}));
+    EXPECT_EQ(editor.point2(), (PixelPoint{0, 126}));  // y = 5: 7 x 72 / 4
     editor.fixPoints();
     editor.fixPoints();
+    ASSERT_EQ(editor.editMode(), EditMode::Point2);  // the line across the image is drawn
+    editor.fixPoints();
+    EXPECT_EQ(editor.image(), withRectangle(plainImage(editor), editor));
+
     p.viewMaxX = p.viewMinX;  // an empty view
     editor.load(p);
     editor.zoomIn();
+    EXPECT_EQ(editor.view().minX, editor.view().maxX);
+    EXPECT_EQ(editor.point1(), (PixelPoint{48, 36}));
     editor.zoomOut();
     editor.fixPoints();
-    editor.move(Arrow::Left);
-    SUCCEED();
+    EXPECT_TRUE(editor.move(Arrow::Left));
+    EXPECT_EQ(editor.point1(), (PixelPoint{40, 36}));
+    const MandelbrotParameters stored = editor.store();
+    for (const double value : {stored.viewMinX, stored.viewMaxX, stored.point1X, stored.point1Y,
+                               stored.point2X, stored.point2Y})
+        EXPECT_TRUE(std::isfinite(value)) << value;
+    editor.fixPoints();
+    editor.fixPoints();
+    ASSERT_EQ(editor.editMode(), EditMode::Rectangle);
+    EXPECT_EQ(editor.image(), withRectangle(plainImage(editor), editor));
 }
 
 TEST(MandelbrotEditor, RandomizeDrawsKindThenColumnsThenRows) {

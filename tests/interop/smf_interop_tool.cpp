@@ -125,9 +125,8 @@ int writeAll(const std::string& dir) {
 
 int dump(const std::string& path) {
     MidiSong song;
-    const MidiResult result = midiSongReadFile(path, &song);
-    if (result != MidiResult::kOk) {
-        std::fprintf(stderr, "read failed with code %d\n", static_cast<int>(result));
+    if (const auto loaded = midiSongLoad(path, song); !loaded) {
+        std::fprintf(stderr, "%s\n", loaded.error().line().c_str());
         return 1;
     }
     std::printf("%s\n", songJson(song, false).c_str());

@@ -10,6 +10,7 @@
 #include "midi/smf.h"
 #include "midi/tempo.h"
 #include "model/file_io.h"
+#include "model/output_file.h"
 #include "tests/support/test_support.h"
 
 namespace halvorn {
@@ -124,6 +125,20 @@ TEST(SmfWriter, RefusesSongsItCannotExpress) {
     MidiSong farApart = bassSong();
     farApart.tracks[0].events[1].time = kMaxVlqValue + 1;
     EXPECT_EQ(midiSongEncode(&farApart, bytes), MidiResult::kNotSmf);
+
+    // A data byte of 0x80 or more would be read back as a status byte.
+    for (const MidiEvent statusAsData :
+         {MidiEvent{119, 0x90, 0x80, 0}, MidiEvent{119, 0x90, 0x3C, 0xFF},
+          MidiEvent{119, 0xC0, 0xFF, 0xFF}, MidiEvent{119, 0xE0, 0x00, 0x81}}) {
+        MidiSong song = bassSong();
+        song.tracks[0].events[1] = statusAsData;
+        EXPECT_EQ(midiSongEncode(&song, bytes), MidiResult::kNotSmf)
+            << int{statusAsData.status} << " " << int{statusAsData.data1};
+    }
+    // The absent second byte of a one-byte message is never written.
+    MidiSong program = bassSong();
+    program.tracks[0].events[1] = {119, 0xC0, 0x05, 0xFF};
+    EXPECT_EQ(slice(encode(program), 14 + 8 + 25 + 8 + 8 + 4, 3), (Bytes{0x77, 0xC0, 0x05}));
 }
 
 TEST_F(TempDir, WriterCreatesNoFileForAnEmptySong) {
@@ -320,6 +335,43 @@ TEST(SmfReader, SkipsForeignChunksSysexEscapesAndUnknownMetas) {
     EXPECT_EQ(song.tracks[0].events,
               (std::vector<MidiEvent>{{5, 0xC2, 7, 0xFF}, {5, 0xF8, 0xFF, 0xFF}}));
     EXPECT_EQ(song.timeSignatureNumerator, 4);
+}
+
+// A byte with bit 7 set where a data byte belongs: the file is damaged and
+// refused with the byte's offset, the song left as it was; nothing is read
+// that a write would turn into a file losing its step.
+TEST_F(TempDir, ReaderRefusesAStatusByteWhereDataBelongsNamingItsOffset) {
+    const Bytes track = withEnd({0x00, 0x92, 0x5A, 0x40,    // a note on
+                                 0x10, 0x5A, 0x81, 0x48});  // running status, 0x81 as velocity
+    const Bytes bytes = file({chunk(track)});
+    MidiSong song = bassSong();
+    EXPECT_EQ(decode(bytes, song), MidiResult::kNotSmf);
+    EXPECT_EQ(song.tracks[0].events, bassSong().tracks[0].events);
+
+    ASSERT_TRUE(writeFileSafely(path("damaged.mid"), bytes));
+    const auto loaded = midiSongLoad(path("damaged.mid"), song);
+    ASSERT_FALSE(loaded);
+    EXPECT_EQ(loaded.error().code, ErrorCode::kBadFormat);
+    // 14 header bytes, 8 of the chunk's, then 0x81 is the seventh.
+    EXPECT_EQ(loaded.error().line(),
+              path("damaged.mid") +
+                  ": Unable to read MIDI file. Damaged MIDI file: byte 28 (0x81) stands where a "
+                  "data byte belongs.");
+    EXPECT_EQ(song.tracks[0].events, bassSong().tracks[0].events);
+
+    // As in a file from elsewhere found by fuzzing: refused where it first
+    // goes wrong.
+    const auto found = midiSongLoad(
+        HALVORN_SOURCE_DIR "/fuzz/corpus/smf_reader_fuzzer/smf-roundtrip-loses-an-event.mid", song);
+    ASSERT_FALSE(found);
+    EXPECT_NE(found.error().reason.find("stands where a data byte belongs"), std::string::npos)
+        << found.error().reason;
+
+    ASSERT_TRUE(
+        writeFileSafely(path("good.mid"), file({chunk(withEnd({0x00, 0x92, 0x5A, 0x40}))})));
+    ASSERT_TRUE(midiSongLoad(path("good.mid"), song));
+    EXPECT_EQ(song.tracks[0].events, (std::vector<MidiEvent>{{0, 0x92, 0x5A, 0x40}}));
+    EXPECT_EQ(midiSongLoad(path("none.mid"), song).error().reason, "No such file or directory");
 }
 
 TEST(SmfReader, GrowsPastAThousandEventsPerSlot) {

@@ -62,10 +62,24 @@ TEST(Scale, ChangingTypeKeepsKeyAndChangingKeyKeepsType) {
 TEST(Scale, ExtremeDegreesDoNotOverflow) {
     Scale scale;
     scaleSet(scale, scaleTypeIntervals(kScalePentatonic), 11);
-    // (INT32_MIN / 5) octaves of 12 semitones does not fit 32 bits; the
-    // mapping must still be computed without undefined behaviour.
-    scaleDegreeToPitch(scale, INT32_MIN);
-    scaleDegreeToPitch(scale, INT32_MAX);
+    // INT32_MIN is octave -429496730 (rounded down) at index 2, 5 semitones:
+    // -5153960744 semitones, beyond 32 bits; INT32_MAX is octave 429496729
+    // at index 2: 5153960764. The result is that exact pitch wrapped into 32
+    // bits, which keeps what the renderer reads of it, (pitch + 60) mod 128:
+    // 20 and 120.
+    const std::int32_t lowest = scaleDegreeToPitch(scale, INT32_MIN);
+    const std::int32_t highest = scaleDegreeToPitch(scale, INT32_MAX);
+    EXPECT_EQ(static_cast<std::uint32_t>(lowest), 3435973848u);  // -5153960744 + 2 x 2^32
+    EXPECT_EQ(static_cast<std::uint32_t>(highest), 858993468u);  // 5153960764 - 2^32
+    EXPECT_EQ((static_cast<std::uint32_t>(lowest) + 60) % 128, 20u);
+    EXPECT_EQ((static_cast<std::uint32_t>(highest) + 60) % 128, 120u);
+    // One degree in from either end is still one scale step away.
+    EXPECT_EQ(static_cast<std::uint32_t>(scaleDegreeToPitch(scale, INT32_MIN + 1)) -
+                  static_cast<std::uint32_t>(lowest),
+              2u);  // index 3: 7 semitones
+    EXPECT_EQ(static_cast<std::uint32_t>(highest) -
+                  static_cast<std::uint32_t>(scaleDegreeToPitch(scale, INT32_MAX - 1)),
+              3u);  // index 1: 2 semitones
 }
 
 TEST(Song, FreshSongHasTheDefaults) {

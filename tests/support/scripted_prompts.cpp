@@ -47,4 +47,9 @@ std::optional<QString> ScriptedPrompts::askSaveFile(const SaveFileRequest& reque
     return withDefaultSuffix(*name, request.defaultSuffix);
 }
 
+std::optional<QString> ScriptedPrompts::askFolder(const QString& title) {
+    folderRequests.push_back(title);
+    return nextFileName();
+}
+
 }  // namespace halvorn

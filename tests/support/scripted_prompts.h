@@ -18,6 +18,7 @@ class ScriptedPrompts final : public Prompts {
     std::deque<Answer> answers;
     std::deque<QString> fileNames;  // an empty name answers as cancelled
     std::vector<SaveFileRequest> saveRequests;
+    std::vector<QString> folderRequests;  // the titles of the folder dialogs
     int unscripted = 0;
 
     bool askYesNo(const QString& question) override;
@@ -25,6 +26,8 @@ class ScriptedPrompts final : public Prompts {
     std::optional<QString> askOpenFileName(const QString& filter) override;
     // The next file name, given the request's extension as the dialog would.
     std::optional<QString> askSaveFile(const SaveFileRequest& request) override;
+    // The next file name, taken as a folder.
+    std::optional<QString> askFolder(const QString& title) override;
     // The question and its detail are recorded as one question.
     Answer askChoice(const ChoiceRequest& request) override;
 

@@ -85,6 +85,12 @@ void CMainFrame::createActions() {
     connect(exportAudio, &QAction::triggered, this,
             [this] { dispatchToSheet(&CMainSheet::exportAudio); });
 
+    auto* stems = makeAction(FrameCommand::ExportStems, QStringLiteral("Export &Stems..."),
+                             QStringLiteral("Play each track into a WAV audio file of its own"),
+                             QStringLiteral("Export Stems"));
+    connect(stems, &QAction::triggered, this,
+            [this] { dispatchToSheet(&CMainSheet::exportStems); });
+
     auto* musicXml = makeAction(FrameCommand::ExportMusicXml, QStringLiteral("Export &MusicXML..."),
                                 QStringLiteral("Write the song as a score for notation programs"),
                                 QStringLiteral("Export MusicXML"));
@@ -148,6 +154,7 @@ void CMainFrame::createMenus() {
     fileMenu_->addAction(action(FrameCommand::Save));
     fileMenu_->addAction(action(FrameCommand::SaveAs));
     fileMenu_->addAction(action(FrameCommand::ExportAudio));
+    fileMenu_->addAction(action(FrameCommand::ExportStems));
     fileMenu_->addAction(action(FrameCommand::ExportMusicXml));
     recentStart_ = fileMenu_->addSeparator();
     recentEnd_ = fileMenu_->addSeparator();

@@ -26,6 +26,7 @@ enum class FrameCommand {
     Save,
     SaveAs,
     ExportAudio,
+    ExportStems,
     ExportMusicXml,
     Exit,
     Copy,

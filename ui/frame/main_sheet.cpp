@@ -185,6 +185,11 @@ void CMainSheet::exportAudio() {
     if (auto* macro = qobject_cast<CMacroPage*>(page(kMacroPageIndex))) macro->exportAudio();
 }
 
+void CMainSheet::exportStems() {
+    if (!commitGlobalPage()) return;
+    if (auto* macro = qobject_cast<CMacroPage*>(page(kMacroPageIndex))) macro->exportStems();
+}
+
 void CMainSheet::exportMusicXml() {
     const Document* document = context_.currentDocument();
     if (!document || !commitGlobalPage()) return;

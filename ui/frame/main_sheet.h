@@ -82,6 +82,8 @@ class CMainSheet final : public QTabWidget {
     void copy();
     // The whole piece as audio, whichever page is shown.
     void exportAudio();
+    // "Export Stems...": the same, a WAV file per track into a folder.
+    void exportStems();
     // The whole piece as a MusicXML score (muted tracks included, as "Save
     // MIDI" includes them; the same bytes as halvorn-cli export-musicxml),
     // after the Global page's fields are committed.

@@ -55,6 +55,8 @@ class AppContext {
     CPlaybackSessions sessions;
     // Empty where there is no built-in synthesizer to export through.
     AudioExportFunction audioExport;
+    // The same for stems: a WAV file per track into the folder it is given.
+    AudioExportFunction stemsExport;
     DocumentHistory history{[this] { return currentDocument(); }};
 };
 

@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 
+#include "midi/audio_export_progress.h"
 #include "midi/midi_song.h"
 #include "model/error.h"
 #include "model/expected.h"
@@ -20,12 +21,11 @@ class QWidget;
 
 namespace halvorn {
 
-// Told the fraction done, 0..1, on the export's thread; false cancels.
-using AudioExportProgressFunction = std::function<bool(double fraction)>;
-// Writes `song` as a WAV file at `path`; on failure "Unable to export
-// audio." with the path and the reason.
+// Writes `song` as a WAV file at `path` (or, for stems, as WAV files into
+// the folder `path`); on failure "Unable to export audio." with the path and
+// the reason.
 using AudioExportFunction = std::function<Expected<void, Error>(
-    MidiSong& song, const std::string& path, const AudioExportProgressFunction& progress)>;
+    MidiSong& song, const std::string& path, const AudioExportProgress& progress)>;
 
 enum class AudioExportOutcome { kWritten, kCancelled, kFailed };
 

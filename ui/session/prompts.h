@@ -57,6 +57,9 @@ class Prompts {
     // The folder must exist and an existing file is only overwritten when
     // the user agrees. Nothing when the user cancels.
     virtual std::optional<QString> askSaveFile(const SaveFileRequest& request) = 0;
+    // A folder to write files into, which the dialog lets the user make;
+    // `title` is the dialog's. Nothing when the user cancels.
+    virtual std::optional<QString> askFolder(const QString& title) = 0;
     virtual Answer askChoice(const ChoiceRequest& request) = 0;
 
   protected:

@@ -87,4 +87,11 @@ std::optional<QString> QtPrompts::askSaveFile(const SaveFileRequest& request) {
     return chosen(withDefaultSuffix(files.first(), request.defaultSuffix));
 }
 
+std::optional<QString> QtPrompts::askFolder(const QString& title) {
+    const QString folder = QFileDialog::getExistingDirectory(dialogParent(), title, QString(),
+                                                             QFileDialog::ShowDirsOnly);
+    if (folder.isEmpty()) return std::nullopt;
+    return folder;
+}
+
 }  // namespace halvorn

@@ -13,6 +13,7 @@ class QtPrompts final : public Prompts {
     Answer askYesNoCancel(const QString& question) override;
     std::optional<QString> askOpenFileName(const QString& filter) override;
     std::optional<QString> askSaveFile(const SaveFileRequest& request) override;
+    std::optional<QString> askFolder(const QString& title) override;
     Answer askChoice(const ChoiceRequest& request) override;
 
   protected:

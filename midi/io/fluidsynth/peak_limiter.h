@@ -1,13 +1,19 @@
 #pragma once
 // The live synthesizer's level: a master gain brings FluidSynth's quiet
-// default up to a comfortable listening level, and a peak limiter keeps
-// whatever many loud tracks play together below full scale. No look-ahead:
-// the gain drops at once on a peak (so nothing ever passes the ceiling),
-// holds a moment, then recovers smoothly. Runs on the audio thread:
+// default up to a comfortable listening level, and a look-ahead limiter
+// keeps whatever many loud tracks play together below a ceiling without
+// distorting them. The sound comes out a few milliseconds late, so the gain
+// can come down smoothly before a peak arrives instead of cutting into it;
+// it then holds for longer than one wave of the lowest MIDI note, so it
+// never follows the waveform of a steady tone, and recovers smoothly.
+// Runs on the audio thread: everything is allocated at construction, and
 // nothing here allocates, locks or waits.
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
+
+#include "midi/io/fluidsynth/sliding_minimum.h"
 
 namespace halvorn {
 
@@ -23,16 +29,32 @@ class PeakLimiter {
   public:
     PeakLimiter(double gainDb, double ceilingDbfs, double sampleRate);
 
-    // Levels one block of the two channels in place.
+    // Levels one block of the two channels in place: what comes out is what
+    // went in latencyFrames() earlier, times the gain.
     void process(float* left, float* right, std::size_t frames);
 
+    std::size_t latencyFrames() const { return delayedLeft_.size(); }
+
   private:
+    // The gain a frame may have so that it stays under the ceiling, at most 1.
+    float allowedGain(float left, float right) const;
+    // The gain for the frame leaving the delay now, from the one `wanted`
+    // for the frame entering it.
+    double rampedGain(float wanted);
+
     float gain_;
     float ceiling_;
-    float release_;  // per-frame factor of the remaining distance to the wanted gain
-    std::uint32_t holdFrames_;
-    std::uint32_t held_ = 0;
-    float envelope_ = 1.0f;  // the gain the limiter applies now, at most 1
+    double release_;         // per-frame factor of the remaining distance to the held gain
+    SlidingMinimum held_;    // the lowest allowed gain of the hold and the look-ahead
+    double envelope_ = 1.0;  // the held gain, with its recovery smoothed
+    // The last look-ahead + 1 envelopes in fixed point, and their sum: their
+    // mean ramps down over the look-ahead and never exceeds any of them.
+    std::vector<std::uint32_t> ramp_;
+    std::uint64_t rampSum_;
+    std::size_t rampAt_ = 0;
+    std::vector<float> delayedLeft_;  // rings of the frames not yet out
+    std::vector<float> delayedRight_;
+    std::size_t delayAt_ = 0;
 };
 
 }  // namespace halvorn

@@ -76,8 +76,9 @@ SongRenderer::SongRenderer(std::unique_ptr<SynthEngine> engine, std::vector<Time
     : engine_(std::move(engine)), timeline_(std::move(timeline)), totalFrames_(totalFrames) {}
 
 Expected<std::size_t, Error> SongRenderer::render(std::span<float> samples) {
+    const std::size_t channels = frameSize();
     const std::size_t wanted = static_cast<std::size_t>(
-        std::min<std::uint64_t>({samples.size() / 2, totalFrames_ - position_, INT_MAX}));
+        std::min<std::uint64_t>({samples.size() / channels, totalFrames_ - position_, INT_MAX}));
     std::size_t done = 0;
     while (done < wanted) {
         while (next_ < timeline_.size() && timeline_[next_].frame <= position_)
@@ -87,7 +88,7 @@ Expected<std::size_t, Error> SongRenderer::render(std::span<float> samples) {
                                         : totalFrames_;
         const auto frames =
             static_cast<std::size_t>(std::min<std::uint64_t>(wanted - done, until - position_));
-        if (!engine_->render(samples.data() + done * 2, static_cast<int>(frames)))
+        if (!engine_->render(samples.data() + done * channels, static_cast<int>(frames)))
             return unexpected(errorOf(ErrorCode::kDevice, "The synthesizer failed to render"));
         done += frames;
         position_ += frames;

@@ -36,10 +36,13 @@ class SongRenderer {
     static Expected<std::unique_ptr<SongRenderer>, Error> create(
         std::unique_ptr<SynthEngine> engine, const MidiSong& song, double tailSeconds);
 
-    // Renders the next frames into `samples` (interleaved stereo: as many
-    // frames as half its size, fewer at the end); how many, 0 when done;
-    // nothing on a synthesizer failure.
+    // Renders the next frames into `samples` (interleaved, frameSize()
+    // samples a frame: as many frames as fit, fewer at the end); how many,
+    // 0 when done; nothing on a synthesizer failure.
     Expected<std::size_t, Error> render(std::span<float> samples);
+
+    // Samples a frame: left and right of each of the engine's outputs.
+    std::size_t frameSize() const { return 2 * static_cast<std::size_t>(engine_->stereoOutputs()); }
 
     std::uint64_t totalFrames() const { return totalFrames_; }
     std::uint64_t framesDone() const { return position_; }

@@ -1,9 +1,11 @@
 #include "midi/io/fluidsynth/synth_engine.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <new>
 
 namespace halvorn {
 
@@ -22,7 +24,9 @@ bool looksLikeSoundfont(const std::string& path) {
 }  // namespace
 
 Expected<std::unique_ptr<SynthEngine>, Error> SynthEngine::create(const std::string& soundfontPath,
-                                                                  double sampleRate, SynthUse use) {
+                                                                  double sampleRate, SynthUse use,
+                                                                  int stereoOutputs) {
+    stereoOutputs = std::clamp(stereoOutputs, 1, kMidiTrackSlots);
     fluidCaptureLog();
     std::error_code ignored;
     if (!std::filesystem::is_regular_file(soundfontPath, ignored))
@@ -43,6 +47,13 @@ Expected<std::unique_ptr<SynthEngine>, Error> SynthEngine::create(const std::str
         fluid_settings_setint(settings.get(), "synth.threadsafe-api", 0);
         fluid_settings_setint(settings.get(), "synth.lock-memory", 0);
     }
+    if (stereoOutputs > 1) {
+        // Channel c goes to output c % outputs, and so does its share of
+        // the effects: every output has a reverb and a chorus of its own.
+        fluid_settings_setint(settings.get(), "synth.audio-groups", stereoOutputs);
+        fluid_settings_setint(settings.get(), "synth.audio-channels", stereoOutputs);
+        fluid_settings_setint(settings.get(), "synth.effects-groups", stereoOutputs);
+    }
     FluidSynthHandle synth(new_fluid_synth(settings.get()));
     if (!synth)
         return unexpected(
@@ -51,11 +62,15 @@ Expected<std::unique_ptr<SynthEngine>, Error> SynthEngine::create(const std::str
         return unexpected(
             errorOf(ErrorCode::kDevice, "Cannot load the soundfont " + soundfontPath + "."));
     return std::unique_ptr<SynthEngine>(
-        new SynthEngine(std::move(settings), std::move(synth), sampleRate));
+        new SynthEngine(std::move(settings), std::move(synth), sampleRate, stereoOutputs));
 }
 
-SynthEngine::SynthEngine(FluidSettingsHandle settings, FluidSynthHandle synth, double sampleRate)
-    : settings_(std::move(settings)), synth_(std::move(synth)), sampleRate_(sampleRate) {}
+SynthEngine::SynthEngine(FluidSettingsHandle settings, FluidSynthHandle synth, double sampleRate,
+                         int stereoOutputs)
+    : settings_(std::move(settings)),
+      synth_(std::move(synth)),
+      sampleRate_(sampleRate),
+      stereoOutputs_(stereoOutputs) {}
 
 void SynthEngine::apply(MidiShortMessage message) {
     fluid_synth_t* s = synth_.get();
@@ -101,12 +116,47 @@ void SynthEngine::setUpChannel(const MidiChannelVoice& voice) {
     fluid_synth_cc(s, channel, kControllerPan, voice.pan & 0x7F);
 }
 
+void SynthEngine::setPercussion(int channel, bool percussion) {
+    fluid_synth_set_channel_type(synth_.get(), channel & 0x0F,
+                                 percussion ? CHANNEL_TYPE_DRUM : CHANNEL_TYPE_MELODIC);
+}
+
 void SynthEngine::setGain(double gain) {
     fluid_synth_set_gain(synth_.get(), static_cast<float>(gain));
 }
 
 bool SynthEngine::render(float* samples, int frames) {
+    if (stereoOutputs_ > 1) return renderOutputs(samples, frames);
     return fluid_synth_write_float(synth_.get(), frames, samples, 0, 2, samples, 1, 2) == FLUID_OK;
+}
+
+// FluidSynth writes each output channel into a buffer of its own and adds
+// the effects of an output to it, so its reverb and chorus stay with it.
+bool SynthEngine::renderOutputs(float* samples, int frames) {
+    const auto count = static_cast<std::size_t>(frames);
+    const auto channels = static_cast<std::size_t>(2 * stereoOutputs_);
+    try {
+        planar_.assign(channels * count, 0.0f);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    std::vector<float*> dry(channels);
+    for (std::size_t c = 0; c < channels; ++c) dry[c] = planar_.data() + c * count;
+    // Per output: its reverb's left and right, then its chorus's.
+    std::vector<float*> effects(2 * channels);
+    for (std::size_t output = 0; output < channels / 2; ++output) {
+        for (std::size_t unit = 0; unit < 2; ++unit) {
+            effects[4 * output + 2 * unit] = dry[2 * output];
+            effects[4 * output + 2 * unit + 1] = dry[2 * output + 1];
+        }
+    }
+    if (fluid_synth_process(synth_.get(), frames, static_cast<int>(effects.size()), effects.data(),
+                            static_cast<int>(channels), dry.data()) != FLUID_OK)
+        return false;
+    for (std::size_t frame = 0; frame < count; ++frame)
+        for (std::size_t c = 0; c < channels; ++c)
+            samples[frame * channels + c] = planar_[c * count + frame];
+    return true;
 }
 
 }  // namespace halvorn

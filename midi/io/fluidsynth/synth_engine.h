@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "midi/io/fluidsynth/fluid_handles.h"
 #include "midi/midi_output.h"
@@ -26,10 +27,12 @@ enum class SynthUse {
 class SynthEngine {
   public:
     // The engine, or one line saying why the synthesizer or the soundfont
-    // failed.
+    // failed. With more than one stereo output (up to kMidiTrackSlots),
+    // MIDI channel c sounds on output c only, its reverb and chorus with it.
     static Expected<std::unique_ptr<SynthEngine>, Error> create(const std::string& soundfontPath,
                                                                 double sampleRate,
-                                                                SynthUse use = SynthUse::kLive);
+                                                                SynthUse use = SynthUse::kLive,
+                                                                int stereoOutputs = 1);
 
     // Plays one short message (system real-time messages are ignored).
     void apply(MidiShortMessage message);
@@ -37,25 +40,35 @@ class SynthEngine {
     // Gives the voice's channel its program, volume and pan.
     void setUpChannel(const MidiChannelVoice& voice);
 
+    // Makes `channel` a percussion channel (General MIDI's channel 10, bank
+    // 128) or a melodic one; before its program is chosen.
+    void setPercussion(int channel, bool percussion);
+
     // The factor every voice is scaled by (kMinSynthGain..kMaxSynthGain).
     void setGain(double gain);
 
-    // Renders `frames` interleaved stereo frames into `samples`, full scale
-    // at 1.0 and not clipped. Messages take effect on FluidSynth's blocks of
-    // 64 frames: one applied after rendering to frame F sounds from the first
+    // Renders `frames` frames into `samples`, full scale at 1.0 and not
+    // clipped: interleaved, each frame the left and right sample of every
+    // output in turn. Messages take effect on FluidSynth's blocks of 64
+    // frames: one applied after rendering to frame F sounds from the first
     // block boundary at or after F.
     bool render(float* samples, int frames);
 
+    int stereoOutputs() const { return stereoOutputs_; }
     double sampleRate() const { return sampleRate_; }
     fluid_settings_t* settings() const { return settings_.get(); }
     fluid_synth_t* synth() const { return synth_.get(); }
 
   private:
-    SynthEngine(FluidSettingsHandle settings, FluidSynthHandle synth, double sampleRate);
+    SynthEngine(FluidSettingsHandle settings, FluidSynthHandle synth, double sampleRate,
+                int stereoOutputs);
+    bool renderOutputs(float* samples, int frames);
 
     FluidSettingsHandle settings_;
     FluidSynthHandle synth_;
     double sampleRate_;
+    int stereoOutputs_;
+    std::vector<float> planar_;  // one buffer per output channel, for several outputs
 };
 
 }  // namespace halvorn

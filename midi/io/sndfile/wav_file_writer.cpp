@@ -29,7 +29,8 @@ Expected<void, int> copyScratch(int scratch, OutputFile& output) {
 }  // namespace
 
 Expected<std::unique_ptr<WavFileWriter>, Error> WavFileWriter::create(const std::string& path,
-                                                                      int sampleRate) {
+                                                                      int sampleRate,
+                                                                      WavSampleSize size) {
     auto output = OutputFile::open(path);
     if (!output)
         return unexpected(errorOf(ErrorCode::kFileAccess, systemErrorText(output.error())));
@@ -40,21 +41,24 @@ Expected<std::unique_ptr<WavFileWriter>, Error> WavFileWriter::create(const std:
     SF_INFO info{};
     info.samplerate = sampleRate;
     info.channels = 2;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    info.format =
+        SF_FORMAT_WAV | (size == WavSampleSize::k24Bit ? SF_FORMAT_PCM_24 : SF_FORMAT_PCM_16);
     SndfileHandle file(sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE));
     if (!file) {
         if (fd != output->descriptor()) ::close(fd);
         return unexpected(errorOf(ErrorCode::kFileAccess, sf_strerror(nullptr)));
     }
     return std::unique_ptr<WavFileWriter>(
-        new WavFileWriter(std::move(*output), fd, std::move(file)));
+        new WavFileWriter(std::move(*output), fd, std::move(file), size));
 }
 
-WavFileWriter::WavFileWriter(OutputFile output, int stagingFd, SndfileHandle file)
+WavFileWriter::WavFileWriter(OutputFile output, int stagingFd, SndfileHandle file,
+                             WavSampleSize size)
     : output_(std::move(output)),
       stagingFd_(stagingFd),
       scratch_(stagingFd != output_.descriptor()),
-      file_(std::move(file)) {}
+      file_(std::move(file)),
+      size_(size) {}
 
 WavFileWriter::~WavFileWriter() {
     file_.reset();
@@ -63,8 +67,16 @@ WavFileWriter::~WavFileWriter() {
 
 bool WavFileWriter::write(const std::int16_t* samples, std::size_t frames) {
     if (!file_ || writeFailed_) return false;
-    const auto count = static_cast<sf_count_t>(frames);
-    if (sf_writef_short(file_.get(), samples, count) != count) writeFailed_ = true;
+    return wrote(sf_writef_short(file_.get(), samples, static_cast<sf_count_t>(frames)), frames);
+}
+
+bool WavFileWriter::write(const std::int32_t* samples, std::size_t frames) {
+    if (!file_ || writeFailed_) return false;
+    return wrote(sf_writef_int(file_.get(), samples, static_cast<sf_count_t>(frames)), frames);
+}
+
+bool WavFileWriter::wrote(sf_count_t written, std::size_t frames) {
+    if (written != static_cast<sf_count_t>(frames)) writeFailed_ = true;
     return !writeFailed_;
 }
 

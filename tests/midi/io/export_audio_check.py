@@ -2,19 +2,23 @@
 """halvorn-cli export-audio on a demo document: the WAV lasts as long as the
 piece (measured on the MIDI file of the same piece with mido) plus the
 release tail, and peaks between -6 and -1 dBFS; --gain sets the synthesizer's
-gain instead, and the level follows it. Failures leave no file. ports and
-play say clearly when this machine cannot sound, and nothing else is printed
-on standard error."""
+gain instead, and the level follows it; --stems writes a file per playing
+track. Failures leave no file. ports and play say clearly when this machine
+cannot sound, and nothing else is printed on standard error."""
 import glob
 import os
+import re
 import shutil
 import sys
+import wave
 
-import mido
+import sound_servers as servers
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 import script_support as support  # noqa: E402
 from script_support import check, dbfs, peak_of  # noqa: E402
+
+mido = None  # python3-mido, imported by main once it is known to be there
 
 TAIL_SECONDS = 1.0
 run = support.run_cli
@@ -74,6 +78,32 @@ def check_export(cli, document, workdir):
     check(levels[0] < level - 6, f"--gain 0.2 peaks at {levels[0]:.2f} dBFS")
     check(abs(levels[0] - levels[1] - 6.02) < 0.3, f"--gain 0.2 and 0.1 peak at {levels}")
     check(sorted(os.listdir(workdir)) == ["piece.mid", "piece.wav"], "stray files left")
+    check_stems(cli, document, workdir, wav_path)
+
+
+def check_stems(cli, document, workdir, whole_path):
+    """--stems: one 24-bit file per track that plays (the muted ones make
+    none), named after it and exactly as long as the export (which the
+    whole above is, at the last gain: made again levelled)."""
+    result = run(cli, "export-audio", document, "-o", whole_path, "--ppqn", "96",
+                 "--sample-rate", "22050")
+    check(result.returncode == 0, f"export-audio failed: {result.stderr}")
+    stems = os.path.join(workdir, "stems")
+    result = run(cli, "export-audio", document, "--stems", stems, "--ppqn", "96",
+                 "--sample-rate", "22050")
+    check(result.returncode == 0 and result.stderr == "", f"--stems failed: {result.stderr}")
+    info = run(cli, "info", document).stdout
+    playing = re.findall(r'^ +(\d+): "([^"]*)", playing', info, re.MULTILINE)
+    expected = [f"{int(number):02d}-{name}.wav" for number, name in playing]
+    check(sorted(os.listdir(stems)) == expected, f"stems {sorted(os.listdir(stems))}")
+    with wave.open(whole_path, "rb") as whole:
+        frames = whole.getnframes()
+    for name in expected:
+        with wave.open(os.path.join(stems, name), "rb") as stem:
+            check((stem.getnchannels(), stem.getsampwidth(), stem.getframerate(),
+                   stem.getnframes()) == (2, 3, 22050, frames),
+                  f"{name}: not 24-bit stereo at 22050 Hz as long as the export")
+    shutil.rmtree(stems)
 
 
 def check_failures(cli, document, workdir):
@@ -87,6 +117,10 @@ def check_failures(cli, document, workdir):
           f"export with a bad soundfont: {result.stderr!r}")
     result = run(cli, "export-audio", document, "-o", target, "--sample-rate", "100")
     check(result.returncode == 2, "a bad sample rate is a usage error")
+    stems = os.path.join(workdir, "missing-dir", "stems")
+    result = run(cli, "export-audio", document, "--stems", stems)
+    check(result.returncode == 1 and stems in result.stderr and result.stderr.count("\n") == 1,
+          f"stems into a missing folder: {result.stderr!r}")
     check(not os.path.exists(target), "a failed export left a file")
 
 
@@ -104,6 +138,9 @@ def check_ports_and_play(cli, document):
 
 def main():
     args = support.options("--cli", "--examples", "--workdir").parse_args()
+    global mido
+    mido = support.require_module("mido", "python3-mido")
+    support.require_files(servers.SOUNDFONT)
     documents = sorted(glob.glob(os.path.join(args.examples, "*.hvn")))
     if not documents:
         print("no demo documents")

@@ -3,15 +3,21 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
+#include <string>
 #include <vector>
 
+#include "engine/arrangement.h"
 #include "midi/channel_setup.h"
 #include "midi/io/audio_export.h"
 #include "midi/io/sndfile/wav_file_writer.h"
+#include "midi/io/stem_export.h"
+#include "model/document.h"
 
 namespace halvorn::test {
 namespace {
@@ -79,16 +85,27 @@ std::string fileBytes(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-int wavPeak(const fs::path& path) {
+// The interleaved stereo samples of a WAV file (none when it cannot be read).
+std::vector<short> wavSamples(const fs::path& path) {
     SF_INFO info{};
     SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (!file) return -1;
+    if (!file) return {};
     std::vector<short> samples(static_cast<std::size_t>(info.frames) * 2);
     sf_readf_short(file, samples.data(), info.frames);
     sf_close(file);
-    int peak = 0;
-    for (short s : samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
+    return samples;
+}
+
+// The loudest sample of every `step`-th from `first` (-1 without any).
+int peakOf(const std::vector<short>& samples, std::size_t first = 0, std::size_t step = 1) {
+    int peak = -1;
+    for (std::size_t i = first; i < samples.size(); i += step)
+        peak = std::max(peak, std::abs(static_cast<int>(samples[i])));
     return peak;
+}
+
+int wavPeak(const fs::path& path) {
+    return peakOf(wavSamples(path));
 }
 
 // The export with its failure line in `error`, as these tests read it.
@@ -171,8 +188,16 @@ TEST_F(AudioExport, SynthesizerSoundsTheInstrumentVolumeAndPanOfTheTrack) {
 }
 
 TEST_F(AudioExport, LevelledExportPeaksAtTheTargetAndComesOutTheSameEveryTime) {
-    const double target = 32767 * std::pow(10.0, kExportPeakDbfs / 20.0);
-    for (const MidiSong& song : {twoBarSong(), sixteenLoudTracks()}) {
+    const double target = 23197.6;  // -3.00 dBFS
+    // One loud track panned hard right (a fingered bass, whose samples are
+    // mono): the right channel's peak is the level.
+    MidiSong right = sixteenLoudTracks();
+    for (std::size_t slot = 1; slot < kMidiTrackSlots; ++slot) right.tracks[slot].events.clear();
+    right.tracks[0].program = 33;
+    right.tracks[0].pan = 127;
+    midiSongCountEvents(right);
+    midiSongComputeLength(right);
+    for (const MidiSong& song : {twoBarSong(), sixteenLoudTracks(), right}) {
         const fs::path first = dir / "first.wav";
         const fs::path second = dir / "second.wav";
         std::string error;
@@ -198,6 +223,177 @@ TEST_F(AudioExport, LevelledExportPeaksAtTheTargetAndComesOutTheSameEveryTime) {
     const int quiet = peakAtGain(0.1);
     EXPECT_NEAR(peakAtGain(0.2), 2 * quiet, 2);
     EXPECT_LT(quiet, target / 4);
+
+    std::string error;
+    ASSERT_TRUE(
+        exportSongAudio(right, (dir / "right.wav").string(), AudioExportOptions{}, nullptr, error))
+        << error;
+    const std::vector<short> panned = wavSamples(dir / "right.wav");
+    EXPECT_NEAR(peakOf(panned, 1, 2), target, 1.0);
+    EXPECT_LT(peakOf(panned, 0, 2), target / 4);
+}
+
+// Sixteen loud tracks at a high gain go far beyond full scale: held there,
+// never wrapped round to the other sign.
+TEST_F(AudioExport, HighGainSaturatesInsteadOfWrapping) {
+    const auto samplesAtGain = [this](double gain) {
+        AudioExportOptions options;
+        options.gain = gain;
+        std::string error;
+        EXPECT_TRUE(exportSongAudio(sixteenLoudTracks(), (dir / "loud.wav").string(), options,
+                                    nullptr, error))
+            << error;
+        return wavSamples(dir / "loud.wav");
+    };
+    const std::vector<short> plain = samplesAtGain(1.0);
+    const std::vector<short> high = samplesAtGain(kMaxSynthGain);
+    ASSERT_EQ(plain.size(), high.size());
+    std::size_t compared = 0;
+    std::size_t saturated = 0;
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+        if (std::abs(plain[i]) <= 4000) continue;
+        ++compared;
+        ASSERT_EQ(plain[i] > 0, high[i] > 0) << "sample " << i << ": " << plain[i] << " at gain 1, "
+                                             << high[i] << " at gain " << kMaxSynthGain;
+        if (high[i] == 32767 || high[i] == -32768) ++saturated;
+    }
+    EXPECT_GT(compared, 1000u);
+    EXPECT_GT(saturated, compared / 2);
+}
+
+// A WAV file's samples in 16-bit steps (a 24-bit sample in 256ths of
+// them), its sample format and its rate.
+struct WavContents {
+    std::vector<double> samples;
+    int format = 0;
+    int rate = 0;
+};
+
+WavContents wavContents(const fs::path& path) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file) return {};
+    std::vector<int> raw(static_cast<std::size_t>(info.frames) * 2);
+    sf_readf_int(file, raw.data(), info.frames);
+    sf_close(file);
+    WavContents contents{{}, info.format, info.samplerate};
+    for (const int sample : raw) contents.samples.push_back(sample / 65536.0);
+    return contents;
+}
+
+std::set<std::string> fileNames(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+// -90 dBFS in 16-bit steps.
+constexpr double kStemTolerance = 32768 * 3.1622776601683795e-5;
+
+// Exports `song` whole and as stems with their mix beside them; checks that
+// the stems are `names`, 24-bit, exactly as long as the whole, each
+// sounding, and add up to the whole (as their mix does) within -90 dBFS.
+void expectStemsAddUp(const MidiSong& song, const fs::path& dir,
+                      const std::set<std::string>& names) {
+    AudioExportOptions options;
+    options.sampleRate = 22050;
+    const fs::path whole = dir / "whole.wav";
+    ASSERT_TRUE(exportSongAudio(song, whole.string(), options, nullptr));
+    const fs::path folder = dir / "stems";
+    const auto exported =
+        exportSongStems(song, folder.string(), options, nullptr, (dir / "mix.wav").string());
+    ASSERT_TRUE(exported) << exported.error().line();
+    ASSERT_EQ(fileNames(folder), names);
+
+    const WavContents expected = wavContents(whole);
+    std::vector<double> sum(expected.samples.size(), 0.0);
+    for (const std::string& name : names) {
+        const WavContents stem = wavContents(folder / name);
+        EXPECT_EQ(stem.format, SF_FORMAT_WAV | SF_FORMAT_PCM_24) << name;
+        EXPECT_EQ(stem.rate, 22050) << name;
+        ASSERT_EQ(stem.samples.size(), expected.samples.size()) << name;
+        double peak = 0.0;
+        for (std::size_t i = 0; i < sum.size(); ++i) {
+            sum[i] += stem.samples[i];
+            peak = std::max(peak, std::abs(stem.samples[i]));
+        }
+        EXPECT_GT(peak, 100.0) << name << " is silent";
+    }
+    const WavContents mix = wavContents(dir / "mix.wav");
+    ASSERT_EQ(mix.samples.size(), expected.samples.size());
+    double worstSum = 0.0;
+    double worstMix = 0.0;
+    for (std::size_t i = 0; i < sum.size(); ++i) {
+        worstSum = std::max(worstSum, std::abs(sum[i] - expected.samples[i]));
+        worstMix = std::max(worstMix, std::abs(mix.samples[i] - expected.samples[i]));
+    }
+    EXPECT_LE(worstSum, kStemTolerance) << "the stems do not add up to the export";
+    EXPECT_LE(worstMix, 1.0) << "the mix beside the stems is not the export";
+}
+
+TEST_F(AudioExport, StemsOfADemoAddUpToItsExport) {
+    auto document = documentRead(HALVORN_SOURCE_DIR "/examples/orbit_garden.hvn");
+    ASSERT_TRUE(document) << document.error().line();
+    MidiSong song;
+    NoRenderProgress progress;
+    ASSERT_TRUE(renderSong(song, document->song, progress, true, 120));
+    // Its fourth track is muted: it makes no stem.
+    expectStemsAddUp(song, dir, {"00-Marimba.wav", "01-Bass.wav", "02-Warm pad.wav"});
+}
+
+// Stems play on channels of their own: a drum track moved off channel 10
+// keeps its drums, a melodic one moved onto it its instrument, and two
+// tracks on one channel both sound as that channel does in the mix.
+TEST_F(AudioExport, StemsKeepDrumsInstrumentsAndSharedChannels) {
+    MidiSong song;
+    song.ppqn = 96;
+    song.tempo = 150.0;
+    const auto addTrack = [&](std::size_t slot, const char* name, std::uint8_t channel,
+                              std::uint8_t program, std::uint8_t key) {
+        MidiTrack& track = song.tracks[slot];
+        if (name) track.name = name;
+        track.channel = channel;
+        track.program = program;
+        track.pan = static_cast<std::uint8_t>(slot * 12);
+        const auto status = static_cast<std::uint8_t>(0x90 | channel);
+        const auto start = static_cast<std::uint32_t>(slot * 24);
+        track.events = {{start, status, key, 110}, {start + 150, status, key, 0}};
+    };
+    addTrack(0, "Kick/Snare", 9, 0, 38);  // stem 0: channel 1 of the synthesizer
+    for (std::uint8_t slot = 1; slot < 10; ++slot)
+        addTrack(slot, slot == 5 ? nullptr : "Line", static_cast<std::uint8_t>((slot + 9) % 16),
+                 static_cast<std::uint8_t>(slot * 11), static_cast<std::uint8_t>(50 + slot));
+    addTrack(10, "Echo.", 10, 40, 70);  // channel 11 as slot 1, another instrument
+    midiSongCountEvents(song);
+    midiSongComputeLength(song);
+    // Slot 9 is stem 9: the synthesizer's channel 10.
+    expectStemsAddUp(
+        song, dir,
+        {"00-Kick_Snare.wav", "01-Line.wav", "02-Line.wav", "03-Line.wav", "04-Line.wav", "05.wav",
+         "06-Line.wav", "07-Line.wav", "08-Line.wav", "09-Line.wav", "10-Echo.wav"});
+}
+
+TEST_F(AudioExport, FailedOrCancelledStemsLeaveNothing) {
+    const MidiSong song = twoBarSong();
+    const auto stems = [&](const fs::path& folder, const AudioExportProgress& progress,
+                           const fs::path& mix) {
+        return exportSongStems(song, folder.string(), AudioExportOptions{}, progress, mix.string());
+    };
+    const auto cancelled = stems(
+        dir / "stems", [](double) { return false; }, dir / "mix.wav");
+    ASSERT_FALSE(cancelled);
+    EXPECT_EQ(cancelled.error().code, ErrorCode::kCancelled);
+    const auto nowhere = stems(dir / "missing" / "stems", nullptr, {});
+    ASSERT_FALSE(nowhere);
+    EXPECT_EQ(nowhere.error().path, (dir / "missing" / "stems").string());
+    // The mix cannot be made: the stems go too, and the folder made for them.
+    EXPECT_FALSE(stems(dir / "stems", nullptr, dir / "missing" / "mix.wav"));
+    EXPECT_EQ(filesInDir(), 0u);
+    // A folder that was there stays.
+    fs::create_directory(dir / "kept");
+    EXPECT_FALSE(stems(dir / "kept", [](double) { return false; }, {}));
+    EXPECT_TRUE(fs::is_empty(dir / "kept"));
 }
 
 TEST_F(AudioExport, FailuresLeaveNoFile) {

@@ -1,6 +1,6 @@
 // The system device list on whatever this machine has: the synthesizer
 // first when a soundfont exists, system ports after, each labelled with its
-// system, never a crash. (tests/io/live_playback_check.py plays on real
+// system, never a crash. (tests/midi/io/live_playback_check.py plays on real
 // servers.)
 
 #include <gtest/gtest.h>

@@ -71,6 +71,8 @@ def main():
     parser.add_argument("--examples", required=True)
     parser.add_argument("--whole", action="store_true", help="play the demos whole")
     args = parser.parse_args()
+    support.require_tools(servers.PULSE_TOOLS)
+    support.require_files(servers.SOUNDFONT)
     demos = sorted(glob.glob(os.path.join(args.examples, "*.hvn")))
     if not check(len(demos) >= 3, f"expected three demos in {args.examples}"):
         return 1

@@ -27,13 +27,13 @@ import subprocess
 import sys
 import time
 
-import mido
-
 import sound_servers as servers
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 import script_support as support  # noqa: E402
 from script_support import check  # noqa: E402
+
+mido = None  # python3-mido, imported by main once it is known to be there
 
 PPQN = 96
 TIMING_SLACK_SECONDS = 0.001
@@ -350,6 +350,13 @@ def main():
     parser.add_argument("--variant", required=True, help="song_variant")
     parser.add_argument("--examples", required=True)
     args = parser.parse_args()
+    global mido
+    mido = support.require_module("mido", "python3-mido")
+    if args.server == "jack":
+        support.require_tools(servers.JACK_TOOLS)
+    else:
+        support.require_tools(servers.PULSE_TOOLS)
+        support.require_files(servers.SOUNDFONT)
     with servers.scratch() as s:
         # A demo excerpt: eight measures of orbit_garden at twice its tempo.
         excerpt = s.path("excerpt.hvn")

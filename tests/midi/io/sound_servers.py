@@ -24,6 +24,13 @@ import uuid
 PR_SET_PDEATHSIG = 1
 START_SECONDS = 15
 
+# What the servers here run on, each with the Debian package that has it
+# (for script_support.require_tools and require_files).
+JACK_TOOLS = {"jackd": "jackd2", "jack_lsp": "jackd2"}
+PULSE_TOOLS = {"pulseaudio": "pulseaudio", "pactl": "pulseaudio-utils",
+               "parec": "pulseaudio-utils"}
+SOUNDFONT = {"/usr/share/sounds/sf2/default-GM.sf2": "fluid-soundfont-gm"}
+
 
 def start(command, env, death_signal=signal.SIGKILL, **kwargs):
     """A child in a session of its own that gets `death_signal` when this

@@ -65,10 +65,10 @@ QStringList actionTexts(const QList<QAction*>& actions) {
 TEST_F(MainFrameTest, MenusHoldTheirItemsInOrder) {
     EXPECT_EQ(actionTexts(frame.menuBar()->actions()),
               QStringList({"&File", "&Edit", "&Copy", "&View", "&Help"}));
-    EXPECT_EQ(
-        actionTexts(frame.fileMenu()->actions()),
-        QStringList({"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save\tCtrl+S", "Save &as...",
-                     "Export &Audio...", "Export &MusicXML...", "|", "Recent File", "|", "&Exit"}));
+    EXPECT_EQ(actionTexts(frame.fileMenu()->actions()),
+              QStringList({"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save\tCtrl+S", "Save &as...",
+                           "Export &Audio...", "Export &Stems...", "Export &MusicXML...", "|",
+                           "Recent File", "|", "&Exit"}));
     EXPECT_EQ(frame.menuBar()->actions()[2]->menu(), nullptr);  // a command, no drop-down
     EXPECT_EQ(actionTexts(frame.menuBar()->actions()[3]->menu()->actions()),
               QStringList({"&Toolbar", "&Status bar"}));
@@ -121,6 +121,8 @@ TEST_F(MainFrameTest, PromptsAndTooltips) {
              Row{FrameCommand::Open, "Open an existing document", "Open"},
              Row{FrameCommand::Save, "Save the current document", "Save"},
              Row{FrameCommand::SaveAs, "Save the active document with a new name", "Save as"},
+             Row{FrameCommand::ExportStems, "Play each track into a WAV audio file of its own",
+                 "Export Stems"},
              Row{FrameCommand::ExportMusicXml, "Write the song as a score for notation programs",
                  "Export MusicXML"},
              Row{FrameCommand::Copy, "Copy blocks and sequences", "Copy"},
@@ -240,13 +242,13 @@ TEST_F(MainFrameTest, CtrlCInATextFieldCopiesTextNotRecords) {
 TEST_F(MainFrameTest, RecentFilesAppearInTheFileMenu) {
     frame.setRecentFiles({"/music/first.hvn", "/music/second.hvn"});
     QStringList texts = actionTexts(frame.fileMenu()->actions());
-    EXPECT_EQ(texts.mid(6), QStringList({"|", "&1 first.hvn", "&2 second.hvn", "|", "&Exit"}));
+    EXPECT_EQ(texts.mid(7), QStringList({"|", "&1 first.hvn", "&2 second.hvn", "|", "&Exit"}));
     QSignalSpy chosen(&frame, &CMainFrame::recentFileRequested);
-    frame.fileMenu()->actions()[8]->trigger();
+    frame.fileMenu()->actions()[9]->trigger();
     ASSERT_EQ(chosen.count(), 1);
     EXPECT_EQ(chosen[0][0].toString(), QStringLiteral("/music/second.hvn"));
     frame.setRecentFiles({});
-    EXPECT_EQ(actionTexts(frame.fileMenu()->actions()).mid(6),
+    EXPECT_EQ(actionTexts(frame.fileMenu()->actions()).mid(7),
               QStringList({"|", "Recent File", "|", "&Exit"}));
 }
 

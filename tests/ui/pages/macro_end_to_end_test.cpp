@@ -11,7 +11,10 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "app/halvorn_doc.h"
 #include "app/halvorn_view.h"
@@ -209,6 +212,38 @@ TEST_F(MacroPageEndToEnd, ExportAudioWritesWhatTheCommandLineExportsAndLeavesNoF
     // The playback is the recorder's again afterwards.
     page->controls().play->click();
     EXPECT_TRUE(page->isPlaying());
+}
+
+// From the File menu on another page: into a folder the user picks, the
+// files halvorn-cli export-audio --stems writes, byte for byte.
+TEST_F(MacroPageEndToEnd, ExportStemsWritesWhatTheCommandLineExports) {
+    if (!std::filesystem::exists(kDefaultSoundfontPath)) GTEST_SKIP() << "no soundfont";
+    context.stemsExport = systemStemsExport();
+    sheet->setCurrentIndex(kGlobalPageIndex);
+    prompts.fileNames.push_back(QString::fromStdString(path("stems")));
+    app->frame().action(FrameCommand::ExportStems)->trigger();
+    ASSERT_TRUE(prompts.messages.empty()) << prompts.messages.front().toStdString();
+    EXPECT_EQ(prompts.folderRequests, std::vector<QString>{QStringLiteral("Export Stems")});
+    ASSERT_TRUE(cli({QStringLiteral("export-audio"), kDemo, QStringLiteral("--stems"),
+                     QString::fromStdString(path("cli-stems"))}));
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path("cli-stems")))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"00-Marimba.wav", "01-Bass.wav", "02-Warm pad.wav"}));
+    for (const std::string& name : names) {
+        const QByteArray written = contents(path("stems/" + name));
+        EXPECT_GT(written.size(), 44) << name;
+        EXPECT_EQ(written, contents(path("cli-stems/" + name))) << name;
+    }
+
+    // Without the synthesizer there is nothing to export with.
+    context.stemsExport = {};
+    app->frame().action(FrameCommand::ExportStems)->trigger();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0], QStringLiteral("Audio export needs the built-in synthesizer."));
+    EXPECT_EQ(prompts.folderRequests.size(), 1u);
 }
 
 TEST_F(MacroPageEndToEnd, ExportMusicXmlWritesWhatTheCommandLineExports) {

@@ -124,15 +124,12 @@ void CMacroOutput::saveMidi(MidiSong& piece) {
 
 // The synthesizer renders the piece offline on the export's own thread; the
 // playback, and a piece that plays meanwhile, are never touched.
-void CMacroOutput::exportAudio(MidiSong& piece) {
-    Prompts& prompts = context_.prompts;
-    const auto path = prompts.askSaveFile({.filterText = QStringLiteral("Archivos WAV (*.wav)"),
-                                           .filterPattern = QStringLiteral("*"),
-                                           .defaultSuffix = QStringLiteral("wav")});
-    if (!path) return;
-    const AudioExportResult result = runAudioExport(context_.audioExport, piece, localPath(*path),
-                                                    qobject_cast<QWidget*>(parent()));
-    if (result.outcome == AudioExportOutcome::kFailed) showFileError(prompts, result.error);
+void CMacroOutput::exportAudio(const AudioExportFunction& exporter, MidiSong& piece,
+                               const QString& target) {
+    const AudioExportResult result =
+        runAudioExport(exporter, piece, localPath(target), qobject_cast<QWidget*>(parent()));
+    if (result.outcome == AudioExportOutcome::kFailed)
+        showFileError(context_.prompts, result.error);
 }
 
 }  // namespace halvorn

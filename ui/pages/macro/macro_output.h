@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "ui/session/audio_export_run.h"
+
 class QProgressBar;
 class QPushButton;
 class QTimer;
@@ -45,9 +47,9 @@ class CMacroOutput final : public QObject {
     void stop();
     // Asks for a file name and writes `piece` as a Standard MIDI File.
     void saveMidi(MidiSong& piece);
-    // Asks for a file name and plays `piece` through the built-in synthesizer
-    // into it.
-    void exportAudio(MidiSong& piece);
+    // Plays `piece` through the built-in synthesizer into `target` (a file,
+    // or a folder of stems) with `exporter`.
+    void exportAudio(const AudioExportFunction& exporter, MidiSong& piece, const QString& target);
 
   private:
     void followPlayback();

@@ -356,20 +356,36 @@ void CMacroPage::saveMidi() {
     output_->saveMidi(file);
 }
 
+void CMacroPage::exportAudio() {
+    exportPiece(QStringLiteral("Export Audio"), context().audioExport, [this] {
+        return prompts().askSaveFile({.filterText = QStringLiteral("Archivos WAV (*.wav)"),
+                                      .filterPattern = QStringLiteral("*"),
+                                      .defaultSuffix = QStringLiteral("wav")});
+    });
+}
+
+void CMacroPage::exportStems() {
+    exportPiece(QStringLiteral("Export Stems"), context().stemsExport,
+                [this] { return prompts().askFolder(QStringLiteral("Export Stems")); });
+}
+
 // From the File menu while the page is hidden, the song is exported as
 // stored: the page's fields are left out.
-void CMacroPage::exportAudio() {
-    if (!context().audioExport) {
+void CMacroPage::exportPiece(const QString& command, const AudioExportFunction& exporter,
+                             const std::function<std::optional<QString>()>& askTarget) {
+    if (!exporter) {
         prompts().message(QStringLiteral("Audio export needs the built-in synthesizer."));
         return;
     }
     const bool readable = isVisible() && read();
     MidiSong piece;
-    if (!prepareSong(QStringLiteral("Export Audio"), piece, true, readable)) {
+    if (!prepareSong(command, piece, true, readable)) {
         prompts().message(kUnableToGenerate);
         return;
     }
-    output_->exportAudio(piece);
+    const auto target = askTarget();
+    if (!target) return;
+    output_->exportAudio(exporter, piece, *target);
 }
 
 void CMacroPage::drawRandomSeed() {

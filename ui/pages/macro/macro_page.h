@@ -14,10 +14,13 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
 
 #include "edit/track_fields.h"
 #include "midi/midi_song.h"
 #include "ui/pages/sheet_page.h"
+#include "ui/session/audio_export_run.h"
 
 class QCheckBox;
 class QComboBox;
@@ -105,6 +108,9 @@ class CMacroPage final : public CSheetPage {
     // page: while this page is hidden its controls are left out and the
     // song is exported as stored.
     void exportAudio();
+    // "Export Stems...": the same, one WAV file per track into a folder the
+    // user picks (halvorn-cli export-audio --stems).
+    void exportStems();
     void scrollLeft();
     void scrollRight();
     void drawRandomSeed();
@@ -150,6 +156,10 @@ class CMacroPage final : public CSheetPage {
     bool prepareSong(const QString& command, MidiSong& midi, bool forPlayback, bool saveTrack);
     // Shows the arrangement from `measure`, within the song's length.
     void turnTo(std::int32_t measure);
+    // For `command`: exports the piece as "Play" plays it with `exporter`
+    // to where `askTarget` asks for.
+    void exportPiece(const QString& command, const AudioExportFunction& exporter,
+                     const std::function<std::optional<QString>()>& askTarget);
     // The position bar's range 1 .. max(1, totalLength - 15).
     void setScrollRange(std::int32_t totalLength);
     // The window from `measure`, on the display and the position bar.
