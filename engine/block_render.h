@@ -60,13 +60,13 @@ Expected<NoteList, Error> renderBlock(const Song& song, std::int32_t blockIndex)
 // `ppqn` ticks per quarter note, sorted by time. kEventsOutOfMemory, with
 // the track left without events, when memory runs out.
 Expected<void, Error> renderBlockTrack(MidiTrack& track, std::span<const Note> notes,
-                                       const Block& block, std::int32_t ppqn);
+                                             const Block& block, std::int32_t ppqn);
 
 // Fills `track` with a click on every beat of the block on the percussion
 // channel: `level` (0..127) on accented beats, level / 2 on the others.
 // Failure is handled as in renderBlockTrack.
 Expected<void, Error> renderMetronomeTrack(MidiTrack& track, const Song& song,
-                                           std::int32_t blockIndex, std::int32_t level,
-                                           std::int32_t ppqn);
+                                                 std::int32_t blockIndex, std::int32_t level,
+                                                 std::int32_t ppqn);
 
 }  // namespace halvorn
