@@ -108,16 +108,4 @@ std::size_t alignedValueCount(std::int64_t start, std::int64_t end, std::int32_t
     return count;
 }
 
-std::vector<TimeSpan> splitAtMultiples(std::int64_t start, std::int64_t end, std::int64_t period) {
-    std::vector<TimeSpan> spans;
-    if (period <= 0 || end <= start) return spans;
-    while (start < end) {
-        const std::int64_t below = start >= 0 ? start / period : (start - period + 1) / period;
-        const std::int64_t next = std::min(end, (below + 1) * period);
-        spans.push_back({start, next});
-        start = next;
-    }
-    return spans;
-}
-
 }  // namespace halvorn

@@ -1,8 +1,7 @@
 #pragma once
 // Lengths as notation writes them: a length in units of 1/96 beat (see
-// note_value.h) becomes tied written values, plain or as triplets, and a
-// stretch of time is cut at barlines or beats. Everything is exact integer
-// arithmetic.
+// note_value.h) becomes tied written values, plain or as triplets.
+// Everything is exact integer arithmetic.
 
 #include <array>
 #include <cstdint>
@@ -66,14 +65,5 @@ std::vector<WrittenValue> alignedValues(std::int64_t start, std::int64_t end,
 // How many values alignedValues gives, without building them.
 std::size_t alignedValueCount(std::int64_t start, std::int64_t end, std::int32_t largestType,
                               bool triplet, Figures figures);
-
-struct TimeSpan {
-    std::int64_t start = 0;
-    std::int64_t end = 0;
-    bool operator==(const TimeSpan&) const = default;
-};
-
-// [start, end) cut at every multiple of `period` (> 0) inside it, in order.
-std::vector<TimeSpan> splitAtMultiples(std::int64_t start, std::int64_t end, std::int64_t period);
 
 }  // namespace halvorn

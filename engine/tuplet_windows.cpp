@@ -14,6 +14,11 @@ bool isRegularValue(std::int64_t units) {
     return units % kPlainGrain == 0 && std::has_single_bit(static_cast<std::uint64_t>(units / 3));
 }
 
+struct Span {
+    std::int64_t start = 0;
+    std::int64_t end = 0;
+};
+
 struct Choice {
     std::vector<TupletWindow> windows;
     std::size_t cost = 0;
@@ -28,14 +33,14 @@ class WindowChooser {
         if (!hasOffGridEdge(start, end))
             return {.windows = {{start, end, false}}, .cost = cost(start, end, false)};
         Choice split;
-        for (const TimeSpan& child : childrenOf(start, end)) {
+        for (const Span& child : childrenOf(start, end)) {
             Choice part = choose(child.start, child.end);
             split.cost += part.cost;
             split.windows.insert(split.windows.end(), part.windows.begin(), part.windows.end());
         }
         if (isRegularValue(end - start) && readsAsOneBracket(start, end)) {
             const std::size_t whole = cost(start, end, true);
-            if (split.windows.empty() || whole < split.cost)
+            if (split.windows.empty() || whole <= split.cost)
                 return {.windows = {{start, end, true}}, .cost = whole};
         }
         return split;
@@ -84,9 +89,9 @@ class WindowChooser {
 
     // The measure is made of its pairs (and a last lone beat), a pair of
     // its two beats, a beat or less of its two halves.
-    std::vector<TimeSpan> childrenOf(std::int64_t start, std::int64_t end) const {
+    std::vector<Span> childrenOf(std::int64_t start, std::int64_t end) const {
         const std::int64_t size = end - start;
-        std::vector<TimeSpan> children;
+        std::vector<Span> children;
         if (size > kPairUnits) {
             for (std::int64_t p = start; p + kPairUnits <= end; p += kPairUnits)
                 children.push_back({p, p + kPairUnits});

@@ -37,7 +37,7 @@ std::int32_t largestTripletType(std::int64_t units);
 // The measure cut into plain stretches and triplet brackets, in order and
 // covering it whole. `spans` cover the measure in order. Among the ways to
 // cover every off-grid edge, the one with the fewest written values (each
-// bracket counted as one more) wins; on a tie, the smaller brackets. A
+// bracket counted as one more) wins; on a tie, the larger bracket. A
 // bracket longer than a beat is only taken for values of at least its
 // third.
 std::vector<TupletWindow> tupletWindows(const Meter& meter, const std::vector<LaneSpan>& spans);
