@@ -10,12 +10,11 @@ namespace {
 constexpr std::int64_t kPlainGrain = 3;
 constexpr std::int32_t kPlainFirstType = 1;
 
-// The binary digits of `count` as values of `grain` units each, highest
-// first: digit k is type firstType + k, and digits k and k - 1 together a
-// dotted type firstType + k.
-std::vector<WrittenValue> binaryValues(std::int64_t count, std::int64_t grain,
-                                       std::int32_t firstType, bool triplet) {
-    std::vector<WrittenValue> values;
+// Appends the binary digits of `count` as values of `grain` units each,
+// highest first: digit k is type firstType + k, and digits k and k - 1
+// together a dotted type firstType + k.
+void appendBinaryValues(std::int64_t count, std::int64_t grain, std::int32_t firstType,
+                        bool triplet, std::vector<WrittenValue>& values) {
     auto rest = static_cast<std::uint64_t>(count);
     while (rest != 0) {
         const int k = std::bit_width(rest) - 1;
@@ -30,7 +29,6 @@ std::vector<WrittenValue> binaryValues(std::int64_t count, std::int64_t grain,
         values.push_back(value);
         rest &= ~taken;
     }
-    return values;
 }
 
 // The value alignedValues writes at `position`, or one of no length when
@@ -39,7 +37,11 @@ WrittenValue alignedValueAt(std::int64_t position, std::int64_t end, std::int32_
                             bool triplet, Figures figures) {
     const std::int32_t smallest = triplet ? 0 : kPlainFirstType;
     const bool notes = figures == Figures::kNotes;
-    for (std::int32_t type = largestType; type >= smallest; --type) {
+    // No value longer than what is left can fit: start at the longest that does.
+    const auto left = static_cast<std::uint64_t>(end - position);
+    const std::int32_t longest = triplet ? std::bit_width(left) - 1
+                                         : std::bit_width(left / kPlainGrain) - 1 + kPlainFirstType;
+    for (std::int32_t type = std::min(largestType, longest); type >= smallest; --type) {
         const std::int64_t length = typeUnits(type, triplet);
         // A dot adds the next shorter value: half of this one.
         const std::int64_t dotted = length + length / 2;
@@ -84,20 +86,25 @@ std::vector<WrittenValue> splitDuration(std::int64_t units) {
 }
 
 std::vector<WrittenValue> splitDuration(std::int64_t units, bool triplet) {
-    if (units <= 0) return {};
-    if (!triplet && units % kPlainGrain == 0)
-        return binaryValues(units / kPlainGrain, kPlainGrain, kPlainFirstType, false);
-    // A triplet value written as 2^k units takes 2^k units: a written 256th
-    // (1.5 units) played at 2/3 is one unit.
-    return binaryValues(units, 1, 0, true);
+    std::vector<WrittenValue> values;
+    appendSplitDuration(units, triplet, values);
+    return values;
 }
 
-std::vector<WrittenValue> alignedValues(std::int64_t start, std::int64_t end,
-                                        std::int32_t largestType, bool triplet, Figures figures) {
-    std::vector<WrittenValue> values;
+void appendSplitDuration(std::int64_t units, bool triplet, std::vector<WrittenValue>& values) {
+    if (units <= 0) return;
+    if (!triplet && units % kPlainGrain == 0)
+        appendBinaryValues(units / kPlainGrain, kPlainGrain, kPlainFirstType, false, values);
+    else
+        // A triplet value written as 2^k units takes 2^k units: a written
+        // 256th (1.5 units) played at 2/3 is one unit.
+        appendBinaryValues(units, 1, 0, true, values);
+}
+
+void appendAlignedValues(std::int64_t start, std::int64_t end, std::int32_t largestType,
+                         bool triplet, Figures figures, std::vector<WrittenValue>& values) {
     forEachAlignedValue(start, end, largestType, triplet, figures,
                         [&values](const WrittenValue& value) { values.push_back(value); });
-    return values;
 }
 
 std::size_t alignedValueCount(std::int64_t start, std::int64_t end, std::int32_t largestType,

@@ -44,6 +44,9 @@ std::vector<WrittenValue> splitDuration(std::int64_t units);
 // The same, all values plain (`units` a multiple of 3) or all triplets.
 std::vector<WrittenValue> splitDuration(std::int64_t units, bool triplet);
 
+// splitDuration(units, triplet) appended to `values`.
+void appendSplitDuration(std::int64_t units, bool triplet, std::vector<WrittenValue>& values);
+
 // What a value may do besides starting on a multiple of its own length.
 enum class Figures {
     kRests,  // nothing: a rest shows every subdivision it covers
@@ -52,17 +55,17 @@ enum class Figures {
              // sixteenth)
 };
 
-// [start, end), counted in units from a point every value up to
+// Appends [start, end), counted in units from a point every value up to
 // `largestType` is aligned to (a beat pair's start for plain values, a
 // triplet bracket's start for triplets), as tied values that each start on
 // a multiple of their length (a dotted value on a multiple of twice its
 // undotted length), longest possible first. So the subdivisions of the
 // beat stay visible: a note from the second sixteenth of a beat to its
 // last is a sixteenth tied to an eighth, never the other way round.
-std::vector<WrittenValue> alignedValues(std::int64_t start, std::int64_t end,
-                                        std::int32_t largestType, bool triplet, Figures figures);
+void appendAlignedValues(std::int64_t start, std::int64_t end, std::int32_t largestType,
+                         bool triplet, Figures figures, std::vector<WrittenValue>& values);
 
-// How many values alignedValues gives, without building them.
+// How many values appendAlignedValues gives, without building them.
 std::size_t alignedValueCount(std::int64_t start, std::int64_t end, std::int32_t largestType,
                               bool triplet, Figures figures);
 

@@ -1,6 +1,7 @@
 #include "engine/meter.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace halvorn {
 namespace {
@@ -29,39 +30,34 @@ std::int64_t tiePoint(const Meter& meter, std::int64_t position, std::int64_t en
     return end;
 }
 
-template <typename Visit>
-void forEachNoteValue(const Meter& meter, std::int64_t start, std::int64_t end, Visit visit) {
+// Calls note(start, end, fromBeat) for each piece of a note: pieces that
+// start on a beat are written longest value first, others aligned.
+template <typename Piece>
+void forEachNotePiece(const Meter& meter, std::int64_t start, std::int64_t end, Piece piece) {
     std::int64_t position = start;
     while (position < end) {
         const std::int64_t pieceEnd = tiePoint(meter, position, end);
-        if (position % kBeat == 0) {
-            for (const WrittenValue& value : splitDuration(pieceEnd - position, false))
-                visit(value);
-        } else {
-            for (const WrittenValue& value :
-                 alignedValues(position, pieceEnd, kQuarterType, false, Figures::kNotes))
-                visit(value);
-        }
+        piece(position, pieceEnd, position % kBeat == 0);
         position = pieceEnd;
     }
 }
 
-template <typename Visit>
-void forEachRestValue(const Meter& meter, std::int64_t start, std::int64_t end, Visit visit) {
+// Calls value(type) for each beat-long or pair-long rest, aligned(from, to)
+// for each stretch within a beat.
+template <typename Value, typename Aligned>
+void forEachRestPiece(const Meter& meter, std::int64_t start, std::int64_t end, Value value,
+                      Aligned aligned) {
     std::int64_t position = start;
     while (position < end) {
         if (position % kBeat == 0 && position + kBeat <= end) {
             const bool pair = meter.pairAt(position) && position + kPairUnits <= end;
             const std::int32_t type = pair ? kHalfType : kQuarterType;
-            const WrittenValue value{.type = type, .units = typeUnits(type, false)};
-            visit(value);
-            position += value.units;
+            value(type);
+            position += typeUnits(type, false);
             continue;
         }
         const std::int64_t pieceEnd = std::min(end, nextMultiple(position, kBeat));
-        for (const WrittenValue& value :
-             alignedValues(position, pieceEnd, kEighthType, false, Figures::kRests))
-            visit(value);
+        aligned(position, pieceEnd);
         position = pieceEnd;
     }
 }
@@ -73,29 +69,54 @@ bool isAcceptedSyncopation(const Meter& meter, std::int64_t start, std::int64_t 
     return start - pair == kBeat / 2 && end - start == kBeat && meter.pairAt(pair);
 }
 
-std::vector<WrittenValue> plainNoteValues(const Meter& meter, std::int64_t start,
-                                          std::int64_t end) {
-    std::vector<WrittenValue> values;
-    forEachNoteValue(meter, start, end,
-                     [&values](const WrittenValue& value) { values.push_back(value); });
-    return values;
+void appendPlainNoteValues(const Meter& meter, std::int64_t start, std::int64_t end,
+                           std::vector<WrittenValue>& values) {
+    forEachNotePiece(meter, start, end, [&](std::int64_t from, std::int64_t to, bool onBeat) {
+        if (onBeat)
+            appendSplitDuration(to - from, false, values);
+        else
+            appendAlignedValues(from, to, kQuarterType, false, Figures::kNotes, values);
+    });
 }
 
-std::vector<WrittenValue> plainRestValues(const Meter& meter, std::int64_t start,
-                                          std::int64_t end) {
-    std::vector<WrittenValue> values;
-    forEachRestValue(meter, start, end,
-                     [&values](const WrittenValue& value) { values.push_back(value); });
-    return values;
+void appendPlainRestValues(const Meter& meter, std::int64_t start, std::int64_t end,
+                           std::vector<WrittenValue>& values) {
+    forEachRestPiece(
+        meter, start, end,
+        [&](std::int32_t type) {
+            values.push_back({.type = type, .units = typeUnits(type, false)});
+        },
+        [&](std::int64_t from, std::int64_t to) {
+            appendAlignedValues(from, to, kEighthType, false, Figures::kRests, values);
+        });
 }
 
 std::size_t plainValueCount(const Meter& meter, std::int64_t start, std::int64_t end, bool rest) {
     std::size_t count = 0;
-    const auto counting = [&count](const WrittenValue&) { ++count; };
-    if (rest)
-        forEachRestValue(meter, start, end, counting);
-    else
-        forEachNoteValue(meter, start, end, counting);
+    if (rest) {
+        forEachRestPiece(
+            meter, start, end, [&](std::int32_t) { ++count; },
+            [&](std::int64_t from, std::int64_t to) {
+                count += alignedValueCount(from, to, kEighthType, false, Figures::kRests);
+            });
+        return count;
+    }
+    forEachNotePiece(meter, start, end, [&](std::int64_t from, std::int64_t to, bool onBeat) {
+        // Longest first, a value and the next shorter one dotted: one value
+        // per run of binary digits, two digits to a dotted one.
+        if (onBeat) {
+            auto bits = static_cast<std::uint64_t>((to - from) / 3);
+            while (bits != 0) {
+                const int k = std::bit_width(bits) - 1;
+                std::uint64_t taken = std::uint64_t{1} << k;
+                if (k > 0 && (bits & (taken >> 1)) != 0) taken |= taken >> 1;
+                bits &= ~taken;
+                ++count;
+            }
+        } else {
+            count += alignedValueCount(from, to, kQuarterType, false, Figures::kNotes);
+        }
+    });
     return count;
 }
 

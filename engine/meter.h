@@ -38,17 +38,19 @@ bool isAcceptedSyncopation(const Meter& meter, std::int64_t start, std::int64_t 
 // crosses the end of a pair in a measure of four beats or more is tied
 // there unless it starts on the downbeat. A piece that starts on a beat is
 // written longest value first; one that starts between beats keeps to the
-// subdivisions of its beat (alignedValues).
-std::vector<WrittenValue> plainNoteValues(const Meter& meter, std::int64_t start, std::int64_t end);
+// subdivisions of its beat (appendAlignedValues). Appended to `values`.
+void appendPlainNoteValues(const Meter& meter, std::int64_t start, std::int64_t end,
+                           std::vector<WrittenValue>& values);
 
 // The values of a rest over [start, end) in plain time, each the largest
 // the grouping allows: a half rest over a whole pair, a quarter rest over a
-// beat, within a beat the values alignedValues gives a rest. No dotted rest
-// of a beat or more. (An empty measure is a whole-measure rest, which the
-// layout writes itself.)
-std::vector<WrittenValue> plainRestValues(const Meter& meter, std::int64_t start, std::int64_t end);
+// beat, within a beat the values appendAlignedValues gives a rest. No
+// dotted rest of a beat or more. (An empty measure is a whole-measure rest,
+// which the layout writes itself.) Appended to `values`.
+void appendPlainRestValues(const Meter& meter, std::int64_t start, std::int64_t end,
+                           std::vector<WrittenValue>& values);
 
-// How many values plainNoteValues or plainRestValues gives.
+// How many values appendPlainNoteValues or appendPlainRestValues gives.
 std::size_t plainValueCount(const Meter& meter, std::int64_t start, std::int64_t end, bool rest);
 
 }  // namespace halvorn

@@ -25,6 +25,26 @@ constexpr std::int32_t kFirstVoiceOfLowerStaff = 5;
 constexpr std::array<std::string_view, 6> kBeamNames = {"",    "begin",        "continue",
                                                         "end", "forward hook", "backward hook"};
 
+// The lines a note repeats most, composed once: long scores write millions.
+struct NoteLines {
+    std::array<std::string, kWrittenTypeNames.size()> types;
+    std::array<std::array<std::string, kBeamNames.size()>, kMaxBeamLevels> beams;
+};
+
+const NoteLines& noteLines() {
+    static const NoteLines lines = [] {
+        NoteLines made;
+        for (std::size_t t = 0; t < kWrittenTypeNames.size(); ++t)
+            made.types[t] = "        <type>" + std::string(kWrittenTypeNames[t]) + "</type>\n";
+        for (std::size_t level = 0; level < kMaxBeamLevels; ++level)
+            for (std::size_t b = 1; b < kBeamNames.size(); ++b)
+                made.beams[level][b] = "        <beam number=\"" + std::to_string(level + 1) +
+                                       "\">" + std::string(kBeamNames[b]) + "</beam>\n";
+        return made;
+    }();
+    return lines;
+}
+
 // The lowest and highest sounding note of a measure's lanes.
 std::pair<std::int32_t, std::int32_t> rangeOf(const std::vector<ScoreLane>& lanes) {
     std::int32_t lowest = std::numeric_limits<std::int32_t>::max();
@@ -45,7 +65,8 @@ class PartWriter {
           score_(score),
           part_(part),
           index_(index),
-          octaveChange_(part.staves.octaveChange) {}
+          octaveChange_(part.staves.octaveChange),
+          spelling_(score.key.sharps) {}
 
     void write() {
         out_.markup("  <part id=\"").markup(musicXmlPartId(index_)).markup("\">\n");
@@ -255,30 +276,33 @@ class PartWriter {
     }
 
     SpelledPitch written(std::int32_t pitch) const {
-        return spellPitch(pitch - 12 * octaveChange_, score_.key.sharps);
+        return spelling_.spell(pitch - 12 * octaveChange_);
     }
 
     void writeLane(const ScoreLane& lane) {
+        voiceLine_ = "        <voice>" + std::to_string(lane.voice) + "</voice>\n";
+        // A part of one staff leaves the staff to the reader.
+        staffLine_.clear();
+        if (part_.staves.staves > 1)
+            staffLine_ = "        <staff>" + std::to_string(lane.staff) + "</staff>\n";
         for (const ScoreElement& element : lane.elements) {
             if (element.chord < 0) {
-                writeRest(element, lane);
+                writeRest(element);
                 continue;
             }
             const ScoreChord& chord = lane.chords[static_cast<std::size_t>(element.chord)];
             writeBeforeChord(lane, chord, element);
             for (std::size_t t = 0; t < chord.tones.size(); ++t)
-                writeTone(element, lane, chord.tones[t], t > 0);
+                writeTone(element, chord.tones[t], t > 0);
         }
     }
 
-    void writeValue(const ScoreElement& element, const ScoreLane& lane, bool inChord,
-                    bool crossHead) {
-        out_.markup("        <voice>").number(lane.voice).markup("</voice>\n");
+    void writeValue(const ScoreElement& element, bool inChord, bool crossHead) {
+        const NoteLines& lines = noteLines();
+        out_.markup(voiceLine_);
         if (!element.wholeMeasureRest) {
-            out_.markup("        <type>")
-                .markup(kWrittenTypeNames[std::min(static_cast<std::size_t>(element.value.type),
-                                                   kWrittenTypeNames.size() - 1)])
-                .markup("</type>\n");
+            out_.markup(lines.types[std::min(static_cast<std::size_t>(element.value.type),
+                                             kWrittenTypeNames.size() - 1)]);
             if (element.value.dotted) out_.markup("        <dot/>\n");
             if (element.value.triplet)
                 out_.markup(
@@ -286,16 +310,12 @@ class PartWriter {
                     "          <normal-notes>2</normal-notes>\n        </time-modification>\n");
         }
         if (crossHead) out_.markup("        <notehead>x</notehead>\n");
-        out_.markup("        <staff>").number(lane.staff).markup("</staff>\n");
+        out_.markup(staffLine_);
         if (inChord) return;
         for (std::size_t level = 0; level < element.beams.size(); ++level) {
             const Beam beam = element.beams[level];
-            if (beam == Beam::kNone) continue;
-            out_.markup("        <beam number=\"")
-                .number(static_cast<std::int64_t>(level + 1))
-                .markup("\">")
-                .markup(kBeamNames[static_cast<std::size_t>(beam)])
-                .markup("</beam>\n");
+            if (beam != Beam::kNone)
+                out_.markup(lines.beams[level][static_cast<std::size_t>(beam)]);
         }
     }
 
@@ -305,13 +325,13 @@ class PartWriter {
         if (element.tupletStop) out_.markup("          <tuplet type=\"stop\"/>\n");
     }
 
-    void writeRest(const ScoreElement& element, const ScoreLane& lane) {
+    void writeRest(const ScoreElement& element) {
         out_.markup(element.wholeMeasureRest ? "      <note>\n        <rest measure=\"yes\"/>\n"
                                              : "      <note>\n        <rest/>\n")
             .markup("        <duration>")
             .number(element.value.units)
             .markup("</duration>\n");
-        writeValue(element, lane, false, false);
+        writeValue(element, false, false);
         if (element.tupletStart || element.tupletStop) {
             out_.markup("        <notations>\n");
             writeTuplet(element);
@@ -340,8 +360,7 @@ class PartWriter {
             .markup("</display-octave>\n        </unpitched>\n");
     }
 
-    void writeTone(const ScoreElement& element, const ScoreLane& lane, const ChordTone& tone,
-                   bool inChord) {
+    void writeTone(const ScoreElement& element, const ChordTone& tone, bool inChord) {
         out_.markup("      <note dynamics=\"")
             .fixed(tone.velocity * 100.0 / kForteVelocity, 2)
             .markup("\">\n");
@@ -358,7 +377,7 @@ class PartWriter {
             out_.markup("        <instrument id=\"")
                 .markup(musicXmlInstrumentId(index_, part_, tone.pitch))
                 .markup("\"/>\n");
-        writeValue(element, lane, inChord, part_.percussion && drum.crossHead);
+        writeValue(element, inChord, part_.percussion && drum.crossHead);
         const bool tuplet = !inChord && (element.tupletStart || element.tupletStop);
         const bool accent = element.attack && tone.accented;
         if (!element.tieStop && !element.tieStart && !tuplet && !accent) {
@@ -382,6 +401,9 @@ class PartWriter {
     std::int32_t measure_ = 0;
     std::int32_t octaveChange_ = 0;
     std::array<std::int32_t, 2> octaveShift_{};
+    KeySpelling spelling_;
+    std::string voiceLine_;
+    std::string staffLine_;
 };
 
 }  // namespace

@@ -9,14 +9,17 @@ namespace {
 
 constexpr std::int32_t kVoicesPerStaff = 4;
 
-// The values of [from, to) of one span inside one window.
-std::vector<WrittenValue> valuesIn(const Meter& meter, const TupletWindow& window,
-                                   const LaneSpan& span, std::int64_t from, std::int64_t to) {
+// Appends the values of [from, to) of one span inside one window.
+void appendValuesIn(const Meter& meter, const TupletWindow& window, const LaneSpan& span,
+                    std::int64_t from, std::int64_t to, std::vector<WrittenValue>& values) {
     if (window.triplet)
-        return alignedValues(from - window.start, to - window.start,
-                             largestTripletType(window.end - window.start), true,
-                             span.rest ? Figures::kRests : Figures::kNotes);
-    return span.rest ? plainRestValues(meter, from, to) : plainNoteValues(meter, from, to);
+        appendAlignedValues(from - window.start, to - window.start,
+                            largestTripletType(window.end - window.start), true,
+                            span.rest ? Figures::kRests : Figures::kNotes, values);
+    else if (span.rest)
+        appendPlainRestValues(meter, from, to, values);
+    else
+        appendPlainNoteValues(meter, from, to, values);
 }
 
 // The first and last value inside each triplet window open and close its
@@ -126,6 +129,7 @@ ScoreLane ScoreLayout::layOut(const Lane& lane) const {
 
     const std::vector<TupletWindow> windows = tupletWindows(meter_, spans);
     auto window = windows.begin();
+    std::vector<WrittenValue> values;
     for (std::size_t s = 0; s < spans.size(); ++s) {
         const LaneSpan& span = spans[s];
         const std::size_t first = out.elements.size();
@@ -133,7 +137,9 @@ ScoreLane ScoreLayout::layOut(const Lane& lane) const {
             while (window->end <= at) ++window;
             const std::int64_t to = std::min(span.end, window->end);
             std::int64_t position = at;
-            for (const WrittenValue& value : valuesIn(meter_, *window, span, at, to)) {
+            values.clear();
+            appendValuesIn(meter_, *window, span, at, to, values);
+            for (const WrittenValue& value : values) {
                 out.elements.push_back(
                     {.chord = chordOfSpan[s], .start = position, .value = value});
                 position += value.units;

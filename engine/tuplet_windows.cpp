@@ -1,6 +1,7 @@
 #include "engine/tuplet_windows.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 
 namespace halvorn {
@@ -19,9 +20,10 @@ struct Span {
     std::int64_t end = 0;
 };
 
-struct Choice {
-    std::vector<TupletWindow> windows;
-    std::size_t cost = 0;
+// A measure has at most four pairs and a lone beat (9/4).
+struct Children {
+    std::array<Span, 5> spans{};
+    std::size_t count = 0;
 };
 
 class WindowChooser {
@@ -29,32 +31,38 @@ class WindowChooser {
     WindowChooser(const Meter& meter, const std::vector<LaneSpan>& spans)
         : meter_(meter), spans_(spans) {}
 
-    Choice choose(std::int64_t start, std::int64_t end) const {
-        if (!hasOffGridEdge(start, end))
-            return {.windows = {{start, end, false}}, .cost = cost(start, end, false)};
-        Choice split;
-        for (const Span& child : childrenOf(start, end)) {
-            Choice part = choose(child.start, child.end);
-            split.cost += part.cost;
-            split.windows.insert(split.windows.end(), part.windows.begin(), part.windows.end());
+    using SpanIt = std::vector<LaneSpan>::const_iterator;
+
+    // Appends the windows chosen for [start, end) to `out`; their cost.
+    // `first` is the first span that ends after `start`.
+    std::size_t choose(std::int64_t start, std::int64_t end, SpanIt first,
+                       std::vector<TupletWindow>& out) const {
+        if (!hasOffGridEdge(first, end)) {
+            out.push_back({start, end, false});
+            return cost(start, end, first, false);
         }
-        if (isRegularValue(end - start) && readsAsOneBracket(start, end)) {
-            const std::size_t whole = cost(start, end, true);
-            if (split.windows.empty() || whole <= split.cost)
-                return {.windows = {{start, end, true}}, .cost = whole};
+        const std::size_t before = out.size();
+        std::size_t split = 0;
+        const Children children = childrenOf(start, end);
+        SpanIt span = first;
+        for (std::size_t c = 0; c < children.count; ++c) {
+            while (span->end <= children.spans[c].start) ++span;
+            split += choose(children.spans[c].start, children.spans[c].end, span, out);
+        }
+        if (isRegularValue(end - start) && readsAsOneBracket(start, end, first)) {
+            const std::size_t whole = cost(start, end, first, true);
+            if (children.count == 0 || whole <= split) {
+                out.resize(before);
+                out.push_back({start, end, true});
+                return whole;
+            }
         }
         return split;
     }
 
   private:
-    // The first span that ends after `position`.
-    std::vector<LaneSpan>::const_iterator spanAt(std::int64_t position) const {
-        return std::upper_bound(spans_.begin(), spans_.end(), position,
-                                [](std::int64_t p, const LaneSpan& span) { return p < span.end; });
-    }
-
-    bool hasOffGridEdge(std::int64_t start, std::int64_t end) const {
-        for (auto span = spanAt(start); span != spans_.end() && span->end < end; ++span)
+    bool hasOffGridEdge(SpanIt span, std::int64_t end) const {
+        for (; span != spans_.end() && span->end < end; ++span)
             if (span->end % kPlainGrain != 0) return true;
         return false;
     }
@@ -62,9 +70,9 @@ class WindowChooser {
     // A bracket longer than a beat holds no value shorter than its third
     // (triplet quarters over a pair, not sixteenths): shorter ones read by
     // the beat.
-    bool readsAsOneBracket(std::int64_t start, std::int64_t end) const {
+    bool readsAsOneBracket(std::int64_t start, std::int64_t end, SpanIt span) const {
         if (end - start <= kUnitsPerBeat) return true;
-        for (auto span = spanAt(start); span != spans_.end() && span->start < end; ++span)
+        for (; span != spans_.end() && span->start < end; ++span)
             if (3 * (std::min(span->end, end) - std::max(span->start, start)) < end - start)
                 return false;
         return true;
@@ -72,10 +80,10 @@ class WindowChooser {
 
     // The values the spans take inside [start, end) written plain or as one
     // bracket.
-    std::size_t cost(std::int64_t start, std::int64_t end, bool triplet) const {
+    std::size_t cost(std::int64_t start, std::int64_t end, SpanIt span, bool triplet) const {
         std::size_t values = triplet ? kBracketCost : 0;
         const std::int32_t largest = triplet ? largestTripletType(end - start) : 0;
-        for (auto span = spanAt(start); span != spans_.end() && span->start < end; ++span) {
+        for (; span != spans_.end() && span->start < end; ++span) {
             const std::int64_t from = std::max(span->start, start);
             const std::int64_t to = std::min(span->end, end);
             if (triplet)
@@ -89,16 +97,17 @@ class WindowChooser {
 
     // The measure is made of its pairs (and a last lone beat), a pair of
     // its two beats, a beat or less of its two halves.
-    std::vector<Span> childrenOf(std::int64_t start, std::int64_t end) const {
+    Children childrenOf(std::int64_t start, std::int64_t end) const {
         const std::int64_t size = end - start;
-        std::vector<Span> children;
+        Children children;
         if (size > kPairUnits) {
             for (std::int64_t p = start; p + kPairUnits <= end; p += kPairUnits)
-                children.push_back({p, p + kPairUnits});
-            if (size % kPairUnits != 0) children.push_back({end - kUnitsPerBeat, end});
+                children.spans[children.count++] = {p, p + kPairUnits};
+            if (size % kPairUnits != 0)
+                children.spans[children.count++] = {end - kUnitsPerBeat, end};
         } else if (size > kSmallest && size % 2 == 0) {
-            children.push_back({start, start + size / 2});
-            children.push_back({start + size / 2, end});
+            children.spans[children.count++] = {start, start + size / 2};
+            children.spans[children.count++] = {start + size / 2, end};
         }
         return children;
     }
@@ -114,10 +123,12 @@ std::int32_t largestTripletType(std::int64_t units) {
 }
 
 std::vector<TupletWindow> tupletWindows(const Meter& meter, const std::vector<LaneSpan>& spans) {
-    const Choice choice = WindowChooser(meter, spans).choose(0, meter.measureUnits());
+    std::vector<TupletWindow> chosen;
+    if (spans.empty()) return {{0, meter.measureUnits(), false}};
+    WindowChooser(meter, spans).choose(0, meter.measureUnits(), spans.begin(), chosen);
     // Neighbouring plain stretches are one.
     std::vector<TupletWindow> windows;
-    for (const TupletWindow& window : choice.windows) {
+    for (const TupletWindow& window : chosen) {
         if (!windows.empty() && !window.triplet && !windows.back().triplet)
             windows.back().end = window.end;
         else
