@@ -504,7 +504,8 @@ TEST(TrackScoreNotes, SliversCutByTheBlocksEndAreLeftOut) {
 
 // Every MIDI note is written in the octaves MusicXML allows (0 to 9), and
 // the written pitch under the octave transposition in force sounds the
-// render's note: a chromatic melody over all 128 notes, on a piano.
+// render's note: a chromatic melody over all 128 notes, on a piano, with
+// both ends of the range in one measure.
 TEST(MusicXmlWriter, EveryMidiNoteIsWrittenAndSoundsAsRendered) {
     Document document;
     Song& song = document.song;
@@ -520,6 +521,7 @@ TEST(MusicXmlWriter, EveryMidiNoteIsWrittenAndSoundsAsRendered) {
     Block& block = song.blocks[0];
     block.lengthMeasures = 32;
     block.melodyRange = 128;
+    block.melodyOffset = 2;  // measure 17 holds notes 126, 127, 0 and 1
     block.rhythmDistribution[test::kQuarterIndex] = 1.0;
     song.lengthMeasures = 32;
     song.macrosequences[0].alignment = makeAlignment(32, 0);
