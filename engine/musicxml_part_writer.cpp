@@ -122,7 +122,7 @@ class PartWriter {
 
     // The part's octave transposition where it writes every note of the
     // measure, else the one nearest it that does; a measure that no single
-    // one fits changes it note by note (writeChordTranspose).
+    // one fits changes it note by note (writeBeforeChord).
     std::int32_t measureOctaveChange(const std::vector<ScoreLane>& lanes) const {
         if (part_.percussion) return 0;
         const auto [lowest, highest] = rangeOf(lanes);

@@ -21,10 +21,11 @@ struct PageLayout {
     std::int32_t measuresPerSystem = 0;
 };
 
-// The layout of a score of `parts` parts holding `staves` staves whose
-// densest measure holds `densestMeasure` written notes; none for eight parts
-// or fewer.
+// Whether a score of `parts` parts needs a layout of its own.
 bool needsPageLayout(std::int32_t parts);
+
+// The layout of a score of `staves` staves whose densest measure holds
+// `densestMeasure` notes.
 PageLayout pageLayoutFor(std::int32_t staves, std::int32_t densestMeasure);
 
 }  // namespace halvorn
