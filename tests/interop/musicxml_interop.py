@@ -28,7 +28,6 @@ Without MuseScore, LilyPond or xmllint the test fails on CI (CI=true) and
 is skipped elsewhere.
 """
 import os
-import re
 import shutil
 import subprocess
 import sys
