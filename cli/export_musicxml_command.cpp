@@ -40,8 +40,9 @@ Command exportMusicXmlCommand() {
             "Writes the piece as a MusicXML 4.0 score for notation programs, as the File menu's "
             "\"Export MusicXML...\" does: one part per track that has notes, the muted ones "
             "included, with the title, author, comments, tempo, time and key signature; each "
-            "note written as the value it was drawn as (dotted, triplet, stretched), tied across "
-            "barlines.",
+            "note written as the value it was drawn as (dotted, triplet, stretched), tied where a "
+            "barline or the beat must show, beamed by the beat, on the staves and clef of its "
+            "instrument; channel 10 as percussion.",
             kOptions, runExportMusicXml};
 }
 

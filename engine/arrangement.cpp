@@ -124,7 +124,7 @@ Expected<NoteList, Error> renderTrackNotes(const Song& song, std::int32_t trackI
 }
 
 Expected<std::int64_t, Error> renderTrack(MidiTrack& slot, const Song& song,
-                                                std::int32_t trackIndex, std::int32_t ppqn) {
+                                          std::int32_t trackIndex, std::int32_t ppqn) {
     const auto notes = renderTrackNotes(song, trackIndex);
     if (!notes) return unexpected(notes.error());
     if (notes->empty()) return std::int64_t{0};
@@ -152,14 +152,9 @@ Expected<std::int64_t, Error> renderTrack(MidiTrack& slot, const Song& song,
     return static_cast<std::int64_t>(slot.events.size());
 }
 
-Expected<void, Error> renderSong(MidiSong& midi, Song& song, RenderProgress& progress,
-                                       bool skipMuted, std::int32_t ppqn) {
+void songPrepare(Song& song, RenderProgress& progress) {
     const std::int32_t sequenceCount = std::clamp(song.microsequenceCount, 0, kMaxMicrosequences);
     const std::int32_t trackCount = std::clamp(song.blockCount, 0, kMaxBlocks);
-    progress.setRange(0, sequenceCount + 2 * trackCount);
-    progress.setStep(1);
-    progress.setPosition(0);
-
     for (std::int32_t i = 0; i < sequenceCount; ++i) {
         microsequenceCompute(song.microsequences[static_cast<std::size_t>(i)]);
         progress.stepOnce();
@@ -170,6 +165,16 @@ Expected<void, Error> renderSong(MidiSong& midi, Song& song, RenderProgress& pro
                            song.blocks[index].lengthMeasures, song.beatsPerMeasure);
         progress.stepOnce();
     }
+}
+
+Expected<void, Error> renderSong(MidiSong& midi, Song& song, RenderProgress& progress,
+                                 bool skipMuted, std::int32_t ppqn) {
+    const std::int32_t sequenceCount = std::clamp(song.microsequenceCount, 0, kMaxMicrosequences);
+    const std::int32_t trackCount = std::clamp(song.blockCount, 0, kMaxBlocks);
+    progress.setRange(0, sequenceCount + 2 * trackCount);
+    progress.setStep(1);
+    progress.setPosition(0);
+    songPrepare(song, progress);
 
     midiSongFree(&midi);
     midiSongReset(&midi);

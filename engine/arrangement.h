@@ -31,13 +31,18 @@ Expected<NoteList, Error> renderTrackNotes(const Song& song, std::int32_t trackI
 // keeping the notes that start before the end of the piece. The event
 // count; 0 when the track has no notes (the slot is left untouched).
 Expected<std::int64_t, Error> renderTrack(MidiTrack& slot, const Song& song,
-                                                std::int32_t trackIndex, std::int32_t ppqn);
+                                          std::int32_t trackIndex, std::int32_t ppqn);
 
-// Computes every microsequence, places every track and refills `midi` with
+// What every rendering of the whole piece starts from: computes every
+// microsequence (whatever its result) and places every track over the
+// piece, stepping `progress` once for each.
+void songPrepare(Song& song, RenderProgress& progress);
+
+// Prepares `song` (songPrepare) and refills `midi` with
 // the whole piece at `ppqn` ticks per quarter note. With `skipMuted`, muted
 // tracks leave their slots empty. On failure `midi` holds the tracks
 // rendered so far.
 Expected<void, Error> renderSong(MidiSong& midi, Song& song, RenderProgress& progress,
-                                       bool skipMuted, std::int32_t ppqn);
+                                 bool skipMuted, std::int32_t ppqn);
 
 }  // namespace halvorn

@@ -30,8 +30,9 @@ Expected<void, MusicXmlError> writeMusicXml(XmlStream& out, const Document& docu
 // writeMusicXml into the file at `path` through OutputFile: an existing
 // regular file is replaced whole, a device or FIFO written straight. A
 // failure says "Unable to export MusicXML." with the reason. `proceed`, when
-// given, is asked before each block of output; false cancels the export and
-// leaves no file.
+// given, is asked before each block of output; false cancels the export
+// (kCancelled, "Export cancelled", as the audio export says it) and leaves
+// no file.
 Expected<void, Error> musicXmlSave(const std::string& path, const Document& document,
                                    bool skipMuted, const std::function<bool()>& proceed = {});
 

@@ -48,12 +48,23 @@ std::pair<std::int32_t, std::int32_t> nameOf(std::int32_t pitchClass, std::int32
 }  // namespace
 
 SpelledPitch spellPitch(std::int32_t note, std::int32_t fifths) {
-    const std::int32_t pitchClass = ((note % 12) + 12) % 12;
-    const auto [step, alter] = nameOf(pitchClass, fifths);
+    return KeySpelling(fifths).spell(note);
+}
+
+KeySpelling::KeySpelling(std::int32_t fifths) {
+    for (std::int32_t pitchClass = 0; pitchClass < 12; ++pitchClass) {
+        const auto [step, alter] = nameOf(pitchClass, fifths);
+        classes_[static_cast<std::size_t>(pitchClass)] = {kSteps[static_cast<std::size_t>(step)],
+                                                          alter, 0};
+    }
+}
+
+SpelledPitch KeySpelling::spell(std::int32_t note) const {
+    SpelledPitch pitch = classes_[static_cast<std::size_t>(((note % 12) + 12) % 12)];
     // B sharp belongs to the octave below its sounding C, C flat above.
-    const std::int32_t natural = note - alter;
-    const std::int32_t octave = (natural >= 0 ? natural / 12 : (natural - 11) / 12) - 1;
-    return {kSteps[static_cast<std::size_t>(step)], alter, octave};
+    const std::int32_t natural = note - pitch.alter;
+    pitch.octave = (natural >= 0 ? natural / 12 : (natural - 11) / 12) - 1;
+    return pitch;
 }
 
 }  // namespace halvorn

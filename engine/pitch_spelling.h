@@ -4,6 +4,7 @@
 // other white keys stay natural; other black keys are sharps in sharp keys
 // and flats in flat keys (sharps in C, as keyboard players read them).
 
+#include <array>
 #include <cstdint>
 
 namespace halvorn {
@@ -17,5 +18,16 @@ struct SpelledPitch {
 
 // `note` (0..127) in the key with `fifths` sharps (negative: flats), -7..7.
 SpelledPitch spellPitch(std::int32_t note, std::int32_t fifths);
+
+// The same for many notes of one key: the names of the twelve pitch
+// classes worked out once.
+class KeySpelling {
+  public:
+    explicit KeySpelling(std::int32_t fifths);
+    SpelledPitch spell(std::int32_t note) const;
+
+  private:
+    std::array<SpelledPitch, 12> classes_{};  // octave unused
+};
 
 }  // namespace halvorn

@@ -2,16 +2,60 @@
 
 #include <algorithm>
 
+#include "engine/tuplet_windows.h"
+
 namespace halvorn {
 namespace {
 
-constexpr std::int64_t kPlainGrain = 3;  // a 128th note, the shortest plain value
 constexpr std::int32_t kVoicesPerStaff = 4;
+
+// Appends the values of [from, to) of one span inside one window.
+void appendValuesIn(const Meter& meter, const TupletWindow& window, const LaneSpan& span,
+                    std::int64_t from, std::int64_t to, std::vector<WrittenValue>& values) {
+    if (window.triplet)
+        appendAlignedValues(from - window.start, to - window.start,
+                            largestTripletType(window.end - window.start), true,
+                            span.rest ? Figures::kRests : Figures::kNotes, values);
+    else if (span.rest)
+        appendPlainRestValues(meter, from, to, values);
+    else
+        appendPlainNoteValues(meter, from, to, values);
+}
+
+// The first and last value inside each triplet window open and close its
+// bracket.
+void markBrackets(std::vector<ScoreElement>& elements, const std::vector<TupletWindow>& windows) {
+    auto window = windows.begin();
+    ScoreElement* last = nullptr;
+    for (ScoreElement& element : elements) {
+        const auto before = window;
+        while (window != windows.end() && window->end <= element.start) ++window;
+        if (window != before && last) last->tupletStop = true;
+        if (window == windows.end() || !window->triplet) {
+            last = nullptr;
+            continue;
+        }
+        if (!last || window != before) element.tupletStart = true;
+        last = &element;
+    }
+    if (last) last->tupletStop = true;
+}
+
+void markBeams(std::vector<ScoreElement>& elements, const Meter& meter,
+               const std::vector<TupletWindow>& windows) {
+    std::vector<BeamedValue> values;
+    values.reserve(elements.size());
+    for (const ScoreElement& element : elements)
+        values.push_back(
+            {.start = element.start, .value = element.value, .rest = element.chord < 0});
+    const std::vector<BeamLevels> beams = beamValues(meter, windows, values);
+    for (std::size_t k = 0; k < elements.size(); ++k) elements[k].beams = beams[k];
+}
 
 }  // namespace
 
-ScoreLayout::ScoreLayout(std::int64_t measureUnits, std::int32_t staves, std::int32_t lowestUpper)
-    : measureUnits_(measureUnits), staves_(staves), lowestUpper_(lowestUpper) {
+ScoreLayout::ScoreLayout(Meter meter, std::int32_t staves, std::int32_t lowestUpper)
+    : meter_(meter), staves_(staves), lowestUpper_(lowestUpper) {
     for (std::int32_t staff = 1; staff <= staves_; ++staff)
         lanes_.push_back(
             {.staff = staff, .voice = (staff - 1) * kVoicesPerStaff + 1, .chords = {}});
@@ -46,7 +90,7 @@ ScoreLayout::Lane& ScoreLayout::laneFor(const ScoreNote& note, std::int32_t staf
 void ScoreLayout::add(const ScoreNote& note) {
     const std::int32_t staff = staves_ == 2 && note.pitch < lowestUpper_ ? 2 : 1;
     Lane& lane = laneFor(note, staff);
-    const ChordTone tone{note.pitch, note.velocity, note.accented};
+    const ChordTone tone{note.pitch, note.velocity, note.accented, note.dynamic};
     if (!lane.chords.empty() && lane.chords.back().start == note.start &&
         lane.chords.back().end == note.end && !lane.chords.back().tiedFromBefore) {
         lane.chords.back().tones.push_back(tone);
@@ -56,37 +100,63 @@ void ScoreLayout::add(const ScoreNote& note) {
     lane.busyUntil = note.end;
 }
 
-void ScoreLayout::appendRests(ScoreLane& lane, std::int64_t from, std::int64_t to) const {
-    // Rests are cut at beats, so each beat reads on its own.
-    for (const TimeSpan& span : splitAtMultiples(from, to, kUnitsPerBeat))
-        for (const WrittenValue& value : splitDuration(span.end - span.start))
-            lane.elements.push_back({.value = value});
-}
-
 ScoreLane ScoreLayout::layOut(const Lane& lane) const {
     ScoreLane out{.staff = lane.staff, .voice = lane.voice, .chords = lane.chords, .elements = {}};
-    const std::int64_t end = measureEnd();
+    const std::int64_t units = meter_.measureUnits();
     if (lane.chords.empty()) {
-        out.elements.push_back({.value = {.units = measureUnits_}, .wholeMeasureRest = true});
+        out.elements.push_back({.value = {.units = units}, .wholeMeasureRest = true});
         return out;
     }
-    std::int64_t cursor = measureStart_;
+    // The voice from the downbeat: its chords and the rests between them.
+    std::vector<LaneSpan> spans;
+    std::vector<std::int32_t> chordOfSpan;
+    std::int64_t cursor = 0;
     for (std::size_t c = 0; c < lane.chords.size(); ++c) {
-        const ScoreChord& chord = lane.chords[c];
-        appendRests(out, cursor, chord.start);
-        const std::int64_t pieceEnd = std::min(chord.end, end);
-        const auto values = splitDuration(pieceEnd - chord.start);
-        for (std::size_t v = 0; v < values.size(); ++v) {
-            out.elements.push_back({.chord = static_cast<std::int32_t>(c),
-                                    .value = values[v],
-                                    .tieStart = v + 1 < values.size() || chord.end > end,
-                                    .tieStop = v > 0 || chord.tiedFromBefore,
-                                    .attack = v == 0 && !chord.tiedFromBefore});
+        const std::int64_t start = lane.chords[c].start - measureStart_;
+        const std::int64_t end = std::min(lane.chords[c].end - measureStart_, units);
+        if (start > cursor) {
+            spans.push_back({cursor, start, true});
+            chordOfSpan.push_back(-1);
         }
-        cursor = pieceEnd;
+        spans.push_back({start, end, false});
+        chordOfSpan.push_back(static_cast<std::int32_t>(c));
+        cursor = end;
     }
-    appendRests(out, cursor, end);
-    markTupletBrackets(out.elements);
+    if (cursor < units) {
+        spans.push_back({cursor, units, true});
+        chordOfSpan.push_back(-1);
+    }
+
+    const std::vector<TupletWindow> windows = tupletWindows(meter_, spans);
+    auto window = windows.begin();
+    std::vector<WrittenValue> values;
+    for (std::size_t s = 0; s < spans.size(); ++s) {
+        const LaneSpan& span = spans[s];
+        const std::size_t first = out.elements.size();
+        for (std::int64_t at = span.start; at < span.end;) {
+            while (window->end <= at) ++window;
+            const std::int64_t to = std::min(span.end, window->end);
+            std::int64_t position = at;
+            values.clear();
+            appendValuesIn(meter_, *window, span, at, to, values);
+            for (const WrittenValue& value : values) {
+                out.elements.push_back(
+                    {.chord = chordOfSpan[s], .start = position, .value = value});
+                position += value.units;
+            }
+            at = to;
+        }
+        if (span.rest) continue;
+        const ScoreChord& chord = lane.chords[static_cast<std::size_t>(chordOfSpan[s])];
+        for (std::size_t k = first; k < out.elements.size(); ++k) {
+            ScoreElement& element = out.elements[k];
+            element.tieStop = k > first || chord.tiedFromBefore;
+            element.tieStart = k + 1 < out.elements.size() || chord.end > measureEnd();
+            element.attack = k == first && !chord.tiedFromBefore;
+        }
+    }
+    markBrackets(out.elements, windows);
+    markBeams(out.elements, meter_, windows);
     return out;
 }
 
@@ -106,34 +176,14 @@ std::vector<ScoreLane> ScoreLayout::finishMeasure() {
             ScoreChord rest = std::move(lane.chords.back());
             rest.start = end;
             rest.tiedFromBefore = true;
+            // The dynamic mark was shown where the note began.
+            for (ChordTone& tone : rest.tones) tone.dynamic = Dynamic::kNone;
             carried.push_back(std::move(rest));
         }
         lane.chords = std::move(carried);
     }
     measureStart_ = end;
     return measure;
-}
-
-void markTupletBrackets(std::vector<ScoreElement>& elements) {
-    std::int64_t run = 0;
-    ScoreElement* last = nullptr;
-    for (ScoreElement& element : elements) {
-        if (!element.value.triplet) {
-            if (last) last->tupletStop = true;
-            run = 0;
-            last = nullptr;
-            continue;
-        }
-        if (!last) element.tupletStart = true;
-        run += element.value.units;
-        last = &element;
-        if (run % kPlainGrain == 0) {
-            element.tupletStop = true;
-            run = 0;
-            last = nullptr;
-        }
-    }
-    if (last) last->tupletStop = true;
 }
 
 }  // namespace halvorn

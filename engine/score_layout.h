@@ -2,14 +2,18 @@
 // Lays a track's notes out in measures for notation: notes that start and
 // end together become chords, notes that overlap others a voice of their
 // own; each voice of each staff is filled with rests to the measure's end,
-// notes that cross a barline are cut and tied, and every length becomes
-// written values (duration_split.h) with triplet brackets around each
-// complete group of triplet values.
+// notes that cross a barline are cut and tied. Each measure of a voice is
+// then written the way the meter reads: triplet brackets where the notes
+// need them (tuplet_windows.h), notes tied where the beat must show and
+// rests merged as far as the beat grouping allows (meter.h), eighths and
+// shorter beamed (beaming.h).
 
 #include <cstdint>
 #include <vector>
 
+#include "engine/beaming.h"
 #include "engine/duration_split.h"
+#include "engine/meter.h"
 #include "engine/score_notes.h"
 
 namespace halvorn {
@@ -18,6 +22,7 @@ struct ChordTone {
     std::int32_t pitch = 0;
     std::uint8_t velocity = 0;
     bool accented = false;
+    Dynamic dynamic = Dynamic::kNone;
 };
 
 struct ScoreChord {
@@ -30,6 +35,7 @@ struct ScoreChord {
 // One written note (a chord's tones) or rest.
 struct ScoreElement {
     std::int32_t chord = -1;  // index into ScoreLane::chords; -1 for a rest
+    std::int64_t start = 0;   // units from the downbeat
     WrittenValue value;
     bool wholeMeasureRest = false;
     bool tieStart = false;
@@ -37,6 +43,7 @@ struct ScoreElement {
     bool attack = false;  // the note's first written value: accents go here
     bool tupletStart = false;
     bool tupletStop = false;
+    BeamLevels beams{};
 };
 
 struct ScoreLane {
@@ -48,11 +55,11 @@ struct ScoreLane {
 
 class ScoreLayout {
   public:
-    // Measures of `measureUnits`; with two staves, notes below `lowestUpper`
-    // go to the lower one.
-    ScoreLayout(std::int64_t measureUnits, std::int32_t staves, std::int32_t lowestUpper);
+    // Measures of `meter`; with two staves, notes below `lowestUpper` go to
+    // the lower one.
+    ScoreLayout(Meter meter, std::int32_t staves, std::int32_t lowestUpper);
 
-    std::int64_t measureEnd() const { return measureStart_ + measureUnits_; }
+    std::int64_t measureEnd() const { return measureStart_ + meter_.measureUnits(); }
 
     // Notes in ascending start order, each starting inside the current
     // measure (before measureEnd()).
@@ -73,18 +80,12 @@ class ScoreLayout {
 
     Lane& laneFor(const ScoreNote& note, std::int32_t staff);
     ScoreLane layOut(const Lane& lane) const;
-    void appendRests(ScoreLane& lane, std::int64_t from, std::int64_t to) const;
 
-    std::int64_t measureUnits_;
+    Meter meter_;
     std::int32_t staves_;
     std::int32_t lowestUpper_;
     std::int64_t measureStart_ = 0;
     std::vector<Lane> lanes_;
 };
-
-// Marks the triplet brackets of a voice's elements: each run of triplet
-// values is closed as soon as it adds up to a plain length (three
-// eighth-note triplets to a beat, say), or where the run ends.
-void markTupletBrackets(std::vector<ScoreElement>& elements);
 
 }  // namespace halvorn

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/dynamics.h"
 #include "engine/note_value.h"
 #include "engine/render_error.h"
 #include "model/expected.h"
@@ -14,12 +15,17 @@
 
 namespace halvorn {
 
+// A note the block's end cuts to less than a 64th is a sliver no reader
+// could count: notation leaves it to the rest beside it.
+inline constexpr std::int64_t kShortestCutNote = kUnitsPerBeat / 16;
+
 struct ScoreNote {
     std::int64_t start = 0;  // units from the start of the piece (or block)
     std::int64_t end = 0;    // the note value's end, not the sounding one
     std::int32_t pitch = 0;
-    std::uint8_t velocity = 0;  // as the MIDI file carries it; 0 is silent
-    bool accented = false;
+    std::uint8_t velocity = 0;         // as the MIDI file carries it; 0 is silent
+    bool accented = false;             // the accent step raised its velocity
+    Dynamic dynamic = Dynamic::kNone;  // the mark its placement starts with
 };
 
 class TrackScoreNotes {
@@ -30,33 +36,67 @@ class TrackScoreNotes {
 
     // Calls visit(const ScoreNote&) for every note that starts inside the
     // piece (as the MIDI file keeps them), in order, ends held to the
-    // piece's end. Streams: nothing of the whole track is held.
+    // piece's end; cut slivers are left out. The first sounding note of a
+    // placement carries the placement's dynamic mark. Streams: nothing of
+    // the whole track is held.
     template <typename Visit>
     void forEach(Visit visit) const;
 
     bool empty() const { return placements_.empty() || blockNotes_.empty(); }
 
   private:
-    std::vector<ScoreNote> blockNotes_;  // starts and ends from the block's start
+    struct BlockNote {
+        ScoreNote note;    // start and end from the block's start
+        bool cut = false;  // shorter than its value: the block ended it
+    };
+
+    // Whether the placed note is visited at all.
+    bool written(const BlockNote& blockNote, std::int64_t start, std::int64_t end) const {
+        return start >= 0 && end > start && !(blockNote.cut && end - start < kShortestCutNote);
+    }
+    // Visits each written note of a placement, with its piece-held start and
+    // end; false once a note starts at or after the piece's end.
+    template <typename Visit>
+    bool forEachPlaced(const Placement& placement, Visit visit) const;
+    void computeDynamics();
+
+    std::vector<BlockNote> blockNotes_;
     std::vector<Placement> placements_;
+    std::vector<Dynamic> dynamics_;  // one per placement
     std::int64_t pieceEnd_ = 0;
 };
 
 template <typename Visit>
+bool TrackScoreNotes::forEachPlaced(const Placement& placement, Visit visit) const {
+    // Stretch factors are 1, 2, 4 or 8: exact in units.
+    const auto factor = static_cast<std::int64_t>(placement.stretchFactor);
+    const std::int64_t base = std::int64_t{placement.startBeat} * kUnitsPerBeat;
+    for (const BlockNote& blockNote : blockNotes_) {
+        const std::int64_t start = base + blockNote.note.start * factor;
+        const std::int64_t end = std::min(base + blockNote.note.end * factor, pieceEnd_);
+        // Placements come in ascending order: the first late note ends it.
+        if (start >= pieceEnd_) return false;
+        if (written(blockNote, start, end)) visit(blockNote.note, start, end);
+    }
+    return true;
+}
+
+template <typename Visit>
 void TrackScoreNotes::forEach(Visit visit) const {
-    for (const Placement& placement : placements_) {
-        // Stretch factors are 1, 2, 4 or 8: exact in units.
-        const auto factor = static_cast<std::int64_t>(placement.stretchFactor);
-        const std::int64_t base = std::int64_t{placement.startBeat} * kUnitsPerBeat;
-        for (const ScoreNote& note : blockNotes_) {
-            ScoreNote placed = note;
-            placed.start = base + note.start * factor;
-            placed.end = std::min(base + note.end * factor, pieceEnd_);
-            // Placements come in ascending order: the first late note ends it.
-            if (placed.start >= pieceEnd_) return;
-            if (placed.start < 0 || placed.end <= placed.start) continue;
-            visit(placed);
-        }
+    for (std::size_t p = 0; p < placements_.size(); ++p) {
+        Dynamic mark = dynamics_[p];
+        const bool more = forEachPlaced(
+            placements_[p], [&](const ScoreNote& note, std::int64_t start, std::int64_t end) {
+                ScoreNote placed = note;
+                placed.start = start;
+                placed.end = end;
+                if (note.velocity != 0) {
+                    placed.dynamic = mark;
+                    mark = Dynamic::kNone;
+                }
+                visit(placed);
+            });
+        if (!more) return;
     }
 }
 

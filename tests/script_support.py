@@ -105,6 +105,23 @@ def check(condition, message):
     return condition
 
 
+def missing_tools_outcome(tools):
+    """None when every program of `tools` (program -> Debian package) is on
+    the path. Otherwise the exit status to end with, having said which are
+    missing: on CI (CI=true) a failure, since CI installs them; elsewhere a
+    skip (77, which CMake's SKIP_RETURN_CODE turns into a skipped test)."""
+    missing = [tool for tool in tools if not shutil.which(tool)]
+    if not missing:
+        return None
+    packages = " ".join(sorted({tools[tool] for tool in missing}))
+    names = ", ".join(missing)
+    if os.environ.get("CI") == "true":
+        print(f"FAIL {names} not found (Debian: {packages}): run scripts/install-deps --for-tests")
+        return 1
+    print(f"SKIP {names} not found (Debian: {packages}); on CI this fails")
+    return 77
+
+
 def outcome(what):
     """Reports the tally of `check`; the script's exit status."""
     print(f"{what} checks passed" if not failures else f"{len(failures)} checks failed")

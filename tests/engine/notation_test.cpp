@@ -3,18 +3,27 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <numeric>
 #include <string>
 #include <vector>
 
+#include "engine/arrangement.h"
 #include "engine/block_render.h"
 #include "engine/duration_split.h"
+#include "engine/dynamics.h"
 #include "engine/key_signature.h"
+#include "engine/ledger_lines.h"
 #include "engine/musicxml_writer.h"
+#include "engine/part_names.h"
 #include "engine/pitch_spelling.h"
 #include "engine/score_layout.h"
+#include "engine/staff_plan.h"
+#include "fractal/parameters.h"
+#include "midi/general_midi.h"
 #include "model/random.h"
 #include "model/scale.h"
+#include "tests/support/test_support.h"
 
 namespace halvorn {
 namespace {
@@ -94,18 +103,6 @@ TEST(DurationSplit, ValuesDotsAndTripletsAddUpExactly) {
     EXPECT_TRUE(splitDuration(0).empty());
 }
 
-TEST(DurationSplit, SpansAreCutAtBarlines) {
-    // A whole note from beat 3 of a 3/4 measure ties over the barline.
-    const std::int64_t measure = 3 * kBeat;
-    EXPECT_EQ(splitAtMultiples(2 * kBeat, 6 * kBeat, measure),
-              (std::vector<TimeSpan>{{2 * kBeat, 3 * kBeat}, {3 * kBeat, 6 * kBeat}}));
-    EXPECT_EQ(
-        splitAtMultiples(0, 7 * kBeat, measure),
-        (std::vector<TimeSpan>{{0, 3 * kBeat}, {3 * kBeat, 6 * kBeat}, {6 * kBeat, 7 * kBeat}}));
-    EXPECT_EQ(splitAtMultiples(10, 20, measure), (std::vector<TimeSpan>{{10, 20}}));
-    EXPECT_TRUE(splitAtMultiples(5, 5, measure).empty());
-}
-
 // The notes the rhythm step reports with their values: each note's length
 // is its value's (times legato), except the last, which the block's end cuts.
 TEST(BlockRhythm, ValuesMatchTheRenderedLengths) {
@@ -140,7 +137,7 @@ ScoreNote note(std::int64_t start, std::int64_t end, std::int32_t pitch) {
 // Lays out `notes` over `measures` measures of `beats` beats.
 std::vector<std::vector<ScoreLane>> layOut(const std::vector<ScoreNote>& notes, std::int32_t beats,
                                            std::int32_t measures, std::int32_t staves = 1) {
-    ScoreLayout layout(beats * kBeat, staves, 60);
+    ScoreLayout layout(Meter{beats}, staves, 60);
     std::vector<std::vector<ScoreLane>> out;
     for (const ScoreNote& n : notes) {
         while (n.start >= layout.measureEnd()) out.push_back(layout.finishMeasure());
@@ -184,32 +181,99 @@ TEST(ScoreLayout, ChordsVoicesTiesAndRestsFillEveryMeasure) {
     EXPECT_EQ(second[0].elements.front().value.units, kBeat);
 }
 
+// A voice's measure as a musician would spell it: "r" a rest, "t" a
+// triplet value, then the type (4 a quarter, 16 a sixteenth), "." a dot,
+// "~" a tie to the next, "[" "]" a bracket, and the first beam level as
+// "<" begin, "=" continue, ">" end.
+std::string spelledOut(const ScoreLane& lane) {
+    static const char* const kTypes[] = {"256", "128", "64", "32", "16", "8",
+                                         "4",   "2",   "1",  "0",  "00", "000"};
+    std::string out;
+    for (const ScoreElement& e : lane.elements) {
+        if (!out.empty()) out += ' ';
+        if (e.tupletStart) out += '[';
+        if (e.chord < 0) out += 'r';
+        if (e.wholeMeasureRest) {
+            out += "bar";
+            continue;
+        }
+        if (e.value.triplet) out += 't';
+        out += kTypes[e.value.type];
+        if (e.value.dotted) out += '.';
+        if (e.tieStart) out += '~';
+        const Beam beam = e.beams[0];
+        out += beam == Beam::kBegin      ? "<"
+               : beam == Beam::kContinue ? "="
+               : beam == Beam::kEnd      ? ">"
+                                         : "";
+        if (e.tupletStop) out += ']';
+    }
+    return out;
+}
+
+// Written as the meter reads (4/4 unless said): the eighth-quarter-eighth
+// syncopation stays whole, a note off the beat ties at the next beat, the
+// middle of the bar shows unless a note starts on the downbeat (in 3/4 a
+// half note may start on beat 2), rests merge up to a pair of beats, eighths
+// beam across a half bar when nothing shorter is there and by the beat
+// otherwise, triplet quarters take one bracket over two beats, and a
+// triplet value tied over a barline stays a triplet value in brackets that
+// close inside each measure, completed by triplet rests.
+TEST(ScoreLayout, MeasuresReadAsTheMeterGroupsThem) {
+    const auto spell = [](const std::vector<ScoreNote>& notes, std::int32_t beats,
+                          std::int32_t measures) {
+        std::vector<std::string> out;
+        for (const auto& measure : layOut(notes, beats, measures))
+            out.push_back(spelledOut(measure.at(0)));
+        return out;
+    };
+    using Spelled = std::vector<std::string>;
+    const std::int64_t e = kBeat / 2, s = kBeat / 4;
+    EXPECT_EQ(spell({note(0, e, 60), note(e, e + kBeat, 62), note(e + kBeat, 2 * kBeat, 64),
+                     note(2 * kBeat, 2 * kBeat + s, 65), note(2 * kBeat + s, 3 * kBeat + s, 67)},
+                    4, 1),
+              (Spelled{"8 4 8 16< 8.~> 16 r16 r8"}));
+    EXPECT_EQ(spell({note(kBeat, 3 * kBeat, 60)}, 4, 1), (Spelled{"r4 4~ 4 r4"}));
+    EXPECT_EQ(spell({note(kBeat, 3 * kBeat, 60)}, 3, 1), (Spelled{"r4 2"}));
+    EXPECT_EQ(spell({note(0, 3 * kBeat, 60)}, 4, 1), (Spelled{"2. r4"}));
+    EXPECT_EQ(spell({note(3 * kBeat, 4 * kBeat, 60)}, 4, 1), (Spelled{"r2 r4 4"}));
+    std::vector<ScoreNote> eighths, mixed;
+    for (std::int64_t k = 0; k < 8; ++k) eighths.push_back(note(k * e, (k + 1) * e, 60));
+    for (std::int64_t k = 0; k < 4; ++k) mixed.push_back(note(k * s, (k + 1) * s, 60));
+    for (std::int64_t k = 2; k < 8; ++k) mixed.push_back(note(k * e, (k + 1) * e, 60));
+    EXPECT_EQ(spell(eighths, 4, 1), (Spelled{"8< 8= 8= 8> 8< 8= 8= 8>"}));
+    EXPECT_EQ(spell(mixed, 4, 1), (Spelled{"16< 16= 16= 16> 8< 8> 8< 8= 8= 8>"}));
+    const std::int64_t third = kBeat / 3;
+    std::vector<ScoreNote> triplets;
+    for (std::int64_t k = 0; k < 3; ++k)
+        triplets.push_back(note(2 * k * third, 2 * (k + 1) * third, 60));
+    for (std::int64_t k = 6; k < 9; ++k) triplets.push_back(note(k * third, (k + 1) * third, 62));
+    EXPECT_EQ(spell(triplets, 4, 1), (Spelled{"[t4 t4 t4] [t8< t8= t8>] r4"}));
+    // A triplet quarter from the last third of 3/4's third beat over the barline.
+    EXPECT_EQ(spell({note(8 * third, 10 * third, 60)}, 3, 2),
+              (Spelled{"r2 [rt4 t8~]", "[t8 rt8 rt8] r4 r4"}));
+}
+
 TEST(ScoreLayout, TripletGroupsAreBracketedAndGrandStavesSplitAtMiddleC) {
-    // Six eighth-note triplets over two beats, the second one low.
+    // Six eighth-note triplets over two beats, the second one low; middle C
+    // on the third beat belongs to the upper staff.
     const std::int64_t third = kBeat / 3;
     std::vector<ScoreNote> notes;
     for (std::int64_t k = 0; k < 6; ++k)
         notes.push_back(note(k * third, (k + 1) * third, k == 1 ? 48 : 72));
+    notes.push_back(note(2 * kBeat, 3 * kBeat, kMiddleC));
     const auto measures = layOut(notes, 3, 1, 2);
     const auto& lanes = measures[0];
     ASSERT_EQ(lanes.size(), 2u);
     EXPECT_EQ(lanes[0].staff, 1);
     EXPECT_EQ(lanes[1].staff, 2);
     EXPECT_EQ(lanes[1].voice, 5);
-    // Upper staff: note, triplet rest, four notes, then a plain beat of
-    // rest; one bracket to each beat.
-    const auto& upper = lanes[0].elements;
-    ASSERT_EQ(upper.size(), 7u);
-    EXPECT_EQ(upper[1].chord, -1);
-    EXPECT_TRUE(upper[1].value.triplet);
-    std::string brackets;
-    for (const ScoreElement& e : upper)
-        brackets += e.tupletStart && e.tupletStop ? 'x'
-                    : e.tupletStart               ? '['
-                    : e.tupletStop                ? ']'
-                                                  : '.';
-    EXPECT_EQ(brackets, "[.][.].");
-    EXPECT_FALSE(upper[6].value.triplet);
+    // Upper staff: note, triplet rest, four notes, then middle C; one
+    // bracket to each beat. The lower staff's note stands in a bracket of
+    // triplet rests.
+    EXPECT_EQ(spelledOut(lanes[0]), "[t8 rt8 t8] [t8< t8= t8>] 4");
+    EXPECT_EQ(spelledOut(lanes[1]), "[rt8 t8 rt8] r4 r4");
+    EXPECT_EQ(lanes[0].chords.back().tones[0].pitch, kMiddleC);
     for (const ScoreLane& lane : lanes) EXPECT_EQ(laneLength(lane), 3 * kBeat);
 }
 
@@ -248,6 +312,260 @@ TEST(MusicXmlWriter, StreamsAWholeScoreAndReportsWhatStopsIt) {
     // A sink that refuses its bytes stops the writer.
     XmlStream refusing([](std::span<const std::uint8_t>) { return false; });
     EXPECT_EQ(writeMusicXml(refusing, document, false).error(), MusicXmlError::kWriteFailed);
+}
+
+using MusicXmlFile = test::ScratchDirectoryTest;
+
+// Cancelled after its first block, an export says so as the audio export
+// does and leaves no file, not even its temporary one.
+TEST_F(MusicXmlFile, CancelledExportIsCancelledAndLeavesNothing) {
+    randomSelectGenerator(kInternalGenerator);
+    Document document = oneTrackDocument();
+    document.song.lengthMeasures = 999;  // many blocks of output
+    int asked = 0;
+    const auto saved =
+        musicXmlSave(path("score.musicxml"), document, false, [&asked] { return ++asked < 2; });
+    ASSERT_FALSE(saved);
+    EXPECT_EQ(saved.error().code, ErrorCode::kCancelled);
+    EXPECT_EQ(saved.error().line(),
+              path("score.musicxml") + ": Unable to export MusicXML. Export cancelled.");
+    EXPECT_EQ(fileCount(), 0u);
+}
+
+// Clefs, staves and transposition by instrument and range, and the octave
+// lines over notes beyond four ledger lines.
+TEST(StaffPlan, ClefsFollowTheInstrumentAndWhereItsNotesLie) {
+    const auto plan = [](std::int32_t program, std::int32_t low, std::int32_t high) {
+        return planStaves(program, false, low, high);
+    };
+    // A cello from G3 to C4 reads bass clef, a horn over four octaves one
+    // treble staff, a piano over the same a grand staff; a piano above
+    // middle C one treble staff, a pad below it the bass clef.
+    EXPECT_EQ(plan(42, 55, 60).clefs[0], Clef::kBass);
+    EXPECT_EQ(plan(42, 60, 76).clefs[0], Clef::kTreble);
+    EXPECT_EQ(plan(60, 40, 88).staves, 1);
+    EXPECT_EQ(plan(60, 40, 88).clefs[0], Clef::kTreble);
+    EXPECT_EQ(plan(0, 40, 88).staves, 2);
+    EXPECT_EQ(plan(46, 40, 88).staves, 2);  // harp
+    EXPECT_EQ(plan(0, 62, 80).staves, 1);
+    EXPECT_EQ(plan(88, 40, 57).clefs[0], Clef::kBass);
+    // Octave transpositions: piccolo and xylophone up one, glockenspiel up
+    // two, guitar and bass down one (a bass stays on the bass clef).
+    EXPECT_EQ(plan(72, 74, 100).octaveChange, 1);
+    EXPECT_EQ(plan(13, 65, 96).octaveChange, 1);
+    EXPECT_EQ(plan(9, 79, 108).octaveChange, 2);
+    EXPECT_EQ(plan(24, 40, 76).octaveChange, -1);
+    EXPECT_EQ(plan(33, 28, 55).octaveChange, -1);
+    EXPECT_EQ(plan(33, 28, 55).clefs[0], Clef::kBass);
+    // MIDI's lowest octave is written an octave up; a part over all 128
+    // notes fits no single transposition and keeps to one staff.
+    EXPECT_EQ(plan(0, 0, 40).octaveChange, -1);
+    EXPECT_EQ(fittingOctaveChange(0, 0, 127), std::nullopt);
+    EXPECT_EQ(plan(0, 0, 127).staves, 1);
+    EXPECT_EQ(fittingOctaveChange(2, 100, 127), 2);
+    EXPECT_EQ(fittingOctaveChange(2, 20, 100), 0);
+    EXPECT_EQ(planStaves(0, true, 35, 81).clefs[0], Clef::kPercussion);
+
+    // Four ledger lines are read (A6 over a treble staff, C3 under it),
+    // five are not (B6, B2); 15ma where one octave is not enough.
+    EXPECT_EQ(octaveShiftFor(Clef::kTreble, spellPitch(93, 0)), 0);
+    EXPECT_EQ(octaveShiftFor(Clef::kTreble, spellPitch(95, 0)), 1);
+    EXPECT_EQ(octaveShiftFor(Clef::kTreble, spellPitch(120, 0)), 2);
+    EXPECT_EQ(octaveShiftFor(Clef::kTreble, spellPitch(48, 0)), 0);
+    EXPECT_EQ(octaveShiftFor(Clef::kTreble, spellPitch(47, 0)), -1);
+    EXPECT_EQ(octaveShiftFor(Clef::kBass, spellPitch(24, 0)), -1);
+    EXPECT_EQ(ledgerLines(Clef::kBass, spellPitch(kMiddleC, 0)), 1);
+}
+
+// Names, abbreviations for later systems and dynamic marks.
+TEST(ReadingAids, NamesAbbreviationsAndDynamicMarks) {
+    EXPECT_EQ(partName("Flute", 1, false, true), "Flute (muted)");
+    EXPECT_EQ(partName("", 3, true, false), "Drums");
+    EXPECT_EQ(partName("", 3, false, false), "Track 3");
+    EXPECT_EQ(partAbbreviation("Flute (muted)"), "Fl.");
+    EXPECT_EQ(partAbbreviation("Walking bass"), "Wal. b.");
+    EXPECT_EQ(partAbbreviation("Warm pad"), "Warm pad");
+    EXPECT_EQ(partAbbreviation("Track 12"), "Tra. 12");
+    // pp at 33, ff at 112; a mark at the first placement with notes and
+    // where the level moves, none where it stays.
+    EXPECT_EQ(dynamicOf(33), Dynamic::kPianissimo);
+    EXPECT_EQ(dynamicOf(80), Dynamic::kMezzoForte);
+    EXPECT_EQ(dynamicOf(127), Dynamic::kFortissimo);
+    EXPECT_EQ(dynamicName(dynamicOf(64)), "mp");
+    EXPECT_EQ(placementDynamics({-1.0, 80.0, 82.0, 100.0, 100.0, 79.0}),
+              (std::vector<Dynamic>{Dynamic::kNone, Dynamic::kMezzoForte, Dynamic::kNone,
+                                    Dynamic::kForte, Dynamic::kNone, Dynamic::kMezzoForte}));
+}
+
+// A song of one four-measure block of (dotted) sixteenths, eighths and
+// quarters with a melody, velocities loud enough for some accented notes to
+// sit at full velocity already, and accents on beats 1 and 3.
+Song accentedSong() {
+    Song song = songInit();
+    randomSelectGenerator(kInternalGenerator);
+    song.microsequenceCount = 1;
+    Microsequence& sequence = song.microsequences[0];
+    microsequenceMakeNew(sequence);
+    sequence.fractalType = kFractalMorseThue;
+    sequence.period = 64;
+    sequence.parameters = MorseThueParameters{5, 1, 3}.toBytes();
+    song.blockCount = 1;
+    Block& block = song.blocks[0];
+    block.lengthMeasures = 4;
+    block.melodyRange = 12;
+    block.velocityRange = 100;
+    block.velocityAmp = 40.0;  // digit sums from 4 up reach full velocity
+    block.rhythmDistribution[test::kSixteenthIndex] = 0.3;
+    block.rhythmDistribution[test::kEighthIndex] = 0.5;
+    block.rhythmDistribution[test::kQuarterIndex] = 0.2;
+    block.dottedProbability = 0.3;
+    block.accents = {1, 0, 1, 0, 0, 0, 0, 0, 0};
+    block.accentLevel = 0.4;
+    song.lengthMeasures = 8;
+    song.macrosequences[0].alignment = makeAlignment(4, 0);
+    return song;
+}
+
+// Notation's notes are the render's: the same velocities note for note, an
+// accent exactly where the accent step raised the velocity the file
+// carries (not on every accented beat: a note already at full velocity
+// gets none), and a dynamic mark at each part's first note.
+TEST(TrackScoreNotes, AccentsAndVelocitiesAreTheRendersOwn) {
+    Song song = accentedSong();
+    MidiSong midi;
+    NoRenderProgress noProgress;
+    ASSERT_TRUE(renderSong(midi, song, noProgress, false, 384));
+    std::vector<std::uint8_t> rendered;
+    for (const MidiEvent& event : midi.tracks[0].events)
+        if (event.data2 != 0) rendered.push_back(event.data2);
+    Song flat = song;
+    flat.blocks[0].accentLevel = 0.0;
+    songPrepare(flat, noProgress);
+    const auto notes = TrackScoreNotes::make(song, 0);
+    const auto unaccented = TrackScoreNotes::make(flat, 0);
+    ASSERT_TRUE(notes && unaccented);
+    std::vector<ScoreNote> accented, plain;
+    notes->forEach([&](const ScoreNote& n) { accented.push_back(n); });
+    unaccented->forEach([&](const ScoreNote& n) { plain.push_back(n); });
+    ASSERT_EQ(accented.size(), plain.size());
+    std::vector<std::uint8_t> written;
+    int marks = 0, fullAndUnmarked = 0, raised = 0;
+    for (std::size_t k = 0; k < accented.size(); ++k) {
+        if (accented[k].velocity != 0) written.push_back(accented[k].velocity);
+        EXPECT_EQ(accented[k].accented, accented[k].velocity > plain[k].velocity) << k;
+        raised += accented[k].accented;
+        fullAndUnmarked += accented[k].velocity == 127 && plain[k].velocity == 127;
+        marks += accented[k].dynamic != Dynamic::kNone;
+    }
+    EXPECT_EQ(written.size(), rendered.size());
+    EXPECT_EQ(written, rendered);
+    EXPECT_GT(raised, 0);
+    EXPECT_GT(fullAndUnmarked, 0);
+    EXPECT_EQ(marks, 1);  // both placements play the same velocities
+}
+
+// A note the block's end cuts below a 64th is left to the rest beside it;
+// the one before it, and every note a block plays whole, stay.
+TEST(TrackScoreNotes, SliversCutByTheBlocksEndAreLeftOut) {
+    Song song = songInit();
+    randomSelectGenerator(kInternalGenerator);
+    song.blockCount = 1;
+    song.minNoteExponent = kMinNoteExponent;
+    Block& block = song.blocks[0];
+    block.rhythmDistribution[0] = 0.3;  // "1/64"
+    block.rhythmDistribution[test::kEighthIndex] = 0.3;
+    block.rhythmDistribution[test::kQuarterIndex] = 0.4;
+    block.dottedProbability = 0.4;
+    block.tripletProbability = 0.4;
+    song.lengthMeasures = 1;
+    song.macrosequences[0].alignment = makeAlignment(1, 0);
+    NoRenderProgress noProgress;
+    int slivers = 0;
+    for (std::int32_t seed = 1; seed <= 400 && slivers < 3; ++seed) {
+        block.seed = seed;
+        songPrepare(song, noProgress);
+        const BlockRhythm rhythm = renderBlockRhythm(song, 0);
+        std::int64_t lastStart = 0;
+        for (std::size_t k = 0; k + 1 < rhythm.values.size(); ++k)
+            lastStart += noteValueUnits(rhythm.values[k]);
+        const std::int64_t lastLength = 4 * kBeat - lastStart;
+        const bool sliver = lastLength < noteValueUnits(rhythm.values.back()) && lastLength > 0 &&
+                            lastLength < kShortestCutNote;
+        slivers += sliver;
+        const auto notes = TrackScoreNotes::make(song, 0);
+        ASSERT_TRUE(notes);
+        std::size_t count = 0;
+        notes->forEach([&count](const ScoreNote&) { ++count; });
+        const std::size_t whole = lastLength > 0 ? rhythm.notes.size() : rhythm.notes.size() - 1;
+        EXPECT_EQ(count, sliver ? whole - 1 : whole) << seed;
+    }
+    EXPECT_GT(slivers, 0);
+}
+
+// Every MIDI note is written in the octaves MusicXML allows (0 to 9), and
+// the written pitch under the octave transposition in force sounds the
+// render's note: a chromatic melody over all 128 notes, on a piano, with
+// both ends of the range in one measure.
+TEST(MusicXmlWriter, EveryMidiNoteIsWrittenAndSoundsAsRendered) {
+    Document document;
+    Song& song = document.song;
+    randomSelectGenerator(kInternalGenerator);
+    scaleSetIntervals(song.scale, scaleTypeIntervals(kScaleChromatic));
+    song.microsequenceCount = 1;
+    Microsequence& sequence = song.microsequences[0];
+    microsequenceMakeNew(sequence);
+    sequence.fractalType = kFractalMorseThue;
+    sequence.period = 128;
+    sequence.parameters = MorseThueParameters{200, 0, 1}.toBytes();  // 0, 1, ... 127
+    song.blockCount = 1;
+    Block& block = song.blocks[0];
+    block.lengthMeasures = 32;
+    block.melodyRange = 128;
+    block.melodyOffset = 2;  // measure 17 holds notes 126, 127, 0 and 1
+    block.rhythmDistribution[test::kQuarterIndex] = 1.0;
+    song.lengthMeasures = 32;
+    song.macrosequences[0].alignment = makeAlignment(32, 0);
+
+    std::string bytes;
+    XmlStream out([&](std::span<const std::uint8_t> b) {
+        bytes.append(b.begin(), b.end());
+        return true;
+    });
+    ASSERT_TRUE(writeMusicXml(out, document, false));
+    std::vector<std::int32_t> sounding;
+    std::int32_t change = 0;
+    for (std::size_t at = bytes.find("<part id"); at != std::string::npos;) {
+        const std::size_t transpose = bytes.find("<octave-change>", at);
+        const std::size_t pitch = bytes.find("<pitch>", at);
+        if (pitch == std::string::npos) break;
+        if (transpose < pitch) {
+            change = std::stoi(bytes.substr(transpose + 15));
+            at = transpose + 1;
+            continue;
+        }
+        const auto field = [&](const char* tag) {
+            const std::size_t open = bytes.find(tag, pitch);
+            const std::size_t close = bytes.find("</pitch>", pitch);
+            return open < close ? bytes.substr(open + std::strlen(tag)) : std::string("0");
+        };
+        const std::int32_t octave = std::stoi(field("<octave>"));
+        EXPECT_GE(octave, 0);
+        EXPECT_LE(octave, 9);
+        static const std::string kSteps = "C D EF G A B";
+        const auto step = static_cast<std::int32_t>(kSteps.find(field("<step>")[0]));
+        sounding.push_back((octave + 1) * 12 + step + std::stoi(field("<alter>")) + 12 * change);
+        at = pitch + 1;
+    }
+    std::vector<std::int32_t> rendered;
+    song.lengthMeasures = 32;
+    MidiSong midi;
+    NoRenderProgress noProgress;
+    ASSERT_TRUE(renderSong(midi, song, noProgress, false, 120));
+    for (const MidiEvent& event : midi.tracks[0].events)
+        if (event.data2 != 0) rendered.push_back(event.data1);
+    EXPECT_EQ(sounding, rendered);
+    EXPECT_EQ(*std::min_element(rendered.begin(), rendered.end()), 0);
+    EXPECT_EQ(*std::max_element(rendered.begin(), rendered.end()), 127);
 }
 
 }  // namespace

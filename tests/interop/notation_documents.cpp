@@ -1,7 +1,9 @@
 // Helper for the notation interop test: `notation_documents DIR` writes
 // documents that between them hold every note value, dotted values,
 // triplets, every stretch factor, every key and scale type, silent and
-// accented notes, notes across barlines and parts that need a grand staff.
+// accented notes, notes across barlines, parts that need a grand staff, and
+// the instruments written apart: drums, octave-transposing instruments and
+// notes at both ends of the MIDI range.
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -148,6 +150,42 @@ Document keyDocument(std::int32_t key) {
     return document;
 }
 
+// The instruments notation treats apart: a drum kit on the percussion
+// channel, octave-transposing piccolo, glockenspiel, guitar and contrabass,
+// a low cello, a horn, a piano line that runs off both ends of the keyboard
+// (its melody wraps from note 127 to 0 inside a measure) and one down in
+// MIDI's lowest octave.
+Document ensembleDocument() {
+    Document document = newDocument("Ensemble", 2, kScaleMajor, 4, 6);
+    const auto instrument = [&document](const char* name, std::int32_t program, std::int32_t offset,
+                                        std::int32_t seed) -> Block& {
+        Block& block = addTrack(document, name, -1, 2, seed);
+        block.program = program;
+        block.melodyOffset = offset;
+        block.tripletProbability = 0.25;
+        block.dottedProbability = 0.2;
+        return block;
+    };
+    Block& drums = instrument("", 0, 0, 50);
+    drums.channel = 9;
+    drums.melodySequence = 1;  // keys from the noise, over the drum map
+    drums.melodyRange = 30;
+    drums.melodyOffset = -15;
+    instrument("Piccolo", 72, 14, 51);
+    instrument("Glockenspiel", 9, 7, 52);
+    instrument("Guitar", 24, -7, 53);
+    instrument("Contrabass", 43, -21, 54);
+    instrument("Cello", 42, -12, 55).melodyRange = 4;
+    instrument("Horn", 60, -2, 56);
+    Block& wrap = instrument("Wrap", 0, 33, 57);
+    wrap.melodySequence = 1;  // the noise: up past note 127 and round to 0
+    wrap.melodyRange = 12;
+    Block& deep = instrument("Deep", 0, -35, 58);
+    deep.melodySequence = 1;
+    deep.melodyRange = 6;
+    return document;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -159,7 +197,8 @@ int main(int argc, char** argv) {
     bool ok = save(directory, "values", valuesDocument("Every value", 3, 0.0, 0.0)) &&
               save(directory, "dotted", valuesDocument("Dotted values", 4, 0.5, 0.0)) &&
               save(directory, "triplets", valuesDocument("Triplets", 5, 0.3, 0.5)) &&
-              save(directory, "stretch", stretchDocument());
+              save(directory, "stretch", stretchDocument()) &&
+              save(directory, "ensemble", ensembleDocument());
     for (std::int32_t key = 0; ok && key < 12; ++key)
         ok = save(directory, "key" + std::to_string(key), keyDocument(key));
     return ok ? 0 : 1;
