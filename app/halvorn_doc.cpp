@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <string>
 
-#include "model/random.h"
 #include "ui/frame/main_sheet.h"
 #include "ui/pages/global/global_page.h"
 #include "ui/session/app_context.h"
@@ -45,7 +44,6 @@ bool CHalvornDoc::OnNewDocument() {
     pathName_.clear();
     if (CGlobalPage* page = globalPage()) page->ResetForNewDocument();
     if (sheet_) sheet_->showFirstPage();
-    randomSelectGenerator(document_->song.generatorKind);
     takeSnapshot();
     context_.history.clear();
     return true;

@@ -30,7 +30,7 @@ class CHalvornDoc final : public CDocumentAccess {
     Document* document() override { return document_.get(); }
 
     // A fresh composition: new Song, default texts, the Global page reset and
-    // shown, the random generator selected.
+    // shown.
     bool OnNewDocument();
     // Reads `path`; on failure shows the reader's message and keeps the
     // composition and file name it had.

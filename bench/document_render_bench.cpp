@@ -34,7 +34,6 @@ std::string scratchPath() {
 
 // Read, render, texts, write: everything `halvorn-cli render` does.
 void BM_WorstCaseDocumentToMidiFile(benchmark::State& state) {
-    randomSelectGenerator(kInternalGenerator);
     const std::vector<std::uint8_t> bytes = documentEncode(worstCaseDocument());
     const std::string path = scratchPath();
     NoRenderProgress progress;

@@ -10,7 +10,6 @@ namespace halvorn {
 
 inline Song worstCaseSong() {
     Song song = songInit();
-    randomSelectGenerator(kInternalGenerator);
     song.beatsPerMeasure = 9;
     song.lengthMeasures = 999;
     song.minNoteExponent = kMinNoteExponent;

@@ -4,12 +4,12 @@
 
 namespace halvorn {
 
-std::int32_t drawBelow(double span) {
-    return static_cast<std::int32_t>(span * randomNext());
+std::int32_t drawBelow(RandomDraws& draws, double span) {
+    return static_cast<std::int32_t>(span * draws.next());
 }
 
-std::int32_t drawSeedValue() {
-    return drawBelow(1234567890.0);
+std::int32_t drawSeedValue(RandomDraws& draws) {
+    return drawBelow(draws, 1234567890.0);
 }
 
 }  // namespace halvorn

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "edit/block_fields.h"
+#include "model/random.h"
 #include "model/song.h"
 
 namespace halvorn {
@@ -19,8 +20,7 @@ struct BlockRandomValues {
 // center (within the Song's note range), curve, dotted, triplets, legato,
 // seed, one accent per beat of the metre (on above 0.5), accent level. The
 // description, channel, instrument, rhythm sliders and the accents beyond
-// the metre stay as in `fields`. The draws come from the random source as it
-// stands: the caller seeds it.
-BlockRandomValues randomBlockValues(BlockFields fields, const Song& song);
+// the metre stay as in `fields`.
+BlockRandomValues randomBlockValues(BlockFields fields, const Song& song, RandomDraws& draws);
 
 }  // namespace halvorn

@@ -4,15 +4,15 @@
 
 namespace halvorn {
 
-void randomizeGlobalFields(GlobalFields& fields) {
-    fields.signatureIndex = drawBelow(kSignatureCount);
-    fields.minDurationIndex = drawBelow(4);
-    fields.maxDurationIndex =
-        fields.minDurationIndex + drawBelow(static_cast<double>(10 - fields.minDurationIndex));
-    fields.scaleTypeIndex = drawBelow(4);
-    fields.scaleKeyIndex = drawBelow(12);
-    fields.tempo = kMinTempo + drawBelow(260);
-    fields.seed = drawSeedValue();
+void randomizeGlobalFields(GlobalFields& fields, RandomDraws& draws) {
+    fields.signatureIndex = drawBelow(draws, kSignatureCount);
+    fields.minDurationIndex = drawBelow(draws, 4);
+    fields.maxDurationIndex = fields.minDurationIndex +
+                              drawBelow(draws, static_cast<double>(10 - fields.minDurationIndex));
+    fields.scaleTypeIndex = drawBelow(draws, 4);
+    fields.scaleKeyIndex = drawBelow(draws, 12);
+    fields.tempo = kMinTempo + drawBelow(draws, 260);
+    fields.seed = drawSeedValue(draws);
 }
 
 }  // namespace halvorn

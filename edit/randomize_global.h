@@ -2,13 +2,13 @@
 // "Random Values" on the Global page.
 
 #include "edit/global_fields.h"
+#include "model/random.h"
 
 namespace halvorn {
 
 // One draw each, in this order: signature, shortest note value ("1/64" ..
 // "1/8"), longest (from the shortest up to "8"), scale type, key, tempo
-// (40..299), seed. Generator stays. The draws come from the random source as
-// it stands: the caller seeds it.
-void randomizeGlobalFields(GlobalFields& fields);
+// (40..299), seed. Generator stays.
+void randomizeGlobalFields(GlobalFields& fields, RandomDraws& draws);
 
 }  // namespace halvorn

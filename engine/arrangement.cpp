@@ -20,8 +20,8 @@ bool isTrackInUse(const Song& song, std::int32_t trackIndex) {
 // 1, 2, 4 or 8 from the stretch distribution. A draw that falls through
 // every entry (sums such as 0.99 after rounding to whole percents) keeps the
 // block at its own length.
-double drawStretchFactor(const Macrosequence& macrosequence) {
-    double u = randomNext();
+double drawStretchFactor(const Macrosequence& macrosequence, RandomDraws& draws) {
+    double u = draws.next();
     double factor = 1.0;
     for (const double p : macrosequence.stretchProbabilities) {
         if (u < p) return factor;
@@ -46,7 +46,8 @@ bool fitsInt32(std::int64_t value) {
 }
 
 std::vector<Placement> placeOnGrid(const Macrosequence& macrosequence, std::int64_t totalBeats,
-                                   std::int64_t blockMeasures, std::int64_t beatsPerMeasure) {
+                                   std::int64_t blockMeasures, std::int64_t beatsPerMeasure,
+                                   RandomDraws& draws) {
     // A grid below one measure only comes from a corrupt file; it would
     // never advance.
     const std::int64_t grid =
@@ -55,13 +56,13 @@ std::vector<Placement> placeOnGrid(const Macrosequence& macrosequence, std::int6
     std::vector<Placement> placements;
     std::int64_t position = 0;
     while (position < totalBeats) {
-        if (!(randomNext() < macrosequence.probability)) {
+        if (!(draws.next() < macrosequence.probability)) {
             position += grid;
             continue;
         }
         const std::int64_t startBeat = position + shift;
         if (!fitsInt32(startBeat)) break;
-        const double factor = drawStretchFactor(macrosequence);
+        const double factor = drawStretchFactor(macrosequence, draws);
         const std::int64_t length = truncateBeats(static_cast<double>(blockMeasures) * factor *
                                                   static_cast<double>(beatsPerMeasure));
         // Every placement advances by at least one beat, also for a block
@@ -92,14 +93,20 @@ NoteList repeatAtPlacements(const NoteList& blockNotes, std::span<const Placemen
 
 std::int32_t macrosequencePlace(Macrosequence& macrosequence, std::int32_t totalMeasures,
                                 std::int32_t blockMeasures, std::int32_t beatsPerMeasure) {
+    RandomSource draws(macrosequence.seed);
+    return macrosequencePlace(macrosequence, totalMeasures, blockMeasures, beatsPerMeasure, draws);
+}
+
+std::int32_t macrosequencePlace(Macrosequence& macrosequence, std::int32_t totalMeasures,
+                                std::int32_t blockMeasures, std::int32_t beatsPerMeasure,
+                                RandomDraws& draws) {
     macrosequence.placements = {};
     macrosequence.placementCount = 0;
-    randomSeed(macrosequence.seed);
     if (beatsPerMeasure < 1) return 0;
     // At most one placement a measure of a piece of at most 999 measures.
     std::vector<Placement> placements =
         placeOnGrid(macrosequence, std::int64_t{totalMeasures} * beatsPerMeasure, blockMeasures,
-                    beatsPerMeasure);
+                    beatsPerMeasure, draws);
     macrosequence.placementCount = static_cast<std::int32_t>(placements.size());
     macrosequence.placements = std::move(placements);
     return macrosequence.placementCount;

@@ -11,15 +11,21 @@
 #include "engine/render_progress.h"
 #include "midi/midi_song.h"
 #include "model/expected.h"
+#include "model/random.h"
 #include "model/song.h"
 
 namespace halvorn {
 
 // Recomputes the placements of `macrosequence` over a piece of
-// `totalMeasures` measures for a block of `blockMeasures` measures; reseeds
-// the random source from the macrosequence's seed. Returns placementCount.
+// `totalMeasures` measures for a block of `blockMeasures` measures, drawing
+// from a random source seeded with the macrosequence's seed. Returns
+// placementCount.
 std::int32_t macrosequencePlace(Macrosequence& macrosequence, std::int32_t totalMeasures,
                                 std::int32_t blockMeasures, std::int32_t beatsPerMeasure);
+// The same with the draws that follow the seeding taken from `draws`.
+std::int32_t macrosequencePlace(Macrosequence& macrosequence, std::int32_t totalMeasures,
+                                std::int32_t blockMeasures, std::int32_t beatsPerMeasure,
+                                RandomDraws& draws);
 
 // The notes of track `trackIndex`, starts counted in beats from the start of
 // the piece: the block's notes at every placement, in placement order. Empty

@@ -49,8 +49,9 @@ bool isAccented(const Block& block, std::int64_t beat) {
 
 // Draws the note value of the next note from the distribution, restricted to
 // the Song's note range; nothing when the draw falls through all of it.
-std::optional<std::int32_t> drawNoteExponent(const Song& song, const Block& block) {
-    double u = randomNext();
+std::optional<std::int32_t> drawNoteExponent(const Song& song, const Block& block,
+                                             RandomDraws& draws) {
+    double u = draws.next();
     const std::int32_t lowest = std::max(song.minNoteExponent, kMinNoteExponent);
     const std::int32_t highest = std::min(song.maxNoteExponent, kMaxNoteExponent);
     for (std::int32_t e = lowest; e <= highest; ++e) {
@@ -75,19 +76,20 @@ struct DrawnLength {
     NoteValue value;
 };
 
-DrawnLength nextNoteLength(const Song& song, const Block& block, RhythmState& state) {
+DrawnLength nextNoteLength(const Song& song, const Block& block, RhythmState& state,
+                           RandomDraws& draws) {
     // Before any note exists a fall-through has nothing to reuse: the
     // shortest value of the Song's range (held inside the table) stands in.
     const std::int32_t fallback =
         std::clamp(song.minNoteExponent, kMinNoteExponent, kMaxNoteExponent);
     const std::int32_t exponent =
-        drawNoteExponent(song, block).value_or(state.previousExponent.value_or(fallback));
+        drawNoteExponent(song, block, draws).value_or(state.previousExponent.value_or(fallback));
     // Remembered even inside a triplet group, where only its length is dropped.
     state.previousExponent = exponent;
     double length = std::ldexp(1.0, exponent + 2);
     NoteValue value{.exponent = exponent};
 
-    if (block.dottedProbability > 0.0 && randomNext() < block.dottedProbability) {
+    if (block.dottedProbability > 0.0 && draws.next() < block.dottedProbability) {
         length = length * 1.5;
         value.dotted = true;
     }
@@ -95,7 +97,7 @@ DrawnLength nextNoteLength(const Song& song, const Block& block, RhythmState& st
         length = state.tripletLength;
         value = state.tripletValue;
         if (isWholeBeat(state.position + length)) state.tripletOpen = false;
-    } else if (block.tripletProbability > 0.0 && randomNext() < block.tripletProbability) {
+    } else if (block.tripletProbability > 0.0 && draws.next() < block.tripletProbability) {
         length = length / 3;
         value.triplet = true;
         state.tripletOpen = true;
@@ -114,14 +116,20 @@ NoteList renderBlockNotes(const Song& song, std::int32_t blockIndex) {
 BlockRhythm renderBlockRhythm(const Song& song, std::int32_t blockIndex) {
     const Block* block = blockInUse(song, blockIndex);
     if (!block) return {};
+    RandomSource draws(block->seed);
+    return renderBlockRhythm(song, blockIndex, draws);
+}
+
+BlockRhythm renderBlockRhythm(const Song& song, std::int32_t blockIndex, RandomDraws& draws) {
+    const Block* block = blockInUse(song, blockIndex);
+    if (!block) return {};
     const double blockBeats = static_cast<double>(static_cast<std::int64_t>(block->lengthMeasures) *
                                                   song.beatsPerMeasure);
-    randomSeed(block->seed);
     // A few thousand notes at most: 8 measures of 9 beats in 1/64 triplets.
     BlockRhythm rhythm;
     RhythmState state;
     while (state.position < blockBeats) {
-        auto [length, value] = nextNoteLength(song, *block, state);
+        auto [length, value] = nextNoteLength(song, *block, state, draws);
         if (state.position + length > blockBeats) length = blockBeats - state.position;
         rhythm.notes.push_back({.start = state.position, .duration = length});
         rhythm.values.push_back(value);

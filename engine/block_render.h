@@ -13,14 +13,15 @@
 #include "engine/render_error.h"
 #include "midi/midi_song.h"
 #include "model/expected.h"
+#include "model/random.h"
 #include "model/song.h"
 
 namespace halvorn {
 
 using NoteList = std::vector<Note>;
 
-// Rhythm step: reseeds the random source from the block's seed and draws the
-// note lengths. Starts count in beats from the start of the block. Empty
+// Rhythm step: draws the note lengths from a random source seeded with the
+// block's seed. Starts count in beats from the start of the block. Empty
 // when the block index is not in use or the block has no length; any other
 // block yields at least one note.
 NoteList renderBlockNotes(const Song& song, std::int32_t blockIndex);
@@ -33,6 +34,8 @@ struct BlockRhythm {
     std::vector<NoteValue> values;
 };
 BlockRhythm renderBlockRhythm(const Song& song, std::int32_t blockIndex);
+// The same with the draws that follow the seeding taken from `draws`.
+BlockRhythm renderBlockRhythm(const Song& song, std::int32_t blockIndex, RandomDraws& draws);
 
 // Melody step: sets every pitch from the block's melody microsequence through
 // the Song's scale. Returns notes.size(), or 0 when the microsequence has no
@@ -60,13 +63,13 @@ Expected<NoteList, Error> renderBlock(const Song& song, std::int32_t blockIndex)
 // `ppqn` ticks per quarter note, sorted by time. kEventsOutOfMemory, with
 // the track left without events, when memory runs out.
 Expected<void, Error> renderBlockTrack(MidiTrack& track, std::span<const Note> notes,
-                                             const Block& block, std::int32_t ppqn);
+                                       const Block& block, std::int32_t ppqn);
 
 // Fills `track` with a click on every beat of the block on the percussion
 // channel: `level` (0..127) on accented beats, level / 2 on the others.
 // Failure is handled as in renderBlockTrack.
 Expected<void, Error> renderMetronomeTrack(MidiTrack& track, const Song& song,
-                                                 std::int32_t blockIndex, std::int32_t level,
-                                                 std::int32_t ppqn);
+                                           std::int32_t blockIndex, std::int32_t level,
+                                           std::int32_t ppqn);
 
 }  // namespace halvorn

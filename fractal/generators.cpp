@@ -86,6 +86,12 @@ std::optional<SequenceValues> generateMorseThue(const MorseThueParameters& param
 }
 
 std::optional<SequenceValues> generateNoise(const NoiseParameters& parameters, std::int32_t count) {
+    RandomSource draws(parameters.seed);
+    return generateNoise(parameters, count, draws);
+}
+
+std::optional<SequenceValues> generateNoise(const NoiseParameters& parameters, std::int32_t count,
+                                            RandomDraws& draws) {
     if (parameters.correlation < 0 || count <= 0) return std::nullopt;
     try {
         // Generator j redraws when i mod 2^j = 0; for j >= 31 that is only at
@@ -97,9 +103,8 @@ std::optional<SequenceValues> generateNoise(const NoiseParameters& parameters, s
         std::uint32_t constantPart = 0;
         const auto draw = [&] {
             return static_cast<std::uint32_t>(
-                static_cast<std::int32_t>(randomNext() * parameters.range));
+                static_cast<std::int32_t>(draws.next() * parameters.range));
         };
-        randomSeed(parameters.seed);
         for (std::int32_t i = 0; i < count; ++i) {
             std::uint32_t sum = 0;  // 32-bit wraparound, like the stored sequences
             for (std::int64_t j = 0; j < varying; ++j) {
@@ -130,7 +135,10 @@ const SequenceValues* microsequenceCompute(Microsequence& microsequence) {
             microsequence.values = runDecoded<MorseThueParameters>(bytes, count, generateMorseThue);
             break;
         case kFractalNoise:
-            microsequence.values = runDecoded<NoiseParameters>(bytes, count, generateNoise);
+            microsequence.values = runDecoded<NoiseParameters>(
+                bytes, count, [](const NoiseParameters& parameters, std::int32_t values) {
+                    return generateNoise(parameters, values);
+                });
             break;
         default:
             break;

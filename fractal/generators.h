@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fractal/parameters.h"
+#include "model/random.h"
 
 namespace halvorn {
 
@@ -24,8 +25,12 @@ std::optional<SequenceValues> generateMandelbrotPath(const MandelbrotParameters&
 std::optional<SequenceValues> generateMorseThue(const MorseThueParameters& parameters,
                                                 std::int32_t count);
 
-// Voss sum of correlation + 1 generators; reseeds the process-wide random source.
+// Voss sum of correlation + 1 generators, drawing from a random source seeded
+// with the parameters' seed.
 std::optional<SequenceValues> generateNoise(const NoiseParameters& parameters, std::int32_t count);
+// The same with the draws after the seeding taken from `draws`.
+std::optional<SequenceValues> generateNoise(const NoiseParameters& parameters, std::int32_t count,
+                                            RandomDraws& draws);
 
 // Refills `values` from type, period and parameters. Keeps the old values when
 // period <= 0 or there are no parameters; otherwise the values are released

@@ -21,8 +21,8 @@ std::int32_t toPixel(double value) {
         std::clamp(value, static_cast<double>(-kPointLimit), static_cast<double>(kPointLimit)));
 }
 
-std::int32_t truncatedDraw(double span) {
-    return static_cast<std::int32_t>(randomNext() * span);
+std::int32_t truncatedDraw(RandomDraws& draws, double span) {
+    return static_cast<std::int32_t>(draws.next() * span);
 }
 
 }  // namespace
@@ -126,14 +126,13 @@ MandelbrotParameters MandelbrotEditor::store() const {
     return parameters;
 }
 
-void MandelbrotEditor::randomize() {
-    randomSeedFromTime();
-    changeOverlay([this] {
-        pathKind_ = truncatedDraw(2.0);
-        point1_.column = truncatedDraw(width_);
-        point2_.column = truncatedDraw(width_);
-        point1_.row = truncatedDraw(height_);
-        point2_.row = truncatedDraw(height_);
+void MandelbrotEditor::randomize(RandomDraws& draws) {
+    changeOverlay([&] {
+        pathKind_ = truncatedDraw(draws, 2.0);
+        point1_.column = truncatedDraw(draws, width_);
+        point2_.column = truncatedDraw(draws, width_);
+        point1_.row = truncatedDraw(draws, height_);
+        point2_.row = truncatedDraw(draws, height_);
         return true;
     });
 }

@@ -16,6 +16,7 @@
 #include "fractal/mandelbrot_overlay.h"
 #include "fractal/mandelbrot_palette.h"
 #include "fractal/parameters.h"
+#include "model/random.h"
 
 namespace halvorn {
 
@@ -57,8 +58,9 @@ class MandelbrotEditor {
     void load(const MandelbrotParameters& parameters);
     // The view, the points at their pixels' places and the path kind (0 or 1).
     MandelbrotParameters store() const;
-    // Seeds from the clock; path kind, then both columns, then both rows.
-    void randomize();
+    // Path kind, then both columns, then both rows, from `draws` (a
+    // randomising command's, seeded from the clock).
+    void randomize(RandomDraws& draws);
 
     // "Fix Point(s)": Rectangle -> Points -> (Line only) Point2 -> Rectangle.
     void fixPoints();

@@ -1,53 +1,50 @@
 #pragma once
-// The process-wide source of uniform random numbers in [0, 1).
-// Every generation step seeds it from a seed stored in the record it works on,
-// so unchanged settings always give the same draws. Used from one thread only.
+// Uniform random numbers in [0, 1), as values. Every generation step makes a
+// source of its own from the seed stored in the record it works on, so
+// unchanged settings always give the same draws; every randomising command
+// makes one from the clock and passes it to its draws in their fixed order.
+// Nothing is shared between them.
 
 #include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
 
 namespace halvorn {
 
-using RandomGenerator = double (*)();
-
-// Kind 0: the internal linear congruential generator, the only kind provided.
+// Kind 0: the internal linear congruential generator, the only kind provided
+// (the kind a document stores beside its generator seed).
 constexpr std::int32_t kInternalGenerator = 0;
 
-// Draws the next number from the current generator.
-double randomNext();
-
-// Makes `kind` the current generator (0 selects the internal one), stores the
-// kind and seeds it with 1.
-void randomSelectGenerator(std::int32_t kind);
-
-// Sets the internal state to `seed` (while kind 0 is selected) and discards
-// one draw.
-void randomSeed(std::int32_t seed);
-
-// Seeds from the calendar time in seconds and discards one more draw.
-void randomSeedFromTime();
-
-// The internal generator itself: state = state * 214013 + 2531011 (mod 2^32),
-// result ((state >> 16) & 0x7FFF) / 32768.
-double randomInternalNext();
-
-// Replaces the current generator without touching the internal state; for
-// tests that need to observe or script the draws.
-RandomGenerator randomSetCurrentGenerator(RandomGenerator generator);
-
-// Keeps the random source as it was for the life of the scope: a preview
-// that runs a generator (which reseeds the source) leaves no trace in the
-// draws the user's commands take.
-class RandomSourceScope {
+// Where draws come from. The generation steps and the randomising rules take
+// their draws through this, so tests can script them.
+class RandomDraws {
   public:
-    RandomSourceScope();
-    ~RandomSourceScope();
-    RandomSourceScope(const RandomSourceScope&) = delete;
-    RandomSourceScope& operator=(const RandomSourceScope&) = delete;
+    virtual ~RandomDraws() = default;
+    // The next number, uniform in [0, 1) in steps of 1/32768.
+    virtual double next() = 0;
+};
+
+// The internal generator: state = state * 214013 + 2531011 (mod 2^32),
+// result ((state >> 16) & 0x7FFF) / 32768.
+class RandomSource final : public RandomDraws {
+  public:
+    // The state set to `seed` (taken as unsigned) and one draw discarded, as
+    // every generation step starts.
+    explicit RandomSource(std::int32_t seed = 1);
+    // Seeded from the calendar time in seconds at `now`, with one more draw
+    // discarded, as every randomising command starts.
+    static RandomSource fromTime(std::time_t now = std::time(nullptr));
+
+    double next() override;
 
   private:
     std::uint32_t state_;
-    std::int32_t kind_;
-    RandomGenerator generator_;
 };
+
+// How a randomising command gets its draws: from the clock as the program
+// runs; tests hand their own.
+using CommandDraws = std::function<std::unique_ptr<RandomDraws>()>;
+std::unique_ptr<RandomDraws> drawsFromTheClock();
 
 }  // namespace halvorn

@@ -5,32 +5,7 @@
 #include <numeric>
 #include <vector>
 
-#include "model/random.h"
-
 namespace halvorn::test {
-
-// Counts the draws taken from the random source while it lives; the draws
-// themselves are the internal generator's.
-class DrawCounter {
-  public:
-    DrawCounter() : previous_(randomSetCurrentGenerator(&counted)) { count() = 0; }
-    ~DrawCounter() { randomSetCurrentGenerator(previous_); }
-    DrawCounter(const DrawCounter&) = delete;
-    DrawCounter& operator=(const DrawCounter&) = delete;
-
-    int draws() const { return count(); }
-
-  private:
-    static int& count() {
-        static int taken = 0;
-        return taken;
-    }
-    static double counted() {
-        ++count();
-        return randomInternalNext();
-    }
-    RandomGenerator previous_;
-};
 
 // Slider positions (p = 0 meaning probability 1) as whole hundredths.
 template <typename Positions>

@@ -9,16 +9,15 @@
 #include "edit/randomize_micro.h"
 #include "edit_test_support.h"
 #include "model/random.h"
+#include "tests/support/draws.h"
 
 namespace halvorn {
 namespace {
 
-using test::DrawCounter;
+using test::ConstantDraws;
+using test::CountedDraws;
 
-class RandomizeTest : public ::testing::Test {
-  protected:
-    void SetUp() override { randomSelectGenerator(kInternalGenerator); }
-};
+class RandomizeTest : public ::testing::Test {};
 
 TEST_F(RandomizeTest, GlobalDrawsSevenValuesInTheirOrder) {
     struct Expected {
@@ -28,12 +27,11 @@ TEST_F(RandomizeTest, GlobalDrawsSevenValuesInTheirOrder) {
     const Expected cases[] = {{12345, {4, 7, 3, 8, 258, 0, 0, 203940307}},
                               {777, {0, 6, 0, 5, 55, 3, 0, 707744073}}};
     for (const auto& expected : cases) {
-        randomSeed(expected.seed);
+        CountedDraws draws(expected.seed);
         GlobalFields fields;
         fields.generatorIndex = 0;
-        const DrawCounter counter;
-        randomizeGlobalFields(fields);
-        EXPECT_EQ(counter.draws(), 7);
+        randomizeGlobalFields(fields, draws);
+        EXPECT_EQ(draws.count(), 7);
         EXPECT_EQ(fields.signatureIndex, expected.fields.signatureIndex);
         EXPECT_EQ(fields.maxDurationIndex, expected.fields.maxDurationIndex);
         EXPECT_EQ(fields.minDurationIndex, expected.fields.minDurationIndex);
@@ -70,14 +68,13 @@ TEST_F(RandomizeTest, BlockDrawsInTheirOrderAndTheCurveFollows) {
          {true, true, false, false, false}},
     };
     for (const auto& expected : cases) {
-        randomSeed(expected.seed);
+        CountedDraws draws(expected.seed);
         BlockFields shown;
         shown.description = "Kept";
         shown.channel = 6;
         shown.accents[7] = true;  // beyond the metre
-        const DrawCounter counter;
-        BlockRandomValues drawn = randomBlockValues(shown, song);
-        EXPECT_EQ(counter.draws(), 17 + 5);
+        BlockRandomValues drawn = randomBlockValues(shown, song, draws);
+        EXPECT_EQ(draws.count(), 17 + 5);
         const BlockFields& f = drawn.fields;
         EXPECT_EQ((std::vector<std::int32_t>{
                       f.scaleKey, f.scaleType, f.lengthIndex, f.melodySequence, f.melodyRange,
@@ -112,43 +109,36 @@ TEST_F(RandomizeTest, MicrosequenceAndPanelDraws) {
         {777, {0, 64, "Kept"}, {12, 30393, 9064}, {444465151, 1, 170}},
     };
     for (const auto& expected : cases) {
-        const DrawCounter counter;
-        randomSeed(expected.seed);
+        CountedDraws fieldDraws(expected.seed);
         MicroFields fields{3, 9, "Kept"};
-        randomizeMicroFields(fields);
+        randomizeMicroFields(fields, fieldDraws);
         EXPECT_EQ(fields.fractalType, expected.fields.fractalType);
         EXPECT_EQ(fields.period, expected.fields.period);
         EXPECT_EQ(fields.description, "Kept");
-        randomSeed(expected.seed);
-        EXPECT_EQ(randomMorseThueParameters(), expected.morseThue);
-        randomSeed(expected.seed);
-        EXPECT_EQ(randomNoiseParameters(), expected.noise);
-        EXPECT_EQ(counter.draws(), 3 * 1 + 2 + 3 + 3);  // one discarded per reseed
+        CountedDraws morseThueDraws(expected.seed);
+        EXPECT_EQ(randomMorseThueParameters(morseThueDraws), expected.morseThue);
+        CountedDraws noiseDraws(expected.seed);
+        EXPECT_EQ(randomNoiseParameters(noiseDraws), expected.noise);
+        EXPECT_EQ(fieldDraws.count() + morseThueDraws.count() + noiseDraws.count(), 2 + 3 + 3);
     }
 }
 
 TEST_F(RandomizeTest, ExtremeDrawsStayWithinTheFields) {
-    const auto constant = [](double u) {
-        static double value = 0.0;
-        value = u;
-        return randomSetCurrentGenerator([] { return value; });
-    };
     for (const double u : {0.0, 0.99999}) {
-        const RandomGenerator previous = constant(u);
+        ConstantDraws draws(u);
         MicroFields fields;
-        randomizeMicroFields(fields);
+        randomizeMicroFields(fields, draws);
         EXPECT_EQ(fields.fractalType, u == 0.0 ? 0 : 2);  // never the placeholder
         EXPECT_EQ(fields.period, u == 0.0 ? 1 : 256);
         GlobalFields global;
-        randomizeGlobalFields(global);
+        randomizeGlobalFields(global, draws);
         EXPECT_LE(global.minDurationIndex, global.maxDurationIndex);
         EXPECT_EQ(global.maxDurationIndex, u == 0.0 ? 0 : 9);
         EXPECT_EQ(global.tempo, u == 0.0 ? 40 : 299);
         // Shown signed: trunc(0.99999 x 4294967295) = 4294924345.
-        EXPECT_EQ(randomNoiseParameters().seed, u == 0.0 ? 0 : -42951);
-        EXPECT_EQ(drawNoiseSeed(), u == 0.0 ? 0 : 268432770);
-        EXPECT_EQ(drawSeedValue(), u == 0.0 ? 0 : 1234555544);
-        randomSetCurrentGenerator(previous);
+        EXPECT_EQ(randomNoiseParameters(draws).seed, u == 0.0 ? 0 : -42951);
+        EXPECT_EQ(drawNoiseSeed(draws), u == 0.0 ? 0 : 268432770);
+        EXPECT_EQ(drawSeedValue(draws), u == 0.0 ? 0 : 1234555544);
     }
 }
 

@@ -31,6 +31,12 @@ std::int32_t placeTrack(Song& song, std::size_t index) {
                               song.blocks[index].lengthMeasures, song.beatsPerMeasure);
 }
 
+// The same with the draws after the seeding taken from `draws`.
+std::int32_t placeTrack(Song& song, std::size_t index, RandomDraws& draws) {
+    return macrosequencePlace(song.macrosequences[index], song.lengthMeasures,
+                              song.blocks[index].lengthMeasures, song.beatsPerMeasure, draws);
+}
+
 std::uint32_t latestTime(const MidiTrack& track) {
     std::uint32_t latest = 0;
     for (const MidiEvent& event : track.events) latest = std::max(latest, event.time);
@@ -106,8 +112,8 @@ TEST(EnginePlacement, DisplacementShiftsPlacementsButNotTheGrid) {
 TEST(EnginePlacement, StretchDrawBeyondTheDistributionKeepsTheBlockLength) {
     Song song = quarterNoteSong();
     song.macrosequences[0].stretchProbabilities = {0.5, 0.49, 0.0, 0.0};
-    ScriptedDraws draws({0.0, 0.0, 0.6, 0.0, 0.995});
-    placeTrack(song, 0);
+    ScriptedDraws draws({0.0, 0.6, 0.0, 0.995});
+    placeTrack(song, 0, draws);
     const auto& placements = song.macrosequences[0].placements;
     ASSERT_EQ(placements.size(), 3u);
     EXPECT_EQ(placements[0].stretchFactor, 2.0);
@@ -121,11 +127,14 @@ TEST(EnginePlacement, StretchIsDrawnOnlyWhenAPlacementIsMade) {
     song.lengthMeasures = 40;
     song.macrosequences[0].probability = 0.5;
     song.macrosequences[0].seed = 777;
-    CountedDraws draws;
-    const std::int32_t count = placeTrack(song, 0);
+    CountedDraws draws(777);
+    const std::int32_t count = placeTrack(song, 0, draws);
     EXPECT_GT(count, 0);
     EXPECT_LT(count, 40);
-    EXPECT_EQ(draws.count(), 1 + 40 + count);
+    EXPECT_EQ(draws.count(), 40 + count);
+    const std::vector<Placement> drawn = song.macrosequences[0].placements;
+    placeTrack(song, 0);  // seeded from the track's seed itself
+    EXPECT_EQ(song.macrosequences[0].placements, drawn);
 }
 
 TEST(EnginePlacement, SameSeedGivesTheSamePlacements) {
@@ -135,7 +144,6 @@ TEST(EnginePlacement, SameSeedGivesTheSamePlacements) {
     song.macrosequences[0].stretchProbabilities = {0.25, 0.25, 0.25, 0.25};
     placeTrack(song, 0);
     const std::vector<Placement> first = song.macrosequences[0].placements;
-    randomSeed(5);
     placeTrack(song, 0);
     EXPECT_EQ(song.macrosequences[0].placements, first);
 }
@@ -363,7 +371,6 @@ TEST(EngineSong, RenderingTwiceGivesTheSameSong) {
     MidiSong second;
     NoRenderProgress progress;
     ASSERT_TRUE(renderSong(first, song, progress, false, 120));
-    randomSeed(3);
     ASSERT_TRUE(renderSong(second, song, progress, false, 120));
     for (std::size_t i = 0; i < first.tracks.size(); ++i) {
         EXPECT_EQ(first.tracks[i].events, second.tracks[i].events) << i;

@@ -87,27 +87,28 @@ TEST(EngineRhythm, DottedNotesAndTheClipAtTheBlockEnd) {
 TEST(EngineRhythm, TripletGroupsCloseOnlyOnPositionsWithinTheTolerance) {
     Song song = quarterNoteSong();
     song.blocks[0].tripletProbability = 1.0;
-    CountedDraws draws;
-    const NoteList notes = renderBlockNotes(song, 0);
+    CountedDraws draws(song.blocks[0].seed);
+    const NoteList notes = renderBlockRhythm(song, 0, draws).notes;
     ASSERT_EQ(notes.size(), 12u);
+    EXPECT_EQ(notes, renderBlockNotes(song, 0));
     EXPECT_EQ(notes[3].start, 1.0);  // the first group closed at 1.0
     // The second group's running sum misses 2.0 and runs on to 3.0.
     EXPECT_EQ(notes[6].start, 1.9999999999999998);
     EXPECT_EQ(notes[6].duration, 1.0 / 3);
     EXPECT_EQ(notes[9].start, 3.0);
     EXPECT_EQ(notes[11].start + notes[11].duration, 4.0);
-    // Seed discard, one draw per note, one per group opened (0, 1.0, 3.0).
-    EXPECT_EQ(draws.count(), 1 + 12 + 3);
+    // One draw per note, one per group opened (0, 1.0, 3.0).
+    EXPECT_EQ(draws.count(), 12 + 3);
 }
 
 TEST(EngineRhythm, DottedDrawIsTakenForEveryNoteEvenInsideATripletGroup) {
     Song song = quarterNoteSong();
     song.blocks[0].tripletProbability = 1.0;
     song.blocks[0].dottedProbability = 0.000001;
-    CountedDraws draws;
-    const NoteList notes = renderBlockNotes(song, 0);
+    CountedDraws draws(song.blocks[0].seed);
+    const NoteList notes = renderBlockRhythm(song, 0, draws).notes;
     ASSERT_EQ(notes.size(), 12u);
-    EXPECT_EQ(draws.count(), 1 + 2 * 12 + 3);
+    EXPECT_EQ(draws.count(), 2 * 12 + 3);
 }
 
 TEST(EngineRhythm, FallThroughReusesThePreviousValueNotTheShortest) {
@@ -161,14 +162,13 @@ TEST(EngineRhythm, ValueChosenInsideATripletGroupIsRememberedForFallThrough) {
     song.blocks[0].rhythmDistribution[kQuarterIndex] = 0.4;
     song.blocks[0].tripletProbability = 0.5;
     ScriptedDraws draws({
-        0.0,       // discarded by seeding
         0.7, 0.1,  // "1/4", opens a group of 1/3 beat
         0.1,       // "1/8" chosen inside the group
         0.1,       // "1/8" again; the group closes at 1.0
         0.99,      // falls through: reuses "1/8"
         0.9,       // no triplet
     });
-    const NoteList notes = renderBlockNotes(song, 0);
+    const NoteList notes = renderBlockRhythm(song, 0, draws).notes;
     ASSERT_GE(notes.size(), 4u);
     EXPECT_EQ(notes[2].start + notes[2].duration, 1.0);
     EXPECT_EQ(notes[3].start, 1.0);
@@ -180,14 +180,13 @@ TEST(EngineRhythm, DrawsOnAShareBoundaryPickTheNextValueNeverAZeroShare) {
     song.blocks[0].rhythmDistribution[kEighthIndex] = 0.5;
     song.blocks[0].rhythmDistribution[kQuarterIndex] = 0.5;
     ScriptedDraws draws({
-        0.0,  // discarded by seeding
         0.0,  // below every share: the first value with a share, "1/8"
         0.5,  // exactly the end of "1/8"'s share: "1/4"
         0.0,
         0.0,
         0.0,
     });
-    const NoteList notes = renderBlockNotes(song, 0);
+    const NoteList notes = renderBlockRhythm(song, 0, draws).notes;
     ASSERT_GE(notes.size(), 2u);
     EXPECT_EQ(notes[0].duration, 0.5);
     EXPECT_EQ(notes[1].start, 0.5);
@@ -203,7 +202,6 @@ TEST(EngineRhythm, SameSeedGivesTheSameNotes) {
     song.blocks[0].tripletProbability = 0.3;
     song.blocks[0].seed = 12345;
     const NoteList first = renderBlockNotes(song, 0);
-    randomSeed(99);
     EXPECT_EQ(renderBlockNotes(song, 0), first);
     song.blocks[0].seed = 12346;
     EXPECT_NE(renderBlockNotes(song, 0), first);

@@ -106,7 +106,6 @@ TEST(DurationSplit, ValuesDotsAndTripletsAddUpExactly) {
 // The notes the rhythm step reports with their values: each note's length
 // is its value's (times legato), except the last, which the block's end cuts.
 TEST(BlockRhythm, ValuesMatchTheRenderedLengths) {
-    randomSelectGenerator(kInternalGenerator);
     Song song = songInit();
     song.blockCount = 1;
     song.minNoteExponent = kMinNoteExponent;
@@ -287,7 +286,6 @@ Document oneTrackDocument() {
 }
 
 TEST(MusicXmlWriter, StreamsAWholeScoreAndReportsWhatStopsIt) {
-    randomSelectGenerator(kInternalGenerator);
     std::string bytes;
     std::size_t blocks = 0;
     XmlStream out([&](std::span<const std::uint8_t> block) {
@@ -319,7 +317,6 @@ using MusicXmlFile = test::ScratchDirectoryTest;
 // Cancelled after its first block, an export says so as the audio export
 // does and leaves no file, not even its temporary one.
 TEST_F(MusicXmlFile, CancelledExportIsCancelledAndLeavesNothing) {
-    randomSelectGenerator(kInternalGenerator);
     Document document = oneTrackDocument();
     document.song.lengthMeasures = 999;  // many blocks of output
     int asked = 0;
@@ -402,7 +399,6 @@ TEST(ReadingAids, NamesAbbreviationsAndDynamicMarks) {
 // sit at full velocity already, and accents on beats 1 and 3.
 Song accentedSong() {
     Song song = songInit();
-    randomSelectGenerator(kInternalGenerator);
     song.microsequenceCount = 1;
     Microsequence& sequence = song.microsequences[0];
     microsequenceMakeNew(sequence);
@@ -468,7 +464,6 @@ TEST(TrackScoreNotes, AccentsAndVelocitiesAreTheRendersOwn) {
 // the one before it, and every note a block plays whole, stay.
 TEST(TrackScoreNotes, SliversCutByTheBlocksEndAreLeftOut) {
     Song song = songInit();
-    randomSelectGenerator(kInternalGenerator);
     song.blockCount = 1;
     song.minNoteExponent = kMinNoteExponent;
     Block& block = song.blocks[0];
@@ -509,7 +504,6 @@ TEST(TrackScoreNotes, SliversCutByTheBlocksEndAreLeftOut) {
 TEST(MusicXmlWriter, EveryMidiNoteIsWrittenAndSoundsAsRendered) {
     Document document;
     Song& song = document.song;
-    randomSelectGenerator(kInternalGenerator);
     scaleSetIntervals(song.scale, scaleTypeIntervals(kScaleChromatic));
     song.microsequenceCount = 1;
     Microsequence& sequence = song.microsequences[0];

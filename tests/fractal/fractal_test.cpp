@@ -5,6 +5,7 @@
 #include "fractal/generators.h"
 #include "model/random.h"
 #include "model/song.h"
+#include "tests/support/draws.h"
 
 namespace halvorn {
 namespace {
@@ -78,23 +79,15 @@ TEST(MorseThue, RefusesUnusableParameters) {
     EXPECT_FALSE(generateMorseThue({2, 0, 1}, 0));
 }
 
-int drawsCounted = 0;
-double countingGenerator() {
-    ++drawsCounted;
-    return randomInternalNext();
-}
-
 TEST(Noise, DrawsEachGeneratorEveryPowerOfTwoSamples) {
-    randomSelectGenerator(kInternalGenerator);
-    const RandomGenerator previous = randomSetCurrentGenerator(countingGenerator);
-    drawsCounted = 0;
-    ASSERT_TRUE(generateNoise({7, 4, 100}, 16));
-    randomSetCurrentGenerator(previous);
-    EXPECT_EQ(drawsCounted, 1 + 31);  // the discarded seed draw, then 16 + 8 + 4 + 2 + 1
+    test::CountedDraws draws(7);
+    const auto counted = generateNoise({7, 4, 100}, 16, draws);
+    ASSERT_TRUE(counted);
+    EXPECT_EQ(draws.count(), 16 + 8 + 4 + 2 + 1);
+    EXPECT_EQ(*counted, *generateNoise({7, 4, 100}, 16));
 }
 
 TEST(Noise, FollowsTheDrawOrderOfTheVossSum) {
-    randomSelectGenerator(kInternalGenerator);
     const Values values = *generateNoise({1, 1, 100}, 4);
     // Seed 1 draws 18467, 6334, 26500, 19169, 15724, ... (of 32768).
     const auto g = [](int r) { return static_cast<std::int32_t>(r / 32768.0 * 100); };
@@ -108,7 +101,6 @@ TEST(Noise, FollowsTheDrawOrderOfTheVossSum) {
 TEST(Noise, RangeZeroGivesSilenceAndRepeatsForTheSameSeed) {
     EXPECT_EQ(*generateNoise({5, 2, 0}, 4), (Values{0, 0, 0, 0}));
     const Values first = *generateNoise({-12345, 3, 255}, 256);
-    randomSeed(99);  // whatever happened in between
     EXPECT_EQ(*generateNoise({-12345, 3, 255}, 256), first);
     for (std::int32_t v : first) {
         ASSERT_GE(v, 0);

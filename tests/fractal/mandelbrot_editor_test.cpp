@@ -72,7 +72,8 @@ TEST(MandelbrotEditor, OverlaysComeOffAgainWhateverTheModeAndMoves) {
         if (kind == MandelbrotParameters::kLine) {
             ASSERT_EQ(editor.editMode(), EditMode::Point2);
             editor.move(Arrow::Down);
-            editor.randomize();
+            RandomSource draws(7);
+            editor.randomize(draws);
             editor.fixPoints();
         }
         ASSERT_EQ(editor.editMode(), EditMode::Rectangle) << kind;
@@ -223,9 +224,8 @@ TEST(MandelbrotEditor, HostileStoredViewsNeitherCrashNorHang) {
 TEST(MandelbrotEditor, RandomizeDrawsKindThenColumnsThenRows) {
     MandelbrotEditor editor(kSize);
     editor.load(defaultMandelbrotParameters());
-    // Seeding from the clock takes two draws first.
-    test::ScriptedDraws draws({0.0, 0.0, 0.75, 0.5, 0.25, 0.1, 0.9});
-    editor.randomize();
+    test::ScriptedDraws draws({0.75, 0.5, 0.25, 0.1, 0.9});
+    editor.randomize(draws);
     EXPECT_EQ(editor.pathKind(), MandelbrotParameters::kLine);
     EXPECT_EQ(editor.point1(), (PixelPoint{48, 7}));
     EXPECT_EQ(editor.point2(), (PixelPoint{24, 64}));

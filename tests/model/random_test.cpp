@@ -5,81 +5,41 @@
 namespace halvorn {
 namespace {
 
-TEST(RandomSource, SeedOneDiscardsOneDrawThenGivesTheKnownSequence) {
-    randomSelectGenerator(kInternalGenerator);
-    randomSeed(1);
-    EXPECT_EQ(randomNext(), 18467 / 32768.0);
-    EXPECT_EQ(randomNext(), 6334 / 32768.0);
-    EXPECT_EQ(randomNext(), 26500 / 32768.0);
+// Seeding sets the state and discards one draw: seed 1 then gives the
+// generator's known sequence; the clock discards one more.
+TEST(RandomSource, SeedsAsTheGenerationStepsAndCommandsDo) {
+    RandomSource seeded(1);
+    EXPECT_EQ(seeded.next(), 18467 / 32768.0);
+    EXPECT_EQ(seeded.next(), 6334 / 32768.0);
+    EXPECT_EQ(seeded.next(), 26500 / 32768.0);
+
+    RandomSource clock = RandomSource::fromTime(1);
+    EXPECT_EQ(clock.next(), 6334 / 32768.0);
+    EXPECT_EQ(RandomSource().next(), 18467 / 32768.0);
 }
 
-double firstRawDrawAfterSeed(std::int32_t seed) {
-    // randomSeed discards one draw; capture it by swapping in a recorder.
-    static double recorded = -1;
-    randomSelectGenerator(kInternalGenerator);
-    const RandomGenerator previous = randomSetCurrentGenerator([] {
-        recorded = randomInternalNext();
-        return recorded;
-    });
-    randomSeed(seed);
-    randomSetCurrentGenerator(previous);
-    return recorded;
-}
-
-TEST(RandomSource, DiscardedDrawIsTheFirstOutputAfterTheStateIsSet) {
-    EXPECT_EQ(firstRawDrawAfterSeed(1), 41 / 32768.0);
-    EXPECT_EQ(firstRawDrawAfterSeed(0), 38 / 32768.0);
-}
-
-TEST(RandomSource, SameSeedRepeatsTheSameDraws) {
-    randomSelectGenerator(kInternalGenerator);
-    randomSeed(123456789);
-    const double a1 = randomNext(), a2 = randomNext();
-    randomSeed(123456789);
-    EXPECT_EQ(randomNext(), a1);
-    EXPECT_EQ(randomNext(), a2);
+// A value: copies draw alike and apart, so a preview that draws leaves the
+// draws of whoever else holds a source untouched.
+TEST(RandomSource, CopiesDrawAlikeAndApart) {
+    RandomSource first(123456789);
+    RandomSource second = first;
+    const double a = first.next();
+    EXPECT_EQ(second.next(), a);
+    RandomSource preview(5);
+    preview.next();
+    EXPECT_EQ(first.next(), second.next());
+    EXPECT_EQ(RandomSource(123456789).next(), a);
 }
 
 TEST(RandomSource, NegativeSeedsAreTakenAsUnsignedAndDrawsStayInRange) {
-    randomSelectGenerator(kInternalGenerator);
-    randomSeed(-1);
+    RandomSource draws(-1);
+    RandomSource unsignedDraws(static_cast<std::int32_t>(0xFFFFFFFFu));
     for (int i = 0; i < 100000; ++i) {
-        const double u = randomNext();
+        const double u = draws.next();
+        ASSERT_EQ(u, unsignedDraws.next());
         ASSERT_GE(u, 0.0);
         ASSERT_LE(u, 32767 / 32768.0);
     }
-}
-
-TEST(RandomSource, SelectingTheGeneratorSeedsWithOne) {
-    randomSeed(999);
-    randomSelectGenerator(kInternalGenerator);
-    EXPECT_EQ(randomNext(), 18467 / 32768.0);
-}
-
-TEST(RandomSource, SeedFromTimeDiscardsTwoDraws) {
-    randomSelectGenerator(kInternalGenerator);
-    static int calls = 0;
-    const RandomGenerator previous = randomSetCurrentGenerator([] {
-        ++calls;
-        return randomInternalNext();
-    });
-    calls = 0;
-    randomSeedFromTime();
-    randomSetCurrentGenerator(previous);
-    EXPECT_EQ(calls, 2);
-}
-
-TEST(RandomSourceScope, ADrawingPreviewLeavesTheSequenceWhereItWas) {
-    randomSelectGenerator(kInternalGenerator);
-    randomSeed(77);
-    const double first = randomNext();
-    randomSeed(77);
-    {
-        RandomSourceScope preview;
-        randomSeed(5);
-        randomNext();
-    }
-    EXPECT_EQ(randomNext(), first);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "model/document.h"
 #include "model/random.h"
 #include "model/song.h"
+#include "tests/support/draws.h"
 
 namespace halvorn::test {
 
@@ -29,62 +30,10 @@ inline constexpr std::size_t kQuarterIndex = 4;    // "1/4", one beat
 // internal generator.
 inline Song quarterNoteSong() {
     Song song = songInit();
-    randomSelectGenerator(kInternalGenerator);
     song.blockCount = 1;
     song.blocks[0].rhythmDistribution[kQuarterIndex] = 1.0;
     return song;
 }
-
-// Replaces the random source by a fixed list of draws (the first one is the
-// draw that seeding discards); 0.0 once the list is used up.
-class ScriptedDraws {
-  public:
-    explicit ScriptedDraws(std::vector<double> draws) {
-        script() = std::move(draws);
-        taken() = 0;
-        previous_ = randomSetCurrentGenerator(&next);
-    }
-    ~ScriptedDraws() { randomSetCurrentGenerator(previous_); }
-    ScriptedDraws(const ScriptedDraws&) = delete;
-    ScriptedDraws& operator=(const ScriptedDraws&) = delete;
-
-  private:
-    static std::vector<double>& script() {
-        static std::vector<double> draws;
-        return draws;
-    }
-    static std::size_t& taken() {
-        static std::size_t index = 0;
-        return index;
-    }
-    static double next() {
-        const std::size_t index = taken()++;
-        return index < script().size() ? script()[index] : 0.0;
-    }
-    RandomGenerator previous_;
-};
-
-class CountedDraws {
-  public:
-    CountedDraws() {
-        counter() = 0;
-        previous_ = randomSetCurrentGenerator([] {
-            ++counter();
-            return randomInternalNext();
-        });
-    }
-    ~CountedDraws() { randomSetCurrentGenerator(previous_); }
-    CountedDraws(const CountedDraws&) = delete;
-    CountedDraws& operator=(const CountedDraws&) = delete;
-    static int count() { return counter(); }
-
-  private:
-    static int& counter() {
-        static int draws = 0;
-        return draws;
-    }
-    RandomGenerator previous_;
-};
 
 // A fresh directory for each test, named after it and removed afterwards.
 class ScratchDirectoryTest : public ::testing::Test {

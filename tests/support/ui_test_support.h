@@ -14,6 +14,7 @@
 #include "midi/midi_system.h"
 #include "model/document.h"
 #include "model/random.h"
+#include "tests/support/draws.h"
 #include "tests/support/scripted_prompts.h"
 #include "ui/frame/main_sheet.h"
 #include "ui/pages/copy_dialog.h"
@@ -30,12 +31,9 @@ class TestDocument final : public CDocumentAccess {
 };
 
 // A fixture's base: the parts live as long as the fixture, and longer than
-// the widgets it makes from them. The random source starts as a new run's.
+// the widgets it makes from them.
 struct TestContext {
-    TestContext() {
-        context.document = &document;
-        randomSelectGenerator(kInternalGenerator);
-    }
+    TestContext() { context.document = &document; }
 
     // "Port:" lists `names`, as a device list of the system would.
     void listOutputDevices(const QStringList& names) {
@@ -88,23 +86,20 @@ inline void answerCopyDialog(int source, int destination) {
     });
 }
 
-// Replaces the random source by a constant draw for the life of the scope.
-class ConstantDraws {
+// Randomising commands of `context` draw `draw` every time while it lives.
+class ConstantCommandDraws {
   public:
-    explicit ConstantDraws(double draw) {
-        value() = draw;
-        previous_ = randomSetCurrentGenerator([] { return value(); });
+    ConstantCommandDraws(AppContext& context, double draw)
+        : context_(context), previous_(context.commandDraws) {
+        context.commandDraws = [draw] { return std::make_unique<ConstantDraws>(draw); };
     }
-    ~ConstantDraws() { randomSetCurrentGenerator(previous_); }
-    ConstantDraws(const ConstantDraws&) = delete;
-    ConstantDraws& operator=(const ConstantDraws&) = delete;
+    ~ConstantCommandDraws() { context_.commandDraws = previous_; }
+    ConstantCommandDraws(const ConstantCommandDraws&) = delete;
+    ConstantCommandDraws& operator=(const ConstantCommandDraws&) = delete;
 
   private:
-    static double& value() {
-        static double draw = 0.0;
-        return draw;
-    }
-    RandomGenerator previous_;
+    AppContext& context_;
+    CommandDraws previous_;
 };
 
 }  // namespace halvorn::test

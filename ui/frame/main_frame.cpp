@@ -15,7 +15,7 @@
 
 #include "ui/frame/lock_keys.h"
 #include "ui/frame/main_sheet.h"
-#include "ui/frame/toolbar_icons.h"
+#include "ui/views/toolbar_icons.h"
 
 namespace halvorn {
 namespace {

@@ -161,10 +161,11 @@ void CMainSheet::keepDroppedEdits(int index, PageFields edits, PageFields stored
         QStringLiteral("Edits on %1 discarded; Edit > Undo brings them back").arg(caption));
 }
 
-void CMainSheet::runOnShownPage(const QString& name, void (CSheetPage::*command)()) {
+void CMainSheet::runOnShownPage(const QString& name, void (CSheetPage::*command)(RandomDraws&)) {
     CSheetPage* shown = activePage();
     if (!shown) return;
-    context_.history.recordWithFields(name, [&] { (shown->*command)(); });
+    const std::unique_ptr<RandomDraws> draws = context_.commandDraws();
+    context_.history.recordWithFields(name, [&] { (shown->*command)(*draws); });
 }
 
 void CMainSheet::randomValues() {
@@ -172,7 +173,6 @@ void CMainSheet::randomValues() {
 }
 
 void CMainSheet::randomSeed() {
-    randomSeedFromTime();
     runOnShownPage(QStringLiteral("Random Seed"), &CSheetPage::randomSeed);
 }
 

@@ -103,9 +103,10 @@ class CMainSheet final : public QTabWidget {
     void turnTo(int index);
     // A page dropped the edits its fields held: a step brings them back.
     void keepDroppedEdits(int index, PageFields edits, PageFields stored);
-    // Runs a frame command on the page shown as one step named `name`,
-    // keeping the page's fields before and after it.
-    void runOnShownPage(const QString& name, void (CSheetPage::*command)());
+    // Runs a randomising frame command on the page shown as one step named
+    // `name`, keeping the page's fields before and after it; its draws are
+    // seeded from the clock.
+    void runOnShownPage(const QString& name, void (CSheetPage::*command)(RandomDraws&));
 
     AppContext& context_;
     std::array<CSheetPage*, kSheetPageCount> pages_{};

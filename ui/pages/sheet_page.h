@@ -23,11 +23,10 @@ class CSheetPage : public QWidget {
   public:
     CSheetPage(AppContext& context, QWidget* parent) : QWidget(parent), context_(context) {}
 
-    // "Random Values" while this page is shown; the page seeds from the clock.
-    virtual void randomValues() {}
-    // "Random Seed" while this page is shown. The sheet has already seeded the
-    // random source from the clock; the page takes its own draws.
-    virtual void randomSeed() {}
+    // "Random Values" and "Random Seed" while this page is shown, taking
+    // their draws from `draws` (seeded from the clock).
+    virtual void randomValues(RandomDraws& draws) { (void)draws; }
+    virtual void randomSeed(RandomDraws& draws) { (void)draws; }
     // "Copy" while this page is shown.
     virtual void copy() {}
     // The sheet has turned to this page (a window restored from the taskbar

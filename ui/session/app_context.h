@@ -13,6 +13,7 @@
 
 #include "midi/midi_system.h"
 #include "model/document.h"
+#include "model/random.h"
 #include "ui/session/audio_export_run.h"
 #include "ui/session/document_access.h"
 #include "ui/session/document_history.h"
@@ -53,6 +54,8 @@ class AppContext {
     // The document while it exists; it registers itself here.
     CDocumentAccess* document = nullptr;
     CPlaybackSessions sessions;
+    // Where randomising commands take their draws: from the clock.
+    CommandDraws commandDraws = drawsFromTheClock;
     // Empty where there is no built-in synthesizer to export through.
     AudioExportFunction audioExport;
     // The same for stems: a WAV file per track into the folder it is given.

@@ -4,7 +4,7 @@
 #include <QPolygonF>
 #include <QTransform>
 
-#include "ui/frame/toolbar_icons.h"
+#include "ui/views/toolbar_icons.h"
 
 namespace halvorn {
 namespace {

@@ -27,8 +27,8 @@ class CountingPage final : public CSheetPage {
   public:
     using CSheetPage::CSheetPage;
     int values = 0, seeds = 0, copies = 0;
-    void randomValues() override { ++values; }
-    void randomSeed() override { ++seeds; }
+    void randomValues(RandomDraws&) override { ++values; }
+    void randomSeed(RandomDraws&) override { ++seeds; }
     void copy() override { ++copies; }
 };
 

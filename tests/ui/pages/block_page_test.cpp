@@ -31,6 +31,7 @@
 namespace halvorn {
 namespace {
 
+using test::ConstantCommandDraws;
 using test::ConstantDraws;
 using test::itemTexts;
 using test::processUntil;
@@ -105,7 +106,7 @@ TEST_F(BlockPageTest, BlocksAreAddedOnTheirOwnChannelsUpToSixteenAndDeletedDownw
     // Without blocks Save, Listen and Random Values have nothing to work on.
     page->save();
     controls().listen->click();
-    page->randomize();
+    sheet->randomValues();
     EXPECT_FALSE(page->isPlaying());
     EXPECT_EQ(controls().description->text(), QStringLiteral("No defined blocks"));
     EXPECT_TRUE(prompts.messages.empty());
@@ -306,13 +307,13 @@ TEST_F(BlockPageTest, RandomValuesDrawInTheirOrderAndStoreNothing) {
     const Block before = song().blocks[0];
     controls().melodyOffset->setText("5");
     {
-        const ConstantDraws draws(0.75);
-        page->drawRandomSeed();
+        ConstantDraws draws(0.75);
+        page->drawRandomSeed(draws);
     }
     EXPECT_EQ(controls().seed->text(), QStringLiteral("925925917"));
     EXPECT_EQ(controls().melodyOffset->text(), QStringLiteral("5"));  // the rest stays as typed
 
-    const ConstantDraws draws(0.75);
+    const ConstantCommandDraws draws(context, 0.75);
     sheet->randomValues();
     EXPECT_EQ(controls().scaleKey->currentText(), QStringLiteral("A"));
     EXPECT_EQ(controls().scaleType->currentText(), QStringLiteral("Pentatónica"));

@@ -21,7 +21,7 @@
 namespace halvorn {
 namespace {
 
-using test::ConstantDraws;
+using test::ConstantCommandDraws;
 using test::itemTexts;
 
 const QString kRangeMessage = QStringLiteral("Introduzca un número entero entre 40 y 300.");
@@ -306,7 +306,7 @@ TEST_F(GlobalPageTest, ScaleListKeepsWhatWasAppliedWhenReadingFailsBeforeIt) {
 
 TEST_F(GlobalPageTest, RandomValuesShowWhatTheSongUses) {
     for (const double draw : {0.0, 0.5, 32767.0 / 32768.0}) {
-        ConstantDraws draws(draw);
+        ConstantCommandDraws draws(context, draw);
         sheet->randomValues();
         const GlobalPageValues& shown = page->values();
         EXPECT_GE(shown.settings.tempo, 40);
@@ -332,7 +332,7 @@ TEST_F(GlobalPageTest, RandomValuesShowWhatTheSongUses) {
 TEST_F(GlobalPageTest, RandomSeedChangesOnlyTheSeed) {
     controls().tempo->setText("140");
     ASSERT_TRUE(page->read());
-    ConstantDraws draws(0.5);
+    ConstantCommandDraws draws(context, 0.5);
     sheet->randomSeed();
     EXPECT_EQ(controls().seed->text(), QStringLiteral("617283945"));
     EXPECT_EQ(controls().tempo->text(), QStringLiteral("140"));

@@ -290,8 +290,8 @@ TEST_F(MacroPageTest, CopyTakesEveryFieldAndRandomSeedOnlyTheSeedEdit) {
     EXPECT_GT(song().macrosequences[1].placementCount, 0);
 
     {
-        const test::ConstantDraws draws(0.75);
-        page->drawRandomSeed();
+        test::ConstantDraws draws(0.75);
+        page->drawRandomSeed(draws);
     }
     EXPECT_EQ(controls().seed->text(), QStringLiteral("925925917"));
     EXPECT_EQ(song().macrosequences[2].seed, 4242);  // nothing is saved

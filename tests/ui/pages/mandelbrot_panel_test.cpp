@@ -123,14 +123,14 @@ TEST_F(MandelbrotPanelTest, ASavedPathReopensOnTheSameViewAndPoints) {
 
 TEST_F(MandelbrotPanelTest, RandomizeShowsTheChosenKind) {
     {
-        const test::ConstantDraws draws(0.7);
+        const test::ConstantCommandDraws draws(context, 0.7);
         controls().randomize->click();
     }
     EXPECT_TRUE(controls().line->isChecked());
     // 0.7 x 360 is just below 252.
     EXPECT_EQ(editor().point1(), (PixelPoint{336, 251}));
     {
-        const test::ConstantDraws draws(0.2);
+        const test::ConstantCommandDraws draws(context, 0.2);
         controls().randomize->click();
     }
     EXPECT_TRUE(controls().orbit->isChecked());

@@ -22,7 +22,7 @@
 namespace halvorn {
 namespace {
 
-using test::ConstantDraws;
+using test::ConstantCommandDraws;
 using test::itemTexts;
 
 class MicroPageTest : public ::testing::Test, protected test::TestContext {
@@ -215,7 +215,7 @@ TEST_F(MicroPageTest, RandomizeKeepsToTheThreeTypesAndSavesNothing) {
     showPage();
     const Microsequence before = song().microsequences[0];
     {
-        const ConstantDraws draws(0.99999);
+        const ConstantCommandDraws draws(context, 0.99999);
         sheet->randomValues();
     }
     EXPECT_EQ(controls().fractal->currentIndex(), kFractalNoise);
@@ -226,7 +226,7 @@ TEST_F(MicroPageTest, RandomizeKeepsToTheThreeTypesAndSavesNothing) {
     EXPECT_EQ(noise->controls().correlation->currentIndex(), 4);
     EXPECT_EQ(noise->controls().range->text(), QStringLiteral("255"));
     {
-        const ConstantDraws draws(0.0);
+        const ConstantCommandDraws draws(context, 0.0);
         sheet->randomValues();
     }
     EXPECT_EQ(controls().fractal->currentIndex(), kFractalMandelbrot);
@@ -237,7 +237,7 @@ TEST_F(MicroPageTest, RandomizeKeepsToTheThreeTypesAndSavesNothing) {
     // "Random Seed" draws a noise seed only on the Noise panel.
     controls().fractal->setCurrentIndex(kFractalNoise);
     {
-        const ConstantDraws draws(0.5);
+        const ConstantCommandDraws draws(context, 0.5);
         sheet->randomSeed();
     }
     EXPECT_EQ(panel<CNoiseDialog>()->controls().seed->text(), QStringLiteral("134217727"));

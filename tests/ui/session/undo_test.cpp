@@ -102,7 +102,8 @@ TEST_F(UndoTest, RandomValuesSavedThenUndoneRestoresTheDocumentExactly) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&app->frame()));
     makeBlock();
     const auto before = documentEncode(document());
-    blocks().randomValues();
+    RandomSource draws(3);
+    blocks().randomValues(draws);
     QTest::mouseClick(blocks().controls().save, Qt::LeftButton);
     ASSERT_NE(documentEncode(document()), before);
     const auto after = documentEncode(document());

@@ -367,11 +367,10 @@ void CBlockPage::normalize() {
     showRhythm(positions);
 }
 
-void CBlockPage::randomize() {
+void CBlockPage::randomize(RandomDraws& draws) {
     if (blockCount() <= 0) return;
-    randomSeedFromTime();
     values_.block.sliders = shownSliders();
-    BlockRandomValues drawn = randomBlockValues(values_.block, *song());
+    BlockRandomValues drawn = randomBlockValues(values_.block, *song(), draws);
     values_.block = std::move(drawn.fields);
     values_.centerIndex = drawn.centerIndex;
     values_.curveIndex = drawn.curveIndex;
@@ -399,8 +398,8 @@ void CBlockPage::stop() {
 }
 
 // Only the "Seed" edit changes: what the user typed elsewhere stays.
-void CBlockPage::drawRandomSeed() {
-    values_.block.seed = drawSeedValue();
+void CBlockPage::drawRandomSeed(RandomDraws& draws) {
+    values_.block.seed = drawSeedValue(draws);
     controls_.seed->setText(QString::number(values_.block.seed));
 }
 
@@ -438,8 +437,6 @@ void CBlockPage::updatePianoRoll() {
     const std::int32_t ppqn = settings().ppqnSetting;
     MidiSong rendered;
     {
-        // The picture takes no draws from the user's commands.
-        const RandomSourceScope keepDraws;
         const auto result =
             renderAudition(rendered, *current, values_.currentBlock, std::nullopt, ppqn);
         if (!result) {

@@ -111,8 +111,8 @@ class CBlockPage final : public CSheetPage {
     // "Listen" and "Stop".
     void listen();
     void stop();
-    void randomize();
-    void drawRandomSeed();
+    void randomize(RandomDraws& draws);
+    void drawRandomSeed(RandomDraws& draws);
     void copyBlock();
     // After a Copy dialog has given source and destination.
     void copyRecord(std::int32_t source, std::int32_t destination);
@@ -122,8 +122,8 @@ class CBlockPage final : public CSheetPage {
     const BlockPageValues& values() const { return values_; }
     const BlockPageControls& controls() const { return controls_; }
 
-    void randomValues() override { randomize(); }
-    void randomSeed() override { drawRandomSeed(); }
+    void randomValues(RandomDraws& draws) override { randomize(draws); }
+    void randomSeed(RandomDraws& draws) override { drawRandomSeed(draws); }
     void copy() override { copyBlock(); }
     void turnedTo() override;
     void reloadFromDocument() override;

@@ -377,15 +377,14 @@ void CGlobalPage::EnableMidiLists(bool enable) {
     controls_.ppqn->setEnabled(enable);
 }
 
-void CGlobalPage::RandomizeValues() {
-    randomSeedFromTime();
-    randomizeGlobalFields(values_.settings);
+void CGlobalPage::RandomizeValues(RandomDraws& draws) {
+    randomizeGlobalFields(values_.settings, draws);
     write();
     applyScaleToSong();
 }
 
-void CGlobalPage::SetRandomSeed() {
-    values_.settings.seed = drawSeedValue();
+void CGlobalPage::SetRandomSeed(RandomDraws& draws) {
+    values_.settings.seed = drawSeedValue(draws);
     write();
 }
 

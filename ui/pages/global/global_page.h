@@ -83,8 +83,8 @@ class CGlobalPage final : public CSheetPage {
     // everything else from the document.
     void ResetForNewDocument();
     void EnableMidiLists(bool enable);
-    void RandomizeValues();
-    void SetRandomSeed();
+    void RandomizeValues(RandomDraws& draws);
+    void SetRandomSeed(RandomDraws& draws);
     // Buffer index from the process-wide buffer length (no change when none
     // matches).
     void SelectBufferFromSettings();
@@ -100,8 +100,8 @@ class CGlobalPage final : public CSheetPage {
     const GlobalPageValues& values() const { return values_; }
     const GlobalPageControls& controls() const { return controls_; }
 
-    void randomValues() override { RandomizeValues(); }
-    void randomSeed() override { SetRandomSeed(); }
+    void randomValues(RandomDraws& draws) override { RandomizeValues(draws); }
+    void randomSeed(RandomDraws& draws) override { SetRandomSeed(draws); }
     bool previewEdits(Document& document) override { return PreviewCommit(document); }
     bool storeEdits() override { return CommitToSong(); }
     // The page's fields go into the document as they are (nothing rounds

@@ -388,8 +388,8 @@ void CMacroPage::exportPiece(const QString& command, const AudioExportFunction& 
     output_->exportAudio(exporter, piece, *target);
 }
 
-void CMacroPage::drawRandomSeed() {
-    values_.track.seed = drawSeedValue();
+void CMacroPage::drawRandomSeed(RandomDraws& draws) {
+    values_.track.seed = drawSeedValue(draws);
     controls_.seed->setText(QString::number(values_.track.seed));
 }
 

@@ -113,7 +113,7 @@ class CMacroPage final : public CSheetPage {
     void exportStems();
     void scrollLeft();
     void scrollRight();
-    void drawRandomSeed();
+    void drawRandomSeed(RandomDraws& draws);
     void copyTrack();
     // After a Copy dialog has given source and destination.
     void copyRecord(std::int32_t source, std::int32_t destination);
@@ -124,7 +124,7 @@ class CMacroPage final : public CSheetPage {
     const MacroPageValues& values() const { return values_; }
     const MacroPageControls& controls() const { return controls_; }
 
-    void randomSeed() override { drawRandomSeed(); }
+    void randomSeed(RandomDraws& draws) override { drawRandomSeed(draws); }
     void copy() override { copyTrack(); }
     void turnedTo() override;
     void reloadFromDocument() override;

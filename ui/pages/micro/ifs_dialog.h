@@ -15,7 +15,7 @@ class CIfsDialog final : public CMicroPanel {
     void load() override {}
     bool read() override { return true; }
     std::optional<ParameterBytes> store() override { return std::nullopt; }
-    void randomize() override {}
+    void randomize(RandomDraws&) override {}
     std::optional<ParameterBytes> preview() const override { return std::nullopt; }
 };
 

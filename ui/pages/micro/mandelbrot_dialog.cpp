@@ -47,8 +47,9 @@ EscapeDrawOptions progressOptions(QProgressBar* bar, std::int32_t height) {
 }  // namespace
 
 CMandelbrotDialog::CMandelbrotDialog(RememberedParameters& remembered, Prompts& prompts,
-                                     QProgressBar* progress, QWidget* parent)
-    : CMicroPanel(remembered, prompts, parent) {
+                                     QProgressBar* progress, const CommandDraws& commandDraws,
+                                     QWidget* parent)
+    : CMicroPanel(remembered, prompts, parent), commandDraws_(commandDraws) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->addWidget(buildButtons());
@@ -92,7 +93,8 @@ QWidget* CMandelbrotDialog::buildButtons() {
     layout->addWidget(controls_.path);
 
     controls_.fixPoints = addButton(QStringLiteral("Fix Point(s)"), &CMandelbrotDialog::fixPoints);
-    controls_.randomize = addButton(QStringLiteral("Randomize"), &CMandelbrotDialog::randomize);
+    controls_.randomize =
+        addButton(QStringLiteral("Randomize"), &CMandelbrotDialog::randomizeFromTheClock);
     controls_.fixPoints->setToolTip(
         QStringLiteral("Fix the rectangle and start moving the point(s) with the arrows; press "
                        "again for the next"));
@@ -213,8 +215,14 @@ void CMandelbrotDialog::edit(Operation operation) {
     showState();
 }
 
-void CMandelbrotDialog::randomize() {
-    edit([](MandelbrotEditor& editor) { editor.randomize(); });
+void CMandelbrotDialog::randomize(RandomDraws& draws) {
+    edit([&draws](MandelbrotEditor& editor) { editor.randomize(draws); });
+}
+
+void CMandelbrotDialog::randomizeFromTheClock() {
+    if (!commandDraws_) return;
+    const std::unique_ptr<RandomDraws> draws = commandDraws_();
+    randomize(*draws);
 }
 
 void CMandelbrotDialog::fixPoints() {

@@ -44,19 +44,22 @@ class CMandelbrotDialog final : public CMicroPanel {
     // The image is 480 × 360 pixels.
     static constexpr int kDisplayClientHeight = 360;
 
-    // `progress` (the page's bar, may be null) follows the rows being drawn.
+    // `progress` (the page's bar, may be null) follows the rows being drawn;
+    // the "Randomize" button takes its draws from `commandDraws` (the
+    // application's, which outlives the panel).
     CMandelbrotDialog(RememberedParameters& remembered, Prompts& prompts, QProgressBar* progress,
-                      QWidget* parent);
+                      const CommandDraws& commandDraws, QWidget* parent);
     ~CMandelbrotDialog() override;
 
     std::int32_t fractalType() const override { return kFractalMandelbrot; }
     void load() override;
     bool read() override { return true; }
     std::optional<ParameterBytes> store() override;
-    void randomize() override;
+    void randomize(RandomDraws& draws) override;
     std::optional<ParameterBytes> preview() const override;
 
     // The buttons.
+    void randomizeFromTheClock();
     void fixPoints();
     void move(Arrow arrow);
     void grow();
@@ -83,6 +86,7 @@ class CMandelbrotDialog final : public CMicroPanel {
     void showState();
 
     std::unique_ptr<MandelbrotEditor> editor_;
+    const CommandDraws& commandDraws_;
     MandelbrotDialogControls controls_;
 };
 

@@ -238,7 +238,8 @@ void CMicroPage::rebuildPanel() {
     QWidget* group = controls_.parameters;
     switch (values_.sequence.fractalType) {
         case kFractalMandelbrot:
-            panel_ = new CMandelbrotDialog(remembered_, prompts(), controls_.progress, group);
+            panel_ = new CMandelbrotDialog(remembered_, prompts(), controls_.progress,
+                                           context().commandDraws, group);
             break;
         case kFractalMorseThue:
             panel_ = new CMorseThueDialog(remembered_, prompts(), group);
@@ -332,17 +333,16 @@ void CMicroPage::deleteSequence() {
     load();
 }
 
-void CMicroPage::randomize() {
+void CMicroPage::randomize(RandomDraws& draws) {
     if (sequenceCount() <= 0) return;
-    randomSeedFromTime();
-    randomizeMicroFields(values_.sequence);
+    randomizeMicroFields(values_.sequence, draws);
     write();
     rebuildPanel();
-    if (panel_) panel_->randomize();
+    if (panel_) panel_->randomize(draws);
 }
 
-void CMicroPage::drawRandomSeed() {
-    if (auto* noise = qobject_cast<CNoiseDialog*>(panel_)) noise->drawSeed();
+void CMicroPage::drawRandomSeed(RandomDraws& draws) {
+    if (auto* noise = qobject_cast<CNoiseDialog*>(panel_)) noise->drawSeed(draws);
 }
 
 void CMicroPage::copySequence() {
@@ -384,8 +384,6 @@ void CMicroPage::updateValuesPlot() {
     preview.fractalType = panel_->fractalType();
     preview.period = *period;
     preview.parameters = parameters;
-    // The noise generator reseeds the random source; a preview must not.
-    const RandomSourceScope keepDraws;
     const SequenceValues* values = microsequenceCompute(preview);
     controls_.plot->setValues(values ? std::optional(*values) : std::nullopt);
 }

@@ -68,8 +68,8 @@ class CMicroPage final : public CSheetPage {
     // False when a field refuses (its message shown).
     bool save();
     void deleteSequence();
-    void randomize();
-    void drawRandomSeed();
+    void randomize(RandomDraws& draws);
+    void drawRandomSeed(RandomDraws& draws);
     void copySequence();
 
     // After a copy dialog has given source and destination.
@@ -80,8 +80,8 @@ class CMicroPage final : public CSheetPage {
     const MicroPageValues& values() const { return values_; }
     const MicroPageControls& controls() const { return controls_; }
 
-    void randomValues() override { randomize(); }
-    void randomSeed() override { drawRandomSeed(); }
+    void randomValues(RandomDraws& draws) override { randomize(draws); }
+    void randomSeed(RandomDraws& draws) override { drawRandomSeed(draws); }
     void copy() override { copySequence(); }
     void turnedTo() override;
     void reloadFromDocument() override;

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "fractal/parameters.h"
+#include "model/random.h"
 #include "ui/session/prompts.h"
 
 namespace halvorn {
@@ -34,8 +35,8 @@ class CMicroPanel : public QWidget {
     // After a successful read: the new block (none for a type without
     // parameters), which is also remembered for the type.
     virtual std::optional<ParameterBytes> store() = 0;
-    // Random values into the fields; nothing is stored.
-    virtual void randomize() = 0;
+    // Random values from `draws` into the fields; nothing is stored.
+    virtual void randomize(RandomDraws& draws) = 0;
     // The block the fields would store now, without any message; none when
     // a field does not read.
     virtual std::optional<ParameterBytes> preview() const = 0;

@@ -55,9 +55,8 @@ std::optional<ParameterBytes> CMorseThueDialog::store() {
     return remember(fields_.toBytes());
 }
 
-void CMorseThueDialog::randomize() {
-    randomSeedFromTime();
-    fields_ = randomMorseThueParameters();
+void CMorseThueDialog::randomize(RandomDraws& draws) {
+    fields_ = randomMorseThueParameters(draws);
     write();
 }
 

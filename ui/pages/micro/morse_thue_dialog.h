@@ -26,7 +26,7 @@ class CMorseThueDialog final : public CMicroPanel {
     void load() override;
     bool read() override;
     std::optional<ParameterBytes> store() override;
-    void randomize() override;
+    void randomize(RandomDraws& draws) override;
     std::optional<ParameterBytes> preview() const override;
     QList<QWidget*> fields() const override {
         return {controls_.base, controls_.start, controls_.step};

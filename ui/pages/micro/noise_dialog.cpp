@@ -69,14 +69,13 @@ std::optional<ParameterBytes> CNoiseDialog::store() {
     return remember(fields_.toBytes());
 }
 
-void CNoiseDialog::randomize() {
-    randomSeedFromTime();
-    fields_ = randomNoiseParameters();
+void CNoiseDialog::randomize(RandomDraws& draws) {
+    fields_ = randomNoiseParameters(draws);
     write();
 }
 
-void CNoiseDialog::drawSeed() {
-    fields_.seed = drawNoiseSeed();
+void CNoiseDialog::drawSeed(RandomDraws& draws) {
+    fields_.seed = drawNoiseSeed(draws);
     write();
 }
 

@@ -28,14 +28,14 @@ class CNoiseDialog final : public CMicroPanel {
     void load() override;
     bool read() override;
     std::optional<ParameterBytes> store() override;
-    void randomize() override;
+    void randomize(RandomDraws& draws) override;
     std::optional<ParameterBytes> preview() const override;
     QList<QWidget*> fields() const override {
         return {controls_.correlation, controls_.seed, controls_.range};
     }
 
     // The "Random Seed" command: a new seed from the next draw, 0..268435454.
-    void drawSeed();
+    void drawSeed(RandomDraws& draws);
 
     const NoiseDialogControls& controls() const { return controls_; }
 

@@ -1,4 +1,4 @@
-#include "ui/frame/toolbar_icons.h"
+#include "ui/views/toolbar_icons.h"
 
 #include <QPainter>
 #include <QPainterPath>
