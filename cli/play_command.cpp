@@ -130,16 +130,17 @@ std::string cannotPlay(const MidiSystem& system, const Error& error, const std::
 CommandResult playSong(MidiSystem& system, MidiSong& song, bool loop, bool clock,
                        const std::string& input) {
     std::atomic<bool> ended{false};
-    const MidiStatus prepared = midiPlaybackPrepare(
-        system, &song, [&ended](std::uint32_t) { ended = true; }, loop, clock);
+    Playback& playback = system.playback();
+    PlaybackPrepared prepared = midiPlaybackPrepare(
+        playback, &song, [&ended](std::uint32_t) { ended = true; }, loop, clock);
     if (!prepared) {
-        midiPlaybackShutdown(system);
+        midiPlaybackShutdown(playback);
         return unexpected(
             commandFailure(ErrorCode::kDevice, cannotPlay(system, prepared.error(), input)));
     }
     InterruptScope interrupts;
-    if (midiPlaybackStart(system) != MidiResult::kOk) {
-        midiPlaybackShutdown(system);
+    if (!midiPlaybackStart(playback)) {
+        midiPlaybackShutdown(playback);
         return unexpected(commandFailure(ErrorCode::kDevice, "play: Unable to playback MIDI data"));
     }
     {
@@ -150,8 +151,8 @@ CommandResult playSong(MidiSystem& system, MidiSong& song, bool loop, bool clock
         }
         if (!InterruptScope::interrupted()) display.update();
     }
-    midiPlaybackShutdown(system);
-    if (const std::string failure = midiPlaybackFailure(system); !failure.empty())
+    midiPlaybackShutdown(playback);
+    if (const std::string failure = midiPlaybackFailure(playback); !failure.empty())
         return unexpected(commandFailure(ErrorCode::kDevice, "play: " + failure));
     if (InterruptScope::interrupted()) std::printf("Stopped.\n");
     return {};
