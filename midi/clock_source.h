@@ -30,7 +30,8 @@ enum class TransportKind : std::uint8_t {
 
 struct TransportCommand {
     TransportKind kind = TransportKind::kStop;
-    double beat = 0.0;  // quarter notes from the song's start
+    double beat = 0.0;        // quarter notes from the song's start
+    std::uint32_t epoch = 0;  // of the timeline from this command on (kStart, kLocate)
     bool operator==(const TransportCommand&) const = default;
 };
 

@@ -34,6 +34,7 @@ void MidiClockFollower::publishStopped() {
     snapshot.rolling = false;
     snapshot.anchorBeat = static_cast<double>(nextClock_) / kClocksPerBeat;
     snapshot.nanosecondsPerBeat = nanosecondsPerBeat();
+    snapshot.epoch = epoch_;
     publish(snapshot);
 }
 
@@ -46,28 +47,30 @@ void MidiClockFollower::receive(std::uint8_t status, std::uint8_t data1, std::ui
         case kMidiStartStatus:
             nextClock_ = 0;
             state_ = State::kArmed;
+            ++epoch_;
             publishStopped();
-            post({TransportKind::kStart, 0.0});
+            post({TransportKind::kStart, 0.0, epoch_});
             break;
         case kMidiContinueStatus:
             if (state_ == State::kRolling) break;
             state_ = State::kArmed;
             publishStopped();
-            post({TransportKind::kContinue, 0.0});
+            post({TransportKind::kContinue, 0.0, epoch_});
             break;
         case kMidiStopStatus:
             if (state_ == State::kStopped) break;
             state_ = State::kStopped;
             publishStopped();
-            post({TransportKind::kStop, 0.0});
+            post({TransportKind::kStop, 0.0, epoch_});
             break;
         case kMidiSongPositionStatus: {
             // Sixteenths: six clocks each; the next clock stands for it.
             const int sixteenths = (data1 & 0x7F) | (data2 & 0x7F) << 7;
             nextClock_ = static_cast<std::int64_t>(sixteenths) * 6;
             if (state_ == State::kRolling || state_ == State::kHeld) state_ = State::kArmed;
+            ++epoch_;
             publishStopped();
-            post({TransportKind::kLocate, sixteenths / 4.0});
+            post({TransportKind::kLocate, sixteenths / 4.0, epoch_});
             break;
         }
         default:
@@ -92,7 +95,7 @@ void MidiClockFollower::clock(nanoseconds at) {
         return;
     }
     const bool resuming = state_ != State::kRolling;
-    if (state_ == State::kHeld) post({TransportKind::kContinue, 0.0});
+    if (state_ == State::kHeld) post({TransportKind::kContinue, 0.0, epoch_});
     state_ = State::kRolling;
     const double beat = static_cast<double>(nextClock_) / kClocksPerBeat;
     ++nextClock_;
@@ -101,6 +104,7 @@ void MidiClockFollower::clock(nanoseconds at) {
     snapshot.rolling = true;
     snapshot.nanosecondsPerBeat = nanosecondsPerBeat();
     snapshot.horizonBeat = beat + kHorizonClocks / kClocksPerBeat;
+    snapshot.epoch = epoch_;
     if (resuming) {
         // The first clock after Start or Continue: its note sounds with it.
         snapshot.anchorBeat = beat;
@@ -122,7 +126,7 @@ void MidiClockFollower::idle(nanoseconds now) {
     if (!deadline || now < *deadline) return;
     state_ = State::kHeld;
     publishStopped();
-    post({TransportKind::kStop, 0.0});
+    post({TransportKind::kStop, 0.0, epoch_});
 }
 
 }  // namespace halvorn

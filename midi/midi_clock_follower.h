@@ -49,6 +49,7 @@ class MidiClockFollower : public ClockSource {
     double assumedPeriod_;
     State state_ = State::kStopped;
     std::int64_t nextClock_ = 0;
+    std::uint32_t epoch_ = 0;  // of the position: a Start or a Song Position moves it
     std::chrono::nanoseconds lastClock_{0};
     bool heardClock_ = false;
 };

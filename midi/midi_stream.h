@@ -77,8 +77,11 @@ class MidiStream {
     // order), silences the notes that sound and counts on from `tick`;
     // returns once that is done, so that the next buffer queued plays from
     // there. Running or paused as before.
-    virtual MidiResult relocate(std::uint64_t tick) {
+    // A stream following a timeline plays on from there by the snapshots of
+    // `epoch` only.
+    virtual MidiResult relocate(std::uint64_t tick, std::uint32_t epoch) {
         static_cast<void>(tick);
+        static_cast<void>(epoch);
         return MidiResult::kDeviceError;
     }
 

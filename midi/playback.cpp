@@ -458,11 +458,11 @@ void Playback::applyTransport(const TransportCommand& command) {
     if (!playing_ || !stream_ || !song_ || halted_) return;
     switch (command.kind) {
         case TransportKind::kStart:
-            relocateLocked(command.beat);
+            relocateLocked(command.beat, command.epoch);
             if (stream_->restart() == MidiResult::kOk) paused_ = false;
             break;
         case TransportKind::kLocate:
-            relocateLocked(command.beat);
+            relocateLocked(command.beat, command.epoch);
             break;
         case TransportKind::kStop:
             // Pausing silences what sounds; the position stays.
@@ -478,10 +478,10 @@ void Playback::applyTransport(const TransportCommand& command) {
 // from the new position, and the next two windows are built from there.
 // The stream's ticks stay the source's beats; the song's may lie behind them
 // when a loop wraps.
-void Playback::relocateLocked(double beat) {
+void Playback::relocateLocked(double beat, std::uint32_t epoch) {
     const MidiSong& song = *song_;
     const auto tick = static_cast<std::uint64_t>(std::llround(std::max(beat, 0.0) * song.ppqn));
-    if (stream_->relocate(tick) != MidiResult::kOk) return;
+    if (stream_->relocate(tick, epoch) != MidiResult::kOk) return;
     std::uint64_t songTick = tick;
     if (loop_ && song.lengthTicks > 0) songTick %= song.lengthTicks;
     ++position_;

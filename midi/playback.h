@@ -135,7 +135,7 @@ class Playback {
     void stopFollowing();
     void runFollower(std::shared_ptr<ClockSource> source);
     void applyTransport(const TransportCommand& command);
-    void relocateLocked(double beat);
+    void relocateLocked(double beat, std::uint32_t epoch);
 
     MidiSystem& system_;
     std::mutex mutex_;

@@ -197,11 +197,12 @@ MidiResult SoftwareMidiStream::followTimeline(std::shared_ptr<Timeline> timeline
     return MidiResult::kOk;
 }
 
-MidiResult SoftwareMidiStream::relocate(std::uint64_t tick) {
+MidiResult SoftwareMidiStream::relocate(std::uint64_t tick, std::uint32_t epoch) {
     std::uint32_t asked = 0;
     {
         std::lock_guard lock(producerMutex_);
-        if (closing_.load() || !commands_.push({Command::Kind::kRelocate, tick, clock_->now()}))
+        if (closing_.load() ||
+            !commands_.push({Command::Kind::kRelocate, tick, clock_->now(), epoch}))
             return MidiResult::kDeviceError;
         asked = ++relocationsAsked_;
         schedulerWake_->notify();
@@ -219,7 +220,8 @@ MidiResult SoftwareMidiStream::relocate(std::uint64_t tick) {
 
 // Everything queued goes back, the head buffer too, however far it had
 // played; the notes that sound stop, and counting goes on from `tick`.
-void SoftwareMidiStream::relocateTo(std::uint64_t tick) {
+void SoftwareMidiStream::relocateTo(std::uint64_t tick, std::uint32_t epoch) {
+    epoch_ = epoch;
     while (MidiStreamBuffer* buffer = queued_.front()) {
         static_cast<void>(played_.push(std::move(*buffer)));  // at most 8 are out
         queued_.pop();
@@ -238,8 +240,9 @@ std::optional<nanoseconds> SoftwareMidiStream::dueOfTick(std::uint64_t tick) con
     const Timeline* followed = followed_.load(std::memory_order_acquire);
     if (!followed) return timeOfTick(tick);
     if (timing_.ticksPerQuarter == 0) return std::nullopt;
-    return timelineTimeOfBeat(followed->read(),
-                              static_cast<double>(tick) / timing_.ticksPerQuarter);
+    const TimelineSnapshot snapshot = followed->read();
+    if (snapshot.epoch != epoch_) return std::nullopt;  // not yet relocated for it
+    return timelineTimeOfBeat(snapshot, static_cast<double>(tick) / timing_.ticksPerQuarter);
 }
 
 void SoftwareMidiStream::publishPosition(std::optional<std::uint64_t> waitingFor) {
@@ -290,7 +293,7 @@ void SoftwareMidiStream::apply(const Command& command) {
             silenceRequested_ = true;  // a paused stream leaves no note hanging
             break;
         case Command::Kind::kRelocate:
-            relocateTo(command.value);
+            relocateTo(command.value, command.epoch);
             break;
         case Command::Kind::kChannelVoice:
             output_->setUpChannel({.channel = static_cast<std::uint8_t>(command.value),

@@ -51,7 +51,7 @@ class SoftwareMidiStream final : public MidiStream {
     MidiResult close() override;
     std::string failure() const override;
     MidiResult followTimeline(std::shared_ptr<Timeline> timeline) override;
-    MidiResult relocate(std::uint64_t tick) override;
+    MidiResult relocate(std::uint64_t tick, std::uint32_t epoch) override;
 
     // Ticks since the first restart: the last message sent, carried on
     // with the clock toward the next one due. Any thread, without a lock.
@@ -70,6 +70,7 @@ class SoftwareMidiStream final : public MidiStream {
         Kind kind = Kind::kRestart;
         std::uint64_t value = 0;         // a channel voice packed one byte a field
         std::chrono::nanoseconds at{0};  // the clock when the caller asked
+        std::uint32_t epoch = 0;         // kRelocate: the timeline's
     };
 
     MidiResult post(Command command);
@@ -82,7 +83,7 @@ class SoftwareMidiStream final : public MidiStream {
     bool playNextRecordIfDue(MidiStreamBuffer& head, std::uint32_t seen);
     void finishHeadBuffer();
     void handBackUnplayed();
-    void relocateTo(std::uint64_t tick);
+    void relocateTo(std::uint64_t tick, std::uint32_t epoch);
     // When the record at `tick` is due: by the tempo, or by the timeline
     // followed (nothing while it gives no time).
     std::optional<std::chrono::nanoseconds> dueOfTick(std::uint64_t tick) const;
@@ -120,6 +121,7 @@ class SoftwareMidiStream final : public MidiStream {
     WakeSignal relocated_;
     std::uint32_t relocationsAsked_ = 0;  // under producerMutex_
     std::chrono::nanoseconds lead_{0};    // output_->sendLead()
+    std::uint32_t epoch_ = 0;             // of the timeline followed; the scheduler's
 
     // The scheduler thread's own state. `timing_` holds the position, the
     // tempo, the anchor and whether the stream runs.

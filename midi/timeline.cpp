@@ -32,7 +32,7 @@ void Timeline::publish(const TimelineSnapshot& snapshot) {
         static_cast<std::uint64_t>(snapshot.anchorTime.count()),
         std::bit_cast<std::uint64_t>(snapshot.nanosecondsPerBeat),
         std::bit_cast<std::uint64_t>(snapshot.horizonBeat),
-        0};
+        snapshot.epoch};
     for (std::size_t i = 0; i < kWords; ++i) words_[i].store(words[i], std::memory_order_release);
     sequence_.store(sequence + 2, std::memory_order_release);
     std::lock_guard lock(subscribersMutex_);
@@ -57,6 +57,7 @@ TimelineSnapshot Timeline::read() const {
     snapshot.anchorTime = nanoseconds(static_cast<std::int64_t>(words[2]));
     snapshot.nanosecondsPerBeat = std::bit_cast<double>(words[3]);
     snapshot.horizonBeat = std::bit_cast<double>(words[4]);
+    snapshot.epoch = static_cast<std::uint32_t>(words[5]);
     return snapshot;
 }
 

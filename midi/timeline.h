@@ -28,6 +28,10 @@ struct TimelineSnapshot {
     // No time is given for a beat past this one: the source has not heard
     // far enough (the next MIDI clock is late), so playback waits there.
     double horizonBeat = 1e300;
+    // Bumped by the source at every jump of the position (a start, a
+    // relocation): a stream follows only the epoch it has been relocated
+    // for, so the buffers of the old position never sound on the new times.
+    std::uint32_t epoch = 0;
     bool operator==(const TimelineSnapshot&) const = default;
 };
 

@@ -73,7 +73,8 @@ TEST(MidiClockFollower, StartArmsAndTheFirstClockSoundsBeatZeroAtItsOwnTime) {
     EXPECT_FALSE(follower.timeline()->read().rolling);
     EXPECT_TRUE(commandsOf(follower).empty());
     master.send(kStart);
-    EXPECT_EQ(commandsOf(follower), (std::vector<TransportCommand>{{TransportKind::kStart, 0.0}}));
+    EXPECT_EQ(commandsOf(follower),
+              (std::vector<TransportCommand>{{TransportKind::kStart, 0.0, 1}}));
     EXPECT_FALSE(follower.timeline()->read().rolling);  // nothing before the first clock
     const nanoseconds first = ms(master.time() + 0.4);
     follower.receive(kClock, 0, 0, first);
@@ -101,13 +102,14 @@ TEST(MidiClockFollower, StopContinueAndSongPositionMoveTheTransport) {
     master.send(kContinue);
     master.clocks(1, 120.0);
     EXPECT_EQ(follower.timeline()->read().anchorBeat, 161 / 4.0);
+    // Each jump of the position (Start, Song Position) opens a new epoch.
     EXPECT_EQ(commandsOf(follower),
-              (std::vector<TransportCommand>{{TransportKind::kStart, 0.0},
-                                             {TransportKind::kStop, 0.0},
-                                             {TransportKind::kContinue, 0.0},
-                                             {TransportKind::kStop, 0.0},
-                                             {TransportKind::kLocate, 40.25},
-                                             {TransportKind::kContinue, 0.0}}));
+              (std::vector<TransportCommand>{{TransportKind::kStart, 0.0, 1},
+                                             {TransportKind::kStop, 0.0, 1},
+                                             {TransportKind::kContinue, 0.0, 1},
+                                             {TransportKind::kStop, 0.0, 1},
+                                             {TransportKind::kLocate, 40.25, 2},
+                                             {TransportKind::kContinue, 0.0, 2}}));
 }
 
 TEST(MidiClockFollower, ClocksThatStopForTwoBeatsHoldUntilTheyComeBack) {
@@ -121,14 +123,15 @@ TEST(MidiClockFollower, ClocksThatStopForTwoBeatsHoldUntilTheyComeBack) {
     EXPECT_TRUE(follower.timeline()->read().rolling);
     follower.idle(deadline);
     EXPECT_FALSE(follower.timeline()->read().rolling);
-    EXPECT_EQ(commandsOf(follower), (std::vector<TransportCommand>{{TransportKind::kStop, 0.0}}));
+    EXPECT_EQ(commandsOf(follower),
+              (std::vector<TransportCommand>{{TransportKind::kStop, 0.0, 1}}));
     EXPECT_FALSE(follower.idleDeadline());
     // The clock comes back after a long silence: the position goes on from
     // the clocks counted, at the new clock's own time.
     const nanoseconds back = deadline + ms(3000);
     follower.receive(kClock, 0, 0, back);
     EXPECT_EQ(commandsOf(follower),
-              (std::vector<TransportCommand>{{TransportKind::kContinue, 0.0}}));
+              (std::vector<TransportCommand>{{TransportKind::kContinue, 0.0, 1}}));
     EXPECT_EQ(timelineTimeOfBeat(follower.timeline()->read(), 1.0), back);
 }
 
