@@ -14,8 +14,10 @@ namespace halvorn {
 
 namespace {
 // Ahead of its time a message reaches the port: more than the scheduler is
-// ever late, far less than a period of any JACK set-up it meets.
-constexpr std::chrono::nanoseconds kLead = std::chrono::microseconds(1500);
+// late even on a busy machine (a message that misses its cycle lands a
+// period late), little enough that a clock followed still refines the
+// time of most notes after they were scheduled.
+constexpr std::chrono::nanoseconds kLead = std::chrono::milliseconds(3);
 }  // namespace
 
 #if defined(HALVORN_HAVE_JACK)
