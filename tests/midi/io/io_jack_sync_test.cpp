@@ -64,8 +64,9 @@ class JackSync : public ::testing::Test {
         installSystemClockSources(midi);
         const auto& devices = midiOutputDevices(midi);
         const std::string capture = rig->capturePort() + " (JACK)";
-        const auto found = std::find_if(devices.begin(), devices.end(),
-                                        [&](const MidiOutputDevice& d) { return d.name == capture; });
+        const auto found =
+            std::find_if(devices.begin(), devices.end(),
+                         [&](const MidiOutputDevice& d) { return d.name == capture; });
         ASSERT_NE(found, devices.end());
         midi.settings.selectedPort = static_cast<std::int32_t>(found - devices.begin());
     }
@@ -75,8 +76,9 @@ class JackSync : public ::testing::Test {
         if (rig) rig->close();
     }
     void play(MidiSong& song, bool sendClock = false) {
-        ASSERT_EQ(keep(lease, midiPlaybackPrepare(midi.playback(), &song, nullptr, false, sendClock)),
-                  MidiResult::kOk);
+        ASSERT_EQ(
+            keep(lease, midiPlaybackPrepare(midi.playback(), &song, nullptr, false, sendClock)),
+            MidiResult::kOk);
         ASSERT_EQ(midiPlaybackStart(midi.playback()), MidiResult::kOk);
     }
 
@@ -112,7 +114,8 @@ TEST_F(JackSync, MidiClockFromAJackPortPlacesEveryNoteOnTheMastersFrames) {
     for (std::size_t i = 0; i < notes.size(); ++i) {
         EXPECT_EQ(notes[i].bytes[1], 48 + i % 24) << "note " << i << " once, in order";
         const std::int64_t grid = rig->origin() + ideal[6 * i] + latency;
-        errors.push_back(std::fabs(static_cast<double>(notes[i].frame) - grid) * 1000 / rig->rate());
+        errors.push_back(std::fabs(static_cast<double>(notes[i].frame) - grid) * 1000 /
+                         rig->rate());
     }
     // Start: the first note with the first clock, to the frame.
     EXPECT_NEAR(static_cast<double>(notes[0].frame),
@@ -149,8 +152,8 @@ TEST_F(JackSync, TransportStartedRelocatedAndStoppedByAnotherClientLandsOnItsFra
         return sounding == 0;
     }));
     const auto cycles = rig->cycles();
-    const auto firstRolling = std::find_if(cycles.begin(), cycles.end(),
-                                           [](const RigCycle& c) { return c.rolling; });
+    const auto firstRolling =
+        std::find_if(cycles.begin(), cycles.end(), [](const RigCycle& c) { return c.rolling; });
     ASSERT_NE(firstRolling, cycles.end());
     const auto relocated = std::find_if(firstRolling, cycles.end(), [&](const RigCycle& c) {
         return c.rolling && c.transportFrame >= beat16;
@@ -169,10 +172,9 @@ TEST_F(JackSync, TransportStartedRelocatedAndStoppedByAnotherClientLandsOnItsFra
     });
     ASSERT_NE(after, notes.end());
     EXPECT_EQ(after->bytes[1], 48 + 64 % 24);
-    EXPECT_NEAR(static_cast<double>(after->frame),
-                static_cast<double>(relocated->frame + (beat16 - relocated->transportFrame) +
-                                    latency),
-                2);
+    EXPECT_NEAR(
+        static_cast<double>(after->frame),
+        static_cast<double>(relocated->frame + (beat16 - relocated->transportFrame) + latency), 2);
 }
 
 TEST_F(JackSync, ClockOutLandsOnItsFramesWithStartFirstAndStopLast) {
