@@ -53,6 +53,7 @@ bench: deps
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/bench/halvorn_ui_bench
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/bench/work_safety_timing
 	/usr/bin/python3 bench/jack_playback_bench.py $(BUILD)/bench
+	$(BUILD)/bench/bench/studio_sync_bench
 	/usr/bin/python3 bench/musicxml_export_bench.py $(BUILD)/bench
 
 # Bounded libFuzzer runs (clang, ASan + UBSan); FUZZ_SECONDS per target.
