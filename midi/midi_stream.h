@@ -64,6 +64,15 @@ class MidiStream {
         return MidiResult::kOk;
     }
 
+    // A message the stream sends last when it closes, after silencing the
+    // notes that sound, unless it was the last message sent anyway (a MIDI
+    // Stop, so that devices locked to our clock stop with us). Ignored by a
+    // stream that cannot.
+    virtual MidiResult setClosingMessage(std::uint32_t message) {
+        static_cast<void>(message);
+        return MidiResult::kOk;
+    }
+
     // Plays by `timeline` instead of the set tempo: each record sounds when
     // the timeline gives its tick's beat (tick / ticks per quarter) a time,
     // and waits while it gives none. Before the first restart only.

@@ -276,6 +276,8 @@ PlaybackPrepared Playback::prepare(const MidiSong* song, MidiPlaybackEndFunction
     // The instruments the tracks name, where the output is a synthesizer of
     // ours; the song still plays if the set-up is refused.
     static_cast<void>(stream_->setUpChannels(midiSongChannelSetup(*song)));
+    // Devices locked to our clock stop with us, also when the user stops.
+    if (sendClock_) static_cast<void>(stream_->setClosingMessage(kMidiStopStatus));
     song_ = song;
     endCallback_ = std::move(endCallback);
     ending_ = false;

@@ -187,6 +187,10 @@ std::optional<std::uint64_t> SoftwareMidiStream::positionTicks() const {
     return static_cast<std::uint64_t>(std::clamp(tick, played, next));
 }
 
+MidiResult SoftwareMidiStream::setClosingMessage(std::uint32_t message) {
+    return post({Command::Kind::kClosingMessage, message, clock_->now()});
+}
+
 MidiResult SoftwareMidiStream::followTimeline(std::shared_ptr<Timeline> timeline) {
     std::lock_guard lock(producerMutex_);
     if (closing_.load() || timeline_ || !timeline) return MidiResult::kDeviceError;
@@ -292,6 +296,9 @@ void SoftwareMidiStream::apply(const Command& command) {
             pausedAt_ = command.at;
             silenceRequested_ = true;  // a paused stream leaves no note hanging
             break;
+        case Command::Kind::kClosingMessage:
+            closingMessage_ = static_cast<MidiShortMessage>(command.value);
+            break;
         case Command::Kind::kRelocate:
             relocateTo(command.value, command.epoch);
             break;
@@ -331,6 +338,8 @@ void SoftwareMidiStream::runScheduler() {
             finishHeadBuffer();
     }
     silenceSoundingNotes();
+    if (closingMessage_ && lastSent_ != *closingMessage_)
+        output_->send(*closingMessage_, clock_->now());
 }
 
 bool SoftwareMidiStream::playNextRecordIfDue(MidiStreamBuffer& head, std::uint32_t seen) {
@@ -354,6 +363,7 @@ bool SoftwareMidiStream::playNextRecordIfDue(MidiStreamBuffer& head, std::uint32
     if ((record.event & 0xFF000000u) == kMidiStreamShortMessage) {
         noteSent(record.event);
         output_->send(record.event, due);
+        lastSent_ = record.event;
     }
     return true;
 }

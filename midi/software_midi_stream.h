@@ -51,6 +51,7 @@ class SoftwareMidiStream final : public MidiStream {
     MidiResult close() override;
     std::string failure() const override;
     MidiResult followTimeline(std::shared_ptr<Timeline> timeline) override;
+    MidiResult setClosingMessage(std::uint32_t message) override;
     MidiResult relocate(std::uint64_t tick, std::uint32_t epoch) override;
 
     // Ticks since the first restart: the last message sent, carried on
@@ -65,7 +66,8 @@ class SoftwareMidiStream final : public MidiStream {
             kRestart,
             kPause,
             kChannelVoice,
-            kRelocate
+            kRelocate,
+            kClosingMessage
         };
         Kind kind = Kind::kRestart;
         std::uint64_t value = 0;         // a channel voice packed one byte a field
@@ -121,7 +123,10 @@ class SoftwareMidiStream final : public MidiStream {
     WakeSignal relocated_;
     std::uint32_t relocationsAsked_ = 0;  // under producerMutex_
     std::chrono::nanoseconds lead_{0};    // output_->sendLead()
-    std::uint32_t epoch_ = 0;             // of the timeline followed; the scheduler's
+    std::uint32_t epoch_ = 0;
+    std::optional<MidiShortMessage> closingMessage_;  // the scheduler's
+    MidiShortMessage lastSent_ =
+        0;  // the scheduler's             // of the timeline followed; the scheduler's
 
     // The scheduler thread's own state. `timing_` holds the position, the
     // tempo, the anchor and whether the stream runs.

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -98,6 +99,11 @@ TEST_F(PlaybackRecording, LoopWithClockKeepsPlayingFromTickZeroWithOneStart) {
         if (m.message == 0x643C90) noteStarts.push_back(m.due);
     }
     EXPECT_EQ(starts, 1);
+    // Stopped by the user: the devices locked to our clock hear a Stop, last.
+    EXPECT_EQ(sent.back().message, 0xFCu);
+    EXPECT_EQ(
+        std::count_if(sent.begin(), sent.end(), [](const auto& m) { return m.message == 0xFC; }),
+        1);
     ASSERT_GE(noteStarts.size(), 3u);
     // Each pass lasts until the last message of its final window (the clock
     // at tick 235); the note comes 30 ticks into every pass.
