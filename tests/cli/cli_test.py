@@ -424,9 +424,9 @@ USAGE = {
     "audition": "audition SONG.hvn --block K -o OUT.mid [--ppqn N] [--metronome LEVEL] "
                 "[--send-instruments]",
     "info": "info SONG.hvn",
-    "ports": "ports",
+    "ports": "ports [--inputs]",
     "play": "play SONG.hvn [--port N] [--ppqn N] [--buffer-beats N] [--loop] [--clock] "
-            "[--skip-muted] [--send-instruments]",
+            "[--skip-muted] [--send-instruments] [--sync SOURCE] [--timebase-master]",
     "export-audio": "export-audio SONG.hvn -o OUT.wav [--soundfont SF2] [--ppqn N] "
                     "[--sample-rate HZ] [--gain G]",
     "export-musicxml": "export-musicxml SONG.hvn -o OUT.musicxml [--skip-muted]",
@@ -440,6 +440,7 @@ VALUES = {
     "--soundfont": ["default /usr/share/sounds/sf2/default-GM.sf2"],
     "--sample-rate": ["8000 to 96000", "default 44100"],
     "--gain": ["0 to 10"],
+    "--sync": ["internal", "midi:PORT", "jack", "link"],
 }
 
 
