@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 namespace halvorn {
 
@@ -18,6 +19,8 @@ namespace {
 // period late), little enough that a clock followed still refines the
 // time of most notes after they were scheduled.
 constexpr std::chrono::nanoseconds kLead = std::chrono::milliseconds(3);
+// How long closing waits for the messages still in the ring to be written.
+constexpr auto kDrain = std::chrono::milliseconds(200);
 }  // namespace
 
 #if defined(HALVORN_HAVE_JACK)
@@ -76,6 +79,11 @@ JackMidiOutput::~JackMidiOutput() {
     if (!client_) return;
     // libjack can crash closing a client whose server has gone (jack_clients.h).
     if (serverGone_.load()) return;
+    // The last messages (the note-offs of a stop) go out with the next cycle
+    // or two: they are waited for, a little.
+    const auto deadline = std::chrono::steady_clock::now() + kDrain;
+    while (!ring_.empty() && !serverGone_.load() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     jack_deactivate(jackClient(client_));
     jack_client_close(jackClient(client_));
 }
