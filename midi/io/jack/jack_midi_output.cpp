@@ -14,11 +14,12 @@
 namespace halvorn {
 
 namespace {
-// Ahead of its time a message reaches the port: more than the scheduler is
-// late even on a busy machine (a message that misses its cycle lands a
-// period late), little enough that a clock followed still refines the
-// time of most notes after they were scheduled.
-constexpr std::chrono::nanoseconds kLead = std::chrono::milliseconds(3);
+// Ahead of its time a message reaches the port: more than the scheduler and
+// JACK's cycles together are late on a busy machine (a message that misses
+// its cycle lands a period late: with 3 ms, one clock in a hundred did while
+// other programs built on both cores), little enough that a clock followed
+// still refines the time of the notes it leads to.
+constexpr std::chrono::nanoseconds kLead = std::chrono::milliseconds(10);
 // How long closing waits for the messages still in the ring to be written.
 constexpr auto kDrain = std::chrono::milliseconds(200);
 }  // namespace

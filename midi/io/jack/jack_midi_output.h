@@ -4,7 +4,7 @@
 // falls on, one period later (the latency the port publishes), so that
 // neither the scheduler's wake-up nor the JACK cycle it lands in moves it.
 //
-// The scheduler hands messages over 3 ms before their time (sendLead)
+// The scheduler hands messages over 10 ms before their time (sendLead)
 // through a fixed ring; the process callback places them by frame. Neither
 // side locks or allocates.
 
