@@ -3,7 +3,8 @@
 // output device list with the provider that knows it, the clock sources
 // playback can follow, and the one playback.
 // The application (or a command, or a test) makes one and hands it to what
-// plays; the MIDI operations take it as their first parameter.
+// plays; the device-list operations take it as their first parameter, the
+// playback operations its playback().
 
 #include <memory>
 #include <string>
