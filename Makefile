@@ -55,6 +55,7 @@ bench: deps
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/bench/halvorn_ui_bench
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/bench/work_safety_timing
 	/usr/bin/python3 bench/jack_playback_bench.py $(BUILD)/bench
+	$(BUILD)/bench/bench/studio_sync_bench
 	/usr/bin/python3 bench/musicxml_export_bench.py $(BUILD)/bench
 	/usr/bin/python3 bench/playback_export_bench.py $(BUILD)/bench
 

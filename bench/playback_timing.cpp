@@ -107,8 +107,9 @@ int main(int argc, char** argv) {
                 options.seconds, options.bufferBeats, options.clock ? ", MIDI clock" : "",
                 locked ? ", memory locked" : "");
     std::fflush(stdout);
-    if (midiPlaybackPrepare(midi, &song, onEnd, false, options.clock) != MidiResult::kOk ||
-        midiPlaybackStart(midi) != MidiResult::kOk) {
+    PlaybackPrepared prepared =
+        midiPlaybackPrepare(midi.playback(), &song, onEnd, false, options.clock);
+    if (!prepared || midiPlaybackStart(midi.playback()) != MidiResult::kOk) {
         std::fprintf(stderr, "playback failed to start\n");
         return 1;
     }
@@ -116,7 +117,7 @@ int main(int argc, char** argv) {
         std::unique_lock lock(mutex);
         changed.wait(lock, [&] { return ended; });
     }
-    midiPlaybackShutdown(midi);
+    midiPlaybackShutdown(midi.playback());
 
     const auto messages = log->messages();
     if (messages.empty()) return 1;

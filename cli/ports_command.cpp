@@ -3,6 +3,7 @@
 // synthesizer with the sound server it plays through, then the system's
 // ports labelled (ALSA) or (JACK); then what is missing on this machine (no
 // sound server or card, no ALSA sequencer, no JACK server).
+#include <array>
 #include <cstdio>
 #include <string>
 
@@ -10,13 +11,30 @@
 #include "cli/command.h"
 #include "midi/device_list.h"
 #include "midi/io/fluidsynth/synth_output.h"
+#include "midi/io/system_clock_sources.h"
 #include "midi/io/system_devices.h"
 #include "midi/midi_system.h"
 
 namespace halvorn::cli {
 namespace {
 
-CommandResult runPorts(const Arguments&) {
+// The MIDI input ports "play --sync midi:N" follows, numbered from 0.
+CommandResult listInputs() {
+    MidiSystem system;
+    installSystemClockSources(system);
+    const auto names = system.clockSources->inputPortNames();
+    for (std::size_t i = 0; i < names.size(); ++i) std::printf("%zu: %s\n", i, names[i].c_str());
+    if (names.empty()) std::printf("No MIDI input ports.\n");
+    return {};
+}
+
+constexpr std::array<Option, 1> kOptions = {{
+    {"--inputs", "",
+     "list the MIDI input ports instead, where \"play --sync midi:N\" can take MIDI clock from"},
+}};
+
+CommandResult runPorts(const Arguments& arguments) {
+    if (arguments.has("--inputs")) return listInputs();
     MidiSystem system;
     const auto notes = installSystemMidiDevices(system);
     const auto& devices = midiOutputDevices(system);
@@ -37,14 +55,12 @@ CommandResult runPorts(const Arguments&) {
 }  // namespace
 
 Command portsCommand() {
-    return {"ports",
-            "",
+    return {"ports", "",
             "Lists the outputs \"play --port N\" plays on, numbered from 0: the built-in "
             "General MIDI synthesizer first (when a soundfont is installed) with the sound "
             "server it plays through, then the MIDI ports of the ALSA sequencer and of JACK; "
-            "then what this machine lacks.",
-            {},
-            runPorts};
+            "then what this machine lacks. With --inputs, the MIDI input ports instead.",
+            kOptions, runPorts};
 }
 
 }  // namespace halvorn::cli

@@ -23,6 +23,9 @@ class MidiClock {
     virtual void waitUntil(const WakeSignal& wake, std::uint32_t seen,
                            std::chrono::nanoseconds deadline) = 0;
 
+    // Waits, with no deadline, until `wake` has moved past `seen`.
+    virtual void waitForWake(const WakeSignal& wake, std::uint32_t seen) { wake.wait(seen); }
+
     // True when waiting takes real time, so a scheduler thread should ask
     // for a real-time priority.
     virtual bool isRealTime() const = 0;

@@ -38,6 +38,12 @@ class MidiOutput {
     // renders up to `due` first. Called from one thread at a time only.
     virtual void send(MidiShortMessage message, std::chrono::nanoseconds due) = 0;
 
+    // How long before its time a message should reach send(): an output
+    // that places each message at its exact time itself (a JACK port, by
+    // frame) takes it ahead, so that a late wake of the scheduler costs
+    // nothing. Zero (send at the time) by default.
+    virtual std::chrono::nanoseconds sendLead() const { return std::chrono::nanoseconds(0); }
+
     // Gives one channel its instrument, volume and pan before a song plays,
     // without a message: a synthesizer of our own can, a port cannot. By
     // default nothing happens, so ports and recorders receive exactly the

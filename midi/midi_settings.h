@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 
+#include "midi/clock_source.h"
+
 namespace halvorn {
 
 inline constexpr std::array<std::int32_t, 7> kPpqnChoices = {24, 48, 96, 120, 192, 240, 384};
@@ -25,6 +27,9 @@ struct MidiSettings {
     // they start.
     bool sendMidiClock = false;
     std::int32_t metronomeLevel = 127;
+    // "Sync:": where playback's time comes from (the song's own tempo unless
+    // set), and the "JACK timebase master" check box.
+    SyncSetting sync;
 };
 
 bool isValidPpqn(std::int32_t ppqn);

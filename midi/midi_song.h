@@ -47,7 +47,6 @@ struct MidiTrack {
     std::uint8_t volume = kDefaultTrackVolume;
     std::uint8_t pan = kCentrePan;
     std::uint8_t program = 0;
-    std::uint32_t playCursor = 0;  // owned by stream playback
     std::vector<MidiEvent> events;
 
     // A slot is "used" when it holds events.

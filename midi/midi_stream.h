@@ -6,12 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "midi/channel_setup.h"
 #include "midi/midi_song.h"
+#include "midi/timeline.h"
 
 namespace halvorn {
 
@@ -60,6 +62,36 @@ class MidiStream {
     virtual MidiResult setUpChannels(const MidiChannelSetup& setup) {
         static_cast<void>(setup);
         return MidiResult::kOk;
+    }
+
+    // A message the stream sends last when it closes, after silencing the
+    // notes that sound, unless it was the last message sent anyway (a MIDI
+    // Stop, so that devices locked to our clock stop with us). Ignored by a
+    // stream that cannot.
+    virtual MidiResult setClosingMessage(std::uint32_t message) {
+        static_cast<void>(message);
+        return MidiResult::kOk;
+    }
+
+    // Plays by `timeline` instead of the set tempo: each record sounds when
+    // the timeline gives its tick's beat (tick / ticks per quarter) a time,
+    // and waits while it gives none. Before the first restart only.
+    // kDeviceError from a stream that cannot follow.
+    virtual MidiResult followTimeline(std::shared_ptr<Timeline> timeline) {
+        static_cast<void>(timeline);
+        return MidiResult::kDeviceError;
+    }
+
+    // Hands every queued buffer back unplayed (to the done function, in
+    // order), silences the notes that sound and counts on from `tick`;
+    // returns once that is done, so that the next buffer queued plays from
+    // there. Running or paused as before.
+    // A stream following a timeline plays on from there by the snapshots of
+    // `epoch` only.
+    virtual MidiResult relocate(std::uint64_t tick, std::uint32_t epoch) {
+        static_cast<void>(tick);
+        static_cast<void>(epoch);
+        return MidiResult::kDeviceError;
     }
 
     // The position the stream has played to, in ticks since it first

@@ -1,20 +1,12 @@
 #include "midi/playback.h"
 
 #include <algorithm>
-#include <array>
+#include <cmath>
 #include <limits>
-#include <memory>
-#include <mutex>
-#include <optional>
-#include <string>
-#include <thread>
 #include <utility>
 
 #include "midi/channel_setup.h"
 #include "midi/midi_system.h"
-#include "midi/playback_event_list.h"
-#include "midi/playback_state.h"
-#include "midi/playback_window.h"
 #include "midi/tempo.h"
 
 namespace halvorn {
@@ -24,107 +16,13 @@ namespace {
 // Set on the notification thread while it runs the done function.
 thread_local bool insideNotification = false;
 
+// How long the follower waits for a transport command before it looks
+// whether it should end.
+constexpr auto kFollowerPoll = std::chrono::milliseconds(50);
+
 std::uint32_t clampTick(std::uint64_t tick) {
     return static_cast<std::uint32_t>(
         std::min<std::uint64_t>(tick, std::numeric_limits<std::uint32_t>::max()));
-}
-
-// Takes the stream out of the state and ends playback on it; the caller
-// closes it after unlocking, since closing waits for the notifications that
-// take the same lock.
-std::unique_ptr<MidiStream> detachStreamLocked(PlaybackState& s) {
-    s.streamOpen = false;
-    s.playing = false;
-    s.paused = false;
-    s.song = nullptr;
-    midiEventListFree(s.list);
-    return std::move(s.stream);
-}
-
-// A stream cannot be closed from its own notification thread (it joins that
-// thread): there the close is handed to the state's closer thread. Called
-// without the state's lock.
-MidiResult closeDetachedStream(PlaybackState& s, std::unique_ptr<MidiStream> stream) {
-    if (!stream) return MidiResult::kOk;
-    if (insideNotification) {
-        std::thread previous;
-        {
-            std::lock_guard lock(s.mutex);
-            previous = std::move(s.closer);
-        }
-        if (previous.joinable()) previous.join();
-        std::thread closer([s = std::move(stream)] { static_cast<void>(s->close()); });
-        std::lock_guard lock(s.mutex);
-        s.closer = std::move(closer);
-        return MidiResult::kOk;
-    }
-    return stream->close();
-}
-
-void rewindSong(MidiSong& song) {
-    for (MidiTrack& track : song.tracks) track.playCursor = 0;
-}
-
-std::array<std::uint32_t, kMidiTrackSlots> saveCursors(const MidiSong& song) {
-    std::array<std::uint32_t, kMidiTrackSlots> cursors{};
-    for (int i = 0; i < kMidiTrackSlots; ++i) cursors[i] = song.tracks[i].playCursor;
-    return cursors;
-}
-
-void restoreCursors(MidiSong& song, const std::array<std::uint32_t, kMidiTrackSlots>& cursors) {
-    for (int i = 0; i < kMidiTrackSlots; ++i) song.tracks[i].playCursor = cursors[i];
-}
-
-// Queues `buffer` under the next header, marks the end when the window just
-// filled covers the song's last event, and moves to the next window.
-MidiResult queueWindowBufferLocked(PlaybackState& s, MidiSong& song, MidiStreamBuffer& buffer) {
-    const bool endReached = s.window.end > song.lengthTicks;
-    buffer.userWord = s.nextHeader | (endReached && !s.loop ? kPlaybackEndMark : 0);
-    if (s.stream->prepare(buffer) != MidiResult::kOk || s.stream->queue(buffer) != MidiResult::kOk)
-        return MidiResult::kDeviceError;
-    s.headerQueued[s.nextHeader] = true;
-    if (endReached && !s.loop) s.ending = true;
-    if (endReached && s.loop) {
-        s.passStarts.passQueued(s.window.lastEventTime);
-        s.window.end = 0;
-        rewindSong(song);
-        s.window.lastEventTime = 0;
-    }
-    s.nextHeader = (s.nextHeader + 1) % kPlaybackHeaderCount;
-    s.window.end += s.window.ticks;
-    return endReached ? MidiResult::kEndOfSong : MidiResult::kOk;
-}
-
-// The window fill. A failure leaves the cursors, the window and the header
-// ring as they were, and the buffer is released.
-MidiResult fillWindowLocked(PlaybackState& s, MidiSong& song) {
-    if (!s.stream || s.headerQueued[s.nextHeader]) return MidiResult::kDeviceError;
-    const auto cursors = saveCursors(song);
-    const PlaybackWindow window = s.window;
-    MidiResult result = playbackGatherWindow(song, s.list, s.window, s.sendClock);
-    if (result == MidiResult::kNoEventsInWindow && !s.sendClock) return result;
-    MidiStreamBuffer buffer;
-    if (result == MidiResult::kOk) result = playbackBuildEventBuffer(s.list, s.window, buffer);
-    if (result == MidiResult::kOk) result = queueWindowBufferLocked(s, song, buffer);
-    if (result != MidiResult::kOk && result != MidiResult::kEndOfSong) {
-        restoreCursors(song, cursors);
-        s.window = window;
-    }
-    return result;
-}
-
-MidiResult fillEmptyLocked(PlaybackState& s, MidiSong& song) {
-    if (!s.stream || s.headerQueued[s.nextHeader]) return MidiResult::kDeviceError;
-    MidiStreamBuffer buffer;
-    playbackBuildEmptyBuffer(buffer);
-    return queueWindowBufferLocked(s, song, buffer);
-}
-
-MidiResult queueNextLocked(PlaybackState& s, MidiSong* song) {
-    if (!song) return MidiResult::kNoSong;
-    const MidiResult result = fillWindowLocked(s, *song);
-    if (result == MidiResult::kNoEventsInWindow) return fillEmptyLocked(s, *song);
-    return result;
 }
 
 bool isQueueFailure(MidiResult result) {
@@ -136,11 +34,18 @@ std::uint64_t windowTicksFor(const MidiSong& song, std::int32_t beats) {
            static_cast<std::uint64_t>(beats > 0 ? beats : 1);
 }
 
+MidiStatus failWith(ErrorCode code, std::string message = {}) {
+    return unexpected(errorOf(code, std::move(message)));
+}
+
+std::uint32_t positionBits(std::uint16_t position) {
+    return static_cast<std::uint32_t>(position) << 16;
+}
+
 }  // namespace
 
-MidiResult midiResultOf(const MidiStatus& status) {
-    if (status) return MidiResult::kOk;
-    switch (status.error().code) {
+MidiResult midiResultOf(const Error& error) {
+    switch (error.code) {
         case ErrorCode::kNoSong:
             return MidiResult::kNoSong;
         case ErrorCode::kOutOfMemory:
@@ -150,218 +55,506 @@ MidiResult midiResultOf(const MidiStatus& status) {
     }
 }
 
-MidiStatus midiOpenStream(MidiSystem& system) {
-    PlaybackState& s = system.playback();
+MidiResult midiResultOf(const MidiStatus& status) {
+    return status ? MidiResult::kOk : midiResultOf(status.error());
+}
+
+// ---- the lease ------------------------------------------------------------
+
+PlaybackLease::PlaybackLease(PlaybackLease&& other) noexcept
+    : playback_(std::exchange(other.playback_, nullptr)), generation_(other.generation_) {}
+
+PlaybackLease& PlaybackLease::operator=(PlaybackLease&& other) noexcept {
+    if (this != &other) {
+        release();
+        playback_ = std::exchange(other.playback_, nullptr);
+        generation_ = other.generation_;
+    }
+    return *this;
+}
+
+bool PlaybackLease::held() const {
+    return playback_ && playback_->heldBy(generation_);
+}
+
+void PlaybackLease::release() {
+    if (Playback* playback = std::exchange(playback_, nullptr)) playback->releaseFor(generation_);
+}
+
+bool Playback::heldBy(std::uint64_t generation) {
+    std::lock_guard lock(mutex_);
+    return streamOpen_ && generation_ == generation;
+}
+
+void Playback::releaseFor(std::uint64_t generation) {
+    if (!heldBy(generation)) return;
+    static_cast<void>(stop());
+    static_cast<void>(closeStream());
+}
+
+// ---- the stream -----------------------------------------------------------
+
+std::unique_ptr<MidiStream> Playback::detachStreamLocked() {
+    streamOpen_ = false;
+    playing_ = false;
+    paused_ = false;
+    song_ = nullptr;
+    midiEventListFree(list_);
+    return std::move(stream_);
+}
+
+// A stream cannot be closed from its own notification thread (it joins that
+// thread): there the close is handed to the closer thread. Called without
+// the lock.
+MidiResult Playback::closeDetached(std::unique_ptr<MidiStream> stream) {
+    if (!stream) return MidiResult::kOk;
+    if (insideNotification) {
+        std::thread previous;
+        {
+            std::lock_guard lock(mutex_);
+            previous = std::move(closer_);
+        }
+        if (previous.joinable()) previous.join();
+        std::thread closer([s = std::move(stream)] { static_cast<void>(s->close()); });
+        std::lock_guard lock(mutex_);
+        closer_ = std::move(closer);
+        return MidiResult::kOk;
+    }
+    return stream->close();
+}
+
+MidiStatus Playback::openStream() {
     std::unique_ptr<MidiStream> previous;
     {
-        std::lock_guard lock(s.mutex);
-        if (s.streamOpen) previous = detachStreamLocked(s);
+        std::lock_guard lock(mutex_);
+        if (streamOpen_) previous = detachStreamLocked();
     }
-    static_cast<void>(closeDetachedStream(s, std::move(previous)));
-    auto stream = midiOpenDeviceStream(
-        system, system.settings.selectedPort,
-        [&system](MidiStreamBuffer&& played) { midiPlaybackDone(system, std::move(played)); });
+    stopFollowing();
+    static_cast<void>(closeDetached(std::move(previous)));
+    auto stream =
+        midiOpenDeviceStream(system_, system_.settings.selectedPort,
+                             [this](MidiStreamBuffer&& played) { done(std::move(played)); });
     if (!stream) {
         // Whatever kept it shut, a stream that does not open is the device's failure.
         Error failure = stream.error();
         failure.code = ErrorCode::kDevice;
         return unexpected(std::move(failure));
     }
-    std::lock_guard lock(s.mutex);
-    s.stream = std::move(*stream);
-    s.streamOpen = true;
+    std::lock_guard lock(mutex_);
+    stream_ = std::move(*stream);
+    streamOpen_ = true;
     return {};
 }
 
-MidiResult midiCloseStream(MidiSystem& system) {
-    PlaybackState& s = system.playback();
+MidiResult Playback::closeStream() {
     std::unique_ptr<MidiStream> stream;
     {
-        std::lock_guard lock(s.mutex);
-        if (!s.streamOpen) return MidiResult::kOk;
-        stream = detachStreamLocked(s);
+        std::lock_guard lock(mutex_);
+        if (!streamOpen_) return MidiResult::kOk;
+        stream = detachStreamLocked();
     }
-    return closeDetachedStream(s, std::move(stream)) == MidiResult::kOk ? MidiResult::kOk
-                                                                        : MidiResult::kDeviceError;
+    stopFollowing();
+    return closeDetached(std::move(stream)) == MidiResult::kOk ? MidiResult::kOk
+                                                               : MidiResult::kDeviceError;
 }
 
-MidiStatus midiPlaybackPrepare(MidiSystem& system, MidiSong* song,
-                               MidiPlaybackEndFunction endCallback, bool loop, bool sendClock) {
-    const auto fail = [](ErrorCode code) { return unexpected(errorOf(code, {})); };
-    if (!song) return fail(ErrorCode::kNoSong);
-    PlaybackState& s = system.playback();
-    MidiPlaybackEndFunction previousOwner;
-    std::uint32_t previousEnd = 0;
-    {
-        std::lock_guard lock(s.mutex);
-        if (s.playing) {
-            previousOwner = std::move(s.endCallback);
-            previousEnd = clampTick(s.window.end);
-        }
-        s.endCallback = nullptr;
-        s.song = nullptr;
-    }
-    // The running playback is stopped before its owner hears of it, so the
-    // owner finds it gone.
-    MidiStatus opened = midiOpenStream(system);
-    if (previousOwner) previousOwner(previousEnd);
-    if (!opened) return opened;
+// ---- windows --------------------------------------------------------------
 
-    std::lock_guard lock(s.mutex);
-    if (!s.stream) return fail(ErrorCode::kDevice);
+void Playback::rewindLocked() {
+    cursors_.fill(0);
+}
+
+// Queues `buffer` under the next header, marks the end when the window just
+// filled covers the song's last event, and moves to the next window.
+MidiResult Playback::queueWindowBufferLocked(const MidiSong& song, MidiStreamBuffer& buffer) {
+    const bool endReached = window_.end > song.lengthTicks;
+    if (endReached && !loop_ && sendClock_) playbackAppendStop(buffer);
+    buffer.userWord =
+        nextHeader_ | (endReached && !loop_ ? kPlaybackEndMark : 0) | positionBits(position_);
+    if (stream_->prepare(buffer) != MidiResult::kOk || stream_->queue(buffer) != MidiResult::kOk)
+        return MidiResult::kDeviceError;
+    headerQueued_[nextHeader_] = true;
+    if (endReached && !loop_) ending_ = true;
+    if (endReached && loop_) {
+        passStarts_.passQueued(window_.lastEventTime);
+        window_.end = 0;
+        rewindLocked();
+        window_.lastEventTime = 0;
+        window_.clockFrom = 0;
+        window_.continuePending = sendClock_;
+    }
+    nextHeader_ = (nextHeader_ + 1) % kPlaybackHeaderCount;
+    window_.end += window_.ticks;
+    return endReached ? MidiResult::kEndOfSong : MidiResult::kOk;
+}
+
+// The window fill. A failure leaves the cursors, the window and the header
+// ring as they were, and the buffer is released.
+MidiResult Playback::fillWindowLocked(const MidiSong& song) {
+    if (!stream_ || headerQueued_[nextHeader_]) return MidiResult::kDeviceError;
+    const PlaybackCursors cursors = cursors_;
+    const PlaybackWindow window = window_;
+    MidiResult result = playbackGatherWindow(song, cursors_, list_, window_, sendClock_);
+    if (result == MidiResult::kNoEventsInWindow && !sendClock_) return result;
+    MidiStreamBuffer buffer;
+    if (result == MidiResult::kOk) result = playbackBuildEventBuffer(list_, window_, buffer);
+    if (result == MidiResult::kOk) result = queueWindowBufferLocked(song, buffer);
+    if (isQueueFailure(result)) {
+        cursors_ = cursors;
+        window_ = window;
+    }
+    return result;
+}
+
+MidiResult Playback::fillEmptyLocked(const MidiSong& song) {
+    if (!stream_ || headerQueued_[nextHeader_]) return MidiResult::kDeviceError;
+    MidiStreamBuffer buffer;
+    playbackBuildEmptyBuffer(buffer);
+    return queueWindowBufferLocked(song, buffer);
+}
+
+MidiResult Playback::queueNextLocked(const MidiSong* song) {
+    if (!song) return MidiResult::kNoSong;
+    const MidiResult result = fillWindowLocked(*song);
+    if (result == MidiResult::kNoEventsInWindow) return fillEmptyLocked(*song);
+    return result;
+}
+
+// ---- the operations -------------------------------------------------------
+
+PlaybackPrepared Playback::prepare(const MidiSong* song, MidiPlaybackEndFunction endCallback,
+                                   bool loop, bool sendClock) {
+    if (!song) return unexpected(errorOf(ErrorCode::kNoSong, {}));
+    {
+        std::lock_guard lock(mutex_);
+        ++generation_;  // the running playback's lease no longer holds it
+        endCallback_ = nullptr;
+        song_ = nullptr;
+    }
+    if (MidiStatus opened = openStream(); !opened) return unexpected(opened.error());
+
+    std::shared_ptr<ClockSource> source;
+    const SyncSetting& sync = system_.settings.sync;
+    if (sync.kind != SyncKind::kInternal) {
+        if (!system_.clockSources)
+            return unexpected(errorOf(ErrorCode::kDevice, "This clock cannot be followed here."));
+        auto opened = system_.clockSources->open(
+            sync, {song->tempo, static_cast<std::int32_t>(song->timeSignatureNumerator)});
+        if (!opened) {
+            static_cast<void>(closeStream());
+            Error failure = opened.error();
+            failure.code = ErrorCode::kDevice;
+            return unexpected(std::move(failure));
+        }
+        source = std::move(*opened);
+    }
+
+    std::unique_lock lock(mutex_);
+    const auto fail = [&](ErrorCode code) {
+        lock.unlock();
+        if (source) source->close();
+        return unexpected(errorOf(code, {}));
+    };
+    if (!stream_) return fail(ErrorCode::kDevice);
     const std::optional<std::uint32_t> tempo = microsecondsPerQuarter(song->tempo);
     if (song->ppqn == 0 || !tempo) return fail(ErrorCode::kDevice);
-    if (midiEventListCreate(s.list, kMidiEventListCapacity) != MidiResult::kOk)
+    if (midiEventListCreate(list_, kMidiEventListCapacity) != MidiResult::kOk)
         return fail(ErrorCode::kOutOfMemory);
-    s.loop = loop;
-    s.sendClock = sendClock;
-    s.window = PlaybackWindow{};
-    s.window.ticks = windowTicksFor(*song, system.settings.bufferBeats);
-    s.window.end = s.window.ticks;
-    s.passStarts.reset();
-    rewindSong(*song);
+    if (source && stream_->followTimeline(source->timeline()) != MidiResult::kOk)
+        return fail(ErrorCode::kDevice);
+    loop_ = loop;
+    // Clock goes out only while we lead: a follower would echo its master.
+    sendClock_ = sendClock && !source;
+    window_ = PlaybackWindow{};
+    window_.ticks = windowTicksFor(*song, system_.settings.bufferBeats);
+    window_.end = window_.ticks;
+    passStarts_.reset();
+    rewindLocked();
     // As the stream interface has it, failures of these two are not acted on.
-    static_cast<void>(s.stream->setTimeDivision(song->ppqn));
-    static_cast<void>(s.stream->setTempo(*tempo));
+    static_cast<void>(stream_->setTimeDivision(song->ppqn));
+    static_cast<void>(stream_->setTempo(*tempo));
     // The instruments the tracks name, where the output is a synthesizer of
     // ours; the song still plays if the set-up is refused.
-    static_cast<void>(s.stream->setUpChannels(midiSongChannelSetup(*song)));
-    s.song = song;
-    s.endCallback = std::move(endCallback);
-    s.ending = false;
-    s.halted = false;
-    s.failure.clear();
-    s.paused = false;
+    static_cast<void>(stream_->setUpChannels(midiSongChannelSetup(*song)));
+    // Devices locked to our clock stop with us, also when the user stops.
+    if (sendClock_) static_cast<void>(stream_->setClosingMessage(kMidiStopStatus));
+    song_ = song;
+    endCallback_ = std::move(endCallback);
+    ending_ = false;
+    halted_ = false;
+    failure_.clear();
+    paused_ = false;
     // The previous stream handed every buffer back when it closed.
-    s.nextHeader = 0;
-    s.headerQueued.fill(false);
+    nextHeader_ = 0;
+    headerQueued_.fill(false);
+    source_ = std::move(source);
+    return PlaybackLease(*this, generation_);
+}
+
+MidiStatus Playback::start() {
+    std::shared_ptr<ClockSource> source;
+    ClockSourceSong played;
+    {
+        std::lock_guard lock(mutex_);
+        if (playing_) return {};
+        if (!stream_ || !song_) return failWith(ErrorCode::kDevice);
+        window_.startPending = sendClock_;
+        // The stream is paused: no notification can refill meanwhile.
+        MidiResult result = queueNextLocked(song_);
+        if (result == MidiResult::kOk) result = queueNextLocked(song_);
+        if (isQueueFailure(result))
+            return failWith(result == MidiResult::kOutOfMemory ? ErrorCode::kOutOfMemory
+                                                               : ErrorCode::kDevice);
+        // A follower's stream stays paused until its source starts it.
+        if (!source_ && stream_->restart() != MidiResult::kOk) return failWith(ErrorCode::kDevice);
+        playing_ = true;
+        paused_ = source_ != nullptr;
+        source = source_;
+        played = {song_->tempo, static_cast<std::int32_t>(song_->timeSignatureNumerator)};
+    }
+    if (source) startFollowing(std::move(source), played);
     return {};
 }
 
-MidiResult midiPlaybackStart(MidiSystem& system) {
-    PlaybackState& s = system.playback();
-    std::lock_guard lock(s.mutex);
-    if (s.playing) return MidiResult::kOk;
-    if (!s.stream || !s.song) return MidiResult::kDeviceError;
-    s.window.startPending = s.sendClock;
-    // The stream is paused: no notification can refill meanwhile.
-    MidiResult result = queueNextLocked(s, s.song);
-    if (result == MidiResult::kOk) result = queueNextLocked(s, s.song);
-    if (isQueueFailure(result)) return result;
-    if (s.stream->restart() != MidiResult::kOk) return MidiResult::kDeviceError;
-    s.playing = true;
-    return MidiResult::kOk;
-}
-
-MidiResult midiPlaybackStop(MidiSystem& system) {
-    PlaybackState& s = system.playback();
+MidiStatus Playback::stop() {
     std::unique_ptr<MidiStream> stream;
     {
-        std::lock_guard lock(s.mutex);
-        if (!s.playing) return MidiResult::kOk;
-        s.playing = false;
-        if (!s.stream) return MidiResult::kDeviceError;
-        stream = detachStreamLocked(s);
+        std::lock_guard lock(mutex_);
+        if (!playing_) return {};
+        playing_ = false;
+        if (!stream_) return failWith(ErrorCode::kDevice);
+        stream = detachStreamLocked();
     }
-    static_cast<void>(closeDetachedStream(s, std::move(stream)));
-    return MidiResult::kOk;
+    stopFollowing();
+    static_cast<void>(closeDetached(std::move(stream)));
+    return {};
 }
 
-MidiResult midiPlaybackPause(MidiSystem& system) {
-    PlaybackState& s = system.playback();
-    std::lock_guard lock(s.mutex);
-    if (!s.stream) return MidiResult::kDeviceError;
-    if (s.paused) {
-        if (s.stream->restart() != MidiResult::kOk) return MidiResult::kDeviceError;
-        s.paused = false;
+MidiStatus Playback::pause() {
+    std::lock_guard lock(mutex_);
+    if (!stream_) return failWith(ErrorCode::kDevice);
+    if (paused_) {
+        if (stream_->restart() != MidiResult::kOk) return failWith(ErrorCode::kDevice);
+        paused_ = false;
     } else {
-        if (s.stream->pause() != MidiResult::kOk) return MidiResult::kDeviceError;
-        s.paused = true;
+        if (stream_->pause() != MidiResult::kOk) return failWith(ErrorCode::kDevice);
+        paused_ = true;
     }
-    return MidiResult::kOk;
+    return {};
 }
 
-MidiResult midiPlaybackQueueNext(MidiSystem& system, MidiSong* song) {
-    PlaybackState& s = system.playback();
-    std::lock_guard lock(s.mutex);
-    return queueNextLocked(s, song);
+MidiResult Playback::queueNext(const MidiSong* song) {
+    std::lock_guard lock(mutex_);
+    return queueNextLocked(song);
 }
 
-void midiPlaybackDone(MidiSystem& system, MidiStreamBuffer&& played) {
+void Playback::done(MidiStreamBuffer&& played) {
     insideNotification = true;
-    PlaybackState& s = system.playback();
     MidiPlaybackEndFunction notify;
     std::uint32_t endTick = 0;
     {
-        std::lock_guard lock(s.mutex);
+        std::lock_guard lock(mutex_);
         const MidiStreamBuffer buffer = std::move(played);  // released on return
         const std::uint32_t index = buffer.userWord & 0x7FFFu;
-        if (index < kPlaybackHeaderCount) s.headerQueued[index] = false;
-        if (!s.playing || s.halted) {
-        } else if (std::string lost = s.stream->failure(); !lost.empty()) {
+        // A buffer of a position left by a relocation only comes back.
+        const bool stale = (buffer.userWord & 0xFFFF0000u) != positionBits(position_);
+        if (!stale && index < kPlaybackHeaderCount) headerQueued_[index] = false;
+        if (stale || !playing_ || halted_) {
+        } else if (std::string lost = stream_->failure(); !lost.empty()) {
             // Playing on into a port that is gone would look like a hang.
-            s.halted = true;
-            s.failure = std::move(lost);
-            notify = std::move(s.endCallback);
-            s.endCallback = nullptr;
+            halted_ = true;
+            failure_ = std::move(lost);
+            notify = std::move(endCallback_);
+            endCallback_ = nullptr;
         } else if ((buffer.userWord & kPlaybackEndMark) != 0) {
-            notify = std::move(s.endCallback);
-            s.endCallback = nullptr;
-        } else if (!s.ending && isQueueFailure(queueNextLocked(s, s.song))) {
+            notify = std::move(endCallback_);
+            endCallback_ = nullptr;
+        } else if (!ending_ && isQueueFailure(queueNextLocked(song_))) {
             // Falling silent while "playing" would strand the owner: tell it.
-            s.halted = true;
-            notify = std::move(s.endCallback);
-            s.endCallback = nullptr;
+            halted_ = true;
+            notify = std::move(endCallback_);
+            endCallback_ = nullptr;
         }
-        endTick = clampTick(s.window.end);
+        endTick = clampTick(window_.end);
     }
     if (notify) notify(endTick);
     insideNotification = false;
 }
 
-bool midiPlaybackUsesSong(MidiSystem& system, const MidiSong* song) {
-    PlaybackState& s = system.playback();
-    std::lock_guard lock(s.mutex);
-    return song && s.streamOpen && s.song == song;
+std::string Playback::failure() {
+    std::lock_guard lock(mutex_);
+    return failure_;
 }
 
-std::string midiPlaybackFailure(MidiSystem& system) {
-    PlaybackState& s = system.playback();
-    std::lock_guard lock(s.mutex);
-    return s.failure;
+bool Playback::isPlaying() {
+    std::lock_guard lock(mutex_);
+    return playing_;
 }
 
-bool midiPlaybackIsPlaying(MidiSystem& system) {
-    PlaybackState& s = system.playback();
-    std::lock_guard lock(s.mutex);
-    return s.playing;
-}
-
-std::optional<std::uint64_t> midiPlaybackPositionTicks(MidiSystem& system) {
-    PlaybackState& s = system.playback();
-    std::lock_guard lock(s.mutex);
-    if (!s.playing || !s.stream) return std::nullopt;
-    const std::optional<std::uint64_t> streamTick = s.stream->positionTicks();
+std::optional<std::uint64_t> Playback::positionTicks() {
+    std::lock_guard lock(mutex_);
+    if (!playing_ || !stream_) return std::nullopt;
+    const std::optional<std::uint64_t> streamTick = stream_->positionTicks();
     if (!streamTick) return std::nullopt;
-    return s.passStarts.songTickAt(*streamTick);
+    return passStarts_.songTickAt(*streamTick);
 }
 
-void midiPlaybackShutdown(MidiSystem& system) {
-    static_cast<void>(midiPlaybackStop(system));
-    static_cast<void>(midiCloseStream(system));
-    PlaybackState& s = system.playback();
+std::optional<double> Playback::followedTempo() {
+    std::lock_guard lock(mutex_);
+    if (!source_) return std::nullopt;
+    return source_->tempo();
+}
+
+void Playback::shutdown() {
+    static_cast<void>(stop());
+    static_cast<void>(closeStream());
     std::thread closer;
     {
-        std::lock_guard lock(s.mutex);
-        closer = std::move(s.closer);
+        std::lock_guard lock(mutex_);
+        closer = std::move(closer_);
     }
     if (closer.joinable()) closer.join();
 }
 
-MidiSystem::MidiSystem() : playback_(std::make_unique<PlaybackState>()) {}
+Playback::~Playback() {
+    shutdown();
+}
 
-MidiSystem::~MidiSystem() {
-    midiPlaybackShutdown(*this);
+// ---- following a clock source ---------------------------------------------
+
+void Playback::startFollowing(std::shared_ptr<ClockSource> source, const ClockSourceSong& song) {
+    if (follower_.joinable()) follower_.join();  // one that ended with its source
+    source->play(song);
+    follower_ = std::thread([this, source] { runFollower(source); });
+}
+
+// Ends the follower and lets the source go (its threads end with it). Not
+// from the follower itself, which never stops or closes the playback.
+void Playback::stopFollowing() {
+    std::shared_ptr<ClockSource> source;
+    {
+        std::lock_guard lock(mutex_);
+        source = std::move(source_);
+    }
+    if (source) {
+        source->stop();
+        source->close();
+    }
+    if (follower_.joinable()) follower_.join();
+}
+
+void Playback::runFollower(std::shared_ptr<ClockSource> source) {
+    for (;;) {
+        const auto command = source->nextCommand(std::chrono::steady_clock::now() + kFollowerPoll);
+        if (command) {
+            applyTransport(*command);
+            continue;
+        }
+        std::lock_guard lock(mutex_);
+        if (source_ != source) return;
+    }
+}
+
+void Playback::applyTransport(const TransportCommand& command) {
+    std::lock_guard lock(mutex_);
+    if (!playing_ || !stream_ || !song_ || halted_) return;
+    switch (command.kind) {
+        case TransportKind::kStart:
+            relocateLocked(command.beat, command.epoch);
+            if (stream_->restart() == MidiResult::kOk) paused_ = false;
+            break;
+        case TransportKind::kLocate:
+            relocateLocked(command.beat, command.epoch);
+            break;
+        case TransportKind::kStop:
+            // Pausing silences what sounds; the position stays.
+            if (!paused_ && stream_->pause() == MidiResult::kOk) paused_ = true;
+            break;
+        case TransportKind::kContinue:
+            if (paused_ && stream_->restart() == MidiResult::kOk) paused_ = false;
+            break;
+    }
+}
+
+// Plays on from `beat`: the stream hands back what it had queued and counts
+// from the new position, and the next two windows are built from there.
+// The stream's ticks stay the source's beats; the song's may lie behind them
+// when a loop wraps.
+void Playback::relocateLocked(double beat, std::uint32_t epoch) {
+    const MidiSong& song = *song_;
+    const auto tick = static_cast<std::uint64_t>(std::llround(std::max(beat, 0.0) * song.ppqn));
+    if (stream_->relocate(tick, epoch) != MidiResult::kOk) return;
+    std::uint64_t songTick = tick;
+    if (loop_ && song.lengthTicks > 0) songTick %= song.lengthTicks;
+    ++position_;
+    headerQueued_.fill(false);
+    ending_ = false;
+    cursors_ = playbackCursorsAt(song, songTick);
+    window_.end = (songTick / window_.ticks + 1) * window_.ticks;
+    window_.lastEventTime = clampTick(songTick);
+    window_.clockFrom = songTick;
+    window_.startPending = false;
+    window_.continuePending = false;
+    passStarts_.reset(tick - songTick);
+    MidiResult result = queueNextLocked(song_);
+    if (result == MidiResult::kOk) result = queueNextLocked(song_);
+    if (isQueueFailure(result)) halted_ = true;
+}
+
+// ---- the documented operations ----------------------------------------------
+
+MidiStatus midiOpenStream(Playback& playback) {
+    return playback.openStream();
+}
+
+MidiResult midiCloseStream(Playback& playback) {
+    return playback.closeStream();
+}
+
+PlaybackPrepared midiPlaybackPrepare(Playback& playback, const MidiSong* song,
+                                     MidiPlaybackEndFunction endCallback, bool loop,
+                                     bool sendClock) {
+    return playback.prepare(song, std::move(endCallback), loop, sendClock);
+}
+
+MidiStatus midiPlaybackStart(Playback& playback) {
+    return playback.start();
+}
+
+MidiStatus midiPlaybackStop(Playback& playback) {
+    return playback.stop();
+}
+
+MidiStatus midiPlaybackPause(Playback& playback) {
+    return playback.pause();
+}
+
+MidiResult midiPlaybackQueueNext(Playback& playback, const MidiSong* song) {
+    return playback.queueNext(song);
+}
+
+void midiPlaybackDone(Playback& playback, MidiStreamBuffer&& buffer) {
+    playback.done(std::move(buffer));
+}
+
+bool midiPlaybackIsPlaying(Playback& playback) {
+    return playback.isPlaying();
+}
+
+std::optional<std::uint64_t> midiPlaybackPositionTicks(Playback& playback) {
+    return playback.positionTicks();
+}
+
+std::optional<double> midiPlaybackFollowedTempo(Playback& playback) {
+    return playback.followedTempo();
+}
+
+std::string midiPlaybackFailure(Playback& playback) {
+    return playback.failure();
+}
+
+void midiPlaybackShutdown(Playback& playback) {
+    playback.shutdown();
 }
 
 }  // namespace halvorn

@@ -1,5 +1,7 @@
 #include "midi/software_midi_stream.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -72,6 +74,7 @@ SoftwareMidiStream::SoftwareMidiStream(std::unique_ptr<MidiOutput> output,
                                        std::shared_ptr<MidiClock> clock,
                                        MidiStreamDoneFunction done)
     : output_(std::move(output)), clock_(std::move(clock)), done_(std::move(done)) {
+    lead_ = output_->sendLead();
     scheduler_ = std::thread([this] { runScheduler(); });
     notifier_ = std::thread([this] { runNotifier(); });
 }
@@ -83,7 +86,7 @@ SoftwareMidiStream::~SoftwareMidiStream() {
 MidiResult SoftwareMidiStream::post(Command command) {
     std::lock_guard lock(producerMutex_);
     if (closing_.load() || !commands_.push(std::move(command))) return MidiResult::kDeviceError;
-    schedulerWake_.notify();
+    schedulerWake_->notify();
     return MidiResult::kOk;
 }
 
@@ -128,7 +131,7 @@ MidiResult SoftwareMidiStream::queue(MidiStreamBuffer& buffer) {
         return MidiResult::kDeviceError;
     }
     buffer = MidiStreamBuffer{};
-    schedulerWake_.notify();
+    schedulerWake_->notify();
     return MidiResult::kOk;
 }
 
@@ -149,8 +152,9 @@ MidiResult SoftwareMidiStream::close() {
         std::lock_guard lock(producerMutex_);
         closing_.store(true);
     }
-    schedulerWake_.notify();
+    schedulerWake_->notify();
     scheduler_.join();
+    if (timeline_) timeline_->unsubscribe(schedulerWake_);
     handBackUnplayed();
     notifierStopping_.store(true);
     notifierWake_.notify();
@@ -169,7 +173,80 @@ void SoftwareMidiStream::handBackUnplayed() {
 }
 
 std::optional<std::uint64_t> SoftwareMidiStream::positionTicks() const {
-    return streamTickAt(publishedPosition_.read(), clock_->now());
+    const StreamPositionState state = publishedPosition_.read();
+    const Timeline* followed = followed_.load(std::memory_order_acquire);
+    if (!followed) return streamTickAt(state, clock_->now());
+    // Carried on by the timeline between the messages, as by the tempo.
+    const TimelineSnapshot snapshot = followed->read();
+    if (!state.running || !state.nextKnown || !snapshot.rolling || state.ticksPerQuarter == 0)
+        return state.playedTick;
+    const double beat = timelineBeatAt(snapshot, clock_->now());
+    const double tick = std::floor(beat * state.ticksPerQuarter);
+    const auto played = static_cast<double>(state.playedTick);
+    const auto next = static_cast<double>(std::max(state.nextTick, state.playedTick));
+    return static_cast<std::uint64_t>(std::clamp(tick, played, next));
+}
+
+MidiResult SoftwareMidiStream::setClosingMessage(std::uint32_t message) {
+    return post({Command::Kind::kClosingMessage, message, clock_->now()});
+}
+
+MidiResult SoftwareMidiStream::followTimeline(std::shared_ptr<Timeline> timeline) {
+    std::lock_guard lock(producerMutex_);
+    if (closing_.load() || timeline_ || !timeline) return MidiResult::kDeviceError;
+    timeline_ = std::move(timeline);
+    timeline_->subscribe(schedulerWake_);
+    followed_.store(timeline_.get(), std::memory_order_release);
+    schedulerWake_->notify();
+    return MidiResult::kOk;
+}
+
+MidiResult SoftwareMidiStream::relocate(std::uint64_t tick, std::uint32_t epoch) {
+    std::uint32_t asked = 0;
+    {
+        std::lock_guard lock(producerMutex_);
+        if (closing_.load() ||
+            !commands_.push({Command::Kind::kRelocate, tick, clock_->now(), epoch}))
+            return MidiResult::kDeviceError;
+        asked = ++relocationsAsked_;
+        schedulerWake_->notify();
+    }
+    // The scheduler never waits for this thread, so waiting here is safe.
+    for (;;) {
+        const std::uint32_t seen = relocated_.sequence();
+        const std::uint32_t done = relocations_.load(std::memory_order_acquire);
+        if (static_cast<std::int32_t>(done - asked) >= 0) return MidiResult::kOk;
+        if (closing_.load()) return MidiResult::kDeviceError;
+        relocated_.wait(seen, std::chrono::steady_clock::now().time_since_epoch() +
+                                  std::chrono::milliseconds(50));
+    }
+}
+
+// Everything queued goes back, the head buffer too, however far it had
+// played; the notes that sound stop, and counting goes on from `tick`.
+void SoftwareMidiStream::relocateTo(std::uint64_t tick, std::uint32_t epoch) {
+    epoch_ = epoch;
+    while (MidiStreamBuffer* buffer = queued_.front()) {
+        static_cast<void>(played_.push(std::move(*buffer)));  // at most 8 are out
+        queued_.pop();
+    }
+    nextRecord_ = 0;
+    notifierWake_.notify();
+    silenceSoundingNotes();
+    timing_.playedTick = tick;
+    timing_.anchorTick = tick;
+    if (everStarted_) timing_.anchorTime = clock_->now();
+    relocations_.fetch_add(1, std::memory_order_acq_rel);
+    relocated_.notify();
+}
+
+std::optional<nanoseconds> SoftwareMidiStream::dueOfTick(std::uint64_t tick) const {
+    const Timeline* followed = followed_.load(std::memory_order_acquire);
+    if (!followed) return timeOfTick(tick);
+    if (timing_.ticksPerQuarter == 0) return std::nullopt;
+    const TimelineSnapshot snapshot = followed->read();
+    if (snapshot.epoch != epoch_) return std::nullopt;  // not yet relocated for it
+    return timelineTimeOfBeat(snapshot, static_cast<double>(tick) / timing_.ticksPerQuarter);
 }
 
 void SoftwareMidiStream::publishPosition(std::optional<std::uint64_t> waitingFor) {
@@ -196,11 +273,11 @@ void SoftwareMidiStream::apply(const Command& command) {
     switch (command.kind) {
         case Command::Kind::kTimeDivision:
             reanchor();
-            timing_.ticksPerQuarter = command.value;
+            timing_.ticksPerQuarter = static_cast<std::uint32_t>(command.value);
             break;
         case Command::Kind::kTempo:
             reanchor();
-            timing_.microsecondsPerQuarter = command.value;
+            timing_.microsecondsPerQuarter = static_cast<std::uint32_t>(command.value);
             break;
         case Command::Kind::kRestart:
             if (timing_.running) break;
@@ -218,6 +295,12 @@ void SoftwareMidiStream::apply(const Command& command) {
             timing_.running = false;
             pausedAt_ = command.at;
             silenceRequested_ = true;  // a paused stream leaves no note hanging
+            break;
+        case Command::Kind::kClosingMessage:
+            closingMessage_ = static_cast<MidiShortMessage>(command.value);
+            break;
+        case Command::Kind::kRelocate:
+            relocateTo(command.value, command.epoch);
             break;
         case Command::Kind::kChannelVoice:
             output_->setUpChannel({.channel = static_cast<std::uint8_t>(command.value),
@@ -238,7 +321,7 @@ void SoftwareMidiStream::applyCommands() {
 void SoftwareMidiStream::runScheduler() {
     if (clock_->isRealTime()) raiseThreadPriority(kSchedulerPriority);
     for (;;) {
-        const std::uint32_t seen = schedulerWake_.sequence();
+        const std::uint32_t seen = schedulerWake_->sequence();
         if (closing_.load(std::memory_order_acquire)) break;
         applyCommands();
         if (silenceRequested_) {
@@ -248,22 +331,31 @@ void SoftwareMidiStream::runScheduler() {
         MidiStreamBuffer* head = timing_.running ? queued_.front() : nullptr;
         if (!head) {
             publishPosition(std::nullopt);
-            schedulerWake_.wait(seen);
+            schedulerWake_->wait(seen);
             continue;
         }
         if (playNextRecordIfDue(*head, seen) && nextRecord_ == head->recordCount())
             finishHeadBuffer();
     }
     silenceSoundingNotes();
+    if (closingMessage_ && lastSent_ != *closingMessage_)
+        output_->send(*closingMessage_, clock_->now());
 }
 
 bool SoftwareMidiStream::playNextRecordIfDue(MidiStreamBuffer& head, std::uint32_t seen) {
     const MidiStreamRecord record = midiStreamReadRecord(head, nextRecord_);
     const std::uint64_t tick = timing_.playedTick + record.delta;
-    const nanoseconds due = timeOfTick(tick);
-    if (clock_->now() < due) {
+    const std::optional<nanoseconds> dueAt = dueOfTick(tick);
+    if (!dueAt) {
+        // The timeline followed gives no time yet: wait until it changes.
         publishPosition(tick);
-        clock_->waitUntil(schedulerWake_, seen, due);
+        clock_->waitForWake(*schedulerWake_, seen);
+        return false;
+    }
+    const nanoseconds due = *dueAt;
+    if (clock_->now() < due - lead_) {
+        publishPosition(tick);
+        clock_->waitUntil(*schedulerWake_, seen, due - lead_);
         return false;
     }
     timing_.playedTick = tick;
@@ -271,6 +363,7 @@ bool SoftwareMidiStream::playNextRecordIfDue(MidiStreamBuffer& head, std::uint32
     if ((record.event & 0xFF000000u) == kMidiStreamShortMessage) {
         noteSent(record.event);
         output_->send(record.event, due);
+        lastSent_ = record.event;
     }
     return true;
 }

@@ -50,6 +50,9 @@ class SoftwareMidiStream final : public MidiStream {
     MidiResult pause() override;
     MidiResult close() override;
     std::string failure() const override;
+    MidiResult followTimeline(std::shared_ptr<Timeline> timeline) override;
+    MidiResult setClosingMessage(std::uint32_t message) override;
+    MidiResult relocate(std::uint64_t tick, std::uint32_t epoch) override;
 
     // Ticks since the first restart: the last message sent, carried on
     // with the clock toward the next one due. Any thread, without a lock.
@@ -57,10 +60,19 @@ class SoftwareMidiStream final : public MidiStream {
 
   private:
     struct Command {
-        enum class Kind : std::uint8_t { kTimeDivision, kTempo, kRestart, kPause, kChannelVoice };
+        enum class Kind : std::uint8_t {
+            kTimeDivision,
+            kTempo,
+            kRestart,
+            kPause,
+            kChannelVoice,
+            kRelocate,
+            kClosingMessage
+        };
         Kind kind = Kind::kRestart;
-        std::uint32_t value = 0;         // a channel voice packed one byte a field
+        std::uint64_t value = 0;         // a channel voice packed one byte a field
         std::chrono::nanoseconds at{0};  // the clock when the caller asked
+        std::uint32_t epoch = 0;         // kRelocate: the timeline's
     };
 
     MidiResult post(Command command);
@@ -73,6 +85,10 @@ class SoftwareMidiStream final : public MidiStream {
     bool playNextRecordIfDue(MidiStreamBuffer& head, std::uint32_t seen);
     void finishHeadBuffer();
     void handBackUnplayed();
+    void relocateTo(std::uint64_t tick, std::uint32_t epoch);
+    // When the record at `tick` is due: by the tempo, or by the timeline
+    // followed (nothing while it gives no time).
+    std::optional<std::chrono::nanoseconds> dueOfTick(std::uint64_t tick) const;
     void reanchor();
     std::chrono::nanoseconds timeOfTick(std::uint64_t tick) const;
     // Publishes the timing for positionTicks() when it has changed;
@@ -93,11 +109,24 @@ class SoftwareMidiStream final : public MidiStream {
     SpscRing<MidiStreamBuffer, kMaxBuffersInFlight> played_;  // scheduler -> notifier
     SpscRing<Command, 32> commands_;  // callers -> scheduler: room for a whole set-up
     std::atomic<std::size_t> inFlight_{0};
-    WakeSignal schedulerWake_;
+    // Shared with the timeline followed, which wakes the scheduler too.
+    std::shared_ptr<WakeSignal> schedulerWake_ = std::make_shared<WakeSignal>();
     WakeSignal notifierWake_;
     std::atomic<bool> closing_{false};
     std::atomic<bool> notifierStopping_{false};
     PublishedStreamPosition publishedPosition_;
+    // The timeline followed: set before the first restart, kept until close.
+    std::shared_ptr<Timeline> timeline_;
+    std::atomic<const Timeline*> followed_{nullptr};
+    // Relocations the scheduler has carried out, and its signal to relocate().
+    std::atomic<std::uint32_t> relocations_{0};
+    WakeSignal relocated_;
+    std::uint32_t relocationsAsked_ = 0;  // under producerMutex_
+    std::chrono::nanoseconds lead_{0};    // output_->sendLead()
+    std::uint32_t epoch_ = 0;
+    std::optional<MidiShortMessage> closingMessage_;  // the scheduler's
+    MidiShortMessage lastSent_ =
+        0;  // the scheduler's             // of the timeline followed; the scheduler's
 
     // The scheduler thread's own state. `timing_` holds the position, the
     // tempo, the anchor and whether the stream runs.

@@ -5,6 +5,7 @@
 
 #include "midi/device_list.h"
 #include "midi/io/fluidsynth/synth_output.h"
+#include "midi/io/jack/jack_midi_output.h"
 #include "midi/io/rtmidi/rtmidi_output.h"
 #include "midi/io/rtmidi/rtmidi_port_lister.h"
 #include "midi/midi_system.h"
@@ -28,6 +29,14 @@ OutputDeviceEntry synthEntry() {
 }
 
 OutputDeviceEntry portEntry(const RtMidiPort& port) {
+    if (port.api == RtMidi::UNIX_JACK) {
+        // Our own JACK client, which places each message on its frame.
+        return {port.label, [port]() -> Expected<std::unique_ptr<MidiOutput>, Error> {
+                    auto output = JackMidiOutput::open(port.name, port.label);
+                    if (!output) return unexpected(output.error());
+                    return std::unique_ptr<MidiOutput>(std::move(*output));
+                }};
+    }
     return {port.label, [port]() -> Expected<std::unique_ptr<MidiOutput>, Error> {
                 auto output = RtMidiOutput::open(port);
                 if (!output) return unexpected(output.error());

@@ -445,9 +445,9 @@ USAGE = {
     "audition": "audition SONG.hvn --block K -o OUT.mid [--ppqn N] [--metronome LEVEL] "
                 "[--send-instruments]",
     "info": "info SONG.hvn",
-    "ports": "ports",
+    "ports": "ports [--inputs]",
     "play": "play SONG.hvn [--port N] [--ppqn N] [--buffer-beats N] [--loop] [--clock] "
-            "[--skip-muted] [--send-instruments]",
+            "[--skip-muted] [--send-instruments] [--sync SOURCE] [--timebase-master]",
     "export-audio": "export-audio SONG.hvn -o OUT.wav [--soundfont SF2] [--ppqn N] "
                     "[--sample-rate HZ] [--gain G] [--stems DIR]",
     "export-musicxml": "export-musicxml SONG.hvn -o OUT.musicxml [--skip-muted]",
@@ -463,6 +463,7 @@ VALUES = {
     "--gain": ["0 to 10"],
     "--stems": ["24-bit", "00-Bass.wav", "levelled together"],
     "--split": ["conductor track", "00-Bass.mid"],
+    "--sync": ["internal", "midi:PORT", "jack", "link"],
 }
 
 

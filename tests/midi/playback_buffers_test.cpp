@@ -19,10 +19,11 @@ class PlaybackBuffers : public ::testing::Test {
     }
     void prepareAndStart(MidiSong& song, bool loop = false, bool clock = false) {
         ASSERT_EQ(
-            midiPlaybackPrepare(
-                midi, &song, [this](std::uint32_t tick) { endTicks.push_back(tick); }, loop, clock),
+            keep(lease, midiPlaybackPrepare(
+                            midi.playback(), &song,
+                            [this](std::uint32_t tick) { endTicks.push_back(tick); }, loop, clock)),
             MidiResult::kOk);
-        ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
+        ASSERT_EQ(midiPlaybackStart(midi.playback()), MidiResult::kOk);
     }
 
     // Plays buffers until none is left or `limit` have been played.
@@ -34,6 +35,7 @@ class PlaybackBuffers : public ::testing::Test {
     std::shared_ptr<CaptureLog> log = std::make_shared<CaptureLog>();
     std::vector<std::uint32_t> endTicks;
     MidiSystem midi;  // after the log: its playback closes first
+    PlaybackLease lease;
 };
 
 TEST_F(PlaybackBuffers, WorkedExampleFirstBufferRecordByRecord) {
@@ -127,24 +129,36 @@ TEST_F(PlaybackBuffers, TwoEventsOfTwoTracksInReverseOrderLeaveInTimeOrder) {
               (std::vector<MidiStreamRecord>{{10, 0, 0x5A4091}, {40, 0, 0x643C90}}));
 }
 
+// Devices locked to our clock: one Start, the first clock with it, 24 a
+// quarter, and at every loop restart a Song Position Pointer to 0 and a
+// Continue, right before that pass's first clock.
 TEST_F(PlaybackBuffers, LoopRestartsAtTickZeroWithStartOnlyOnce) {
     MidiSong song = makeSong({{noteOn(30, 60), noteOff(200, 60)}});
     prepareAndStart(song, true, true);
     playAll(12);  // several passes of two windows
-    int starts = 0, clocks = 0;
+    int starts = 0, clocks = 0, continues = 0, positions = 0, stops = 0;
     for (const auto& buffer : log->queued)
         for (const auto& r : recordsOf(buffer)) {
             starts += r.event == 0xFA;
             clocks += r.event == 0xF8;
+            continues += r.event == 0xFB;
+            positions += r.event == 0xF2;
+            stops += r.event == 0xFC;
             EXPECT_EQ(buffer.userWord & kPlaybackEndMark, 0u);
         }
     EXPECT_EQ(starts, 1);
+    EXPECT_EQ(stops, 0);
     EXPECT_EQ(recordsOf(log->queued[0])[0], (MidiStreamRecord{0, 0, 0xFA}));
+    EXPECT_EQ(recordsOf(log->queued[0])[1], (MidiStreamRecord{0, 0, 0xF8}));
     EXPECT_EQ(clocks, 24 * static_cast<int>(log->queued.size()));
+    EXPECT_EQ(continues, static_cast<int>(log->queued.size()) / 2 - 1);
+    EXPECT_EQ(positions, continues);
     // Buffer 2 starts the second pass: its note is measured from 0, not 200.
     const auto secondPass = recordsOf(log->queued[2]);
-    ASSERT_EQ(secondPass[0].event, 0xF8u);
-    EXPECT_EQ(secondPass[0].delta, 0u);
+    ASSERT_EQ(secondPass.size(), 27u);
+    EXPECT_EQ(secondPass[0], (MidiStreamRecord{0, 0, 0xF2}));  // song position 0
+    EXPECT_EQ(secondPass[1], (MidiStreamRecord{0, 0, 0xFB}));
+    EXPECT_EQ(secondPass[2], (MidiStreamRecord{0, 0, 0xF8}));
     std::uint32_t tick = 0;
     for (const auto& r : secondPass) {
         tick += r.delta;
@@ -165,7 +179,8 @@ TEST_F(PlaybackBuffers, PositionIsTheSongTickOfTheLoopPassBeingHeard) {
         MidiSong song = makeSong({{noteOn(30, 60), noteOff(200, 60)}});
         prepareAndStart(song, true, clock);
         log->position.reset();
-        EXPECT_EQ(midiPlaybackPositionTicks(midi), std::nullopt);  // the stream cannot tell
+        EXPECT_EQ(midiPlaybackPositionTicks(midi.playback()),
+                  std::nullopt);  // the stream cannot tell
         playAll(9);
         std::uint64_t streamTick = 0;
         int notes = 0;
@@ -174,19 +189,20 @@ TEST_F(PlaybackBuffers, PositionIsTheSongTickOfTheLoopPassBeingHeard) {
                 streamTick += r.delta;
                 log->position = streamTick;
                 if (r.event == 0x643C90) {
-                    EXPECT_EQ(midiPlaybackPositionTicks(midi), 30u) << streamTick;
+                    EXPECT_EQ(midiPlaybackPositionTicks(midi.playback()), 30u) << streamTick;
                     ++notes;
                 } else if (r.event == 0x3C90) {
-                    EXPECT_EQ(midiPlaybackPositionTicks(midi), 200u) << streamTick;
+                    EXPECT_EQ(midiPlaybackPositionTicks(midi.playback()), 200u) << streamTick;
                     // Without clock the note-off is the pass's last event.
                     log->position = streamTick + 1;
-                    EXPECT_EQ(midiPlaybackPositionTicks(midi), clock ? 201u : 1u) << streamTick;
+                    EXPECT_EQ(midiPlaybackPositionTicks(midi.playback()), clock ? 201u : 1u)
+                        << streamTick;
                 }
             }
         }
         EXPECT_GE(notes, 4);
-        ASSERT_EQ(midiPlaybackStop(midi), MidiResult::kOk);
-        EXPECT_EQ(midiPlaybackPositionTicks(midi), std::nullopt);
+        ASSERT_EQ(midiPlaybackStop(midi.playback()), MidiResult::kOk);
+        EXPECT_EQ(midiPlaybackPositionTicks(midi.playback()), std::nullopt);
     }
 }
 
@@ -194,19 +210,19 @@ TEST_F(PlaybackBuffers, StopWithBuffersQueuedReleasesThemAndQueuesNothing) {
     MidiSong song = makeSong({{noteOn(0, 60), noteOff(2000, 60)}});
     prepareAndStart(song);
     ASSERT_EQ(log->inFlight.size(), 2u);
-    EXPECT_EQ(midiPlaybackStop(midi), MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackStop(midi.playback()), MidiResult::kOk);
     EXPECT_TRUE(log->closed);
     EXPECT_TRUE(log->inFlight.empty());
     EXPECT_EQ(log->queued.size(), 2u);
     EXPECT_TRUE(endTicks.empty());
-    EXPECT_FALSE(midiPlaybackIsPlaying(midi));
-    EXPECT_EQ(midiPlaybackStop(midi), MidiResult::kOk);  // stopping again does nothing
+    EXPECT_FALSE(midiPlaybackIsPlaying(midi.playback()));
+    EXPECT_EQ(midiPlaybackStop(midi.playback()), MidiResult::kOk);  // stopping again does nothing
 }
 
 TEST_F(PlaybackBuffers, StartWhilePlayingChangesNothing) {
     MidiSong song = makeSong({{noteOn(0, 60), noteOff(2000, 60)}});
     prepareAndStart(song);
-    EXPECT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackStart(midi.playback()), MidiResult::kOk);
     EXPECT_EQ(log->queued.size(), 2u);
     EXPECT_EQ(log->opens, 1);
 }
@@ -219,7 +235,9 @@ TEST_F(PlaybackBuffers, WindowLargerThanTheMergeListKeepsEveryEventInOrder) {
     MidiSong song = makeSong({events, {noteOn(3, 1)}}, 120);
     prepareAndStart(song, false, true);
     const auto records = recordsOf(log->queued[0]);
-    ASSERT_EQ(records.size(), 1 + 1501 + 24u);
+    // Start, the notes, the clock, and the Stop that ends a clocked song.
+    ASSERT_EQ(records.size(), 1 + 1501 + 24u + 1);
+    EXPECT_EQ(records.back(), (MidiStreamRecord{0, 0, 0xFC}));
     std::uint32_t tick = 0, notes = 0;
     for (const auto& r : records) {
         tick += r.delta;
@@ -232,9 +250,10 @@ TEST_F(PlaybackBuffers, WindowLargerThanTheMergeListKeepsEveryEventInOrder) {
 TEST_F(PlaybackBuffers, FailingQueueAtStartReportsFailure) {
     log->queueFailuresFrom = 0;
     MidiSong song = makeSong({{noteOn(0, 60), noteOff(500, 60)}});
-    ASSERT_EQ(midiPlaybackPrepare(midi, &song, nullptr, false, false), MidiResult::kOk);
-    EXPECT_EQ(midiPlaybackStart(midi), MidiResult::kDeviceError);
-    EXPECT_FALSE(midiPlaybackIsPlaying(midi));
+    ASSERT_EQ(keep(lease, midiPlaybackPrepare(midi.playback(), &song, nullptr, false, false)),
+              MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackStart(midi.playback()), MidiResult::kDeviceError);
+    EXPECT_FALSE(midiPlaybackIsPlaying(midi.playback()));
     EXPECT_FALSE(log->running);
 }
 
@@ -247,53 +266,70 @@ TEST_F(PlaybackBuffers, FailingRefillTellsTheOwnerAndStopsRefilling) {
     EXPECT_EQ(endTicks[0], 360u);    // the window that failed was not advanced past
     playAll();
     EXPECT_EQ(log->queueCalls, 3);  // the second notification does not retry
-    EXPECT_EQ(midiPlaybackStop(midi), MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackStop(midi.playback()), MidiResult::kOk);
 }
 
-TEST_F(PlaybackBuffers, PrepareWhilePlayingStopsTheRunningPlaybackAndTellsItsOwner) {
+TEST_F(PlaybackBuffers, PrepareWhilePlayingTakesThePlaybackFromTheFirstLease) {
     MidiSong first = makeSong({{noteOn(0, 60), noteOff(2000, 60)}});
     MidiSong second = makeSong({{noteOn(0, 64), noteOff(100, 64)}});
     prepareAndStart(first);
-    EXPECT_TRUE(midiPlaybackUsesSong(midi, &first));
+    EXPECT_TRUE(lease.held());
+    PlaybackLease secondLease;
     std::vector<std::uint32_t> secondEnds;
-    ASSERT_EQ(midiPlaybackPrepare(
-                  midi, &second, [&](std::uint32_t t) { secondEnds.push_back(t); }, false, false),
-              MidiResult::kOk);
-    EXPECT_EQ(endTicks.size(), 1u);
-    EXPECT_FALSE(midiPlaybackUsesSong(midi, &first));
-    EXPECT_TRUE(midiPlaybackUsesSong(midi, &second));
+    ASSERT_EQ(
+        keep(secondLease, midiPlaybackPrepare(
+                              midi.playback(), &second,
+                              [&](std::uint32_t t) { secondEnds.push_back(t); }, false, false)),
+        MidiResult::kOk);
+    EXPECT_FALSE(lease.held());
+    EXPECT_TRUE(secondLease.held());
     EXPECT_EQ(log->opens, 2);
-    ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
+    // The first owner letting go of its stale lease leaves the second alone.
+    lease.release();
+    EXPECT_TRUE(secondLease.held());
+    ASSERT_EQ(midiPlaybackStart(midi.playback()), MidiResult::kOk);
     playAll();
     EXPECT_EQ(secondEnds.size(), 1u);
-    EXPECT_EQ(endTicks.size(), 1u);
+    EXPECT_TRUE(endTicks.empty());
+    // Moving a lease moves the hold; releasing it closes the stream.
+    PlaybackLease moved = std::move(secondLease);
+    EXPECT_FALSE(secondLease.held());
+    EXPECT_TRUE(moved.held());
+    moved.release();
+    EXPECT_FALSE(moved.held());
+    EXPECT_TRUE(log->closed);
 }
 
 TEST_F(PlaybackBuffers, ResultCodes) {
     MidiSong song = makeSong({{noteOn(0, 60), noteOff(100, 60)}});
-    EXPECT_EQ(midiPlaybackStart(midi), MidiResult::kDeviceError);  // nothing prepared
-    EXPECT_EQ(midiPlaybackPause(midi), MidiResult::kDeviceError);
-    EXPECT_EQ(midiPlaybackQueueNext(midi, &song), MidiResult::kDeviceError);
-    const MidiStatus noSong = midiPlaybackPrepare(midi, nullptr, nullptr, false, false);
+    EXPECT_EQ(midiPlaybackStart(midi.playback()), MidiResult::kDeviceError);  // nothing prepared
+    EXPECT_EQ(midiPlaybackPause(midi.playback()), MidiResult::kDeviceError);
+    EXPECT_EQ(midiPlaybackQueueNext(midi.playback(), &song), MidiResult::kDeviceError);
+    const MidiStatus noSong =
+        keep(lease, midiPlaybackPrepare(midi.playback(), nullptr, nullptr, false, false));
     EXPECT_EQ(noSong, MidiResult::kNoSong);
     ASSERT_FALSE(noSong);
     EXPECT_EQ(noSong.error().code, ErrorCode::kNoSong);
     EXPECT_TRUE(noSong.error().message.empty());  // only a device gives its reason
     EXPECT_EQ(log->opens, 0);                     // refused before touching the stream
-    ASSERT_EQ(midiPlaybackPrepare(midi, &song, nullptr, false, false), MidiResult::kOk);
-    EXPECT_EQ(midiPlaybackQueueNext(midi, &song), MidiResult::kEndOfSong);
-    EXPECT_EQ(midiPlaybackPause(midi), MidiResult::kOk);
-    EXPECT_EQ(midiPlaybackPause(midi), MidiResult::kOk);
-    EXPECT_EQ(midiPlaybackStop(midi), MidiResult::kOk);  // prepared but not playing: nothing to do
-    EXPECT_EQ(midiCloseStream(midi), MidiResult::kOk);
+    ASSERT_EQ(keep(lease, midiPlaybackPrepare(midi.playback(), &song, nullptr, false, false)),
+              MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackQueueNext(midi.playback(), &song), MidiResult::kEndOfSong);
+    EXPECT_EQ(midiPlaybackPause(midi.playback()), MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackPause(midi.playback()), MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackStop(midi.playback()),
+              MidiResult::kOk);  // prepared but not playing: nothing to do
+    EXPECT_EQ(midiCloseStream(midi.playback()), MidiResult::kOk);
 
     MidiSong silent = makeSong({{noteOn(0, 60)}});
     silent.tempo = 0.0;
-    EXPECT_EQ(midiPlaybackPrepare(midi, &silent, nullptr, false, false), MidiResult::kDeviceError);
+    EXPECT_EQ(keep(lease, midiPlaybackPrepare(midi.playback(), &silent, nullptr, false, false)),
+              MidiResult::kDeviceError);
 
     midi.deviceProvider = nullptr;
     midiListOutputDevices(midi);
-    const MidiStatus prepared = midiPlaybackPrepare(midi, &song, nullptr, false, false);
+    const MidiStatus prepared =
+        keep(lease, midiPlaybackPrepare(midi.playback(), &song, nullptr, false, false));
     EXPECT_EQ(prepared, MidiResult::kDeviceError);
     ASSERT_FALSE(prepared);
     EXPECT_FALSE(prepared.error().message.empty());
@@ -302,15 +338,17 @@ TEST_F(PlaybackBuffers, ResultCodes) {
 TEST(PlaybackWindowTest, GatherEmptyWindowAndClockStep) {
     MidiSong song = makeSong({{noteOn(500, 60)}});
     MidiEventList list;
+    PlaybackCursors cursors{};
     ASSERT_EQ(midiEventListCreate(list, 4), MidiResult::kOk);
     PlaybackWindow window{120, 120, 0, false};
-    EXPECT_EQ(playbackGatherWindow(song, list, window, false), MidiResult::kNoEventsInWindow);
+    EXPECT_EQ(playbackGatherWindow(song, cursors, list, window, false),
+              MidiResult::kNoEventsInWindow);
     EXPECT_EQ(playbackClockStep(120), 5u);
     EXPECT_EQ(playbackClockStep(24), 1u);
     EXPECT_EQ(playbackClockStep(10), 1u);  // below 24: still advances
     song.ppqn = 10;
     window = {10, 10, 0, false};
-    EXPECT_EQ(playbackGatherWindow(song, list, window, true), MidiResult::kOk);
+    EXPECT_EQ(playbackGatherWindow(song, cursors, list, window, true), MidiResult::kOk);
     EXPECT_EQ(list.count, 10u);
     EXPECT_GE(list.capacity, 10u);  // grew past 4
     midiEventListFree(list);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -50,6 +51,7 @@ MidiSong severalWindowsSong() {
 class PlaybackRecording : public ::testing::Test {
   protected:
     MidiSystem midi;
+    PlaybackLease lease;
 };
 
 TEST_F(PlaybackRecording, SongLeavesInOrderAtItsTicksAndEndsOnce) {
@@ -57,8 +59,10 @@ TEST_F(PlaybackRecording, SongLeavesInOrderAtItsTicksAndEndsOnce) {
     auto log = installRecorder(midi, clock);
     MidiSong song = severalWindowsSong();
     EndFlag end;
-    ASSERT_EQ(midiPlaybackPrepare(midi, &song, end.callback(), false, false), MidiResult::kOk);
-    ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
+    ASSERT_EQ(
+        keep(lease, midiPlaybackPrepare(midi.playback(), &song, end.callback(), false, false)),
+        MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStart(midi.playback()), MidiResult::kOk);
     ASSERT_TRUE(end.wait());
 
     // Expected: all events merged by time, track 0 before track 1.
@@ -72,7 +76,7 @@ TEST_F(PlaybackRecording, SongLeavesInOrderAtItsTicksAndEndsOnce) {
         EXPECT_EQ(sent[i].due, nanoseconds(e.time * usPerQuarter * 1000 / 120)) << i;
     }
     EXPECT_TRUE(soundingNotes(sent).empty());
-    ASSERT_EQ(midiPlaybackStop(midi), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStop(midi.playback()), MidiResult::kOk);
     EXPECT_EQ(end.ends, 1);
 }
 
@@ -81,10 +85,11 @@ TEST_F(PlaybackRecording, LoopWithClockKeepsPlayingFromTickZeroWithOneStart) {
     auto log = installRecorder(midi, clock);
     MidiSong song = makeSong({{noteOn(30, 60), noteOff(200, 60)}});
     EndFlag end;
-    ASSERT_EQ(midiPlaybackPrepare(midi, &song, end.callback(), true, true), MidiResult::kOk);
-    ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
+    ASSERT_EQ(keep(lease, midiPlaybackPrepare(midi.playback(), &song, end.callback(), true, true)),
+              MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStart(midi.playback()), MidiResult::kOk);
     ASSERT_TRUE(waitFor([&] { return log->size() > 500; }));
-    ASSERT_EQ(midiPlaybackStop(midi), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStop(midi.playback()), MidiResult::kOk);
     const auto sent = log->messages();
     EXPECT_EQ(sent[0].message, 0xFAu);
     std::vector<nanoseconds> noteStarts;
@@ -94,6 +99,11 @@ TEST_F(PlaybackRecording, LoopWithClockKeepsPlayingFromTickZeroWithOneStart) {
         if (m.message == 0x643C90) noteStarts.push_back(m.due);
     }
     EXPECT_EQ(starts, 1);
+    // Stopped by the user: the devices locked to our clock hear a Stop, last.
+    EXPECT_EQ(sent.back().message, 0xFCu);
+    EXPECT_EQ(
+        std::count_if(sent.begin(), sent.end(), [](const auto& m) { return m.message == 0xFC; }),
+        1);
     ASSERT_GE(noteStarts.size(), 3u);
     // Each pass lasts until the last message of its final window (the clock
     // at tick 235); the note comes 30 ticks into every pass.
@@ -110,10 +120,11 @@ TEST_F(PlaybackRecording, StopMidSongEndsEverySoundingNote) {
     auto log = installRecorder(midi, clock);
     MidiSong song = makeSong({{noteOn(0, 60), noteOn(0, 64), noteOff(2400, 60), noteOff(2400, 64)},
                               {noteOn(0, 40, 90, 9), noteOff(2400, 40, 9)}});
-    ASSERT_EQ(midiPlaybackPrepare(midi, &song, nullptr, false, false), MidiResult::kOk);
-    ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
+    ASSERT_EQ(keep(lease, midiPlaybackPrepare(midi.playback(), &song, nullptr, false, false)),
+              MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStart(midi.playback()), MidiResult::kOk);
     ASSERT_TRUE(waitFor([&] { return log->size() == 3; }));
-    ASSERT_EQ(midiPlaybackStop(midi), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStop(midi.playback()), MidiResult::kOk);
     const auto sent = log->messages();
     EXPECT_EQ(sent.size(), 6u);
     EXPECT_TRUE(soundingNotes(sent).empty());
@@ -125,13 +136,14 @@ TEST_F(PlaybackRecording, CloseWithoutStopAlsoEndsSoundingNotes) {
     auto clock = std::make_shared<SteadyMidiClock>();
     auto log = installRecorder(midi, clock);
     MidiSong song = makeSong({{noteOn(0, 60), noteOff(4800, 60)}});
-    ASSERT_EQ(midiPlaybackPrepare(midi, &song, nullptr, false, false), MidiResult::kOk);
-    ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
+    ASSERT_EQ(keep(lease, midiPlaybackPrepare(midi.playback(), &song, nullptr, false, false)),
+              MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStart(midi.playback()), MidiResult::kOk);
     ASSERT_TRUE(waitFor([&] { return log->size() == 1; }));
-    ASSERT_EQ(midiCloseStream(midi), MidiResult::kOk);
-    EXPECT_FALSE(midiPlaybackIsPlaying(midi));
+    ASSERT_EQ(midiCloseStream(midi.playback()), MidiResult::kOk);
+    EXPECT_FALSE(midiPlaybackIsPlaying(midi.playback()));
     EXPECT_TRUE(soundingNotes(log->messages()).empty());
-    EXPECT_EQ(midiPlaybackStop(midi), MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackStop(midi.playback()), MidiResult::kOk);
 }
 
 TEST_F(PlaybackRecording, PauseHoldsThePositionAndSilences) {
@@ -140,15 +152,17 @@ TEST_F(PlaybackRecording, PauseHoldsThePositionAndSilences) {
     MidiSong song = makeSong({{noteOn(0, 60), noteOff(24, 60), noteOn(48, 62), noteOff(72, 62)}},
                              24, 600.0);  // 100 ms a beat
     EndFlag end;
-    ASSERT_EQ(midiPlaybackPrepare(midi, &song, end.callback(), false, false), MidiResult::kOk);
-    ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
+    ASSERT_EQ(
+        keep(lease, midiPlaybackPrepare(midi.playback(), &song, end.callback(), false, false)),
+        MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStart(midi.playback()), MidiResult::kOk);
     ASSERT_TRUE(waitFor([&] { return log->size() >= 1; }));
-    ASSERT_EQ(midiPlaybackPause(midi), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackPause(midi.playback()), MidiResult::kOk);
     ASSERT_TRUE(waitFor([&] { return soundingNotes(log->messages()).empty(); }));
     const std::size_t atPause = log->size();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(log->size(), atPause);
-    ASSERT_EQ(midiPlaybackPause(midi), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackPause(midi.playback()), MidiResult::kOk);
     ASSERT_TRUE(end.wait());
     EXPECT_TRUE(soundingNotes(log->messages()).empty());
 }
@@ -184,18 +198,20 @@ TEST_F(PlaybackRecording, OutputGoingAwayEndsPlaybackWithItsReasonAndNoNoteSound
     beats.push_back(noteOff(4800, 36));
     MidiSong song = makeSong({beats}, 24, 1200.0);
     EndFlag end;
-    ASSERT_EQ(midiPlaybackPrepare(midi, &song, end.callback(), false, false), MidiResult::kOk);
-    ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
+    ASSERT_EQ(
+        keep(lease, midiPlaybackPrepare(midi.playback(), &song, end.callback(), false, false)),
+        MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStart(midi.playback()), MidiResult::kOk);
     ASSERT_TRUE(waitFor([&] { return log->size() >= 4; }));
-    EXPECT_EQ(midiPlaybackFailure(midi), "");
+    EXPECT_EQ(midiPlaybackFailure(midi.playback()), "");
     *gone = true;
     const auto wentAway = std::chrono::steady_clock::now();
     ASSERT_TRUE(end.wait());
     // Told within a window or two (a beat each), long before the song's end.
     EXPECT_LT(std::chrono::steady_clock::now() - wentAway, std::chrono::seconds(1));
-    EXPECT_EQ(midiPlaybackFailure(midi), "The port is gone.");
-    EXPECT_TRUE(midiPlaybackIsPlaying(midi));  // the owner stops it, as at an end
-    ASSERT_EQ(midiPlaybackStop(midi), MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackFailure(midi.playback()), "The port is gone.");
+    EXPECT_TRUE(midiPlaybackIsPlaying(midi.playback()));  // the owner stops it, as at an end
+    ASSERT_EQ(midiPlaybackStop(midi.playback()), MidiResult::kOk);
     EXPECT_TRUE(soundingNotes(log->messages()).empty());
     EXPECT_EQ(end.ends, 1);
 
@@ -203,12 +219,13 @@ TEST_F(PlaybackRecording, OutputGoingAwayEndsPlaybackWithItsReasonAndNoNoteSound
     *gone = false;
     MidiSong shortSong = makeSong({{noteOn(0, 60), noteOff(12, 60)}}, 24, 1200.0);
     EndFlag shortEnd;
-    ASSERT_EQ(midiPlaybackPrepare(midi, &shortSong, shortEnd.callback(), false, false),
+    ASSERT_EQ(keep(lease, midiPlaybackPrepare(midi.playback(), &shortSong, shortEnd.callback(),
+                                              false, false)),
               MidiResult::kOk);
-    EXPECT_EQ(midiPlaybackFailure(midi), "");
-    ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackFailure(midi.playback()), "");
+    ASSERT_EQ(midiPlaybackStart(midi.playback()), MidiResult::kOk);
     ASSERT_TRUE(shortEnd.wait());
-    EXPECT_EQ(midiPlaybackFailure(midi), "");
+    EXPECT_EQ(midiPlaybackFailure(midi.playback()), "");
 }
 
 }  // namespace

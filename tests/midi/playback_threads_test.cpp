@@ -44,6 +44,7 @@ bool balanced(const std::vector<RecordedMessage>& messages) {
 class PlaybackThreads : public ::testing::Test {
   protected:
     MidiSystem midi;
+    PlaybackLease lease;
 };
 
 TEST_F(PlaybackThreads, StartStopStormOnTheVirtualClock) {
@@ -51,11 +52,13 @@ TEST_F(PlaybackThreads, StartStopStormOnTheVirtualClock) {
     MidiSong song = busySong(64);
     for (int i = 0; i < 60; ++i) {
         const bool loop = i % 2 == 0;
-        ASSERT_EQ(midiPlaybackPrepare(midi, &song, nullptr, loop, i % 3 == 0), MidiResult::kOk);
-        ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
+        ASSERT_EQ(
+            keep(lease, midiPlaybackPrepare(midi.playback(), &song, nullptr, loop, i % 3 == 0)),
+            MidiResult::kOk);
+        ASSERT_EQ(midiPlaybackStart(midi.playback()), MidiResult::kOk);
         std::this_thread::sleep_for(std::chrono::microseconds(100 * (i % 7)));
-        ASSERT_EQ(midiPlaybackStop(midi), MidiResult::kOk);
-        ASSERT_EQ(midiCloseStream(midi), MidiResult::kOk);
+        ASSERT_EQ(midiPlaybackStop(midi.playback()), MidiResult::kOk);
+        ASSERT_EQ(midiCloseStream(midi.playback()), MidiResult::kOk);
         ASSERT_TRUE(balanced(log->messages())) << i;
     }
 }
@@ -65,15 +68,16 @@ TEST_F(PlaybackThreads, StartPauseStopStormOnTheRealClock) {
     MidiSong song = busySong(16);
     song.tempo = 2400.0;  // 25 ms a beat: several windows in flight per round
     for (int i = 0; i < 30; ++i) {
-        ASSERT_EQ(midiPlaybackPrepare(midi, &song, nullptr, true, true), MidiResult::kOk);
-        ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
+        ASSERT_EQ(keep(lease, midiPlaybackPrepare(midi.playback(), &song, nullptr, true, true)),
+                  MidiResult::kOk);
+        ASSERT_EQ(midiPlaybackStart(midi.playback()), MidiResult::kOk);
         std::this_thread::sleep_for(std::chrono::milliseconds(i % 5));
         if (i % 3 == 0) {
-            EXPECT_EQ(midiPlaybackPause(midi), MidiResult::kOk);
+            EXPECT_EQ(midiPlaybackPause(midi.playback()), MidiResult::kOk);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(i % 4));
-        ASSERT_EQ(midiPlaybackStop(midi), MidiResult::kOk);
-        ASSERT_EQ(midiCloseStream(midi), MidiResult::kOk);
+        ASSERT_EQ(midiPlaybackStop(midi.playback()), MidiResult::kOk);
+        ASSERT_EQ(midiCloseStream(midi.playback()), MidiResult::kOk);
     }
     EXPECT_TRUE(balanced(log->messages()));
 }
@@ -85,24 +89,24 @@ TEST_F(PlaybackThreads, EndNotificationsForwardedToTheOwnerThread) {
     std::condition_variable changed;
     int ends = 0;
     for (int round = 1; round <= 40; ++round) {
-        ASSERT_EQ(midiPlaybackPrepare(
-                      midi, &song,
-                      [&](std::uint32_t) {
-                          std::lock_guard lock(mutex);
-                          ++ends;
-                          changed.notify_all();
-                      },
-                      false, round % 2 == 0),
+        ASSERT_EQ(keep(lease, midiPlaybackPrepare(
+                                  midi.playback(), &song,
+                                  [&](std::uint32_t) {
+                                      std::lock_guard lock(mutex);
+                                      ++ends;
+                                      changed.notify_all();
+                                  },
+                                  false, round % 2 == 0)),
                   MidiResult::kOk);
-        ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
+        ASSERT_EQ(midiPlaybackStart(midi.playback()), MidiResult::kOk);
         std::unique_lock lock(mutex);
         ASSERT_TRUE(
             changed.wait_for(lock, std::chrono::seconds(20), [&] { return ends == round; }));
         lock.unlock();
         // The owner's stop, on its own thread, after the end.
-        EXPECT_TRUE(midiPlaybackUsesSong(midi, &song));
-        ASSERT_EQ(midiPlaybackStop(midi), MidiResult::kOk);
-        ASSERT_EQ(midiCloseStream(midi), MidiResult::kOk);
+        EXPECT_TRUE(lease.held());
+        ASSERT_EQ(midiPlaybackStop(midi.playback()), MidiResult::kOk);
+        ASSERT_EQ(midiCloseStream(midi.playback()), MidiResult::kOk);
     }
 }
 
@@ -111,38 +115,41 @@ TEST_F(PlaybackThreads, OwnerStoppingInsideItsEndNotificationDoesNotDeadlock) {
     MidiSong song = busySong(3);
     std::atomic<int> ends{0};
     for (int round = 1; round <= 20; ++round) {
-        ASSERT_EQ(midiPlaybackPrepare(
-                      midi, &song,
-                      [&](std::uint32_t) {
-                          static_cast<void>(midiPlaybackStop(midi));
-                          static_cast<void>(midiCloseStream(midi));
-                          ++ends;
-                      },
-                      false, false),
+        ASSERT_EQ(keep(lease, midiPlaybackPrepare(
+                                  midi.playback(), &song,
+                                  [&](std::uint32_t) {
+                                      static_cast<void>(midiPlaybackStop(midi.playback()));
+                                      static_cast<void>(midiCloseStream(midi.playback()));
+                                      ++ends;
+                                  },
+                                  false, false)),
                   MidiResult::kOk);
-        ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
+        ASSERT_EQ(midiPlaybackStart(midi.playback()), MidiResult::kOk);
         ASSERT_TRUE(waitFor([&] { return ends == round; }));
-        EXPECT_FALSE(midiPlaybackIsPlaying(midi));
+        EXPECT_FALSE(midiPlaybackIsPlaying(midi.playback()));
     }
 }
 
-TEST_F(PlaybackThreads, TakeOverStormTellsEveryPreviousOwner) {
+TEST_F(PlaybackThreads, TakeOverStormLeavesOnlyTheLastLeaseHolding) {
     auto log = installRecorder(midi, std::make_shared<VirtualMidiClock>());
     MidiSong blockSong = busySong(32);
     MidiSong pieceSong = busySong(48);
-    std::atomic<int> blockEnds{0}, pieceEnds{0};
+    PlaybackLease blockLease, pieceLease;
     for (int i = 0; i < 40; ++i) {
         const bool block = i % 2 == 0;
         MidiSong& song = block ? blockSong : pieceSong;
-        std::atomic<int>& ends = block ? blockEnds : pieceEnds;
-        ASSERT_EQ(midiPlaybackPrepare(
-                      midi, &song, [&ends](std::uint32_t) { ++ends; }, true, false),
+        PlaybackLease& mine = block ? blockLease : pieceLease;
+        PlaybackLease& other = block ? pieceLease : blockLease;
+        ASSERT_EQ(keep(mine, midiPlaybackPrepare(midi.playback(), &song, nullptr, true, false)),
                   MidiResult::kOk);
-        ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
+        EXPECT_FALSE(other.held()) << i;
+        ASSERT_EQ(midiPlaybackStart(midi.playback()), MidiResult::kOk);
         std::this_thread::sleep_for(std::chrono::microseconds(300));
+        // A stale lease going (its page stopping late) stops nothing.
+        other.release();
+        EXPECT_TRUE(midiPlaybackIsPlaying(midi.playback())) << i;
     }
-    ASSERT_EQ(midiPlaybackStop(midi), MidiResult::kOk);
-    EXPECT_EQ(blockEnds + pieceEnds, 39);  // every owner but the last was told
+    ASSERT_EQ(midiPlaybackStop(midi.playback()), MidiResult::kOk);
     EXPECT_TRUE(balanced(log->messages()));
 }
 

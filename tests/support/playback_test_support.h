@@ -16,6 +16,7 @@
 #include "midi/midi_system.h"
 #include "midi/output_device_provider.h"
 #include "midi/playback.h"
+#include "tests/support/playback_lease.h"
 #include "tests/support/recording_output.h"
 
 namespace halvorn::test {

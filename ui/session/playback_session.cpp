@@ -34,7 +34,7 @@ CPlaybackSession::CPlaybackSession(CPlaybackSessions& sessions, QObject* parent)
 CPlaybackSession::~CPlaybackSession() {
     link_->session = nullptr;
     std::erase(sessions_.all_, this);
-    if (midiPlaybackUsesSong(sessions_.midi(), &song_)) endPlayback();
+    endPlayback();
 }
 
 bool CPlaybackSession::play(bool loop, bool sendClock) {
@@ -43,7 +43,7 @@ bool CPlaybackSession::play(bool loop, bool sendClock) {
     }
     MidiSystem& midi = sessions_.midi();
     // Playing again from the start: the song is the one the owner just filled.
-    if (midiPlaybackUsesSong(midi, &song_)) endPlayback();
+    endPlayback();
     playing_ = false;
     emit sessions_.playingChanged(true);
     if (midi.settings.sendInstruments && midiSongAddChannelSetupEvents(song_) != MidiResult::kOk) {
@@ -53,8 +53,7 @@ bool CPlaybackSession::play(bool loop, bool sendClock) {
     }
 
     const std::uint64_t generation = ++generation_;
-    // Runs on the notification thread (or on this one when a playback
-    // outside the sessions takes the stream): it only posts.
+    // Runs on the notification thread: it only posts.
     auto onEnd = [link = link_, generation](std::uint32_t) {
         QCoreApplication* application = QCoreApplication::instance();
         if (!application) return;
@@ -65,7 +64,9 @@ bool CPlaybackSession::play(bool loop, bool sendClock) {
             },
             Qt::QueuedConnection);
     };
-    const MidiStatus prepared = midiPlaybackPrepare(midi, &song_, onEnd, loop, sendClock);
+    PlaybackPrepared prepared =
+        midiPlaybackPrepare(midi.playback(), &song_, onEnd, loop, sendClock);
+    if (prepared) lease_ = std::move(*prepared);
     if (!prepared) {
         sessions_.prompts().message(QStringLiteral("Unable to prepare MIDI data"),
                                     QString::fromStdString(prepared.error().message));
@@ -73,7 +74,7 @@ bool CPlaybackSession::play(bool loop, bool sendClock) {
         stop();
         return false;
     }
-    if (midiPlaybackStart(midi) != MidiResult::kOk) {
+    if (!midiPlaybackStart(midi.playback())) {
         sessions_.prompts().message(QStringLiteral("Unable to playback MIDI data"));
         endPlayback();
         stop();
@@ -85,25 +86,24 @@ bool CPlaybackSession::play(bool loop, bool sendClock) {
 }
 
 std::optional<std::uint64_t> CPlaybackSession::positionTicks() const {
-    if (!playing_ || !midiPlaybackUsesSong(sessions_.midi(), &song_)) return std::nullopt;
-    return midiPlaybackPositionTicks(sessions_.midi());
+    if (!playing_ || !lease_.held()) return std::nullopt;
+    return midiPlaybackPositionTicks(sessions_.midi().playback());
 }
 
 void CPlaybackSession::stop() {
     const bool wasPlaying = playing_;
     playing_ = false;
     ++generation_;
-    if (midiPlaybackUsesSong(sessions_.midi(), &song_)) endPlayback();
+    endPlayback();
     midiSongFree(&song_);
     sessions_.announce();
     if (wasPlaying) emit stopped();
 }
 
-// The stream is closed here, never on its own thread; closing silences the
-// notes that still sound.
+// The stream is closed here, never on its own thread, and only while it is
+// still this session's; closing silences the notes that still sound.
 void CPlaybackSession::endPlayback() {
-    static_cast<void>(midiPlaybackStop(sessions_.midi()));
-    static_cast<void>(midiCloseStream(sessions_.midi()));
+    lease_.release();
 }
 
 // An output that went away (a port whose program quit, a stopped JACK
@@ -111,7 +111,7 @@ void CPlaybackSession::endPlayback() {
 // which port it was.
 void CPlaybackSession::playbackEnded(std::uint64_t generation) {
     if (!playing_ || generation != generation_) return;
-    const std::string failure = midiPlaybackFailure(sessions_.midi());
+    const std::string failure = midiPlaybackFailure(sessions_.midi().playback());
     stop();
     if (!failure.empty()) sessions_.prompts().message(QString::fromStdString(failure));
 }

@@ -26,6 +26,7 @@
 
 #include "midi/midi_song.h"
 #include "midi/midi_system.h"
+#include "midi/playback.h"
 
 namespace halvorn {
 
@@ -108,6 +109,8 @@ class CPlaybackSession final : public QObject {
     bool playing_ = false;
     // Tells a late end notice from the playback it belongs to.
     std::uint64_t generation_ = 0;
+    // Held while the playback prepared for this session is still its own.
+    PlaybackLease lease_;
     std::shared_ptr<Link> link_;
 };
 

@@ -56,6 +56,11 @@ FluidAudioDriverHandle openFirstAudioDriver(fluid_settings_t* settings, const Dr
     for (const AudioDriver& candidate : kAudioDrivers) {
         if (fluid_settings_setstr(settings, "audio.driver", candidate.setting) != FLUID_OK)
             continue;
+        // Asking libjack with no server there writes its database in /dev/shm.
+        if (std::string(candidate.setting) == "jack" && !jackServerMayAnswer()) {
+            failures.push_back(std::string(candidate.name) + " (no server is running)");
+            continue;
+        }
         fluidClearLastError();
         FluidAudioDriverHandle driver(open(settings));
         if (driver) {

@@ -11,4 +11,12 @@ namespace halvorn {
 
 void jackQuietClient();
 
+// Whether a JACK server may be running for this user, looked up without
+// libjack: a JACK 2 server keeps its sockets in /dev/shm, named after the
+// server (JACK_DEFAULT_SERVER, or "default"). libjack's own look, a client
+// open that fails, writes its shared-memory registry there each time, and
+// the port lists ask every second while no server runs; this only reads a
+// directory. True also where there is no such folder to read.
+bool jackServerMayAnswer();
+
 }  // namespace halvorn

@@ -33,6 +33,7 @@ void keepDeadClient(jack_client_t* client) {
 
 std::unique_ptr<JackWatch> JackWatch::open() {
     jackQuietClient();
+    if (!jackServerMayAnswer()) return nullptr;
     jack_status_t status{};
     jack_client_t* client = jack_client_open(kWatchClientName, JackNoStartServer, &status);
     if (!client) return nullptr;
@@ -59,10 +60,18 @@ bool JackWatch::portExists(const std::string& name) const {
 }
 
 std::vector<std::string> JackWatch::midiInputPorts() const {
+    return midiPorts(true);
+}
+
+std::vector<std::string> JackWatch::midiOutputPorts() const {
+    return midiPorts(false);
+}
+
+std::vector<std::string> JackWatch::midiPorts(bool inputs) const {
     std::vector<std::string> names;
     if (serverStopped()) return names;
-    const char** ports =
-        jack_get_ports(jackClient(client_), nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
+    const char** ports = jack_get_ports(jackClient(client_), nullptr, JACK_DEFAULT_MIDI_TYPE,
+                                        inputs ? JackPortIsInput : JackPortIsOutput);
     for (const char** port = ports; port && *port; ++port) names.emplace_back(*port);
     jack_free(static_cast<void*>(ports));
     return names;
@@ -79,6 +88,12 @@ bool JackWatch::portExists(const std::string&) const {
     return false;
 }
 std::vector<std::string> JackWatch::midiInputPorts() const {
+    return {};
+}
+std::vector<std::string> JackWatch::midiOutputPorts() const {
+    return {};
+}
+std::vector<std::string> JackWatch::midiPorts(bool) const {
     return {};
 }
 

@@ -26,10 +26,14 @@ class JackWatch {
     // Full names of the MIDI ports that take input (where an output can
     // send), in the server's order; none once the server has stopped.
     std::vector<std::string> midiInputPorts() const;
+    // The same for the MIDI ports that give output (where MIDI clock can
+    // come from), our own among them.
+    std::vector<std::string> midiOutputPorts() const;
 
   private:
     explicit JackWatch(void* client) : client_(client) {}
     static void onShutdown(void* self);
+    std::vector<std::string> midiPorts(bool inputs) const;
 
     void* client_;  // jack_client_t, kept out of this header
     std::atomic<bool> stopped_{false};

@@ -44,6 +44,10 @@ class CerrCapture {
 void ignoreRtMidiError(RtMidiError::Type, const std::string&, void*) {}
 
 void listApiPorts(RtMidi::Api api, RtMidiPortList& list) {
+    if (api == RtMidi::UNIX_JACK && !jackServerMayAnswer()) {
+        list.unavailable.push_back(rtMidiUnavailableNote(api));
+        return;
+    }
     std::string error;
     auto out = rtMidiClient(api, error);
     if (!out || (api == RtMidi::UNIX_JACK && !error.empty())) {

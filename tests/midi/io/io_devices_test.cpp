@@ -13,12 +13,14 @@
 #include "midi/io/system_devices.h"
 #include "midi/midi_system.h"
 #include "midi/playback.h"
+#include "tests/support/playback_lease.h"
 
 namespace halvorn::test {
 namespace {
 
 TEST(SystemDevicesTest, SynthesizerFirstThenSystemPortsLabelledWithTheirSystem) {
     MidiSystem midi;
+    PlaybackLease lease;
     const auto notes = installSystemMidiDevices(midi);
     const auto& devices = midiOutputDevices(midi);
     const RtMidiPortList ports = rtMidiListOutputPorts();
@@ -36,6 +38,7 @@ TEST(SystemDevicesTest, SynthesizerFirstThenSystemPortsLabelledWithTheirSystem) 
 
 TEST(SystemDevicesTest, PlaybackOnAnUnusableDeviceFailsCleanly) {
     MidiSystem midi;
+    PlaybackLease lease;
     installSystemMidiDevices(midi);
     if (midiOutputDevices(midi).empty() || synthAudioOutputAvailable())
         GTEST_SKIP() << "this machine can play";
@@ -44,14 +47,16 @@ TEST(SystemDevicesTest, PlaybackOnAnUnusableDeviceFailsCleanly) {
     midiSongCountEvents(song);
     midiSongComputeLength(song);
     midi.settings.selectedPort = 0;
-    const MidiStatus prepared = midiPlaybackPrepare(midi, &song, nullptr, false, false);
+    const MidiStatus prepared =
+        keep(lease, midiPlaybackPrepare(midi.playback(), &song, nullptr, false, false));
     EXPECT_EQ(prepared, MidiResult::kDeviceError);
     ASSERT_FALSE(prepared);
     EXPECT_NE(prepared.error().message.find("no audio output"), std::string::npos);
-    EXPECT_EQ(midiPlaybackStart(midi), MidiResult::kDeviceError);
-    EXPECT_EQ(midiCloseStream(midi), MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackStart(midi.playback()), MidiResult::kDeviceError);
+    EXPECT_EQ(midiCloseStream(midi.playback()), MidiResult::kOk);
     midi.settings.selectedPort = 99;
-    EXPECT_EQ(midiPlaybackPrepare(midi, &song, nullptr, false, false), MidiResult::kDeviceError);
+    EXPECT_EQ(keep(lease, midiPlaybackPrepare(midi.playback(), &song, nullptr, false, false)),
+              MidiResult::kDeviceError);
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "midi/midi_system.h"
 #include "midi/playback.h"
 #include "tests/support/jack_test_server.h"
+#include "tests/support/playback_lease.h"
 #include "tests/support/wait_for.h"
 
 namespace halvorn::test {
@@ -48,6 +49,7 @@ TEST(JackFollowTest, PortsRegisteredAfterStartUpComeAndGoWithTheSelectionKeptByN
     JackTestServer server;
     ASSERT_TRUE(server.answering()) << "jackd did not start";
     MidiSystem midi;
+    PlaybackLease lease;
     installSystemMidiDevices(midi);
     const std::size_t atStart = midiOutputDevices(midi).size();
 
@@ -118,6 +120,7 @@ TEST(JackFollowTest, SynthesizerPlaybackEndsWithAMessageWhenItsServerStops) {
     JackTestServer server;
     ASSERT_TRUE(server.answering()) << "jackd did not start";
     MidiSystem midi;
+    PlaybackLease lease;
     installSystemMidiDevices(midi);
     ASSERT_EQ(midiOutputDevices(midi).at(0).name, kBuiltInSynthName);
     midi.settings.selectedPort = 0;
@@ -130,21 +133,23 @@ TEST(JackFollowTest, SynthesizerPlaybackEndsWithAMessageWhenItsServerStops) {
     midiSongCountEvents(song);
     midiSongComputeLength(song);
     std::atomic<bool> ended{false};
-    const MidiStatus prepared = midiPlaybackPrepare(
-        midi, &song, [&](std::uint32_t) { ended = true; }, false, false);
+    const MidiStatus prepared = keep(
+        lease, midiPlaybackPrepare(
+                   midi.playback(), &song, [&](std::uint32_t) { ended = true; }, false, false));
     ASSERT_TRUE(prepared) << prepared.error().message;
-    ASSERT_EQ(midiPlaybackStart(midi), MidiResult::kOk);
+    ASSERT_EQ(midiPlaybackStart(midi.playback()), MidiResult::kOk);
     std::this_thread::sleep_for(500ms);
     EXPECT_FALSE(ended);
-    EXPECT_EQ(midiPlaybackFailure(midi), "");
+    EXPECT_EQ(midiPlaybackFailure(midi.playback()), "");
 
     server.stop();
     const auto stopped = std::chrono::steady_clock::now();
     ASSERT_TRUE(waitFor([&] { return ended.load(); }, 5s)) << "still playing, silently";
     EXPECT_LT(std::chrono::steady_clock::now() - stopped, 3s);
-    EXPECT_EQ(midiPlaybackFailure(midi), "The audio server (JACK) stopped; playback ended.");
-    EXPECT_EQ(midiPlaybackStop(midi), MidiResult::kOk);
-    EXPECT_EQ(midiCloseStream(midi), MidiResult::kOk);
+    EXPECT_EQ(midiPlaybackFailure(midi.playback()),
+              "The audio server (JACK) stopped; playback ended.");
+    EXPECT_EQ(midiPlaybackStop(midi.playback()), MidiResult::kOk);
+    EXPECT_EQ(midiCloseStream(midi.playback()), MidiResult::kOk);
 }
 
 }  // namespace

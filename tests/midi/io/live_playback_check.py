@@ -8,7 +8,7 @@ of a demo excerpt delivers every note message of the rendered piece (read
 back with mido), in order, each note-on with its note-off, each within one
 JACK period plus 1 ms of its time in the piece (from the JACK frames the
 messages arrived on); with --clock, a Start and then 24 clocks per quarter
-note. Ctrl+C in the middle leaves no note sounding. A capturing client that
+note, and a Stop at the end. Ctrl+C in the middle leaves no note sounding. A capturing client that
 quits, and a server that stops, end playback with a clear message.
 
 --server pulse: a PulseAudio server with a null sink. `ports` says the
@@ -80,11 +80,13 @@ class Piece:
 
     def with_clock(self, buffer_beats=1):
         """Start, then the notes and the clock of every window up to the one
-        that covers the last message, clocks after notes at equal ticks."""
+        that covers the last message, clocks after notes at equal ticks, and
+        a Stop with the last clock."""
         window = self.ppqn * buffer_beats
         windows = self.last_tick // window + 1
         clocks = [(t, b"\xf8") for t in range(0, windows * window, self.ppqn // 24)]
-        return [(0, b"\xfa")] + sorted(self.messages + clocks, key=lambda m: m[0])
+        merged = sorted(self.messages + clocks, key=lambda m: m[0])
+        return [(0, b"\xfa")] + merged + [(clocks[-1][0], b"\xfc")]
 
 
 def is_note_on(data):

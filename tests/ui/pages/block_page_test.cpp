@@ -577,7 +577,7 @@ TEST(BlockPageInApplication, NewAndClosingStopTheAuditionAndAFailedOpenDoesNot) 
     prompts.answers.push_back(Answer::No);
     app.FileNew();
     EXPECT_FALSE(page->isPlaying());
-    EXPECT_FALSE(midiPlaybackIsPlaying(midi));
+    EXPECT_FALSE(midiPlaybackIsPlaying(midi.playback()));
 
     addSequences(app.doc().document()->song, 1);
     sheet->setCurrentIndex(kBlockPageIndex);

@@ -11,12 +11,15 @@
 #include <QToolTip>
 #include <vector>
 
+#include "midi/midi_clock_follower.h"
 #include "model/scale.h"
+#include "tests/support/playback_test_support.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/ui_test_support.h"
 #include "ui/fields/document_text.h"
 #include "ui/frame/main_sheet.h"
 #include "ui/pages/global/global_page.h"
+#include "ui/session/playback_session.h"
 
 namespace halvorn {
 namespace {
@@ -390,6 +393,63 @@ TEST_F(GlobalPageTest, LoadShowsTheDocumentAndKeepsStoredTextBytes) {
 
     ASSERT_TRUE(page->CommitToSong());
     EXPECT_EQ(document.contents.comments, "line one\r\nline two");  // unchanged by the edit
+}
+
+}  // namespace
+}  // namespace halvorn
+
+namespace halvorn {
+namespace {
+
+class OneClockSource final : public ClockSourceProvider {
+  public:
+    explicit OneClockSource(std::shared_ptr<MidiClockFollower> follower)
+        : follower_(std::move(follower)) {}
+    std::vector<std::string> inputPortNames() override { return {"Drum machine:out (JACK)"}; }
+    Expected<std::shared_ptr<ClockSource>, Error> open(const SyncSetting&,
+                                                       const ClockSourceSong&) override {
+        return std::shared_ptr<ClockSource>(follower_);
+    }
+
+  private:
+    std::shared_ptr<MidiClockFollower> follower_;
+};
+
+// A composer picks a drum machine's clock as "Sync:" and plays: Tempo shows
+// the drum machine's tempo while it leads, the document keeps its own.
+TEST(GlobalPageSync, SyncListChoosesTheClockAndTempoShowsTheFollowedOneOnly) {
+    test::TestContext parts;
+    auto follower = std::make_shared<MidiClockFollower>(100.0);
+    parts.midi.clockSources = std::make_shared<OneClockSource>(follower);
+    test::installRecorder(parts.midi, std::make_shared<VirtualMidiClock>());
+    CMainSheet sheet(parts.context);
+    CGlobalPage* page = sheet.globalPage();
+    page->ResetForNewDocument();
+    const GlobalPageControls& controls = page->controls();
+    EXPECT_EQ(test::itemTexts(controls.sync),
+              QStringList({"Internal", "MIDI clock from Drum machine:out (JACK)", "JACK transport",
+                           "Link"}));
+    EXPECT_EQ(controls.sync->currentText(), QStringLiteral("Internal"));
+    controls.sync->setCurrentIndex(1);
+    EXPECT_EQ(parts.midi.settings.sync.kind, SyncKind::kMidiClock);
+    EXPECT_EQ(parts.midi.settings.sync.port, "Drum machine:out (JACK)");
+    controls.jackTimebaseMaster->setChecked(true);
+    EXPECT_TRUE(parts.midi.settings.sync.jackTimebaseMaster);
+
+    CPlaybackSession session(parts.context.sessions);
+    session.song() = test::makeSong({{test::noteOn(0, 60), test::noteOff(4000, 60)}});
+    ASSERT_TRUE(session.play(false, false));
+    follower->receive(0xFA, 0, 0, std::chrono::nanoseconds(0));
+    for (int k = 0; k < 240; ++k)  // 132 BPM
+        follower->receive(0xF8, 0, 0, std::chrono::nanoseconds(1'000'000'000LL + k * 18'939'394LL));
+    ASSERT_TRUE(test::processUntil([&] { return controls.tempo->text() == "132.0"; }))
+        << controls.tempo->text().toStdString();
+    EXPECT_TRUE(controls.tempo->isReadOnly());
+    ASSERT_TRUE(page->CommitToSong());
+    EXPECT_EQ(parts.document.contents.song.tempo, 100);  // the document's own, untouched
+    session.stop();
+    ASSERT_TRUE(test::processUntil([&] { return controls.tempo->text() == "100"; }));
+    EXPECT_FALSE(controls.tempo->isReadOnly());
 }
 
 }  // namespace

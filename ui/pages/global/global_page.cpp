@@ -26,6 +26,7 @@
 #include "ui/fields/spin_field.h"
 #include "ui/pages/global/port_list_watch.h"
 #include "ui/pages/global/send_instruments_box.h"
+#include "ui/pages/global/sync_controls.h"
 #include "ui/session/document_access.h"
 #include "ui/session/prompts.h"
 
@@ -205,6 +206,13 @@ QGroupBox* CGlobalPage::buildMidiGroup() {
     controls_.sendMidiClock->setToolTip(QStringLiteral(
         "Send MIDI clock with playback so that connected instruments follow the tempo"));
     form->addRow(controls_.sendMidiClock);
+    auto* syncRow = new QHBoxLayout;
+    controls_.sync = new QComboBox(group);
+    controls_.sync->setMinimumContentsLength(16);
+    controls_.jackTimebaseMaster = new QCheckBox(QStringLiteral("JACK timebase master"), group);
+    syncRow->addWidget(controls_.sync);
+    syncRow->addWidget(controls_.jackTimebaseMaster);
+    form->addRow(caption(QStringLiteral("Sync:"), group), syncRow);
     controls_.sendInstruments = makeSendInstrumentsBox(settings(), group);
     form->addRow(controls_.sendInstruments);
     grid->addLayout(form, 0, 0, 4, 1, Qt::AlignTop);
@@ -241,6 +249,8 @@ void CGlobalPage::connectChangeHandlers() {
 }
 
 void CGlobalPage::createPage() {
+    sync_ = new CSyncControls(controls_.sync, controls_.jackTimebaseMaster, controls_.tempo,
+                              context().midi, context().sessions, this);
     write();
     new CPortListWatch(
         controls_.port, context().midi, [this](std::int32_t port) { values_.portIndex = port; },
@@ -263,7 +273,7 @@ std::optional<CGlobalPage::ReadFailure> CGlobalPage::readInto(GlobalPageValues& 
     values.settings.minDurationIndex = controls_.minDuration->currentIndex();
     values.settings.scaleKeyIndex = controls_.scaleKey->currentIndex();
     if (auto message =
-            readInteger(controls_.tempo->text(), kMinTempo, kMaxTempo, values.settings.tempo)) {
+            readInteger(sync_->documentTempoText(), kMinTempo, kMaxTempo, values.settings.tempo)) {
         return ReadFailure{controls_.tempo, *message};
     }
     values.settings.scaleTypeIndex = controls_.scaleType->currentIndex();
@@ -295,7 +305,7 @@ void CGlobalPage::write() {
     selectIndex(controls_.maxDuration, values_.settings.maxDurationIndex);
     selectIndex(controls_.minDuration, values_.settings.minDurationIndex);
     selectIndex(controls_.scaleKey, values_.settings.scaleKeyIndex);
-    controls_.tempo->setText(QString::number(values_.settings.tempo));
+    sync_->showDocumentTempo(QString::number(values_.settings.tempo));
     selectIndex(controls_.scaleType, values_.settings.scaleTypeIndex);
     controls_.author->setText(values_.author);
     selectIndex(controls_.buffer, values_.bufferIndex);

@@ -24,6 +24,8 @@ class QGroupBox;
 
 namespace halvorn {
 
+class CSyncControls;
+
 // The page's values: the song-wide settings (edit/global_fields.h), the
 // document's texts and the MIDI settings. List indices are -1 while a list
 // has no selection.
@@ -57,6 +59,8 @@ struct GlobalPageControls {
     QComboBox* buffer = nullptr;
     QComboBox* ppqn = nullptr;
     QCheckBox* sendMidiClock = nullptr;
+    QComboBox* sync = nullptr;  // "Sync:", a setting of the run
+    QCheckBox* jackTimebaseMaster = nullptr;
     QCheckBox* sendInstruments = nullptr;  // a per-user setting, applied at once
     QSlider* metronome = nullptr;
 };
@@ -142,6 +146,7 @@ class CGlobalPage final : public CSheetPage {
 
     GlobalPageValues values_;
     GlobalPageControls controls_;
+    CSyncControls* sync_ = nullptr;  // "Sync:" and the tempo shown while following
 };
 
 }  // namespace halvorn
