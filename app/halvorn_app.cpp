@@ -10,10 +10,12 @@
 #include "app/output_device_list.h"
 #include "app/single_doc_template.h"
 #include "ui/frame/main_frame.h"
+#include "ui/views/accessible_views.h"
 
 namespace halvorn {
 
 CHalvornApp::CHalvornApp(int& argc, char** argv) : QApplication(argc, argv) {
+    installAccessibleInterfaces();
     installOutputDeviceList(midi_);
     context_.audioExport = systemAudioExport();
 }

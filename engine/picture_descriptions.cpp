@@ -4,10 +4,13 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <numeric>
 #include <utility>
 
 #include "engine/arrangement_picture.h"
+#include "engine/block_render.h"
+#include "engine/key_signature.h"
 #include "engine/pitch_spelling.h"
 
 namespace halvorn {
@@ -125,6 +128,20 @@ std::string spokenNoteText(const SpokenNote& note, const NoteSpeech& speech) {
     return text + ", velocity " + std::to_string(note.velocity);
 }
 
+NoteNaming blockNoteNaming(const Song& song, std::int32_t blockIndex, std::int32_t ppqn) {
+    NoteNaming naming;
+    naming.keyFifths = keySignatureOf(song.scale).sharps;
+    const BlockRhythm rhythm = renderBlockRhythm(song, blockIndex);
+    naming.written.reserve(rhythm.notes.size());
+    for (std::size_t k = 0; k < rhythm.notes.size() && k < rhythm.values.size(); ++k) {
+        const std::int64_t tick = beatsToTicks(rhythm.notes[k].start, ppqn);
+        naming.written.push_back({static_cast<std::uint32_t>(std::clamp<std::int64_t>(
+                                      tick, 0, std::numeric_limits<std::uint32_t>::max())),
+                                  rhythm.values[k]});
+    }
+    return naming;
+}
+
 std::vector<std::string> pianoRollNoteTexts(std::span<const PianoRollNote> notes,
                                             const PianoRollFrame& frame, const NoteNaming& naming) {
     const std::uint64_t ticksPerBeat = std::max<std::uint32_t>(frame.ticksPerBeat, 1);
@@ -142,7 +159,7 @@ std::vector<std::string> pianoRollNoteTexts(std::span<const PianoRollNote> notes
             [](const WrittenNote& candidate, std::uint32_t tick) { return candidate.tick < tick; });
         const bool known = written != naming.written.end() && written->tick == note.start;
         const SpokenNote spoken{note.pitch, note.velocity, units(note.start),
-                                units(note.end) - units(note.start),
+                                units(std::uint64_t{note.end} + 1) - units(note.start),
                                 known ? std::optional(written->value) : std::nullopt};
         texts.push_back(spokenNoteText(spoken, speech));
     }

@@ -66,6 +66,11 @@ struct NoteNaming {
     std::int32_t keyFifths = 0;
     std::vector<WrittenNote> written;
 };
+// The naming of block `blockIndex`'s notes at `ppqn` ticks a beat: the
+// song's key, and the value the rhythm step writes for each note (it
+// reseeds the random source from the block's seed, as rendering does).
+NoteNaming blockNoteNaming(const Song& song, std::int32_t blockIndex, std::int32_t ppqn);
+
 // The texts of `notes` (as pianoRollNotes pairs them) over `frame`.
 std::vector<std::string> pianoRollNoteTexts(std::span<const PianoRollNote> notes,
                                             const PianoRollFrame& frame, const NoteNaming& naming);

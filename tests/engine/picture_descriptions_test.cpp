@@ -20,11 +20,11 @@ TEST(PictureDescriptions, PianoRollNotesReadAsAMusicianNamesThem) {
     PianoRollFrame frame;  // 4/4, one measure
     frame.ticksPerBeat = 120;
     const std::vector<PianoRollNote> notes = {
-        {0, 60, 74, 90},     // D5, half a beat: an eighth
-        {120, 150, 61, 40},  // written an eighth, sounding a sixteenth
-        {270, 315, 70, 64},  // beat 3¼, ⅜ beat long: a dotted sixteenth
-        {400, 450, 72, 1},   // beat 4⅓, 5/12 beat: no value at all
-        {2, 8, 60, 127},     // whole ticks of short triplets, read on the 1/96 grid
+        {0, 59, 74, 90},     // D5, half a beat (the off on the tick before the next): an eighth
+        {120, 149, 61, 40},  // written an eighth, sounding a sixteenth
+        {270, 314, 70, 64},  // beat 3¼, ⅜ beat long: a dotted sixteenth
+        {400, 449, 72, 1},   // beat 4⅓, 5/12 beat: no value at all
+        {2, 7, 60, 127},     // whole ticks of short triplets, read on the 1/96 grid
     };
     NoteNaming naming;
     naming.keyFifths = -1;  // F major: B flat, D flat
@@ -38,7 +38,7 @@ TEST(PictureDescriptions, PianoRollNotesReadAsAMusicianNamesThem) {
 
     naming.keyFifths = 2;  // D major: C sharp
     frame.beats = 8;       // two measures: each note says which
-    EXPECT_EQ(pianoRollNoteTexts(std::vector<PianoRollNote>{{690, 1170, 61, 100}}, frame, naming),
+    EXPECT_EQ(pianoRollNoteTexts(std::vector<PianoRollNote>{{690, 1169, 61, 100}}, frame, naming),
               (std::vector<std::string>{"C sharp 4, measure 2, beat 2¾, whole, velocity 100"}));
 }
 

@@ -12,6 +12,9 @@ namespace halvorn {
 
 QLabel* caption(const QString& text, QWidget* parent);
 QLabel* centredCaption(const QString& text, QWidget* parent);
+// A caption that names `field` and is its buddy (ui/fields/field_names.h).
+QLabel* caption(const QString& text, QWidget* parent, QWidget* field);
+QLabel* centredCaption(const QString& text, QWidget* parent, QWidget* field);
 
 // An edit as wide as a number of `digits` digits.
 QLineEdit* makeNumberEdit(QWidget* parent, int digits);

@@ -24,6 +24,8 @@ class QGroupBox;
 
 namespace halvorn {
 
+class CPortListWatch;
+
 // The page's values: the song-wide settings (edit/global_fields.h), the
 // document's texts and the MIDI settings. List indices are -1 while a list
 // has no selection.
@@ -136,6 +138,7 @@ class CGlobalPage final : public CSheetPage {
 
     GlobalPageValues values_;
     GlobalPageControls controls_;
+    CPortListWatch* portWatch_ = nullptr;
 };
 
 }  // namespace halvorn
