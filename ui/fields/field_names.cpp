@@ -13,19 +13,43 @@ namespace {
 constexpr const char* kReversedProperty = "halvornSpeakReversed";
 
 // A drop-down list as every other field: its name is the one it was given
-// (or its caption's), its value the entry it shows. Its children, the
-// popup's list and an editable list's edit, are Qt's.
-class AccessibleComboBox final : public QAccessibleWidget {
+// (or its caption's), its value the entry it shows, which it also offers
+// as its (read-only) text, where a screen reader reads what a control
+// shows. Its children, the popup's list and an editable list's edit, are
+// Qt's.
+class AccessibleComboBox final : public QAccessibleWidget, public QAccessibleTextInterface {
   public:
     explicit AccessibleComboBox(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
 
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
     QString text(QAccessible::Text kind) const override {
-        const QComboBox* box = comboBox();
-        const QString shown = box->isEditable() ? box->lineEdit()->text() : box->currentText();
-        if (kind == QAccessible::Value) return shown;
+        if (kind == QAccessible::Value) return shown();
         const QString text = QAccessibleWidget::text(kind);
         // A list nobody named (in a dialog of Qt's own) keeps Qt's name.
-        return kind == QAccessible::Name && text.isEmpty() ? shown : text;
+        return kind == QAccessible::Name && text.isEmpty() ? shown() : text;
+    }
+
+    // The text is the entry shown; nothing in it can be selected or edited.
+    QString text(int start, int end) const override { return shown().mid(start, end - start); }
+    int characterCount() const override { return static_cast<int>(shown().size()); }
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    void selection(int, int* start, int* end) const override { *start = *end = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint&) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int, int* start, int* end) const override {
+        *start = 0;
+        *end = characterCount();
+        return {};
     }
 
     int childCount() const override { return comboBox()->isEditable() ? 2 : 1; }
@@ -43,10 +67,16 @@ class AccessibleComboBox final : public QAccessibleWidget {
         return -1;
     }
 
-    QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
+    // Qt's own (taking the focus) and opening or closing the popup.
+    QStringList actionNames() const override {
+        return QAccessibleWidget::actionNames() << showMenuAction() << pressAction();
+    }
 
     void doAction(const QString& action) override {
-        if (action != showMenuAction() && action != pressAction()) return;
+        if (action != showMenuAction() && action != pressAction()) {
+            QAccessibleWidget::doAction(action);
+            return;
+        }
         if (comboBox()->view()->isVisible())
             comboBox()->hidePopup();
         else
@@ -57,6 +87,10 @@ class AccessibleComboBox final : public QAccessibleWidget {
 
   private:
     QComboBox* comboBox() const { return static_cast<QComboBox*>(widget()); }
+    QString shown() const {
+        return comboBox()->isEditable() ? comboBox()->lineEdit()->text()
+                                        : comboBox()->currentText();
+    }
 };
 
 // A slider that reports maximum - position + minimum.

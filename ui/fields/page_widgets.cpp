@@ -87,6 +87,15 @@ void greyDisabledControls(QWidget* root) {
     root->setPalette(palette);
 }
 
+QWidget* lastTabStopIn(QWidget* container) {
+    QWidget* last = nullptr;
+    for (QWidget* next = container->nextInFocusChain(); container->isAncestorOf(next);
+         next = next->nextInFocusChain()) {
+        if (next->focusPolicy() & Qt::TabFocus) last = next;
+    }
+    return last;
+}
+
 QHBoxLayout* withUnit(QWidget* field, const QString& unit, QWidget* parent) {
     auto* row = new QHBoxLayout;
     row->addWidget(field);

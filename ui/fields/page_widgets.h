@@ -24,6 +24,9 @@ void fitToDigits(QLineEdit* edit, int digits);
 // and filled groove would otherwise look the same as an enabled one's.
 void greyDisabledControls(QWidget* root);
 
+// The last control inside `container` that Tab stops at, or null.
+QWidget* lastTabStopIn(QWidget* container);
+
 // A field followed by its unit ("measures", "%").
 QHBoxLayout* withUnit(QWidget* field, const QString& unit, QWidget* parent);
 

@@ -125,7 +125,7 @@ void CArrangementDisplay::redraw() {
 void CArrangementDisplay::setPlayPosition(std::optional<double> beats) {
     const auto before = playMeasure();
     playBeats_ = beats;
-    if (playMeasure() == before || !QAccessible::isActive()) return;
+    if (playMeasure() == before) return;
     QAccessibleEvent event(this, QAccessible::DescriptionChanged);
     QAccessible::updateAccessibility(&event);
 }

@@ -31,26 +31,40 @@ std::optional<int> movedCursor(int cursor, int count, int key) {
 }
 
 void announceFocusedItem(QWidget* view, int index) {
-    if (!view->hasFocus() || index < 0 || !QAccessible::isActive()) return;
+    if (!view->hasFocus() || index < 0) return;
     QAccessibleEvent event(view, QAccessible::Focus);
     event.setChild(index);
     QAccessible::updateAccessibility(&event);
 }
 
 void announceItemsChanged(QWidget* view) {
-    if (!QAccessible::isActive()) return;
     QAccessibleEvent event(view, QAccessible::ObjectReorder);
     QAccessible::updateAccessibility(&event);
 }
 
+// A note or a point may be a pixel or two: the cursor is never smaller
+// than this round it.
+constexpr int kSmallestCursor = 12;
+
 void drawItemCursor(QPainter& painter, const QRect& area, const QWidget& view) {
     if (area.isEmpty()) return;
+    QRect shown = area;
+    if (shown.width() < kSmallestCursor) {
+        shown.setLeft(area.center().x() - kSmallestCursor / 2);
+        shown.setWidth(kSmallestCursor);
+    }
+    if (shown.height() < kSmallestCursor) {
+        shown.setTop(area.center().y() - kSmallestCursor / 2);
+        shown.setHeight(kSmallestCursor);
+    }
     painter.save();
     painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.drawRect(shown.adjusted(-3, -3, 2, 2));
     painter.setPen(QPen(view.palette().color(QPalette::Highlight), 2));
-    painter.drawRect(area.adjusted(-2, -2, 1, 1));
+    painter.drawRect(shown.adjusted(-1, -1, 0, 0));
     painter.setPen(QPen(Qt::white, 1));
-    painter.drawRect(area.adjusted(0, 0, -1, -1));
+    painter.drawRect(shown.adjusted(0, 0, -1, -1));
     painter.restore();
 }
 

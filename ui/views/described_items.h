@@ -42,9 +42,9 @@ void announceFocusedItem(QWidget* view, int index);
 // A screen reader learns that the items of `view` changed.
 void announceItemsChanged(QWidget* view);
 
-// The cursor as the views draw it, `area` in the view's coordinates: a
-// frame in the highlight colour with a light edge inside, which shows on
-// dark and light pictures alike.
+// The cursor as the views draw it, `area` in the view's coordinates (at
+// least a few pixels round it): a frame in the highlight colour between a
+// dark edge and a light one, which shows on dark and light pictures alike.
 void drawItemCursor(QPainter& painter, const QRect& area, const QWidget& view);
 
 // The view's own border in the highlight colour while it has the focus.

@@ -235,6 +235,9 @@ void CMicroPage::rebuildPanel() {
         panelLayout_->addWidget(panel_);
         connect(panel_, &CMicroPanel::fieldsChanged, this, &CMicroPage::updateValuesPlot);
         panel_->load();
+        // A new panel's controls join the Tab order at its end: the values
+        // plot, right of the panel, comes after them again.
+        if (QWidget* last = lastTabStopIn(panel_)) setTabOrder(last, controls_.plot);
     }
     updateValuesPlot();
 }
