@@ -14,7 +14,9 @@ each of these is a failure:
 - a painted view (arrangement, piano roll, values plot, Mandelbrot view)
   missing, or without children;
 - a painted view that, given the focus, does not say which of its items
-  the Right key moved to (the focus event a screen reader speaks on).
+  the Right key moved to (the focus event a screen reader speaks on);
+- a slider moved by a key without the value-changed event, or with a value
+  that is not what it sets (the Metronome's level falls as it moves down).
 
 --report prints the tree of each page as a screen reader reads it (role,
 name, value) and the order Tab takes through it; --screenshots DIR keeps a
@@ -398,6 +400,13 @@ def walk_pages(session, report, screenshots=None):
         yield page
 
 
+def pump_events():
+    from gi.repository import GLib
+    context = GLib.MainContext.default()
+    while context.pending():
+        context.iteration(False)
+
+
 class FocusEvents:
     """The items that take the focus, as a screen reader hears of them."""
 
@@ -413,12 +422,8 @@ class FocusEvents:
     def wait_for_item(self, index):
         """The item (list item, table cell) at `index` once it is heard of,
         the events pumped meanwhile; those heard before are dropped."""
-        from gi.repository import GLib
-        context = GLib.MainContext.default()
-
         def item():
-            while context.pending():
-                context.iteration(False)
+            pump_events()
             return next((source for source in self.heard
                          if source.get_role_name() in ("list item", "table cell")
                          and source.get_index_in_parent() == index), None)
@@ -446,6 +451,25 @@ def walk_views(session):
         check(first is not None and second is not None and second.get_name(),
               f"{view}: Home and Right were not heard as its first and second items")
     events.listener.deregister("object:state-changed:focused")
+
+
+def check_slider_moves(session):
+    """Down on the Global page's Metronome: a value-changed event, and the
+    level one lower."""
+    changed = []
+    listener = atspi().EventListener.new(lambda event: changed.append(event.source))
+    listener.register("object:property-change:accessible-value")
+    session.turn_to(next(tab for tab in session.tabs() if tab.get_name().startswith("Global")))
+    slider = named(session.frame, "Metronome")
+    before = value_of(slider)
+    slider.get_component_iface().grab_focus()
+    wait_for(lambda: has_state(slider, atspi().StateType.FOCUSED))
+    session.keys("Down")
+    heard = wait_for(lambda: pump_events() or slider in changed, 20)
+    check(heard and value_of(slider) == before - 1,
+          f"Metronome: Down gave {'an' if heard else 'no'} event and the value {value_of(slider)} "
+          f"after {before}")
+    listener.deregister("object:property-change:accessible-value")
 
 
 def walk_dialogs(session, report):
@@ -497,6 +521,7 @@ def main():
         check(pages == ["Global", "Microsequences", "Blocks", "Macrosequences"],
               f"the pages read {pages}")
         walk_views(session)
+        check_slider_moves(session)
         session.focus_window()
         walk_dialogs(session, args.report)
         status = session.quit()

@@ -66,6 +66,8 @@ bool isPartOfAnother(const QWidget* widget) {
 // it in a form, or its class and place.
 QString describe(const QWidget* widget) {
     QString name = QString::fromLatin1(widget->metaObject()->className());
+    if (!widget->accessibleName().isEmpty())
+        return name + QStringLiteral(" named \"") + widget->accessibleName() + QLatin1Char('"');
     if (const auto* button = qobject_cast<const QAbstractButton*>(widget);
         button && !button->text().isEmpty())
         return name + QStringLiteral(" \"") + button->text() + QLatin1Char('"');
@@ -189,9 +191,13 @@ TEST_F(KeyboardTest, TabReachesEveryControlOfEveryPage) {
 // What a screen reader reads as the focus moves through a view: the name of
 // the item (or cell) the view says has the focus. (The focus events that
 // make it speak need a platform that listens: the AT-SPI check hears them.)
-QString focusedItem(QWidget* view) {
+std::string focusedItem(QWidget* view) {
     const QAccessibleInterface* item = QAccessible::queryAccessibleInterface(view)->focusChild();
-    return item && item->state().focused ? item->text(QAccessible::Name) : QString();
+    return item && item->state().focused ? item->text(QAccessible::Name).toStdString() : "";
+}
+
+std::string nameOf(QAccessibleInterface* item) {
+    return item ? item->text(QAccessible::Name).toStdString() : "";
 }
 
 void press(QWidget* view, Qt::Key key) {
@@ -208,21 +214,19 @@ TEST_F(KeyboardTest, PaintedViewsSayWhatTheyShowAsTheKeysMoveThroughThem) {
     QAccessibleInterface* table = QAccessible::queryAccessibleInterface(arrangement);
     ASSERT_NE(table->tableInterface(), nullptr);
     EXPECT_EQ(table->tableInterface()->rowCount(), song.blockCount);
-    EXPECT_EQ(table->tableInterface()->rowDescription(1), arrangementRowName(song, 1));
-    EXPECT_EQ(table->tableInterface()->columnDescription(2), QStringLiteral("Measure 3"));
+    EXPECT_EQ(table->tableInterface()->rowDescription(1).toStdString(),
+              arrangementRowName(song, 1).toStdString());
+    EXPECT_EQ(table->tableInterface()->columnDescription(2).toStdString(), "Measure 3");
     arrangement->setFocus();
     press(arrangement, Qt::Key_Down);
     press(arrangement, Qt::Key_Right);
-    EXPECT_EQ(focusedItem(arrangement),
-              QString::fromStdString(arrangementCellText(song, 1, 2, false)));
-    EXPECT_EQ(table->tableInterface()->cellAt(1, 1)->text(QAccessible::Name),
-              focusedItem(arrangement));
+    EXPECT_EQ(focusedItem(arrangement), arrangementCellText(song, 1, 2, false));
+    EXPECT_EQ(nameOf(table->tableInterface()->cellAt(1, 1)), focusedItem(arrangement));
     // Past the last column the window scrolls; the wheel scrolls it back.
     press(arrangement, Qt::Key_End);
     press(arrangement, Qt::Key_Right);
     EXPECT_EQ(arrangement->firstVisibleMeasure(), 2);
-    EXPECT_EQ(focusedItem(arrangement),
-              QString::fromStdString(arrangementCellText(song, 1, 17, false)));
+    EXPECT_EQ(focusedItem(arrangement), arrangementCellText(song, 1, 17, false));
     QWheelEvent up(QPointF(5, 5), arrangement->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120),
                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(arrangement, &up);
@@ -236,12 +240,12 @@ TEST_F(KeyboardTest, PaintedViewsSayWhatTheyShowAsTheKeysMoveThroughThem) {
     EXPECT_EQ(notes->childCount(), roll->itemCount());
     roll->setFocus();
     press(roll, Qt::Key_Right);
-    EXPECT_EQ(focusedItem(roll), notes->child(1)->text(QAccessible::Name));
+    EXPECT_EQ(focusedItem(roll), nameOf(notes->child(1)));
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^[A-G]( sharp | flat )?[0-9], measure 1, beat "
                                                   "[0-9].*, velocity [0-9]+$"))
-                    .match(focusedItem(roll))
+                    .match(QString::fromStdString(focusedItem(roll)))
                     .hasMatch())
-        << focusedItem(roll).toStdString();
+        << focusedItem(roll);
 
     // The values plot and the Mandelbrot view of a Mandelbrot sequence.
     auto& micro = turnTo<CMicroPage>(kMicroPageIndex);
@@ -250,20 +254,21 @@ TEST_F(KeyboardTest, PaintedViewsSayWhatTheyShowAsTheKeysMoveThroughThem) {
     plot->setFocus();
     press(plot, Qt::Key_End);
     ASSERT_TRUE(plot->values());
-    EXPECT_EQ(focusedItem(plot), QString::fromStdString(sequenceValueText(
-                                     plot->values()->size() - 1, plot->values()->back())));
+    EXPECT_EQ(focusedItem(plot),
+              sequenceValueText(plot->values()->size() - 1, plot->values()->back()));
     auto* mandelbrot = static_cast<CMandelbrotDialog*>(micro.panel());
     CMandelbrotDisplay* view = mandelbrot->controls().display;
     view->setFocus();
     press(view, Qt::Key_Home);
-    EXPECT_TRUE(focusedItem(view).startsWith(QStringLiteral("View: x from ")));
+    EXPECT_EQ(focusedItem(view).rfind("View: x from ", 0), 0u) << focusedItem(view);
     mandelbrot->move(Arrow::Right);  // the rectangle moves: the list follows
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(view)->child(1)->text(QAccessible::Name),
-              QString::fromStdString(mandelbrotMarks(*mandelbrot->editor())[1].text));
+    EXPECT_EQ(nameOf(QAccessible::queryAccessibleInterface(view)->child(1)),
+              mandelbrotMarks(*mandelbrot->editor())[1].text);
 }
 
 // A list is named after its caption whatever it shows, and offers what it
-// shows as its value; the Metronome slider reports the level it sets.
+// shows as its value; the Metronome slider reports the level it sets; the
+// keys step a number edit with spin buttons.
 TEST_F(KeyboardTest, FieldsKeepTheirNamesAndReportWhatTheySet) {
     const CGlobalPage& global = *sheet().globalPage();
     QComboBox* port = global.controls().port;
@@ -283,6 +288,16 @@ TEST_F(KeyboardTest, FieldsKeepTheirNamesAndReportWhatTheySet) {
     EXPECT_EQ(level->currentValue().toInt(), 100);
     level->setCurrentValue(127);
     EXPECT_EQ(metronome->value(), 0);
+
+    // "Tempo:" steps with Up and Down as its buttons do, within 40..300.
+    QLineEdit* tempo = global.controls().tempo;
+    tempo->setText(QStringLiteral("299"));
+    tempo->setFocus();
+    QTest::keyClick(tempo, Qt::Key_Up);
+    QTest::keyClick(tempo, Qt::Key_Up);
+    EXPECT_EQ(tempo->text().toStdString(), "300");
+    QTest::keyClick(tempo, Qt::Key_Down);
+    EXPECT_EQ(tempo->text().toStdString(), "299");
 }
 
 }  // namespace
