@@ -359,15 +359,17 @@ class Session:
             sys.exit("FAIL: Escape left a dialog open")
         self.focus_window()
 
-    def tab_order(self, start, limit=150):
-        """What Tab goes through from `start` until it comes back to it."""
+    def tab_order(self, start, root=None, limit=150):
+        """What Tab goes through from `start` until it comes back to it, in
+        `root` (the main window unless given)."""
+        root = root or self.frame
         start.get_component_iface().grab_focus()
         wait_for(lambda: has_state(start, atspi().StateType.FOCUSED))
         order, current = [start], start
         for _ in range(limit):
             self.keys("Tab")
             moved = wait_for(lambda: (lambda node: node if node not in (None, current) else None)(
-                focused(self.frame)), 10)
+                focused(root)), 10)
             if moved is None or moved == start:
                 break
             order.append(moved)
@@ -481,6 +483,8 @@ def walk_dialogs(session, report):
         if report:
             print(f"\n== Copy dialog on {page} ==")
             print("\n".join(describe_tree(dialog)))
+            print("== Tab order ==")
+            print("\n".join(session.tab_order(named(dialog, "From"), dialog)))
         session.close_dialog()
     for name, keys in (("About", ("alt+h", "Return")), ("Open", ("ctrl+o",))):
         dialog = session.open_dialog(*keys)

@@ -231,6 +231,12 @@ TEST_F(KeyboardTest, PaintedViewsSayWhatTheyShowAsTheKeysMoveThroughThem) {
                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(arrangement, &up);
     EXPECT_EQ(arrangement->firstVisibleMeasure(), 1);
+    // While the song plays, the table says which measure, and so does its cell.
+    arrangement->setPlayPosition(2.5 * song.beatsPerMeasure);
+    EXPECT_TRUE(table->text(QAccessible::Description).startsWith(
+        QStringLiteral("Measures 1 to 16, playing measure 3.")));
+    EXPECT_EQ(nameOf(table->tableInterface()->cellAt(0, 2)), arrangementCellText(song, 0, 3, true));
+    arrangement->setPlayPosition(std::nullopt);
 
     // The piano roll: its notes, one by one.
     auto& blocks = turnTo<CBlockPage>(kBlockPageIndex);
