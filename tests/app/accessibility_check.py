@@ -32,6 +32,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import warnings
 from pathlib import Path
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
@@ -40,6 +41,8 @@ from script_support import check, outcome  # noqa: E402
 BUS_LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
 SESSION_MARK = "HALVORN_A11Y_SESSION"
 WAIT_SECONDS = 60  # a safety net: every wait ends as soon as its condition holds
+# The interface getters this version of the bindings still offers, and says so at each call.
+warnings.filterwarnings("ignore", category=DeprecationWarning)
 
 # Tool -> the Debian package that brings it.
 TOOLS = {"Xvfb": "xvfb", "dbus-run-session": "dbus-daemon", "xdotool": "xdotool",
@@ -47,7 +50,8 @@ TOOLS = {"Xvfb": "xvfb", "dbus-run-session": "dbus-daemon", "xdotool": "xdotool"
 
 # The painted views, by name, and the page (or Microsequences panel) each is on.
 VIEWS = {"Arrangement": "Macrosequences", "Piano roll": "Blocks",
-         "Values of the sequence": "Microsequences", "Mandelbrot view": "Microsequences (Mandelbrot)"}
+         "Values of the sequence": "Microsequences",
+         "Mandelbrot view": "Microsequences (Mandelbrot)"}
 # A control each page or panel shows: it is there once the page is.
 LANDMARKS = {"Global": "Title", "Microsequences": "Edit Microsequence", "Blocks": "New Block",
              "Macrosequences": "Arrangement", "Mandelbrot": "Mandelbrot view", "Morse-Thue": "Base",
@@ -66,7 +70,7 @@ def missing_tools():
     try:
         import gi
         gi.require_version("Atspi", "2.0")
-        from gi.repository import Atspi  # noqa: F401
+        from gi.repository import Atspi  # noqa: F401 (only whether it loads)
     except (ImportError, ValueError):
         missing.append("the Atspi bindings (python3-gi, gir1.2-atspi-2.0)")
     return missing
@@ -88,7 +92,8 @@ class Display:
     def __init__(self):
         read_end, write_end = os.pipe()
         self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1600x1200x24", "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1600x1200x24",
+             "-nolisten", "tcp"],
             pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         with os.fdopen(read_end) as pipe:
@@ -157,7 +162,8 @@ def controls_under(root):
         if node is not root and not showing(node):
             return
         role = node.get_role_name()
-        if node is not root and (role in CONTROL_ROLES or has_state(node, atspi().StateType.FOCUSABLE)):
+        focusable = has_state(node, atspi().StateType.FOCUSABLE)
+        if node is not root and (role in CONTROL_ROLES or focusable):
             found.append((node, panels))
         if role in ITEM_HOLDERS:
             return
@@ -202,7 +208,8 @@ def judge(where, root, expected_views=()):
             check(node.get_child_count() > 0 and node.get_child_at_index(0).get_name(),
                   f"{label} has no children")
     for name, roles in names.items():
-        check(len(roles) == 1, f"{where}: {len(roles)} controls are named {name!r} ({', '.join(roles)})")
+        check(len(roles) == 1,
+              f"{where}: {len(roles)} controls are named {name!r} ({', '.join(roles)})")
     for view in expected_views:
         check(named(root, view) is not None, f"{where}: no painted view named {view!r}")
 
@@ -275,7 +282,8 @@ class Session:
 
     def window(self, role, name_part):
         for window in children(self.app):
-            if window.get_role_name() == role and name_part in window.get_name() and showing(window):
+            if (window.get_role_name() == role and name_part in window.get_name()
+                    and showing(window)):
                 return window
         return None
 
@@ -366,14 +374,17 @@ class Session:
         start.get_component_iface().grab_focus()
         wait_for(lambda: has_state(start, atspi().StateType.FOCUSED))
         order, current = [start], start
+
+        def moved():
+            node = focused(root)
+            return node if node is not None and node != current else None
         for _ in range(limit):
             self.keys("Tab")
-            moved = wait_for(lambda: (lambda node: node if node not in (None, current) else None)(
-                focused(root)), 10)
-            if moved is None or moved == start:
+            node = wait_for(moved, 10)
+            if node is None or node == start:
                 break
-            order.append(moved)
-            current = moved
+            order.append(node)
+            current = node
         return [f"{node.get_role_name()}: {node.get_name()!r}" for node in order]
 
 
@@ -397,8 +408,9 @@ def walk_pages(session, report, screenshots=None):
             print("\n".join(session.tab_order(named(session.frame, LANDMARKS[page]))))
         if screenshots:
             session.xdotool("key", "shift+Tab")
-            subprocess.run(["import", "-window", session.xid, str(Path(screenshots) / f"{page}.png")],
-                           env=session.env, check=False)
+            picture = Path(screenshots) / f"{page}.png"
+            subprocess.run(["import", "-window", session.xid, str(picture)], env=session.env,
+                           check=False)
         yield page
 
 
