@@ -16,7 +16,8 @@ each of these is a failure:
 - a painted view that, given the focus, does not say which of its items
   the Right key moved to (the focus event a screen reader speaks on);
 - a slider moved by a key without the value-changed event, or with a value
-  that is not what it sets (the Metronome's level falls as it moves down).
+  that is not what it sets (the Metronome's level falls as it moves down,
+  the Legato's length as it moves up to "Short").
 
 --report prints the tree of each page as a screen reader reads it (role,
 name, value) and the order Tab takes through it; --screenshots DIR keeps a
@@ -467,22 +468,32 @@ def walk_views(session):
     events.listener.deregister("object:state-changed:focused")
 
 
+# Sliders, the key that moves each and by how much the value a screen reader
+# hears moves with it: "Max" is the Metronome's top, "Short" the Legato's,
+# the loudest Volume the top.
+SLIDER_MOVES = (("Global", "Metronome", "Down", -1), ("Blocks", "Legato", "Up", -1),
+                ("Macrosequences", "Volume", "Up", 1))
+
+
 def check_slider_moves(session):
-    """Down on the Global page's Metronome: a value-changed event, and the
-    level one lower."""
+    """Each key: a value-changed event, and the value moved as the slider
+    says."""
     changed = []
     listener = atspi().EventListener.new(lambda event: changed.append(event.source))
     listener.register("object:property-change:accessible-value")
-    session.turn_to(next(tab for tab in session.tabs() if tab.get_name().startswith("Global")))
-    slider = named(session.frame, "Metronome")
-    before = value_of(slider)
-    slider.get_component_iface().grab_focus()
-    wait_for(lambda: has_state(slider, atspi().StateType.FOCUSED))
-    session.keys("Down")
-    heard = wait_for(lambda: pump_events() or slider in changed, 20)
-    check(heard and value_of(slider) == before - 1,
-          f"Metronome: Down gave {'an' if heard else 'no'} event and the value {value_of(slider)} "
-          f"after {before}")
+    tabs = {tab.get_name().rstrip("*"): tab for tab in session.tabs()}
+    for page, name, key, step in SLIDER_MOVES:
+        session.turn_to(tabs[page])
+        slider = named(session.frame, name)
+        before = value_of(slider)
+        slider.get_component_iface().grab_focus()
+        wait_for(lambda: has_state(slider, atspi().StateType.FOCUSED))
+        changed.clear()
+        session.keys(key)
+        heard = wait_for(lambda: pump_events() or slider in changed, 20)
+        check(heard and value_of(slider) == before + step,
+              f"{name}: {key} gave {'an' if heard else 'no'} event and the value "
+              f"{value_of(slider)} after {before}")
     listener.deregister("object:property-change:accessible-value")
 
 

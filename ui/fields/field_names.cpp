@@ -93,11 +93,13 @@ class AccessibleComboBox final : public QAccessibleWidget, public QAccessibleTex
     }
 };
 
-// A slider that reports maximum - position + minimum.
-class AccessibleReversedSlider final : public QAccessibleWidget, public QAccessibleValueInterface {
+// Every slider: its value, and a reversed one's (speakReversed) counted
+// from the other end. The property is read at each call: Qt makes a
+// slider's interface as soon as the slider first moves, which may be
+// before the page marks it.
+class AccessibleSlider final : public QAccessibleWidget, public QAccessibleValueInterface {
   public:
-    explicit AccessibleReversedSlider(QSlider* slider)
-        : QAccessibleWidget(slider, QAccessible::Slider) {}
+    explicit AccessibleSlider(QSlider* slider) : QAccessibleWidget(slider, QAccessible::Slider) {}
 
     void* interface_cast(QAccessible::InterfaceType type) override {
         if (type == QAccessible::ValueInterface)
@@ -121,7 +123,10 @@ class AccessibleReversedSlider final : public QAccessibleWidget, public QAccessi
   private:
     QSlider* slider() const { return static_cast<QSlider*>(widget()); }
     // The same mapping both ways.
-    int spoken(int value) const { return slider()->maximum() - value + slider()->minimum(); }
+    int spoken(int value) const {
+        if (!slider()->property(kReversedProperty).toBool()) return value;
+        return slider()->maximum() - value + slider()->minimum();
+    }
 };
 
 }  // namespace
@@ -150,9 +155,7 @@ void speakReversed(QSlider* slider) {
 
 QAccessibleInterface* accessibleField(QObject* object) {
     if (auto* box = qobject_cast<QComboBox*>(object)) return new AccessibleComboBox(box);
-    auto* slider = qobject_cast<QSlider*>(object);
-    if (slider && slider->property(kReversedProperty).toBool())
-        return new AccessibleReversedSlider(slider);
+    if (auto* slider = qobject_cast<QSlider*>(object)) return new AccessibleSlider(slider);
     return nullptr;
 }
 

@@ -35,8 +35,8 @@ void speakReversed(QSlider* slider);
 
 // The interfaces the fields need beyond Qt's own: a drop-down list named
 // like every other field (Qt on Linux names it after its current entry and
-// drops the name it was given), and a reversed slider. Null for anything
-// else.
+// drops the name it was given), and a slider that may be reversed. Null for
+// anything else.
 QAccessibleInterface* accessibleField(QObject* object);
 
 }  // namespace halvorn
