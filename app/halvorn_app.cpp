@@ -11,10 +11,12 @@
 #include "app/single_doc_template.h"
 #include "app/termination_signals.h"
 #include "ui/frame/main_frame.h"
+#include "ui/views/accessible_views.h"
 
 namespace halvorn {
 
 CHalvornApp::CHalvornApp(int& argc, char** argv) : QApplication(argc, argv) {
+    installAccessibleInterfaces();
     installOutputDeviceList(midi_);
     context_.audioExport = systemAudioExport();
     context_.stemsExport = systemStemsExport();

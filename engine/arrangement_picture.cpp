@@ -66,15 +66,23 @@ std::int64_t stretchedMeasures(std::int32_t blockMeasures, double stretchFactor)
     return static_cast<std::int64_t>(std::trunc(std::min(measures, kColumnLimit)));
 }
 
-void drawTrack(ArrangementPicture& picture, const Song& song, std::int32_t track,
-               std::int32_t firstVisibleMeasure) {
+// The placements of `track` the picture draws, in order.
+std::span<const Placement> drawnPlacements(const Song& song, std::int32_t track) {
     const Macrosequence& macrosequence = song.macrosequences[static_cast<std::size_t>(track)];
     const std::size_t count =
         std::min(static_cast<std::size_t>(std::max(macrosequence.placementCount, 0)),
                  macrosequence.placements.size());
+    return std::span(macrosequence.placements).first(count);
+}
+
+std::int32_t drawnTracks(const Song& song) {
+    return std::clamp(song.blockCount, 0, std::min(kMaxBlocks, kArrangementRows));
+}
+
+void drawTrack(ArrangementPicture& picture, const Song& song, std::int32_t track,
+               std::int32_t firstVisibleMeasure) {
     const std::int32_t blockMeasures = song.blocks[static_cast<std::size_t>(track)].lengthMeasures;
-    for (std::size_t i = 0; i < count; ++i) {
-        const Placement& placement = macrosequence.placements[i];
+    for (const Placement& placement : drawnPlacements(song, track)) {
         const std::int64_t a =
             placement.startBeat / song.beatsPerMeasure - std::int64_t{firstVisibleMeasure} + 1;
         drawBar(picture, a, a + stretchedMeasures(blockMeasures, placement.stretchFactor), track);
@@ -111,10 +119,22 @@ void composeArrangement(ArrangementPicture& picture, const Song& song,
     std::fill(picture.pixels.begin(), picture.pixels.end(), kArrangementBackground);
     drawGrid(picture);
     if (song.beatsPerMeasure <= 0) return;
-    const std::int32_t tracks =
-        std::clamp(song.blockCount, 0, std::min(kMaxBlocks, kArrangementRows));
-    for (std::int32_t track = 0; track < tracks; ++track)
+    for (std::int32_t track = 0; track < drawnTracks(song); ++track)
         drawTrack(picture, song, track, firstVisibleMeasure);
+}
+
+std::optional<ArrangementBar> arrangementBarAt(const Song& song, std::int32_t track,
+                                               std::int64_t measure) {
+    if (song.beatsPerMeasure <= 0 || track < 0 || track >= drawnTracks(song)) return std::nullopt;
+    const std::int32_t blockMeasures = song.blocks[static_cast<std::size_t>(track)].lengthMeasures;
+    std::optional<ArrangementBar> shown;
+    for (const Placement& placement : drawnPlacements(song, track)) {
+        const std::int64_t first = placement.startBeat / song.beatsPerMeasure + 1;
+        const std::int64_t measures = stretchedMeasures(blockMeasures, placement.stretchFactor);
+        if (measure >= first && measure < first + measures)
+            shown = ArrangementBar{first, measures, placement.stretchFactor};
+    }
+    return shown;
 }
 
 double arrangementBeatsOfTicks(std::uint64_t ticks, std::int32_t ppqn) {

@@ -67,6 +67,19 @@ std::optional<ArrangementPicture> arrangementPictureCreate(ArrangementSize size)
 void composeArrangement(ArrangementPicture& picture, const Song& song,
                         std::int32_t firstVisibleMeasure);
 
+// The bar the picture shows for track `track` in song measure `measure`
+// (1-based): the last of the track's placements that covers that measure,
+// as later bars paint over earlier ones. None for an empty cell and for a
+// track beyond the rows drawn.
+struct ArrangementBar {
+    std::int64_t firstMeasure = 0;  // 1-based
+    std::int64_t measures = 0;      // the block's length times its stretch
+    double stretchFactor = 1.0;
+    bool operator==(const ArrangementBar&) const = default;
+};
+std::optional<ArrangementBar> arrangementBarAt(const Song& song, std::int32_t track,
+                                               std::int64_t measure);
+
 // Song position `ticks` at `ppqn` ticks per quarter note, in beats.
 double arrangementBeatsOfTicks(std::uint64_t ticks, std::int32_t ppqn);
 

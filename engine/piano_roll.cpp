@@ -173,12 +173,17 @@ std::int32_t PianoRollImage::tickColumn(std::uint64_t tick, const PianoRollFrame
     return static_cast<std::int32_t>(std::min(tick, ticks) * width / ticks);
 }
 
+std::vector<PianoRollNote> pianoRollNotesOver(std::span<const MidiEvent> events,
+                                              const PianoRollFrame& frame) {
+    return pianoRollNotes(events,
+                          static_cast<std::uint32_t>(std::min<std::uint64_t>(
+                              frameTicks(frame) - 1, std::numeric_limits<std::uint32_t>::max())));
+}
+
 PianoRollImage composePianoRoll(std::span<const MidiEvent> events, const PianoRollFrame& frame) {
     PianoRollImage image;
     if (frame.width <= 0 || frame.height <= 0) return image;
-    const auto notes = pianoRollNotes(
-        events, static_cast<std::uint32_t>(std::min<std::uint64_t>(
-                    frameTicks(frame) - 1, std::numeric_limits<std::uint32_t>::max())));
+    const auto notes = pianoRollNotesOver(events, frame);
     image.width = frame.width;
     image.height = frame.height;
     std::tie(image.lowestPitch, image.highestPitch) = shownKeys(notes);

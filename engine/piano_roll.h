@@ -37,6 +37,11 @@ struct PianoRollNote {
 std::vector<PianoRollNote> pianoRollNotes(std::span<const MidiEvent> events,
                                           std::uint32_t lastTick);
 
+// The notes the picture of `frame` draws: a note never ended lasts to the
+// frame's last tick.
+std::vector<PianoRollNote> pianoRollNotesOver(std::span<const MidiEvent> events,
+                                              const PianoRollFrame& frame);
+
 inline constexpr std::uint32_t kPianoRollWhiteKey = 0x00FFFFFF;
 inline constexpr std::uint32_t kPianoRollBlackKey = 0x00EDF0F4;
 inline constexpr std::uint32_t kPianoRollOctaveLine = 0x00CDD3DB;

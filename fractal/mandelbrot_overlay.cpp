@@ -99,27 +99,37 @@ void invertLine(const PixelImage& image, PixelPoint point1, PixelPoint point2) {
     }
 }
 
-void invertOrbit(const PixelImage& image, const PlaneView& view, PixelPoint point1) {
-    const double sx = image.width / (view.maxX - view.minX);
-    const double sy = image.height / (view.maxY - view.minY);
+MandelbrotOrbit orbitMarks(std::int32_t width, std::int32_t height, const PlaneView& view,
+                           PixelPoint point1) {
+    const double sx = width / (view.maxX - view.minX);
+    const double sy = height / (view.maxY - view.minY);
+    const auto pixelOf = [&](double x, double y) {
+        return PixelPoint{truncateToPixel((x - view.minX) * sx),
+                          truncateToPixel((y - view.minY) * sy)};
+    };
+    MandelbrotOrbit orbit;
     const double cx = point1.column / sx + view.minX;
     const double cy = point1.row / sy + view.minY;
-    const auto columnOf = [&](double x) { return truncateToPixel((x - view.minX) * sx); };
-    const auto rowOf = [&](double y) { return truncateToPixel((y - view.minY) * sy); };
-
-    const std::int32_t column = columnOf(cx), row = rowOf(cy);
-    invertPixel(image, column - 1, row - 1);
-    invertPixel(image, column + 1, row - 1);
-    invertPixel(image, column - 1, row + 1);
-    invertPixel(image, column + 1, row + 1);
-
+    orbit.c = {{cx, cy}, pixelOf(cx, cy)};
     double zx = cx, zy = cy;
     for (std::int32_t n = 0; zx * zx + zy * zy <= 4.0 && n <= kMaxOrbitMarks; ++n) {
-        invertCross(image, columnOf(zx), rowOf(zy));
+        orbit.points.push_back({{zx, zy}, pixelOf(zx, zy)});
         const double nextX = zx * zx - zy * zy + cx;
         zy = 2.0 * zx * zy + cy;
         zx = nextX;
     }
+    return orbit;
+}
+
+void invertOrbit(const PixelImage& image, const PlaneView& view, PixelPoint point1) {
+    const MandelbrotOrbit orbit = orbitMarks(image.width, image.height, view, point1);
+    const auto [column, row] = orbit.c.pixel;
+    invertPixel(image, column - 1, row - 1);
+    invertPixel(image, column + 1, row - 1);
+    invertPixel(image, column - 1, row + 1);
+    invertPixel(image, column + 1, row + 1);
+    for (const OrbitPoint& point : orbit.points)
+        invertCross(image, point.pixel.column, point.pixel.row);
 }
 
 }  // namespace halvorn

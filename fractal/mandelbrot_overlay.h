@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace halvorn {
 
@@ -33,6 +34,12 @@ struct PlaneView {
     bool operator==(const PlaneView&) const = default;
 };
 
+struct PlanePoint {
+    double x = 0.0;
+    double y = 0.0;
+    bool operator==(const PlanePoint&) const = default;
+};
+
 // A row-major W × H image of 0x00RRGGBB words.
 struct PixelImage {
     std::span<std::uint32_t> pixels;
@@ -56,5 +63,19 @@ void invertLine(const PixelImage& image, PixelPoint point1, PixelPoint point2);
 // pixel gets its four diagonal neighbours marked, and each orbit point while
 // |z|^2 <= 4, at most 65 of them from c itself on, a five-pixel cross.
 void invertOrbit(const PixelImage& image, const PlaneView& view, PixelPoint point1);
+
+// What invertOrbit marks on an image of `width` × `height`: c (point 1's
+// place in `view`) and the orbit points from c on, each with the pixel it
+// falls on (marks off the image included).
+struct OrbitPoint {
+    PlanePoint place;
+    PixelPoint pixel;
+};
+struct MandelbrotOrbit {
+    OrbitPoint c;
+    std::vector<OrbitPoint> points;  // at most 65
+};
+MandelbrotOrbit orbitMarks(std::int32_t width, std::int32_t height, const PlaneView& view,
+                           PixelPoint point1);
 
 }  // namespace halvorn

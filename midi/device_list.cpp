@@ -51,9 +51,16 @@ bool midiRefreshOutputDevices(MidiSystem& system) {
     return true;
 }
 
+std::string midiMissingPortName(const MidiSystem& system) {
+    return system.settings.selectedPort < 0 ? system.awaitedPortName : std::string();
+}
+
 Expected<std::unique_ptr<MidiStream>, Error> midiOpenDeviceStream(MidiSystem& system,
                                                                   std::int32_t port,
                                                                   MidiStreamDoneFunction done) {
+    if (const std::string missing = midiMissingPortName(system); port < 0 && !missing.empty())
+        return unexpected(
+            errorOf(ErrorCode::kDevice, "The MIDI port \"" + missing + "\" is not connected."));
     if (system.devices.empty() || !system.deviceProvider)
         return unexpected(errorOf(ErrorCode::kDevice, "No MIDI output device is available."));
     if (port < 0 || static_cast<std::size_t>(port) >= system.devices.size())

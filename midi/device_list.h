@@ -50,8 +50,12 @@ const std::vector<MidiOutputDevice>& midiOutputDevices(const MidiSystem& system)
 // it comes back, unless another device was chosen meanwhile.
 bool midiRefreshOutputDevices(MidiSystem& system);
 
+// The name of the selected device while it is gone (nothing is selected and
+// it is awaited); empty otherwise.
+std::string midiMissingPortName(const MidiSystem& system);
+
 // Opens a stream on list entry `port`; on failure one user-facing line
-// that says why.
+// that says why (naming the selected device when it is gone).
 Expected<std::unique_ptr<MidiStream>, Error> midiOpenDeviceStream(MidiSystem& system,
                                                                   std::int32_t port,
                                                                   MidiStreamDoneFunction done);

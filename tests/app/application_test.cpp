@@ -9,6 +9,9 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -525,6 +528,24 @@ TEST_F(ApplicationTest, AtItsMinimumSizeEveryFieldIsReadable) {
                 << index << " " << field->metaObject()->className();
         }
     }
+}
+
+// On a screen smaller than the pages need (the offscreen one, 800 x 800,
+// is narrower), the window still fits the screen and the pages scroll
+// inside it.
+TEST_F(ApplicationTest, OnATooSmallScreenTheWindowFitsAndThePagesScroll) {
+    ASSERT_TRUE(app->OpenStartupDocument(QString()));
+    CMainFrame& frame = app->frame();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    const QSize room = frame.screen()->availableSize();
+    ASSERT_GT(app->view().readableSize().width(), room.width()) << "a screen with room to spare";
+    frame.resize(frame.minimumSize());
+    QApplication::processEvents();
+    EXPECT_LE(frame.minimumWidth(), room.width());
+    EXPECT_LE(frame.minimumHeight(), room.height());
+    const auto* scroller = app->view().findChild<QScrollArea*>();
+    ASSERT_NE(scroller, nullptr);
+    EXPECT_GT(scroller->horizontalScrollBar()->maximum(), 0);
 }
 
 TEST_F(ApplicationTest, AboutBoxShowsNameAndVersion) {

@@ -69,7 +69,7 @@ class Session:
     def windows(self, name_pattern):
         return self.xdotool("search", "--onlyvisible", "--name", name_pattern).split()
 
-    def wait_window(self, name_pattern, seconds=30):
+    def wait_window(self, name_pattern, seconds=60):
         found = wait_for(lambda: self.windows(name_pattern), seconds)
         if not found:
             fail(f"no window named {name_pattern!r}")
@@ -122,7 +122,7 @@ def fail(message):
     sys.exit(1)
 
 
-def expect_title(session, path, title, seconds=10):
+def expect_title(session, path, title, seconds=60):
     if not wait_for(lambda: session.title_of(path) == title, seconds):
         fail(f"{path.name} holds title {session.title_of(path)!r}, expected {title!r}")
 
@@ -160,7 +160,7 @@ def main():
         session.keys(window, "Tab", "ctrl+a")
         session.type(window, "Left On Page")
         copies = wait_for(lambda: [c for c in session.recovery_copies()
-                                   if session.title_of(c) == "Left On Page"], AUTOSAVE_SECONDS + 10)
+                                   if session.title_of(c) == "Left On Page"], AUTOSAVE_SECONDS + 60)
         if not copies:
             fail("no recovery copy holds the edit left on the page")
         if session.title_of(piece) != original:
@@ -172,7 +172,7 @@ def main():
         if session.windows(r"^Halvorn$"):
             fail("a second program offered the copy of a program still running")
         session.keys(other, "ctrl+q")
-        if second.wait(timeout=20) != 0:
+        if second.wait(timeout=60) != 0:
             fail("the second program did not end cleanly")
         first.send_signal(signal.SIGKILL)
         first.wait(timeout=10)
@@ -189,7 +189,7 @@ def main():
         window = session.wait_window(r"^piece\.hvn\* - Halvorn$")
         session.keys(window, "ctrl+s")
         expect_title(session, piece, "Left On Page")
-        if not wait_for(lambda: not session.recovery_copies(), 10):
+        if not wait_for(lambda: not session.recovery_copies(), 60):
             fail("saving left the recovery copy")
         print("recovery: Recover brought the edit back; Save removed the copy")
 
@@ -202,7 +202,7 @@ def main():
         session.keys(window, "ctrl+Tab", "ctrl+z", "ctrl+q")
         question = session.wait_window(r"^Halvorn$")
         session.keys(question, "Return")
-        if third.wait(timeout=20) != 0:
+        if third.wait(timeout=60) != 0:
             fail("the program did not end cleanly")
         if session.block_description(piece, 0) != "Kept Edit":
             fail(f"the Blocks edit is not in the file: {session.block_description(piece, 0)!r}")
@@ -218,7 +218,7 @@ def main():
         session.type(window, "At Log Out")
         session.wait_window(r"^piece\.hvn\* - Halvorn$")
         fourth.send_signal(signal.SIGTERM)
-        if fourth.wait(timeout=20) != 0:
+        if fourth.wait(timeout=60) != 0:
             fail("SIGTERM did not end the program cleanly")
         copies = session.recovery_copies()
         if [session.title_of(c) for c in copies] != ["At Log Out"]:

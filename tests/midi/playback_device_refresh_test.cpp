@@ -56,12 +56,17 @@ TEST(DeviceRefreshTest, SelectionFollowsItsDeviceByNameAsOutputsComeAndGo) {
     outputs.present = {"Synth", "Port 0"};
     EXPECT_TRUE(midiRefreshOutputDevices(outputs.midi));
     EXPECT_EQ(outputs.midi.settings.selectedPort, -1) << "gone: nothing selected";
+    EXPECT_EQ(midiMissingPortName(outputs.midi), "Port A");
+    const auto opened = midiOpenDeviceStream(outputs.midi, -1, {});
+    ASSERT_FALSE(opened);
+    EXPECT_EQ(opened.error().message, "The MIDI port \"Port A\" is not connected.");
     outputs.present = {"Port B", "Synth", "Port 0"};
     EXPECT_TRUE(midiRefreshOutputDevices(outputs.midi));
     EXPECT_EQ(outputs.midi.settings.selectedPort, -1);
     outputs.present = {"Port B", "Port A", "Synth", "Port 0"};
     EXPECT_TRUE(midiRefreshOutputDevices(outputs.midi));
     EXPECT_EQ(outputs.midi.settings.selectedPort, 1) << "back: selected again";
+    EXPECT_EQ(midiMissingPortName(outputs.midi), "");
 
     // A choice made meanwhile wins over the one awaited.
     outputs.present = {"Port B", "Synth", "Port 0"};

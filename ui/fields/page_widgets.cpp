@@ -8,6 +8,8 @@
 #include <QPalette>
 #include <QSlider>
 
+#include "ui/fields/field_names.h"
+
 namespace halvorn {
 
 QLabel* caption(const QString& text, QWidget* parent) {
@@ -17,6 +19,18 @@ QLabel* caption(const QString& text, QWidget* parent) {
 QLabel* centredCaption(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setAlignment(Qt::AlignHCenter);
+    return label;
+}
+
+QLabel* caption(const QString& text, QWidget* parent, QWidget* field) {
+    QLabel* label = caption(text, parent);
+    labelField(label, field);
+    return label;
+}
+
+QLabel* centredCaption(const QString& text, QWidget* parent, QWidget* field) {
+    QLabel* label = centredCaption(text, parent);
+    labelField(label, field);
     return label;
 }
 
@@ -71,6 +85,15 @@ void greyDisabledControls(QWidget* root) {
     palette.setColor(QPalette::Disabled, QPalette::Highlight, window.darker(140));
     palette.setColor(QPalette::Disabled, QPalette::WindowText, window.darker(160));
     root->setPalette(palette);
+}
+
+QWidget* lastTabStopIn(QWidget* container) {
+    QWidget* last = nullptr;
+    for (QWidget* next = container->nextInFocusChain(); container->isAncestorOf(next);
+         next = next->nextInFocusChain()) {
+        if (next->focusPolicy() & Qt::TabFocus) last = next;
+    }
+    return last;
 }
 
 QHBoxLayout* withUnit(QWidget* field, const QString& unit, QWidget* parent) {

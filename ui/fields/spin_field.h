@@ -11,7 +11,8 @@ class QWidget;
 namespace halvorn {
 
 // A widget holding `edit` and its two buttons; the buttons repeat while
-// held and leave a text that is no number alone.
+// held and leave a text that is no number alone. The Up and Down keys in
+// the edit step it as the buttons do.
 QWidget* makeSpinField(QLineEdit* edit, std::int32_t low, std::int32_t high, QWidget* parent);
 
 }  // namespace halvorn

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "ui/fields/field_names.h"
 #include "ui/frame/lock_keys.h"
 #include "ui/frame/main_sheet.h"
 #include "ui/views/toolbar_icons.h"
@@ -21,6 +22,39 @@ namespace halvorn {
 namespace {
 
 constexpr int kIndicatorPollMs = 250;
+
+// What "Random Values" and "Random Seed" act on while page `index` is
+// shown, and when they do nothing. Each tip opens with the command's name.
+struct RandomTips {
+    QString values;
+    QString seed;
+};
+
+RandomTips randomTips(int index) {
+    switch (index) {
+        case kGlobalPageIndex:
+            return {QStringLiteral("Random Values: a random tempo, signature, note range, key and "
+                                   "scale on the Global page (texts and MIDI settings stay)"),
+                    QStringLiteral("Random Seed: a random seed for the song's generator on the "
+                                   "Global page")};
+        case kMicroPageIndex:
+            return {QStringLiteral("Random Values: a random fractal, period and parameters for "
+                                   "the microsequence shown, kept by Save current; nothing while "
+                                   "the song has no microsequences"),
+                    QStringLiteral("Random Seed: a random seed for the microsequence shown when "
+                                   "its fractal is Noise; nothing for the other fractals")};
+        case kBlockPageIndex:
+            return {QStringLiteral("Random Values: random settings for the block shown, kept by "
+                                   "Save; nothing while the song has no blocks"),
+                    QStringLiteral("Random Seed: a random rhythm seed for the block shown, kept "
+                                   "by Save")};
+        case kMacroPageIndex:
+            return {QStringLiteral("Random Values: nothing on the Macrosequences page"),
+                    QStringLiteral("Random Seed: a random seed for the track shown, kept by Save")};
+        default:
+            return {QStringLiteral("Random Values"), QStringLiteral("Random Seed")};
+    }
+}
 
 }  // namespace
 
@@ -45,6 +79,28 @@ QAction* CMainFrame::makeAction(FrameCommand command, const QString& text, const
 
 void CMainFrame::dispatchToSheet(void (CMainSheet::*command)()) {
     if (sheet_) (sheet_->*command)();
+}
+
+void CMainFrame::setSheet(CMainSheet* sheet) {
+    if (sheet_) disconnect(sheet_, nullptr, this, nullptr);
+    sheet_ = sheet;
+    if (!sheet_) return;
+    connect(sheet_, &QTabWidget::currentChanged, this, &CMainFrame::showRandomTips);
+    showRandomTips(sheet_->currentIndex());
+}
+
+void CMainFrame::showRandomTips(int pageIndex) {
+    const RandomTips tips = randomTips(pageIndex);
+    action(FrameCommand::RandomValues)->setToolTip(tips.values);
+    action(FrameCommand::RandomSeed)->setToolTip(tips.seed);
+}
+
+void CMainFrame::nameToolbarButtons() {
+    for (QAction* command : toolBar_->actions()) {
+        QWidget* button = toolBar_->widgetForAction(command);
+        if (!button || command->isSeparator()) continue;
+        nameField(button, captionName(command->text().section(QLatin1Char('\t'), 0, 0)));
+    }
 }
 
 QAction* CMainFrame::action(FrameCommand command) const {
@@ -160,7 +216,12 @@ void CMainFrame::createMenus() {
     recentEnd_ = fileMenu_->addSeparator();
     fileMenu_->addAction(action(FrameCommand::Exit));
 
+    // The random commands have no key of their own: here the keyboard
+    // reaches them. Undo and Redo come before them (setUndoStack).
     editMenu_ = menuBar()->addMenu(QStringLiteral("&Edit"));
+    randomStart_ = editMenu_->addSeparator();
+    editMenu_->addAction(action(FrameCommand::RandomValues));
+    editMenu_->addAction(action(FrameCommand::RandomSeed));
     menuBar()->addAction(action(FrameCommand::Copy));
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
@@ -189,6 +250,7 @@ void CMainFrame::createToolBar() {
     toolBar_->addSeparator();
     toolBar_->addAction(action(FrameCommand::About));
     addToolBar(Qt::TopToolBarArea, toolBar_);
+    nameToolbarButtons();
 
     QAction* toggle = action(FrameCommand::ToggleToolbar);
     connect(toggle, &QAction::triggered, toolBar_, &QWidget::setVisible);
@@ -222,11 +284,12 @@ void CMainFrame::createStatusBar() {
 void CMainFrame::setEditActions(QAction* undo, QAction* redo) {
     undo_ = undo;
     redo_ = redo;
-    editMenu_->addAction(undo_);
-    editMenu_->addAction(redo_);
+    editMenu_->insertAction(randomStart_, undo_);
+    editMenu_->insertAction(randomStart_, redo_);
     toolBar_->insertAction(copyButton_, undo_);
     toolBar_->insertAction(copyButton_, redo_);
     toolBar_->insertSeparator(copyButton_);
+    nameToolbarButtons();
 }
 
 QList<QLabel*> CMainFrame::indicatorPanes() const {

@@ -46,8 +46,9 @@ class CMainFrame final : public QMainWindow {
     // The recent-file entries of the "&File" menu, most recent first.
     void setRecentFiles(const QStringList& paths);
     // The sheet that "Copy", "Random Values", "Random Seed" and "Export
-    // Audio..." act on (the view's).
-    void setSheet(CMainSheet* sheet) { sheet_ = sheet; }
+    // Audio..." act on (the view's). The tooltips of "Random Values" and
+    // "Random Seed" follow the page it shows.
+    void setSheet(CMainSheet* sheet);
     // Asked before the window closes; false keeps it open.
     void setCloseGuard(std::function<bool()> guard) { closeGuard_ = std::move(guard); }
     // "Undo" and "Redo" in the "&Edit" menu and on the toolbar (see
@@ -87,6 +88,10 @@ class CMainFrame final : public QMainWindow {
     void createStatusBar();
     void updateIndicators();
     void dispatchToSheet(void (CMainSheet::*command)());
+    void showRandomTips(int pageIndex);
+    // The toolbar's buttons are named as their menu items, without the
+    // shortcut the menu shows after a tab.
+    void nameToolbarButtons();
 
     std::array<QAction*, static_cast<std::size_t>(FrameCommand::Count)> actions_{};
     QMenu* fileMenu_ = nullptr;
@@ -95,6 +100,7 @@ class CMainFrame final : public QMainWindow {
     QAction* redo_ = nullptr;
     QAction* recentStart_ = nullptr;  // the separator before the recent files
     QAction* recentEnd_ = nullptr;    // the separator after them
+    QAction* randomStart_ = nullptr;  // the "&Edit" menu's separator before the random commands
     QList<QAction*> recentActions_;
     QAction* copyButton_ = nullptr;
     QToolBar* toolBar_ = nullptr;

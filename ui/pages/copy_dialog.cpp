@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include "model/song.h"
+#include "ui/fields/field_names.h"
 #include "ui/fields/list_fields.h"
 #include "ui/session/prompts.h"
 
@@ -39,8 +41,12 @@ CCopyDialog::CCopyDialog(Prompts& prompts, const Song* song, CopyMode mode,
     setWindowTitle(QStringLiteral("Copy"));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
-    form->addRow(new QLabel(QStringLiteral("From:"), this), sourceList_);
-    form->addRow(new QLabel(QStringLiteral("to:"), this), destinationList_);
+    auto* from = new QLabel(QStringLiteral("From:"), this);
+    auto* to = new QLabel(QStringLiteral("to:"), this);
+    labelField(from, sourceList_);
+    labelField(to, destinationList_);
+    form->addRow(from, sourceList_);
+    form->addRow(to, destinationList_);
     layout->addLayout(form);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
@@ -67,6 +73,7 @@ bool CCopyDialog::prepare() {
         return false;
     }
     setWindowTitle(captionFor(mode_));
+    fitTitle();
     fillLists();
     sourceIndex_ = destinationIndex_ = currentIndex_;
     sourceList_->setCurrentIndex(currentIndex_);
@@ -86,6 +93,16 @@ void CCopyDialog::fillLists() {
     if (const auto newEntry = copyNewEntryName(mode_, count)) {
         destinationList_->addItem(recordListEntry(count, QString::fromStdString(*newEntry)));
     }
+}
+
+// A window manager cuts a title wider than its window: the dialog leaves
+// room for the title in a bold face and the title bar's icon and buttons.
+void CCopyDialog::fitTitle() {
+    constexpr int kTitleBarExtras = 160;
+    QFont title = font();
+    title.setBold(true);
+    const int needed = QFontMetrics(title).horizontalAdvance(windowTitle()) + kTitleBarExtras;
+    setMinimumWidth(std::max(minimumSizeHint().width(), needed));
 }
 
 int CCopyDialog::exec() {

@@ -40,6 +40,7 @@ class CCopyDialog final : public QDialog {
   private:
     std::int32_t entryCount() const;
     void fillLists();
+    void fitTitle();
 
     Prompts& prompts_;
     const Song* song_;

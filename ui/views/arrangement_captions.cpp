@@ -1,9 +1,12 @@
 #include "ui/views/arrangement_captions.h"
 
 #include <QGridLayout>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPointer>
+#include <QToolTip>
+#include <algorithm>
 
 #include "engine/arrangement_picture.h"
 #include "model/song.h"
@@ -13,7 +16,10 @@
 namespace halvorn {
 namespace {
 
+// The name column is never narrower than this; wider, as far as the window
+// gives room, up to the longest name.
 constexpr int kNameColumnCharacters = 22;
+constexpr int kNameMargins = 8 + 4 + 4;  // left, right, and a little air
 
 // A strip that paints itself with `paint`, so that it follows the picture's
 // place in the display whenever it is repainted.
@@ -129,7 +135,9 @@ CArrangementCaptions::CArrangementCaptions(CArrangementDisplay* display, SongSou
             }
         },
         this);
-    names_->setFixedWidth(fontMetrics().averageCharWidth() * kNameColumnCharacters);
+    names_->setMinimumWidth(fontMetrics().averageCharWidth() * kNameColumnCharacters);
+    names_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    names_->installEventFilter(this);
 
     regenerateLine_ = new QLabel(QStringLiteral("Press Regenerate to draw the arrangement."), this);
     QSizePolicy keepPlace = regenerateLine_->sizePolicy();
@@ -145,7 +153,8 @@ CArrangementCaptions::CArrangementCaptions(CArrangementDisplay* display, SongSou
     grid->addWidget(display_, 1, 1);
     grid->addWidget(regenerateLine_, 2, 0, 1, 2);
     grid->setRowStretch(1, 1);
-    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 3);
 
     // The display repaints after every scroll and Regenerate; the captions
     // follow once it has.
@@ -157,8 +166,33 @@ CArrangementCaptions::CArrangementCaptions(CArrangementDisplay* display, SongSou
 void CArrangementCaptions::refresh() {
     const Song* song = source_ ? source_() : nullptr;
     regenerateLine_->setVisible(song && needsRegenerate(*song));
+    int widest = 0;
+    for (const QString& name : rowNames())
+        widest = std::max(widest, names_->fontMetrics().horizontalAdvance(name));
+    names_->setMaximumWidth(std::max(names_->minimumWidth(), widest + kNameMargins));
     ruler_->update();
     names_->update();
+}
+
+int CArrangementCaptions::rowAt(int y) const {
+    const int cell = display_->picture().cellHeight();
+    if (cell <= 0) return -1;
+    const int top = display_->mapTo(this, display_->pictureRect().topLeft()).y() - names_->y();
+    const int row = y >= top ? (y - top) / cell : -1;
+    return row < rowNames().size() ? row : -1;
+}
+
+// Pointing at a row's name shows it whole, however narrow the column.
+bool CArrangementCaptions::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != names_ || event->type() != QEvent::ToolTip)
+        return QWidget::eventFilter(watched, event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const int row = rowAt(help->pos().y());
+    if (row < 0)
+        QToolTip::hideText();
+    else
+        QToolTip::showText(help->globalPos(), rowNames()[row], names_);
+    return true;
 }
 
 QStringList CArrangementCaptions::measureNumbers() const {

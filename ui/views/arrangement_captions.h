@@ -4,6 +4,8 @@
 // row's block number and description (muted ones marked) at the left, and,
 // while a track has lost its placements (after Open, or after its Save), a
 // line asking for Regenerate. The picture itself is left as it is drawn.
+// The name column widens with the window up to the longest name; pointing
+// at a name shows it whole.
 
 #include <QStringList>
 #include <QWidget>
@@ -54,8 +56,13 @@ class CArrangementCaptions final : public QWidget {
         bool operator==(const PlacingInputs&) const = default;
     };
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     bool needsRegenerate(const Song& song) const;
+    // The track row at `y` in the name column, or -1.
+    int rowAt(int y) const;
 
     std::array<std::optional<PlacingInputs>, 16> placedEmpty_{};
     CArrangementDisplay* display_;

@@ -9,6 +9,13 @@
 // control's border; the strip left over goes on the left and at the bottom,
 // so the picture keeps to the control's top right corner. Set up runs again
 // whenever the control is resized.
+//
+// A screen reader reads it as a table (accessible_views.h): one row per
+// track of the song, one column per measure shown, the cells as
+// engine/picture_descriptions.h words them. The control takes the focus;
+// the arrow keys move a cell cursor, drawn over the picture, and past the
+// first or last column (or with the mouse wheel) ask for the window to
+// scroll.
 
 #include <QImage>
 #include <QWidget>
@@ -46,8 +53,21 @@ class CArrangementDisplay final : public QWidget {
     void setFirstVisibleMeasure(std::int32_t measure) { firstVisibleMeasure_ = measure; }
     // The play-position line at `beats` from the start of the song; none
     // while nothing plays.
-    void setPlayPosition(std::optional<double> beats) { playBeats_ = beats; }
+    void setPlayPosition(std::optional<double> beats);
     std::optional<double> playPosition() const { return playBeats_; }
+
+    // The table a screen reader reads: a row per track in the song (at most
+    // 16), a column per measure shown.
+    int trackRows() const;
+    QString cellText(int row, int column) const;
+    QString rowName(int row) const;        // "3: Bass"
+    QString columnName(int column) const;  // "Measure 17"
+    // Where cell (row, column) is drawn, in the control's coordinates.
+    QRect cellRect(int row, int column) const;
+    // "Measures 1 to 16", and ", playing measure 5" while the song plays.
+    QString statusText() const;
+    int cursorRow() const { return cursorRow_; }
+    int cursorColumn() const { return cursorColumn_; }
 
     // For tests: the picture last composed, where it sits in the control,
     // and what the screen shows.
@@ -61,10 +81,16 @@ class CArrangementDisplay final : public QWidget {
   signals:
     // After every paint, so that what is written beside it can follow.
     void painted();
+    // The user asks to see the window `measures` later (earlier when negative).
+    void scrollRequested(int measures);
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
   private:
     Prompts& prompts_;
@@ -72,6 +98,9 @@ class CArrangementDisplay final : public QWidget {
     // Converts the composed picture into the shown image.
     void present();
     void tellOnce(const QString& message);
+    const Song* song() const;
+    std::optional<std::int64_t> playMeasure() const;
+    void moveCursor(int row, int column);
 
     SongSource songSource_;
     std::int32_t firstVisibleMeasure_ = 1;
@@ -81,6 +110,10 @@ class CArrangementDisplay final : public QWidget {
     std::vector<std::uint8_t> deviceBuffer_;
     QImage shown_;
     QString lastMessage_;
+    int cursorRow_ = 0;
+    int cursorColumn_ = 0;
+    int wheelAngle_ = 0;  // eighths of a degree not yet scrolled
+    std::int32_t announcedMeasure_ = 0;
 };
 
 }  // namespace halvorn

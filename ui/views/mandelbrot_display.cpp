@@ -1,7 +1,9 @@
 #include "ui/views/mandelbrot_display.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
+#include <algorithm>
 #include <new>
 
 #include "model/pixel_conversion.h"
@@ -43,6 +45,7 @@ CMandelbrotDisplay::CMandelbrotDisplay(Prompts& prompts, QWidget* parent)
     : QFrame(parent), prompts_(prompts) {
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     setLineWidth(1);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 bool CMandelbrotDisplay::prepare(int width, int height) {
@@ -81,11 +84,60 @@ void CMandelbrotDisplay::showImage(std::span<const std::uint32_t> image) {
     if (convertPixels(image, depth_, deviceBuffer_)) update();
 }
 
+void CMandelbrotDisplay::setMarks(std::vector<DescribedMark> marks) {
+    marks_ = std::move(marks);
+    cursor_ = std::clamp(cursor_, 0, std::max(itemCount() - 1, 0));
+    update();
+    announceItemsChanged(this);
+    announceFocusedItem(this, cursorItem());
+}
+
+QString CMandelbrotDisplay::itemText(int index) const {
+    if (index < 0 || index >= itemCount()) return {};
+    return QString::fromStdString(marks_[static_cast<std::size_t>(index)].text);
+}
+
+QString CMandelbrotDisplay::emptyText() const {
+    return QStringLiteral("No picture of the set");
+}
+
+// A mark's pixels, clipped to the image, where the image is drawn.
+QRect CMandelbrotDisplay::itemRect(int index) const {
+    if (index < 0 || index >= itemCount()) return {};
+    const PixelRect& area = marks_[static_cast<std::size_t>(index)].area;
+    const QRect pixels = QRect(QPoint(area.left, area.top), QPoint(area.right, area.bottom))
+                             .intersected(QRect(0, 0, width_, height_));
+    return pixels.translated(contentsRect().topLeft());
+}
+
 void CMandelbrotDisplay::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);
-    if (shown_.isNull()) return;
     QPainter painter(this);
-    painter.drawImage(contentsRect().topLeft(), shown_);
+    if (!shown_.isNull()) painter.drawImage(contentsRect().topLeft(), shown_);
+    drawFocusBorder(painter, *this);
+    if (hasFocus()) drawItemCursor(painter, itemRect(cursorItem()), *this);
+}
+
+void CMandelbrotDisplay::keyPressEvent(QKeyEvent* event) {
+    const auto moved = movedCursor(cursor_, itemCount(), event->key());
+    if (!moved) {
+        QFrame::keyPressEvent(event);
+        return;
+    }
+    cursor_ = std::max(*moved, 0);
+    update();
+    announceFocusedItem(this, cursorItem());
+}
+
+void CMandelbrotDisplay::focusInEvent(QFocusEvent* event) {
+    QFrame::focusInEvent(event);
+    update();
+    announceFocusedItem(this, cursorItem());
+}
+
+void CMandelbrotDisplay::focusOutEvent(QFocusEvent* event) {
+    QFrame::focusOutEvent(event);
+    update();
 }
 
 }  // namespace halvorn

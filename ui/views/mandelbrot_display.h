@@ -1,13 +1,20 @@
 #pragma once
 // The bordered control that shows the Mandelbrot editor's image one to one.
 // The 0x00RRGGBB image is converted to the screen's colour depth with
-// convertPixels and shown through a QImage of the matching format.
+// convertPixels and shown through a QImage of the matching format. A screen
+// reader reads it as the list of its marks (the view, the zoom rectangle,
+// the points, the orbit); the arrow keys move a cursor from mark to mark,
+// drawn round the mark over the image (the image itself is left alone).
 
 #include <QFrame>
 #include <QImage>
+#include <QStringList>
 #include <cstdint>
 #include <span>
 #include <vector>
+
+#include "engine/picture_descriptions.h"
+#include "ui/views/described_items.h"
 
 namespace halvorn {
 
@@ -21,7 +28,7 @@ int displayDepth(int screenDepth);
 // a null image for a depth convertPixels does not produce.
 QImage displayImage(std::span<const std::uint8_t> bytes, int width, int height, int bitsPerPixel);
 
-class CMandelbrotDisplay final : public QFrame {
+class CMandelbrotDisplay final : public QFrame, public DescribedItems {
     Q_OBJECT
   public:
     explicit CMandelbrotDisplay(Prompts& prompts, QWidget* parent = nullptr);
@@ -33,6 +40,14 @@ class CMandelbrotDisplay final : public QFrame {
 
     // Converts `image` and repaints. Nothing while unprepared.
     void showImage(std::span<const std::uint32_t> image);
+    // What the image shows, for a screen reader and the cursor.
+    void setMarks(std::vector<DescribedMark> marks);
+
+    int itemCount() const override { return static_cast<int>(marks_.size()); }
+    QString itemText(int index) const override;
+    QRect itemRect(int index) const override;
+    int cursorItem() const override { return marks_.empty() ? -1 : cursor_; }
+    QString emptyText() const override;
 
     // For tests: what the screen would show.
     const QImage& shownImage() const { return shown_; }
@@ -40,6 +55,9 @@ class CMandelbrotDisplay final : public QFrame {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
   private:
     Prompts& prompts_;
@@ -49,6 +67,8 @@ class CMandelbrotDisplay final : public QFrame {
     std::vector<std::uint8_t> deviceBuffer_;
     QImage shown_;
     bool toldUnableToShow_ = false;
+    std::vector<DescribedMark> marks_;
+    int cursor_ = 0;
 };
 
 }  // namespace halvorn

@@ -1,5 +1,6 @@
 #include "ui/views/piano_roll_view.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
 #include <algorithm>
@@ -31,11 +32,10 @@ QRect CPianoRollView::notesRect() const {
     return area.adjusted(std::min(gutter, area.width()), 0, 0, 0);
 }
 
-namespace {}  // namespace
-
 CPianoRollView::CPianoRollView(QWidget* parent) : QFrame(parent) {
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 QSize CPianoRollView::sizeHint() const {
@@ -51,6 +51,7 @@ void CPianoRollView::showNotes(std::vector<MidiEvent> events, const PianoRollFra
     frame_ = frame;
     hasNotes_ = true;
     reason_.clear();
+    listNotes();
     recompose();
 }
 
@@ -58,7 +59,56 @@ void CPianoRollView::showNothing(const QString& reason) {
     events_.clear();
     hasNotes_ = false;
     reason_ = reason;
+    listNotes();
     recompose();
+}
+
+// The notes do not depend on the control's size: the frame's beats only.
+void CPianoRollView::listNotes() {
+    notes_ = hasNotes_ ? pianoRollNotesOver(events_, frame_) : std::vector<PianoRollNote>{};
+    noteTexts_.clear();
+    for (const std::string& text : pianoRollNoteTexts(notes_, frame_, naming_))
+        noteTexts_ << QString::fromStdString(text);
+    cursor_ = std::clamp(cursor_, 0, std::max(itemCount() - 1, 0));
+    announceItemsChanged(this);
+    announceFocusedItem(this, cursorItem());
+}
+
+QRect CPianoRollView::itemRect(int index) const {
+    if (index < 0 || index >= static_cast<int>(notes_.size()) || picture_.pixels.empty()) return {};
+    const PianoRollNote& note = notes_[static_cast<std::size_t>(index)];
+    if (note.pitch < picture_.lowestPitch || note.pitch > picture_.highestPitch) return {};
+    PianoRollFrame drawn = frame_;
+    drawn.width = picture_.width;
+    drawn.height = picture_.height;
+    const int left = PianoRollImage::tickColumn(note.start, drawn);
+    const int right = PianoRollImage::tickColumn(std::uint64_t{note.end} + 1, drawn);
+    const int top = picture_.pitchTop(note.pitch);
+    const int bottom = picture_.pitchBottom(note.pitch);
+    return QRect(QPoint(left, top), QPoint(std::max(right, left + 1) - 1, bottom - 1))
+        .translated(notesRect().topLeft());
+}
+
+void CPianoRollView::keyPressEvent(QKeyEvent* event) {
+    const auto moved = movedCursor(cursor_, itemCount(), event->key());
+    if (!moved) {
+        QFrame::keyPressEvent(event);
+        return;
+    }
+    cursor_ = std::max(*moved, 0);
+    update();
+    announceFocusedItem(this, cursorItem());
+}
+
+void CPianoRollView::focusInEvent(QFocusEvent* event) {
+    QFrame::focusInEvent(event);
+    update();
+    announceFocusedItem(this, cursorItem());
+}
+
+void CPianoRollView::focusOutEvent(QFocusEvent* event) {
+    QFrame::focusOutEvent(event);
+    update();
 }
 
 void CPianoRollView::resizeEvent(QResizeEvent* event) {
@@ -98,11 +148,14 @@ void CPianoRollView::paintEvent(QPaintEvent* event) {
         painter.fillRect(area, palette().base());
         painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
         painter.drawText(area, Qt::AlignCenter, reason_);
+        drawFocusBorder(painter, *this);
         return;
     }
     painter.fillRect(area, palette().base());
     painter.drawImage(notesRect().topLeft(), shown_);
     drawOctaveNames(painter);
+    drawFocusBorder(painter, *this);
+    if (hasFocus()) drawItemCursor(painter, itemRect(cursorItem()), *this);
 }
 
 void CPianoRollView::drawOctaveNames(QPainter& painter) const {

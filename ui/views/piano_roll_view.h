@@ -1,22 +1,29 @@
 #pragma once
 // Shows a block's notes as a piano roll (engine/piano_roll.h), composed at
 // the control's size and converted to the screen's depth with convertPixels,
-// with the octaves named in a strip at its left.
+// with the octaves named in a strip at its left. A screen reader reads it as
+// the list of its notes ("D5, beat 3¼, eighth, velocity 90"); the arrow keys
+// move a cursor from note to note, drawn round the note.
 
 #include <QFrame>
 #include <QImage>
+#include <QStringList>
 #include <cstdint>
 #include <vector>
 
 #include "engine/piano_roll.h"
+#include "engine/picture_descriptions.h"
+#include "ui/views/described_items.h"
 
 namespace halvorn {
 
-class CPianoRollView final : public QFrame {
+class CPianoRollView final : public QFrame, public DescribedItems {
     Q_OBJECT
   public:
     explicit CPianoRollView(QWidget* parent = nullptr);
 
+    // How the next notes shown are named: their key, their written values.
+    void setNoteNaming(NoteNaming naming) { naming_ = std::move(naming); }
     // The note messages of one track, over the frame's beats (its size is
     // the control's own).
     void showNotes(std::vector<MidiEvent> events, const PianoRollFrame& frame);
@@ -32,17 +39,31 @@ class CPianoRollView final : public QFrame {
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
+    int itemCount() const override { return static_cast<int>(noteTexts_.size()); }
+    QString itemText(int index) const override { return noteTexts_.value(index); }
+    QRect itemRect(int index) const override;
+    int cursorItem() const override { return noteTexts_.isEmpty() ? -1 : cursor_; }
+    QString emptyText() const override { return reason_; }
+
   protected:
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
   private:
     void recompose();
+    void listNotes();
     QRect notesRect() const;
     void drawOctaveNames(QPainter& painter) const;
 
     std::vector<MidiEvent> events_;
     PianoRollFrame frame_;
+    NoteNaming naming_;
+    std::vector<PianoRollNote> notes_;  // as drawn, in the order they start
+    QStringList noteTexts_;
+    int cursor_ = 0;
     bool hasNotes_ = false;
     QString reason_;
     PianoRollImage picture_;

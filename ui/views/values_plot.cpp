@@ -1,7 +1,10 @@
 #include "ui/views/values_plot.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <algorithm>
+
+#include "engine/picture_descriptions.h"
 
 namespace halvorn {
 namespace {
@@ -13,6 +16,7 @@ constexpr int kMargin = 6;
 CValuesPlot::CValuesPlot(QWidget* parent) : QWidget(parent) {
     setMinimumSize(160, 120);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 QSize CValuesPlot::sizeHint() const {
@@ -22,33 +26,93 @@ QSize CValuesPlot::sizeHint() const {
 void CValuesPlot::setValues(std::optional<std::vector<std::int32_t>> values) {
     if (values && values->empty()) values.reset();
     values_ = std::move(values);
+    cursor_ = std::clamp(cursor_, 0, std::max(itemCount() - 1, 0));
     update();
+    announceItemsChanged(this);
+    announceFocusedItem(this, cursorItem());
+}
+
+int CValuesPlot::itemCount() const {
+    return values_ ? static_cast<int>(values_->size()) : 0;
+}
+
+QString CValuesPlot::itemText(int index) const {
+    if (index < 0 || index >= itemCount()) return {};
+    const auto at = static_cast<std::size_t>(index);
+    return QString::fromStdString(sequenceValueText(at, (*values_)[at]));
+}
+
+QString CValuesPlot::emptyText() const {
+    return QStringLiteral("No values: the sequence's fields do not give any");
+}
+
+CValuesPlot::Scale CValuesPlot::scale() const {
+    Scale scale;
+    scale.area = rect().adjusted(kMargin, kMargin, -kMargin, -kMargin);
+    if (!values_) return scale;
+    const auto [low, high] = std::minmax_element(values_->begin(), values_->end());
+    // Bars stand on zero, or on the smallest value when every value is negative.
+    scale.bottom = std::min(0.0, static_cast<double>(*low));
+    const double top = std::max(static_cast<double>(*high), scale.bottom + 1.0);
+    scale.perValue = scale.area.height() / (top - scale.bottom);
+    scale.barWidth = static_cast<double>(scale.area.width()) / values_->size();
+    return scale;
+}
+
+QRectF CValuesPlot::barRect(const Scale& scale, std::size_t index) const {
+    const double height = ((*values_)[index] - scale.bottom) * scale.perValue;
+    return QRectF(scale.area.left() + index * scale.barWidth, scale.area.bottom() + 1 - height,
+                  std::max(scale.barWidth, 1.0), height);
+}
+
+// The cursor covers the bar's whole column, so a bar of the smallest value
+// still shows where it is.
+QRect CValuesPlot::itemRect(int index) const {
+    if (index < 0 || index >= itemCount()) return {};
+    const Scale plot = scale();
+    const QRectF bar = barRect(plot, static_cast<std::size_t>(index));
+    return QRectF(bar.left(), plot.area.top(), bar.width(), plot.area.height()).toAlignedRect();
 }
 
 void CValuesPlot::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    const QRect area = rect().adjusted(kMargin, kMargin, -kMargin, -kMargin);
     painter.fillRect(rect(), palette().base());
+    drawFocusBorder(painter, *this);
+    const Scale plot = scale();
     if (!values_) {
         painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
-        painter.drawText(area, Qt::AlignCenter, QStringLiteral("no values"));
+        painter.drawText(plot.area, Qt::AlignCenter, QStringLiteral("no values"));
         return;
     }
-    const auto [low, high] = std::minmax_element(values_->begin(), values_->end());
-    // Bars stand on zero, or on the smallest value when every value is negative.
-    const double bottom = std::min(0.0, static_cast<double>(*low));
-    const double top = std::max(static_cast<double>(*high), bottom + 1.0);
-    const double scale = area.height() / (top - bottom);
-    const double barWidth = static_cast<double>(area.width()) / values_->size();
     painter.setPen(Qt::NoPen);
     painter.setBrush(palette().highlight());
-    for (std::size_t i = 0; i < values_->size(); ++i) {
-        const double height = ((*values_)[i] - bottom) * scale;
-        painter.drawRect(QRectF(area.left() + i * barWidth, area.bottom() + 1 - height,
-                                std::max(barWidth, 1.0), height));
-    }
+    for (std::size_t i = 0; i < values_->size(); ++i) painter.drawRect(barRect(plot, i));
     painter.setPen(palette().color(QPalette::Text));
-    painter.drawText(area, Qt::AlignTop | Qt::AlignRight, QString::number(*high));
+    const auto high = std::max_element(values_->begin(), values_->end());
+    painter.drawText(plot.area, Qt::AlignTop | Qt::AlignRight, QString::number(*high));
+    if (hasFocus()) drawItemCursor(painter, itemRect(cursorItem()), *this);
+}
+
+void CValuesPlot::keyPressEvent(QKeyEvent* event) {
+    const auto moved = movedCursor(cursor_, itemCount(), event->key());
+    if (!moved) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    cursor_ = std::max(*moved, 0);
+    update();
+    announceFocusedItem(this, cursorItem());
+}
+
+void CValuesPlot::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+    announceFocusedItem(this, cursorItem());
+}
+
+void CValuesPlot::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 }  // namespace halvorn

@@ -1,15 +1,20 @@
 #pragma once
 // A small plot of a microsequence's values, one bar per value from left to
-// right, scaled to the largest; "no values" when there are none.
+// right, scaled to the largest, which is written in the top right corner;
+// "no values" when there are none. A screen reader reads it as the list of
+// its values ("Value 3: 17"); the arrow keys move a cursor from bar to bar,
+// drawn round the bar.
 
 #include <QWidget>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
+#include "ui/views/described_items.h"
+
 namespace halvorn {
 
-class CValuesPlot final : public QWidget {
+class CValuesPlot final : public QWidget, public DescribedItems {
     Q_OBJECT
   public:
     explicit CValuesPlot(QWidget* parent = nullptr);
@@ -19,11 +24,31 @@ class CValuesPlot final : public QWidget {
 
     QSize sizeHint() const override;
 
+    int itemCount() const override;
+    QString itemText(int index) const override;
+    QRect itemRect(int index) const override;
+    int cursorItem() const override { return itemCount() > 0 ? cursor_ : -1; }
+    QString emptyText() const override;
+
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
   private:
+    // The bars' area and scale.
+    struct Scale {
+        QRect area;
+        double bottom = 0.0;    // the value the bars stand on
+        double perValue = 0.0;  // pixels per unit of value
+        double barWidth = 0.0;
+    };
+    Scale scale() const;
+    QRectF barRect(const Scale& scale, std::size_t index) const;
+
     std::optional<std::vector<std::int32_t>> values_;
+    int cursor_ = 0;
 };
 
 }  // namespace halvorn

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <utility>
+
 #include <QAction>
 #include <QComboBox>
 #include <QDialog>
@@ -74,6 +77,9 @@ TEST_F(MainFrameTest, MenusHoldTheirItemsInOrder) {
               QStringList({"&Toolbar", "&Status bar"}));
     EXPECT_EQ(actionTexts(frame.menuBar()->actions()[4]->menu()->actions()),
               QStringList({"&About Halvorn..."}));
+    // The toolbar's random commands are in a menu too, for the keyboard.
+    EXPECT_EQ(actionTexts(frame.editMenu()->actions()),
+              QStringList({"|", "Random Values", "Random Seed"}));
 }
 
 TEST_F(MainFrameTest, CopyAnswersCtrlCAndCtrlInsert) {
@@ -91,7 +97,9 @@ TEST_F(MainFrameTest, CtrlQClosesTheWindowAndTheMenuTextStays) {
 TEST_F(MainFrameTest, ToolbarOrderAndDocking) {
     QStringList tips;
     for (const QAction* a : frame.toolBar()->actions()) {
-        tips << (a->isSeparator() ? QStringLiteral("|") : a->toolTip());
+        // The random commands' tips go on to say what they act on.
+        tips << (a->isSeparator() ? QStringLiteral("|")
+                                  : a->toolTip().section(QLatin1Char(':'), 0, 0));
     }
     EXPECT_EQ(tips, QStringList({"New", "Open", "Save", "|", "Copy", "|", "Random Values",
                                  "Random Seed", "|", "About..."}));
@@ -126,9 +134,6 @@ TEST_F(MainFrameTest, PromptsAndTooltips) {
              Row{FrameCommand::ExportMusicXml, "Write the song as a score for notation programs",
                  "Export MusicXML"},
              Row{FrameCommand::Copy, "Copy blocks and sequences", "Copy"},
-             Row{FrameCommand::RandomValues, "Generate random values for parameters",
-                 "Random Values"},
-             Row{FrameCommand::RandomSeed, "Generate a random seed", "Random Seed"},
              Row{FrameCommand::About, "Shows program info, version and copyright", "About..."},
              Row{FrameCommand::Exit, "Exist the application", "Exit"},
              Row{FrameCommand::ToggleToolbar, "Show or hide the toolbar", "Switch toolbar"},
@@ -136,6 +141,27 @@ TEST_F(MainFrameTest, PromptsAndTooltips) {
          }) {
         EXPECT_EQ(action(row.command)->statusTip(), QString::fromUtf8(row.prompt));
         EXPECT_EQ(action(row.command)->toolTip(), QString::fromUtf8(row.tip));
+    }
+    EXPECT_EQ(action(FrameCommand::RandomValues)->statusTip(),
+              QStringLiteral("Generate random values for parameters"));
+    EXPECT_EQ(action(FrameCommand::RandomSeed)->statusTip(),
+              QStringLiteral("Generate a random seed"));
+    // Their tips name what they act on, page by page, and when they do nothing.
+    const std::array<std::pair<const char*, const char*>, kSheetPageCount> actsOn = {{
+        {"on the Global page", "song's generator"},
+        {"microsequence shown", "nothing for the other fractals"},
+        {"nothing while the song has no blocks", "block shown"},
+        {"nothing on the Macrosequences page", "track shown"},
+    }};
+    for (int index = 0; index < kSheetPageCount; ++index) {
+        sheet->setCurrentIndex(index);
+        const QString values = action(FrameCommand::RandomValues)->toolTip();
+        const QString seed = action(FrameCommand::RandomSeed)->toolTip();
+        EXPECT_TRUE(values.startsWith(QStringLiteral("Random Values: "))) << values.toStdString();
+        EXPECT_TRUE(seed.startsWith(QStringLiteral("Random Seed: "))) << seed.toStdString();
+        EXPECT_TRUE(values.contains(QString::fromUtf8(actsOn[index].first)))
+            << values.toStdString();
+        EXPECT_TRUE(seed.contains(QString::fromUtf8(actsOn[index].second))) << seed.toStdString();
     }
 }
 

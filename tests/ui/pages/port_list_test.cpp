@@ -1,6 +1,7 @@
 // The Global page's "Port:" list follows the MIDI ports of a JACK server of
 // the test's own as a client registers and unregisters them, keeping the
-// selected port selected by name.
+// selected port selected by name, showing it as gone while it is, and
+// selecting it again when it comes back.
 
 #include <gtest/gtest.h>
 
@@ -71,11 +72,25 @@ TEST_F(PortListTest, FollowsJackPortsAndKeepsTheSelectionByName) {
     EXPECT_EQ(port->currentText(), wanted);
     EXPECT_TRUE(prompts.messages.empty());
 
+    // Gone, it is shown as gone after the ports there are, never a blank.
     ASSERT_TRUE(client.remove(wantedName));
     ASSERT_TRUE(shownByTheWatch([&] { return port->findText(wanted) < 0; }));
-    EXPECT_EQ(port->count(), atStart);
-    EXPECT_EQ(port->currentIndex(), -1);
+    const QString gone = wanted + QStringLiteral(" (not connected)");
+    EXPECT_EQ(port->count(), atStart + 1);
+    EXPECT_EQ(port->currentText(), gone);
+    EXPECT_EQ(port->currentIndex(), atStart);
     EXPECT_EQ(midi.settings.selectedPort, -1);
+    EXPECT_EQ(page->values().portIndex, -1);
+    page->LoadFromSong();
+    EXPECT_EQ(port->currentText(), gone);
+
+    // Back, it is selected again.
+    client.addMidiInput("wanted");
+    ASSERT_TRUE(shownByTheWatch([&] { return port->findText(wanted) >= 0; }));
+    EXPECT_EQ(port->currentText(), wanted);
+    EXPECT_EQ(port->findText(gone), -1);
+    EXPECT_EQ(midi.settings.selectedPort, port->currentIndex());
+    EXPECT_TRUE(prompts.messages.empty());
     client.close();
 }
 

@@ -17,6 +17,7 @@
 #include "edit/randomize_block.h"
 #include "edit/song_records.h"
 #include "engine/audition.h"
+#include "engine/picture_descriptions.h"
 #include "midi/midi_settings.h"
 #include "model/random.h"
 #include "ui/fields/document_text.h"
@@ -436,7 +437,9 @@ void CBlockPage::updatePianoRoll() {
     }
     const std::int32_t ppqn = settings().ppqnSetting;
     MidiSong rendered;
+    NoteNaming naming;
     {
+        naming = blockNoteNaming(*current, values_.currentBlock, ppqn);
         const auto result =
             renderAudition(rendered, *current, values_.currentBlock, std::nullopt, ppqn);
         if (!result) {
@@ -453,6 +456,7 @@ void CBlockPage::updatePianoRoll() {
     frame.ticksPerBeat = static_cast<std::uint32_t>(ppqn);
     frame.beatsPerMeasure = current->beatsPerMeasure;
     frame.beats = std::clamp(block.lengthMeasures, 1, kMaxBlockMeasures) * beatsPerMeasure();
+    controls_.pianoRoll->setNoteNaming(std::move(naming));
     controls_.pianoRoll->showNotes(std::move(rendered.tracks[kAuditionBlockTrack].events), frame);
 }
 

@@ -14,6 +14,7 @@
 
 #include "midi/program_names.h"
 #include "ui/fields/document_text.h"
+#include "ui/fields/field_names.h"
 #include "ui/fields/page_widgets.h"
 #include "ui/fields/panel_fields.h"
 #include "ui/pages/blocks/block_page.h"
@@ -63,7 +64,7 @@ QStringList instrumentItems() {
 }
 
 // The "Sequence:" list and "Range:" edit that open the melody and velocity
-// groups.
+// groups; the group's title tells the two pairs apart by name.
 QFormLayout* sequenceRangeForm(QGroupBox* group, QComboBox*& sequence, QLineEdit*& range,
                                const QString& sequenceTip, const QString& rangeTip) {
     auto* form = new QFormLayout(group);
@@ -73,8 +74,10 @@ QFormLayout* sequenceRangeForm(QGroupBox* group, QComboBox*& sequence, QLineEdit
     range = makeNumberEdit(group, 3);
     sequence->setToolTip(sequenceTip);
     range->setToolTip(rangeTip);
-    form->addRow(caption(QStringLiteral("Sequence:"), group), sequence);
-    form->addRow(caption(QStringLiteral("Range:"), group), range);
+    form->addRow(caption(QStringLiteral("Sequence:"), group, sequence), sequence);
+    form->addRow(caption(QStringLiteral("Range:"), group, range), range);
+    nameField(sequence, group->title() + QStringLiteral(" sequence"));
+    nameField(range, group->title() + QStringLiteral(" range"));
     return form;
 }
 
@@ -95,7 +98,7 @@ QLayout* CBlockPage::buildBlockRow() {
         QStringLiteral("Store every field of this page into the block shown"));
     controls_.deleteBlock->setToolTip(QStringLiteral(
         "Remove the block shown at once; later blocks move up, the tracks stay in place"));
-    row->addWidget(caption(QStringLiteral("Block:"), this));
+    row->addWidget(caption(QStringLiteral("Block:"), this, controls_.block));
     row->addWidget(controls_.block);
     row->addWidget(controls_.newBlock);
     row->addWidget(controls_.save);
@@ -112,7 +115,8 @@ QGroupBox* CBlockPage::buildGeneralGroup() {
     keepDocumentText(controls_.description);
     controls_.description->setToolTip(
         QStringLiteral("Name of the block as the lists show it, up to 30 characters"));
-    form->addRow(caption(QStringLiteral("Description:"), group), controls_.description);
+    form->addRow(caption(QStringLiteral("Description:"), group, controls_.description),
+                 controls_.description);
 
     // The block's key and scale type are kept with it but set on the Global
     // page; here they are only shown.
@@ -125,19 +129,23 @@ QGroupBox* CBlockPage::buildGeneralGroup() {
     controls_.scaleKey->setEnabled(false);
     controls_.scaleType->setEnabled(false);
     controls_.scaleKey->setToolTip(
-        QStringLiteral("Key of the block's scale, set on the Global page (shown only)"));
+        QStringLiteral("The key stored with the block, which does not play: the song's scale on "
+                       "the Global page does"));
     controls_.scaleType->setToolTip(
-        QStringLiteral("Kind of the block's scale, set on the Global page (shown only)"));
+        QStringLiteral("The kind of scale stored with the block, which does not play: the song's "
+                       "scale on the Global page does"));
     auto* scaleRow = new QHBoxLayout;
     scaleRow->addWidget(controls_.scaleKey);
     scaleRow->addWidget(controls_.scaleType);
     scaleRow->addStretch();
-    form->addRow(caption(QStringLiteral("Scale:"), group), scaleRow);
+    form->addRow(caption(QStringLiteral("Scale:"), group, controls_.scaleKey), scaleRow);
+    nameField(controls_.scaleKey, QStringLiteral("Scale key"));
+    nameField(controls_.scaleType, QStringLiteral("Scale type"));
 
     controls_.length = makeList(numberItems(1, kMaxBlockMeasures), group);
     controls_.length->setToolTip(QStringLiteral(
         "Length of the block in measures, 1 to 8; a track places it this long in the song"));
-    form->addRow(caption(QStringLiteral("Length:"), group),
+    form->addRow(caption(QStringLiteral("Length:"), group, controls_.length),
                  withUnit(controls_.length, QStringLiteral("measures"), group));
     return group;
 }
@@ -165,9 +173,9 @@ QGroupBox* CBlockPage::buildDistributionGroup() {
         "Seed of the block's rhythm draws, any whole number: the same seed, the same rhythm"));
     controls_.normalize->setToolTip(
         QStringLiteral("Scale the ten rhythm sliders so their chances add up to 100%"));
-    form->addRow(caption(QStringLiteral("Curve:"), group), controls_.curve);
-    form->addRow(caption(QStringLiteral("Center:"), group), controls_.center);
-    form->addRow(caption(QStringLiteral("Seed"), group), controls_.seed);
+    form->addRow(caption(QStringLiteral("Curve:"), group, controls_.curve), controls_.curve);
+    form->addRow(caption(QStringLiteral("Center:"), group, controls_.center), controls_.center);
+    form->addRow(caption(QStringLiteral("Seed"), group, controls_.seed), controls_.seed);
     form->addRow(controls_.normalize);
     columns->addLayout(form);
 
@@ -183,7 +191,7 @@ QGroupBox* CBlockPage::buildDistributionGroup() {
             QStringLiteral("Chance of %1 notes in the block's rhythm, 0 to 100% (top is most)")
                 .arg(names[k]));
         sliders->addWidget(controls_.rhythm[k], 0, k, Qt::AlignHCenter);
-        controls_.rhythmNames[k] = centredCaption(names[k], group);
+        controls_.rhythmNames[k] = centredCaption(names[k], group, controls_.rhythm[k]);
         sliders->addWidget(controls_.rhythmNames[k], 1, k);
         sliders->setColumnMinimumWidth(k, columnWidth);
     }
@@ -200,7 +208,8 @@ QGroupBox* CBlockPage::buildMelodyGroup() {
     controls_.melodyOffset = makeNumberEdit(group, 3);
     controls_.melodyOffset->setToolTip(QStringLiteral(
         "Scale degrees added to every note of the melody, -48 to 48 (7 is an octave in major)"));
-    form->addRow(caption(QStringLiteral("Offset:"), group), controls_.melodyOffset);
+    form->addRow(caption(QStringLiteral("Offset:"), group, controls_.melodyOffset),
+                 controls_.melodyOffset);
     return group;
 }
 
@@ -217,9 +226,9 @@ QGroupBox* CBlockPage::buildVelocityGroup() {
         "Multiplies the velocity sequence, 1 to 300%; results above full loudness are cut"));
     controls_.velocityThreshold->setToolTip(
         QStringLiteral("Notes of the velocity sequence below this level, 0 to 100%, are silenced"));
-    form->addRow(caption(QStringLiteral("Amp:"), group),
+    form->addRow(caption(QStringLiteral("Amp:"), group, controls_.velocityAmp),
                  withUnit(controls_.velocityAmp, QStringLiteral("%"), group));
-    form->addRow(caption(QStringLiteral("Threshold:"), group),
+    form->addRow(caption(QStringLiteral("Threshold:"), group, controls_.velocityThreshold),
                  withUnit(controls_.velocityThreshold, QStringLiteral("%"), group));
     return group;
 }
@@ -243,12 +252,16 @@ QGroupBox* CBlockPage::buildRhythmGroup() {
     for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
         *columns[c].slider = makeVerticalSlider(group);
         (*columns[c].slider)->setToolTip(tips[static_cast<std::size_t>(c)]);
-        grid->addWidget(centredCaption(QString::fromLatin1(columns[c].name), group), 0, c);
+        grid->addWidget(
+            centredCaption(QString::fromLatin1(columns[c].name), group, *columns[c].slider), 0, c);
         grid->addWidget(centredCaption(QString::fromLatin1(columns[c].top), group), 1, c);
         grid->addWidget(*columns[c].slider, 2, c, Qt::AlignHCenter);
         grid->addWidget(centredCaption(QString::fromLatin1(columns[c].bottom), group), 3, c);
     }
     grid->setRowStretch(2, 1);
+    // Its top is the shortest: a screen reader hears the percent of the
+    // note's length, as the tooltip counts it.
+    speakReversed(controls_.legato);
     return group;
 }
 
@@ -260,6 +273,8 @@ QGroupBox* CBlockPage::buildAccentGroup() {
         controls_.accents[beat] = new QCheckBox(QString::number(beat + 1), group);
         controls_.accents[beat]->setToolTip(
             QStringLiteral("Accent notes that start on beat %1 of each measure").arg(beat + 1));
+        // "1" alone would be the "1" rhythm slider's name too.
+        nameField(controls_.accents[beat], QStringLiteral("Accent beat %1").arg(beat + 1));
         boxes->addWidget(controls_.accents[beat]);
     }
     column->addLayout(boxes);
@@ -269,7 +284,7 @@ QGroupBox* CBlockPage::buildAccentGroup() {
     setSliderPosition(controls_.accentLevel, 0);
     controls_.accentLevel->setToolTip(QStringLiteral(
         "Strength of the accents, 0 to 100%; notes between beats get softer by as much"));
-    level->addWidget(caption(QStringLiteral("Accent Level"), group));
+    level->addWidget(caption(QStringLiteral("Accent Level"), group, controls_.accentLevel));
     level->addWidget(caption(QStringLiteral("0%"), group));
     level->addWidget(controls_.accentLevel, 1);
     level->addWidget(caption(QStringLiteral("100%"), group));
@@ -295,8 +310,9 @@ QGroupBox* CBlockPage::buildMidiGroup() {
     controls_.loop->setToolTip(QStringLiteral("Play the block again and again until Stop"));
     controls_.listen->setToolTip(
         QStringLiteral("Save the block and play it on the Global page's port; Stop ends it"));
-    form->addRow(caption(QStringLiteral("Instrument:"), group), controls_.instrument);
-    form->addRow(caption(QStringLiteral("Channel:"), group), controls_.channel);
+    form->addRow(caption(QStringLiteral("Instrument:"), group, controls_.instrument),
+                 controls_.instrument);
+    form->addRow(caption(QStringLiteral("Channel:"), group, controls_.channel), controls_.channel);
     auto* row = new QHBoxLayout;
     row->addWidget(controls_.metronome);
     row->addWidget(controls_.loop);
@@ -310,6 +326,11 @@ QGroupBox* CBlockPage::buildNotesGroup() {
     auto* group = new QGroupBox(QStringLiteral("Notes"), this);
     auto* layout = new QVBoxLayout(group);
     controls_.pianoRoll = new CPianoRollView(group);
+    nameField(controls_.pianoRoll, QStringLiteral("Piano roll"));
+    controls_.pianoRoll->setToolTip(
+        QStringLiteral("The notes of the block as last saved: pitch upward, time to the right, "
+                       "darker notes louder; lines mark the beats and measures (the arrow keys "
+                       "go from note to note)"));
     layout->addWidget(controls_.pianoRoll);
     return group;
 }

@@ -22,8 +22,11 @@
 #include "model/scale.h"
 #include "model/song.h"
 #include "ui/fields/document_text.h"
+#include "ui/fields/field_names.h"
 #include "ui/fields/integer_field.h"
+#include "ui/fields/page_widgets.h"
 #include "ui/fields/spin_field.h"
+#include "ui/pages/global/output_devices.h"
 #include "ui/pages/global/port_list_watch.h"
 #include "ui/pages/global/send_instruments_box.h"
 #include "ui/pages/global/sync_controls.h"
@@ -62,10 +65,6 @@ void storeText(const QString& shown, std::string& stored) {
     if (fromDocumentText(stored) != shown) stored = toDocumentText(shown);
 }
 
-QLabel* caption(const QString& text, QWidget* parent) {
-    return new QLabel(text, parent);
-}
-
 }  // namespace
 
 CGlobalPage::CGlobalPage(AppContext& context, QWidget* parent) : CSheetPage(context, parent) {
@@ -99,9 +98,10 @@ QGroupBox* CGlobalPage::buildDescriptionGroup() {
     controls_.author->setToolTip(QStringLiteral("The song's author, stored in the document"));
     controls_.comments->setToolTip(
         QStringLiteral("Free notes about the song, stored in the document"));
-    form->addRow(caption(QStringLiteral("Title:"), group), controls_.title);
-    form->addRow(caption(QStringLiteral("Author:"), group), controls_.author);
-    form->addRow(caption(QStringLiteral("Comments:"), group), controls_.comments);
+    form->addRow(caption(QStringLiteral("Title:"), group, controls_.title), controls_.title);
+    form->addRow(caption(QStringLiteral("Author:"), group, controls_.author), controls_.author);
+    form->addRow(caption(QStringLiteral("Comments:"), group, controls_.comments),
+                 controls_.comments);
     return group;
 }
 
@@ -116,8 +116,9 @@ QGroupBox* CGlobalPage::buildGeneratorGroup() {
     controls_.seed->setToolTip(
         QStringLiteral("Seed of the song's generator, any whole number (blocks and macrosequences "
                        "have their own)"));
-    form->addRow(caption(QStringLiteral("Generator:"), group), controls_.generator);
-    form->addRow(caption(QStringLiteral("Seed:"), group), controls_.seed);
+    form->addRow(caption(QStringLiteral("Generator:"), group, controls_.generator),
+                 controls_.generator);
+    form->addRow(caption(QStringLiteral("Seed:"), group, controls_.seed), controls_.seed);
     return group;
 }
 
@@ -134,7 +135,9 @@ QGroupBox* CGlobalPage::buildParametersGroup() {
     auto* group = new QGroupBox(QStringLiteral("Parameters"), this);
     auto* form = new QFormLayout(group);
     form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
-    form->addRow(caption(QStringLiteral("Tempo:"), group), buildTempoField());
+    QWidget* tempo = buildTempoField();
+    form->addRow(caption(QStringLiteral("Tempo:"), group, controls_.tempo), tempo);
+    nameField(tempo, controls_.tempo->accessibleName());  // the edit and its buttons
 
     auto* signatureRow = new QHBoxLayout;
     controls_.signature = new QComboBox(group);
@@ -146,7 +149,7 @@ QGroupBox* CGlobalPage::buildParametersGroup() {
     signatureRow->addWidget(controls_.signature);
     signatureRow->addWidget(caption(QStringLiteral("/ 4"), group));
     signatureRow->addStretch();
-    form->addRow(caption(QStringLiteral("Signature:"), group), signatureRow);
+    form->addRow(caption(QStringLiteral("Signature:"), group, controls_.signature), signatureRow);
 
     auto* rangeRow = new QHBoxLayout;
     controls_.minDuration = makeList(kNoteValueNames, group);
@@ -161,7 +164,11 @@ QGroupBox* CGlobalPage::buildParametersGroup() {
     rangeRow->addWidget(caption(QStringLiteral("a"), group));
     rangeRow->addWidget(controls_.maxDuration);
     rangeRow->addStretch();
-    form->addRow(caption(QStringLiteral("Note duration range:"), group), rangeRow);
+    // One caption over two lists: each is named for its end of the range.
+    form->addRow(caption(QStringLiteral("Note duration range:"), group, controls_.minDuration),
+                 rangeRow);
+    nameField(controls_.minDuration, QStringLiteral("Note duration range, shortest"));
+    nameField(controls_.maxDuration, QStringLiteral("Note duration range, longest"));
 
     auto* scaleRow = new QHBoxLayout;
     controls_.scaleKey = makeList(kKeyNames, group);
@@ -174,7 +181,9 @@ QGroupBox* CGlobalPage::buildParametersGroup() {
     scaleRow->addWidget(controls_.scaleKey);
     scaleRow->addWidget(controls_.scaleType);
     scaleRow->addStretch();
-    form->addRow(caption(QStringLiteral("Scale:"), group), scaleRow);
+    form->addRow(caption(QStringLiteral("Scale:"), group, controls_.scaleKey), scaleRow);
+    nameField(controls_.scaleKey, QStringLiteral("Scale key"));
+    nameField(controls_.scaleType, QStringLiteral("Scale type"));
     return group;
 }
 
@@ -187,7 +196,7 @@ QGroupBox* CGlobalPage::buildMidiGroup() {
     controls_.port->setMinimumContentsLength(16);
     controls_.port->setToolTip(QStringLiteral(
         "MIDI output device that plays the Blocks and Macrosequences pages; fixed while playing"));
-    form->addRow(caption(QStringLiteral("Port:"), group), controls_.port);
+    form->addRow(caption(QStringLiteral("Port:"), group, controls_.port), controls_.port);
 
     auto* bufferRow = new QHBoxLayout;
     controls_.buffer = makeNumberList(kBufferBeatChoices, group);
@@ -196,12 +205,12 @@ QGroupBox* CGlobalPage::buildMidiGroup() {
     bufferRow->addWidget(controls_.buffer);
     bufferRow->addWidget(caption(QStringLiteral("beats"), group));
     bufferRow->addStretch();
-    form->addRow(caption(QStringLiteral("Buffer:"), group), bufferRow);
+    form->addRow(caption(QStringLiteral("Buffer:"), group, controls_.buffer), bufferRow);
 
     controls_.ppqn = makeNumberList(kPpqnChoices, group);
     controls_.ppqn->setToolTip(QStringLiteral(
         "MIDI ticks per quarter note (24 to 384) of playback and of saved MIDI files"));
-    form->addRow(caption(QStringLiteral("PPQN:"), group), controls_.ppqn);
+    form->addRow(caption(QStringLiteral("PPQN:"), group, controls_.ppqn), controls_.ppqn);
     controls_.sendMidiClock = new QCheckBox(QStringLiteral("Send MIDI Clock"), group);
     controls_.sendMidiClock->setToolTip(QStringLiteral(
         "Send MIDI clock with playback so that connected instruments follow the tempo"));
@@ -212,7 +221,7 @@ QGroupBox* CGlobalPage::buildMidiGroup() {
     controls_.jackTimebaseMaster = new QCheckBox(QStringLiteral("JACK timebase master"), group);
     syncRow->addWidget(controls_.sync);
     syncRow->addWidget(controls_.jackTimebaseMaster);
-    form->addRow(caption(QStringLiteral("Sync:"), group), syncRow);
+    form->addRow(caption(QStringLiteral("Sync:"), group, controls_.sync), syncRow);
     controls_.sendInstruments = makeSendInstrumentsBox(settings(), group);
     form->addRow(controls_.sendInstruments);
     grid->addLayout(form, 0, 0, 4, 1, Qt::AlignTop);
@@ -221,9 +230,11 @@ QGroupBox* CGlobalPage::buildMidiGroup() {
     controls_.metronome = new QSlider(Qt::Vertical, group);
     controls_.metronome->setInvertedAppearance(true);
     controls_.metronome->setInvertedControls(true);
+    speakReversed(controls_.metronome);  // a screen reader hears the level, 127 at "Max"
     controls_.metronome->setToolTip(QStringLiteral(
         "Loudness of the metronome clicks of the Blocks page's \"Listen\": top is loudest"));
-    grid->addWidget(caption(QStringLiteral("Metronome"), group), 0, 1, Qt::AlignHCenter);
+    grid->addWidget(caption(QStringLiteral("Metronome"), group, controls_.metronome), 0, 1,
+                    Qt::AlignHCenter);
     grid->addWidget(caption(QStringLiteral("Max"), group), 1, 1, Qt::AlignHCenter);
     grid->addWidget(controls_.metronome, 2, 1, Qt::AlignHCenter);
     grid->addWidget(caption(QStringLiteral("Min"), group), 3, 1, Qt::AlignHCenter);
@@ -252,7 +263,7 @@ void CGlobalPage::createPage() {
     sync_ = new CSyncControls(controls_.sync, controls_.jackTimebaseMaster, controls_.tempo,
                               context().midi, context().sessions, this);
     write();
-    new CPortListWatch(
+    portWatch_ = new CPortListWatch(
         controls_.port, context().midi, [this](std::int32_t port) { values_.portIndex = port; },
         this);
     SelectBufferFromSettings();
@@ -280,7 +291,7 @@ std::optional<CGlobalPage::ReadFailure> CGlobalPage::readInto(GlobalPageValues& 
     values.author = controls_.author->text();
     values.bufferIndex = controls_.buffer->currentIndex();
     values.comments = controls_.comments->toPlainText();
-    values.portIndex = controls_.port->currentIndex();
+    values.portIndex = portOfEntry(context().midi, controls_.port->currentIndex());
     values.title = controls_.title->text();
     values.ppqnIndex = controls_.ppqn->currentIndex();
     values.settings.generatorIndex = controls_.generator->currentIndex();
@@ -312,7 +323,7 @@ void CGlobalPage::write() {
     if (controls_.comments->toPlainText() != values_.comments) {
         controls_.comments->setPlainText(values_.comments);
     }
-    selectIndex(controls_.port, values_.portIndex);
+    selectIndex(controls_.port, entryOfPort(context().midi, values_.portIndex));
     controls_.title->setText(values_.title);
     selectIndex(controls_.ppqn, values_.ppqnIndex);
     selectIndex(controls_.generator, values_.settings.generatorIndex);
@@ -455,8 +466,9 @@ void CGlobalPage::scaleTypeChanged() {
 
 void CGlobalPage::portChanged() {
     read();
-    selectIndex(controls_.port, values_.portIndex);
     settings().selectedPort = values_.portIndex;
+    // A device chosen in place of a gone one: the gone one's entry goes.
+    if (portWatch_) portWatch_->showPorts();
 }
 
 void CGlobalPage::bufferChanged() {

@@ -25,6 +25,7 @@ class QGroupBox;
 namespace halvorn {
 
 class CSyncControls;
+class CPortListWatch;
 
 // The page's values: the song-wide settings (edit/global_fields.h), the
 // document's texts and the MIDI settings. List indices are -1 while a list
@@ -147,6 +148,7 @@ class CGlobalPage final : public CSheetPage {
     GlobalPageValues values_;
     GlobalPageControls controls_;
     CSyncControls* sync_ = nullptr;  // "Sync:" and the tempo shown while following
+    CPortListWatch* portWatch_ = nullptr;
 };
 
 }  // namespace halvorn

@@ -21,19 +21,22 @@ CPortListWatch::CPortListWatch(QComboBox* list, MidiSystem& midi,
 bool CPortListWatch::refresh() {
     if (list_->view()->isVisible()) return false;
     if (!midiRefreshOutputDevices(midi_)) return false;
-    fill();
-    // Silently: the page's own handler would read (and judge) every field.
-    const QSignalBlocker blocker(list_);
-    const std::int32_t port = midi_.settings.selectedPort;
-    list_->setCurrentIndex(port >= 0 && port < list_->count() ? port : -1);
-    if (selected_) selected_(list_->currentIndex());
+    showPorts();
+    if (selected_) selected_(midi_.settings.selectedPort);
     return true;
+}
+
+// Silently: the page's own handler would read (and judge) every field.
+void CPortListWatch::showPorts() {
+    fill();
+    const QSignalBlocker blocker(list_);
+    list_->setCurrentIndex(entryOfPort(midi_, midi_.settings.selectedPort));
 }
 
 void CPortListWatch::fill() {
     const QSignalBlocker blocker(list_);
     list_->clear();
-    list_->addItems(outputDeviceNames(midi_));
+    list_->addItems(portEntries(midi_));
 }
 
 }  // namespace halvorn

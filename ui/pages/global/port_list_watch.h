@@ -3,8 +3,9 @@
 // come and go while the program runs: once a second the MIDI system's
 // device list is refreshed (midiRefreshOutputDevices, which keeps the
 // selection by name) and, when it changed, the list shows the new names
-// with the same device selected. Not while the list is open under the
-// user's pointer: that refresh waits for the next tick.
+// with the same device selected, or the selected device as gone while it
+// is (output_devices.h). Not while the list is open under the user's
+// pointer: that refresh waits for the next tick.
 
 #include <QObject>
 #include <QTimer>
@@ -23,13 +24,15 @@ class CPortListWatch final : public QObject {
     static constexpr int kIntervalMs = 1000;
 
     // Fills `list` with the device names (nothing selected, no signal) and
-    // starts watching. `selected` hears the index selected after each
-    // change of the list (-1 for none), which is the settings' selectedPort.
+    // starts watching. `selected` hears the port selected after each change
+    // of the list (-1 for none or a gone one), the settings' selectedPort.
     CPortListWatch(QComboBox* list, MidiSystem& midi, std::function<void(std::int32_t)> selected,
                    QObject* parent);
 
     // One look now; true when the list changed.
     bool refresh();
+    // The list as the MIDI system has it now, the selected port chosen.
+    void showPorts();
 
   private:
     void fill();

@@ -16,6 +16,7 @@
 #include "engine/arrangement.h"
 #include "engine/arrangement_picture.h"
 #include "midi/midi_settings.h"
+#include "ui/fields/field_names.h"
 #include "ui/fields/list_fields.h"
 #include "ui/fields/page_widgets.h"
 #include "ui/fields/panel_fields.h"
@@ -61,8 +62,11 @@ QLayout* CMacroPage::buildRightColumn() {
     auto* column = new QVBoxLayout;
     controls_.display = new CArrangementDisplay(prompts(), this);
     controls_.display->setSongSource([this]() -> const Song* { return currentSong(); });
-    controls_.display->setToolTip(QStringLiteral(
-        "Where each block plays: one row per track, 16 measures at a time; Regenerate redraws"));
+    controls_.display->setToolTip(
+        QStringLiteral("Where each block plays: one row per track, 16 measures at a time; "
+                       "Regenerate redraws (the arrow keys go from cell to cell, and past the "
+                       "edge, like the mouse wheel, scroll)"));
+    nameField(controls_.display, QStringLiteral("Arrangement"));
     controls_.captions = new CArrangementCaptions(
         controls_.display, [this]() -> const Song* { return currentSong(); }, this);
     column->addWidget(controls_.captions, 1);
@@ -78,6 +82,9 @@ QLayout* CMacroPage::buildRightColumn() {
         QStringLiteral("Show the arrangement one measure later (hold to keep scrolling)"));
     controls_.positionBar->setToolTip(
         QStringLiteral("Where the shown 16 measures lie in the whole song"));
+    nameField(controls_.scrollLeft, QStringLiteral("Show one measure earlier"));
+    nameField(controls_.scrollRight, QStringLiteral("Show one measure later"));
+    nameField(controls_.positionBar, QStringLiteral("Position in the song"));
     scrollRow->addWidget(controls_.scrollLeft);
     scrollRow->addWidget(controls_.positionBar, 1);
     scrollRow->addWidget(controls_.scrollRight);

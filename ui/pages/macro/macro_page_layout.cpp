@@ -14,7 +14,9 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cstdlib>
 
+#include "ui/fields/field_names.h"
 #include "ui/fields/page_widgets.h"
 #include "ui/fields/panel_fields.h"
 #include "ui/fields/slider_position.h"
@@ -48,7 +50,7 @@ QLayout* CMacroPage::buildLeftColumn() {
     controls_.block->setMinimumContentsLength(26);
     controls_.block->setToolTip(
         QStringLiteral("The block whose track (macrosequence) this page edits"));
-    blockRow->addWidget(caption(QStringLiteral("Block:"), this));
+    blockRow->addWidget(caption(QStringLiteral("Block:"), this, controls_.block));
     blockRow->addWidget(controls_.block, 1);
     column->addLayout(blockRow);
     auto* trackRow = new QHBoxLayout;
@@ -79,8 +81,9 @@ QGroupBox* CMacroPage::buildPropertiesGroup() {
         QStringLiteral("MIDI volume of the track, 0 to 100% (top is loudest)"));
     controls_.probability->setToolTip(QStringLiteral(
         "Chance that the block is placed at each Align-to step, 0 to 100% (top: always)"));
-    grid->addWidget(centredCaption(QStringLiteral("Volume"), group), 0, 0);
-    grid->addWidget(centredCaption(QStringLiteral("Probability"), group), 0, 1);
+    grid->addWidget(centredCaption(QStringLiteral("Volume"), group, controls_.volume), 0, 0);
+    grid->addWidget(centredCaption(QStringLiteral("Probability"), group, controls_.probability), 0,
+                    1);
     grid->addWidget(controls_.volume, 1, 0, Qt::AlignHCenter);
     grid->addWidget(controls_.probability, 1, 1, Qt::AlignHCenter);
     auto* form = new QFormLayout;
@@ -88,13 +91,13 @@ QGroupBox* CMacroPage::buildPropertiesGroup() {
     controls_.seed = makeDigitsEdit(group, 10);
     controls_.seed->setToolTip(QStringLiteral(
         "Seed of the track's placement draws, any whole number: the same seed, the same track"));
-    form->addRow(caption(QStringLiteral("Seed"), group), controls_.seed);
+    form->addRow(caption(QStringLiteral("Seed"), group, controls_.seed), controls_.seed);
     controls_.panning = new QSlider(Qt::Horizontal, group);
     controls_.panning->setRange(0, kMaxSliderPosition);
     controls_.panning->setToolTip(
         QStringLiteral("Stereo position of the track, from left (0%) to right (100%)"));
     auto* panning = new QHBoxLayout;
-    panning->addWidget(caption(QStringLiteral("Panning"), group));
+    panning->addWidget(caption(QStringLiteral("Panning"), group, controls_.panning));
     panning->addWidget(controls_.panning, 1);
     grid->addLayout(form, 1, 2, Qt::AlignVCenter);
     grid->addLayout(panning, 2, 0, 1, 3);
@@ -113,8 +116,8 @@ QGroupBox* CMacroPage::buildAlignmentGroup() {
         "Grid the block may start on, every 1 to 8 measures; each step draws Probability"));
     controls_.displacement->setToolTip(
         QStringLiteral("Measures every placement is shifted later, 0 to 7"));
-    form->addRow(caption(QStringLiteral("Align to:"), group), controls_.alignTo);
-    form->addRow(caption(QStringLiteral("Displacement:"), group),
+    form->addRow(caption(QStringLiteral("Align to:"), group, controls_.alignTo), controls_.alignTo);
+    form->addRow(caption(QStringLiteral("Displacement:"), group, controls_.displacement),
                  withUnit(controls_.displacement, QStringLiteral("measures"), group));
     return group;
 }
@@ -130,7 +133,9 @@ QGroupBox* CMacroPage::buildStretchGroup() {
                            "always)")
                 .arg(QString::fromLatin1(names[static_cast<std::size_t>(i)])));
         grid->addWidget(controls_.stretch[i], 0, i, Qt::AlignHCenter);
-        grid->addWidget(centredCaption(QString::fromLatin1(names[i]), group), 1, i);
+        grid->addWidget(centredCaption(QString::fromLatin1(names[static_cast<std::size_t>(i)]),
+                                       group, controls_.stretch[i]),
+                        1, i);
     }
     controls_.normalize = new QPushButton(QStringLiteral("Normalize"), group);
     controls_.normalize->setToolTip(
@@ -148,8 +153,9 @@ QGroupBox* CMacroPage::buildGeneralGroup() {
     controls_.totalLength->setToolTip(
         QStringLiteral("Length of the whole song in measures, 1 to 999"));
     QWidget* spin = makeSpinField(controls_.totalLength, 1, kMaxTotalLength, group);
-    form->addRow(caption(QStringLiteral("Total Length:"), group),
+    form->addRow(caption(QStringLiteral("Total Length:"), group, controls_.totalLength),
                  withUnit(spin, QStringLiteral("measures"), group));
+    nameField(spin, controls_.totalLength->accessibleName());  // the edit and its buttons
     controls_.regenerate = new QPushButton(QStringLiteral("Regenerate"), group);
     controls_.loop = new QCheckBox(QStringLiteral("Loop"), group);
     controls_.regenerate->setToolTip(QStringLiteral(
@@ -182,6 +188,9 @@ QGroupBox* CMacroPage::buildMidiGroup() {
     column->addLayout(buttons);
     controls_.progress = new QProgressBar(group);
     controls_.progress->setTextVisible(false);
+    nameField(controls_.progress, QStringLiteral("Rendering progress"));
+    controls_.progress->setToolTip(
+        QStringLiteral("How far the whole song has been rendered for Play or Save MIDI"));
     column->addWidget(controls_.progress);
     return group;
 }
@@ -199,6 +208,15 @@ void CMacroPage::connectControls() {
     connect(controls_.exportAudio, &QPushButton::clicked, this, &CMacroPage::exportAudio);
     connect(controls_.scrollLeft, &QToolButton::clicked, this, &CMacroPage::scrollLeft);
     connect(controls_.scrollRight, &QToolButton::clicked, this, &CMacroPage::scrollRight);
+    // The keys and the wheel over the arrangement scroll as the arrows do.
+    connect(controls_.display, &CArrangementDisplay::scrollRequested, this, [this](int measures) {
+        for (int step = 0; step < std::abs(measures); ++step) {
+            if (measures < 0)
+                scrollLeft();
+            else
+                scrollRight();
+        }
+    });
 }
 
 }  // namespace halvorn

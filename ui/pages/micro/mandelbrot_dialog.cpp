@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <new>
 
+#include "ui/fields/field_names.h"
 #include "ui/session/prompts.h"
 #include "ui/views/arrow_icons.h"
 #include "ui/views/mandelbrot_display.h"
@@ -55,8 +56,10 @@ CMandelbrotDialog::CMandelbrotDialog(RememberedParameters& remembered, Prompts& 
     row->addWidget(buildButtons());
     row->addStretch();
     controls_.display = new CMandelbrotDisplay(prompts, this);
-    controls_.display->setToolTip(QStringLiteral(
-        "The Mandelbrot set with the zoom rectangle, or the path the values are taken along"));
+    controls_.display->setToolTip(
+        QStringLiteral("The Mandelbrot set with the zoom rectangle, or the path the values are "
+                       "taken along (the arrow keys go from mark to mark)"));
+    nameField(controls_.display, QStringLiteral("Mandelbrot view"));
     row->addWidget(controls_.display, 0, Qt::AlignTop | Qt::AlignRight);
     createEditor(progress);
 }
@@ -104,11 +107,13 @@ QWidget* CMandelbrotDialog::buildButtons() {
     layout->addWidget(controls_.randomize);
 
     auto* pad = new QGridLayout;
+    // A picture only: the button's name is what its tooltip says it does.
     const auto arrowButton = [&](ArrowIcon icon, const QString& tip, auto handler, int r, int c) {
         auto* button = new QPushButton(this);
         button->setIcon(arrowIcon(icon));
         button->setIconSize(QSize(16, 16));
         button->setToolTip(tip);
+        nameField(button, tip);
         button->setAutoDefault(false);
         button->setFixedSize(30, 28);
         connect(button, &QPushButton::clicked, this, handler);
@@ -181,6 +186,7 @@ void CMandelbrotDialog::showState() {
         editor_->pathKind() == MandelbrotParameters::kOrbit ? controls_.orbit : controls_.line;
     kind->setChecked(true);
     controls_.display->showImage(editor_->image());
+    controls_.display->setMarks(mandelbrotMarks(*editor_));
     emit fieldsChanged();
 }
 

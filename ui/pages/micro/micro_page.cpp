@@ -16,7 +16,9 @@
 #include "model/random.h"
 #include "model/song.h"
 #include "ui/fields/document_text.h"
+#include "ui/fields/field_names.h"
 #include "ui/fields/list_fields.h"
+#include "ui/fields/page_widgets.h"
 #include "ui/fields/panel_fields.h"
 #include "ui/pages/copy_dialog.h"
 #include "ui/pages/micro/ifs_dialog.h"
@@ -54,7 +56,7 @@ void CMicroPage::buildControls() {
         "Remove the chosen microsequence (asks first when a block uses it); later ones move up"));
     controls_.save->setToolTip(QStringLiteral(
         "Store the fields and parameters below into the chosen microsequence of the song"));
-    listRow->addWidget(new QLabel(QStringLiteral("Edit Microsequence #"), this));
+    listRow->addWidget(caption(QStringLiteral("Edit Microsequence #"), this, controls_.sequences));
     listRow->addWidget(controls_.sequences);
     listRow->addWidget(controls_.create);
     listRow->addWidget(controls_.remove);
@@ -83,13 +85,13 @@ void CMicroPage::buildControls() {
     controls_.period->setMaxLength(10);
     controls_.period->setMaximumWidth(
         controls_.period->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16);
-    fieldRow->addWidget(new QLabel(QStringLiteral("Description:"), this));
+    fieldRow->addWidget(caption(QStringLiteral("Description:"), this, controls_.description));
     fieldRow->addWidget(controls_.description);
     fieldRow->addSpacing(12);
-    fieldRow->addWidget(new QLabel(QStringLiteral("Fractal:"), this));
+    fieldRow->addWidget(caption(QStringLiteral("Fractal:"), this, controls_.fractal));
     fieldRow->addWidget(controls_.fractal);
     fieldRow->addSpacing(12);
-    fieldRow->addWidget(new QLabel(QStringLiteral("Period:"), this));
+    fieldRow->addWidget(caption(QStringLiteral("Period:"), this, controls_.period));
     fieldRow->addWidget(controls_.period);
     fieldRow->addStretch();
     page->addLayout(fieldRow);
@@ -98,6 +100,9 @@ void CMicroPage::buildControls() {
     controls_.progress->setTextVisible(false);
     controls_.progress->setRange(0, 1);
     controls_.progress->setValue(0);
+    nameField(controls_.progress, QStringLiteral("Drawing progress"));
+    controls_.progress->setToolTip(QStringLiteral(
+        "How far the Mandelbrot panel has drawn the picture of the set, row by row"));
     page->addWidget(controls_.progress);
 
     auto* lower = new QHBoxLayout;
@@ -107,6 +112,11 @@ void CMicroPage::buildControls() {
     auto* plotGroup = new QGroupBox(QStringLiteral("Values"), this);
     auto* plotLayout = new QVBoxLayout(plotGroup);
     controls_.plot = new CValuesPlot(plotGroup);
+    nameField(controls_.plot, QStringLiteral("Values of the sequence"));
+    controls_.plot->setToolTip(
+        QStringLiteral("The values the fields above give, one bar each from the first on the "
+                       "left; the number in the top right corner is the largest value, the "
+                       "height of the tallest bar (the arrow keys go from value to value)"));
     plotLayout->addWidget(controls_.plot);
     lower->addWidget(plotGroup, 1);
     page->addLayout(lower, 1);
@@ -259,6 +269,9 @@ void CMicroPage::rebuildPanel() {
         panelLayout_->addWidget(panel_);
         connect(panel_, &CMicroPanel::fieldsChanged, this, &CMicroPage::updateValuesPlot);
         panel_->load();
+        // A new panel's controls join the Tab order at its end: the values
+        // plot, right of the panel, comes after them again.
+        if (QWidget* last = lastTabStopIn(panel_)) setTabOrder(last, controls_.plot);
     }
     updateValuesPlot();
 }

@@ -6,6 +6,7 @@
 
 #include "edit/randomize_micro.h"
 #include "model/random.h"
+#include "ui/fields/page_widgets.h"
 #include "ui/fields/panel_fields.h"
 
 namespace halvorn {
@@ -24,9 +25,9 @@ CMorseThueDialog::CMorseThueDialog(RememberedParameters& remembered, Prompts& pr
         QStringLiteral("Number the sequence starts counting from, 0 to 99999999"));
     controls_.step->setToolTip(
         QStringLiteral("Amount added to the count for each value, 1 to 9999999"));
-    form->addRow(new QLabel(QStringLiteral("Base:"), this), controls_.base);
-    form->addRow(new QLabel(QStringLiteral("Start:"), this), controls_.start);
-    form->addRow(new QLabel(QStringLiteral("Step:"), this), controls_.step);
+    form->addRow(caption(QStringLiteral("Base:"), this, controls_.base), controls_.base);
+    form->addRow(caption(QStringLiteral("Start:"), this, controls_.start), controls_.start);
+    form->addRow(caption(QStringLiteral("Step:"), this, controls_.step), controls_.step);
     for (QLineEdit* edit : {controls_.base, controls_.start, controls_.step}) {
         edit->setMaxLength(12);
         connect(edit, &QLineEdit::textChanged, this, &CMicroPanel::fieldsChanged);

@@ -8,6 +8,7 @@
 
 #include "edit/randomize_micro.h"
 #include "model/random.h"
+#include "ui/fields/page_widgets.h"
 #include "ui/fields/panel_fields.h"
 
 namespace halvorn {
@@ -32,9 +33,10 @@ CNoiseDialog::CNoiseDialog(RememberedParameters& remembered, Prompts& prompts, Q
         "Any whole number: the same seed gives the same noise (\"Random Seed\" draws one)"));
     controls_.range->setToolTip(
         QStringLiteral("Each noise source's values run from 0 to one less than this, 0 to 255"));
-    form->addRow(new QLabel(QStringLiteral("Correlation:"), this), controls_.correlation);
-    form->addRow(new QLabel(QStringLiteral("Seed:"), this), controls_.seed);
-    form->addRow(new QLabel(QStringLiteral("Range:"), this), controls_.range);
+    form->addRow(caption(QStringLiteral("Correlation:"), this, controls_.correlation),
+                 controls_.correlation);
+    form->addRow(caption(QStringLiteral("Seed:"), this, controls_.seed), controls_.seed);
+    form->addRow(caption(QStringLiteral("Range:"), this, controls_.range), controls_.range);
     connect(controls_.correlation, &QComboBox::currentIndexChanged, this,
             &CMicroPanel::fieldsChanged);
     connect(controls_.seed, &QLineEdit::textChanged, this, &CMicroPanel::fieldsChanged);
