@@ -47,27 +47,11 @@ using namespace halvorn::test;
 using namespace std::chrono_literals;
 using std::chrono::nanoseconds;
 
-constexpr std::uint16_t kPpqn = 96;
+constexpr std::uint16_t kPpqn = kSixteenthsPpqn;
 bool allMet = true;
 
 void goal(bool met) {
     allMet = allMet && met;
-}
-
-MidiSong sixteenths(int bars) {
-    MidiSong song;
-    song.ppqn = kPpqn;
-    song.tempo = 120.0;
-    song.tracks[0].name = "Notes";
-    for (std::uint32_t tick = 0; tick < static_cast<std::uint32_t>(bars) * 4 * kPpqn;
-         tick += kPpqn / 4) {
-        const auto key = static_cast<std::uint8_t>(48 + tick / (kPpqn / 4) % 24);
-        song.tracks[0].events.push_back({tick, 0x90, key, 100});
-        song.tracks[0].events.push_back({tick + kPpqn / 4 - 1, 0x90, key, 0});
-    }
-    midiSongCountEvents(song);
-    midiSongComputeLength(song);
-    return song;
 }
 
 std::vector<RigCaptured> noteOns(const std::vector<RigCaptured>& captured) {

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "midi/midi_song.h"
+
 namespace halvorn::test {
 
 struct RigMessage {
@@ -139,5 +141,26 @@ class JackSyncRig {
     std::vector<RigCycle> cycles_;
     std::atomic<std::size_t> cycleCount_{0};
 };
+
+// The song the sync checks play: a note every sixteenth (a tick short of
+// it, keys climbing through two octaves), `bars` bars of 4/4 at 120, at
+// 96 ticks a quarter.
+inline constexpr std::uint16_t kSixteenthsPpqn = 96;
+inline MidiSong sixteenths(int bars) {
+    constexpr std::uint32_t step = kSixteenthsPpqn / 4;
+    MidiSong song;
+    song.ppqn = kSixteenthsPpqn;
+    song.tempo = 120.0;
+    song.tracks[0].name = "Notes";
+    for (std::uint32_t tick = 0; tick < static_cast<std::uint32_t>(bars) * 4 * kSixteenthsPpqn;
+         tick += step) {
+        const auto key = static_cast<std::uint8_t>(48 + tick / step % 24);
+        song.tracks[0].events.push_back({tick, 0x90, key, 100});
+        song.tracks[0].events.push_back({tick + step - 1, 0x90, key, 0});
+    }
+    midiSongCountEvents(song);
+    midiSongComputeLength(song);
+    return song;
+}
 
 }  // namespace halvorn::test

@@ -6,7 +6,10 @@
 // the values plot and the Mandelbrot view are such lists; the arrangement
 // is a table (arrangement_display.h). accessible_views.h reads them.
 
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QString>
+#include <algorithm>
 #include <optional>
 
 class QPainter;
@@ -49,5 +52,43 @@ void drawItemCursor(QPainter& painter, const QRect& area, const QWidget& view);
 
 // The view's own border in the highlight colour while it has the focus.
 void drawFocusBorder(QPainter& painter, const QWidget& view);
+
+// A view of described items with its cursor, `Base` being the widget class
+// it is: the keys move the cursor (the view redrawn, the item announced),
+// and the focus coming shows it and announces its item.
+template <typename Base>
+class CDescribedView : public Base, public DescribedItems {
+  public:
+    using Base::Base;
+
+    int cursorItem() const override { return itemCount() > 0 ? cursor_ : -1; }
+
+  protected:
+    // After the items changed: the cursor on one of them still.
+    void keepCursorInRange() { cursor_ = std::clamp(cursor_, 0, std::max(itemCount() - 1, 0)); }
+
+    void keyPressEvent(QKeyEvent* event) override {
+        const auto moved = movedCursor(cursor_, itemCount(), event->key());
+        if (!moved) {
+            Base::keyPressEvent(event);
+            return;
+        }
+        cursor_ = std::max(*moved, 0);
+        this->update();
+        announceFocusedItem(this, cursorItem());
+    }
+    void focusInEvent(QFocusEvent* event) override {
+        Base::focusInEvent(event);
+        this->update();
+        announceFocusedItem(this, cursorItem());
+    }
+    void focusOutEvent(QFocusEvent* event) override {
+        Base::focusOutEvent(event);
+        this->update();
+    }
+
+  private:
+    int cursor_ = 0;
+};
 
 }  // namespace halvorn

@@ -42,7 +42,7 @@ QImage displayImage(std::span<const std::uint8_t> bytes, int width, int height, 
 }
 
 CMandelbrotDisplay::CMandelbrotDisplay(Prompts& prompts, QWidget* parent)
-    : QFrame(parent), prompts_(prompts) {
+    : CDescribedView(parent), prompts_(prompts) {
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     setLineWidth(1);
     setFocusPolicy(Qt::StrongFocus);
@@ -86,7 +86,7 @@ void CMandelbrotDisplay::showImage(std::span<const std::uint32_t> image) {
 
 void CMandelbrotDisplay::setMarks(std::vector<DescribedMark> marks) {
     marks_ = std::move(marks);
-    cursor_ = std::clamp(cursor_, 0, std::max(itemCount() - 1, 0));
+    keepCursorInRange();
     update();
     announceItemsChanged(this);
     announceFocusedItem(this, cursorItem());
@@ -116,28 +116,6 @@ void CMandelbrotDisplay::paintEvent(QPaintEvent* event) {
     if (!shown_.isNull()) painter.drawImage(contentsRect().topLeft(), shown_);
     drawFocusBorder(painter, *this);
     if (hasFocus()) drawItemCursor(painter, itemRect(cursorItem()), *this);
-}
-
-void CMandelbrotDisplay::keyPressEvent(QKeyEvent* event) {
-    const auto moved = movedCursor(cursor_, itemCount(), event->key());
-    if (!moved) {
-        QFrame::keyPressEvent(event);
-        return;
-    }
-    cursor_ = std::max(*moved, 0);
-    update();
-    announceFocusedItem(this, cursorItem());
-}
-
-void CMandelbrotDisplay::focusInEvent(QFocusEvent* event) {
-    QFrame::focusInEvent(event);
-    update();
-    announceFocusedItem(this, cursorItem());
-}
-
-void CMandelbrotDisplay::focusOutEvent(QFocusEvent* event) {
-    QFrame::focusOutEvent(event);
-    update();
 }
 
 }  // namespace halvorn

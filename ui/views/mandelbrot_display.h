@@ -28,7 +28,7 @@ int displayDepth(int screenDepth);
 // a null image for a depth convertPixels does not produce.
 QImage displayImage(std::span<const std::uint8_t> bytes, int width, int height, int bitsPerPixel);
 
-class CMandelbrotDisplay final : public QFrame, public DescribedItems {
+class CMandelbrotDisplay final : public CDescribedView<QFrame> {
     Q_OBJECT
   public:
     explicit CMandelbrotDisplay(Prompts& prompts, QWidget* parent = nullptr);
@@ -46,7 +46,6 @@ class CMandelbrotDisplay final : public QFrame, public DescribedItems {
     int itemCount() const override { return static_cast<int>(marks_.size()); }
     QString itemText(int index) const override;
     QRect itemRect(int index) const override;
-    int cursorItem() const override { return marks_.empty() ? -1 : cursor_; }
     QString emptyText() const override;
 
     // For tests: what the screen would show.
@@ -55,9 +54,6 @@ class CMandelbrotDisplay final : public QFrame, public DescribedItems {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void focusInEvent(QFocusEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
 
   private:
     Prompts& prompts_;
@@ -68,7 +64,6 @@ class CMandelbrotDisplay final : public QFrame, public DescribedItems {
     QImage shown_;
     bool toldUnableToShow_ = false;
     std::vector<DescribedMark> marks_;
-    int cursor_ = 0;
 };
 
 }  // namespace halvorn

@@ -32,7 +32,7 @@ QRect CPianoRollView::notesRect() const {
     return area.adjusted(std::min(gutter, area.width()), 0, 0, 0);
 }
 
-CPianoRollView::CPianoRollView(QWidget* parent) : QFrame(parent) {
+CPianoRollView::CPianoRollView(QWidget* parent) : CDescribedView(parent) {
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     setFocusPolicy(Qt::StrongFocus);
@@ -69,7 +69,7 @@ void CPianoRollView::listNotes() {
     noteTexts_.clear();
     for (const std::string& text : pianoRollNoteTexts(notes_, frame_, naming_))
         noteTexts_ << QString::fromStdString(text);
-    cursor_ = std::clamp(cursor_, 0, std::max(itemCount() - 1, 0));
+    keepCursorInRange();
     announceItemsChanged(this);
     announceFocusedItem(this, cursorItem());
 }
@@ -87,28 +87,6 @@ QRect CPianoRollView::itemRect(int index) const {
     const int bottom = picture_.pitchBottom(note.pitch);
     return QRect(QPoint(left, top), QPoint(std::max(right, left + 1) - 1, bottom - 1))
         .translated(notesRect().topLeft());
-}
-
-void CPianoRollView::keyPressEvent(QKeyEvent* event) {
-    const auto moved = movedCursor(cursor_, itemCount(), event->key());
-    if (!moved) {
-        QFrame::keyPressEvent(event);
-        return;
-    }
-    cursor_ = std::max(*moved, 0);
-    update();
-    announceFocusedItem(this, cursorItem());
-}
-
-void CPianoRollView::focusInEvent(QFocusEvent* event) {
-    QFrame::focusInEvent(event);
-    update();
-    announceFocusedItem(this, cursorItem());
-}
-
-void CPianoRollView::focusOutEvent(QFocusEvent* event) {
-    QFrame::focusOutEvent(event);
-    update();
 }
 
 void CPianoRollView::resizeEvent(QResizeEvent* event) {

@@ -17,7 +17,7 @@
 
 namespace halvorn {
 
-class CPianoRollView final : public QFrame, public DescribedItems {
+class CPianoRollView final : public CDescribedView<QFrame> {
     Q_OBJECT
   public:
     explicit CPianoRollView(QWidget* parent = nullptr);
@@ -42,15 +42,11 @@ class CPianoRollView final : public QFrame, public DescribedItems {
     int itemCount() const override { return static_cast<int>(noteTexts_.size()); }
     QString itemText(int index) const override { return noteTexts_.value(index); }
     QRect itemRect(int index) const override;
-    int cursorItem() const override { return noteTexts_.isEmpty() ? -1 : cursor_; }
     QString emptyText() const override { return reason_; }
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void focusInEvent(QFocusEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
 
   private:
     void recompose();
@@ -63,7 +59,6 @@ class CPianoRollView final : public QFrame, public DescribedItems {
     NoteNaming naming_;
     std::vector<PianoRollNote> notes_;  // as drawn, in the order they start
     QStringList noteTexts_;
-    int cursor_ = 0;
     bool hasNotes_ = false;
     QString reason_;
     PianoRollImage picture_;

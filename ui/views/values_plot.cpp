@@ -13,7 +13,7 @@ constexpr int kMargin = 6;
 
 }  // namespace
 
-CValuesPlot::CValuesPlot(QWidget* parent) : QWidget(parent) {
+CValuesPlot::CValuesPlot(QWidget* parent) : CDescribedView(parent) {
     setMinimumSize(160, 120);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     setFocusPolicy(Qt::StrongFocus);
@@ -26,7 +26,7 @@ QSize CValuesPlot::sizeHint() const {
 void CValuesPlot::setValues(std::optional<std::vector<std::int32_t>> values) {
     if (values && values->empty()) values.reset();
     values_ = std::move(values);
-    cursor_ = std::clamp(cursor_, 0, std::max(itemCount() - 1, 0));
+    keepCursorInRange();
     update();
     announceItemsChanged(this);
     announceFocusedItem(this, cursorItem());
@@ -91,28 +91,6 @@ void CValuesPlot::paintEvent(QPaintEvent*) {
     const auto high = std::max_element(values_->begin(), values_->end());
     painter.drawText(plot.area, Qt::AlignTop | Qt::AlignRight, QString::number(*high));
     if (hasFocus()) drawItemCursor(painter, itemRect(cursorItem()), *this);
-}
-
-void CValuesPlot::keyPressEvent(QKeyEvent* event) {
-    const auto moved = movedCursor(cursor_, itemCount(), event->key());
-    if (!moved) {
-        QWidget::keyPressEvent(event);
-        return;
-    }
-    cursor_ = std::max(*moved, 0);
-    update();
-    announceFocusedItem(this, cursorItem());
-}
-
-void CValuesPlot::focusInEvent(QFocusEvent* event) {
-    QWidget::focusInEvent(event);
-    update();
-    announceFocusedItem(this, cursorItem());
-}
-
-void CValuesPlot::focusOutEvent(QFocusEvent* event) {
-    QWidget::focusOutEvent(event);
-    update();
 }
 
 }  // namespace halvorn

@@ -14,7 +14,7 @@
 
 namespace halvorn {
 
-class CValuesPlot final : public QWidget, public DescribedItems {
+class CValuesPlot final : public CDescribedView<QWidget> {
     Q_OBJECT
   public:
     explicit CValuesPlot(QWidget* parent = nullptr);
@@ -27,14 +27,10 @@ class CValuesPlot final : public QWidget, public DescribedItems {
     int itemCount() const override;
     QString itemText(int index) const override;
     QRect itemRect(int index) const override;
-    int cursorItem() const override { return itemCount() > 0 ? cursor_ : -1; }
     QString emptyText() const override;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void focusInEvent(QFocusEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
 
   private:
     // The bars' area and scale.
@@ -48,7 +44,6 @@ class CValuesPlot final : public QWidget, public DescribedItems {
     QRectF barRect(const Scale& scale, std::size_t index) const;
 
     std::optional<std::vector<std::int32_t>> values_;
-    int cursor_ = 0;
 };
 
 }  // namespace halvorn

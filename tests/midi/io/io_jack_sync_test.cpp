@@ -25,24 +25,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::uint16_t kPpqn = 96;
-
-// A note every sixteenth (a tick short of it), `bars` bars of 4/4 at 120.
-MidiSong sixteenths(int bars) {
-    MidiSong song;
-    song.ppqn = kPpqn;
-    song.tempo = 120.0;
-    song.tracks[0].name = "Notes";
-    for (std::uint32_t tick = 0; tick < static_cast<std::uint32_t>(bars) * 4 * kPpqn;
-         tick += kPpqn / 4) {
-        const auto key = static_cast<std::uint8_t>(48 + tick / (kPpqn / 4) % 24);
-        song.tracks[0].events.push_back({tick, 0x90, key, 100});
-        song.tracks[0].events.push_back({tick + kPpqn / 4 - 1, 0x90, key, 0});
-    }
-    midiSongCountEvents(song);
-    midiSongComputeLength(song);
-    return song;
-}
+constexpr std::uint16_t kPpqn = kSixteenthsPpqn;
 
 bool isNoteOn(const RigCaptured& m) {
     return m.size == 3 && (m.bytes[0] & 0xF0) == 0x90 && m.bytes[2] > 0;
