@@ -172,3 +172,21 @@ def timed_cli(cli, *words):
     cpu = sum(float(re.search(rf"{kind} time \(seconds\): ([\d.]+)", result.stderr).group(1))
               for kind in ("User", "System"))
     return elapsed, rss_kb / 1024, cpu
+
+
+class XvfbDisplay:
+    """An Xvfb server on the first free display number, `size` pixels."""
+
+    def __init__(self, size="1280x1024"):
+        read_end, write_end = os.pipe()
+        self.server = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", size + "x24",
+             "-nolisten", "tcp"],
+            pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as pipe:
+            self.name = ":" + pipe.readline().strip()
+
+    def close(self):
+        self.server.terminate()
+        self.server.wait(timeout=10)

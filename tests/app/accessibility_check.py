@@ -37,7 +37,7 @@ import warnings
 from pathlib import Path
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-from script_support import check, outcome  # noqa: E402
+from script_support import XvfbDisplay, check, outcome  # noqa: E402
 
 BUS_LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
 SESSION_MARK = "HALVORN_A11Y_SESSION"
@@ -85,24 +85,6 @@ def wait_for(condition, seconds=WAIT_SECONDS):
             return result
         time.sleep(0.1)
     return condition()
-
-
-class Display:
-    """An Xvfb server on the first free display number."""
-
-    def __init__(self):
-        read_end, write_end = os.pipe()
-        self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1600x1200x24",
-             "-nolisten", "tcp"],
-            pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        with os.fdopen(read_end) as pipe:
-            self.name = ":" + pipe.readline().strip()
-
-    def close(self):
-        self.server.terminate()
-        self.server.wait(timeout=10)
 
 
 def start_accessibility_bus():
@@ -538,7 +520,7 @@ def main():
         env = dict(os.environ, **{SESSION_MARK: "1"})
         return subprocess.call(["dbus-run-session", "--", sys.executable, *sys.argv], env=env)
 
-    display = Display()
+    display = XvfbDisplay("1600x1200")
     launcher = start_accessibility_bus()
     workdir = Path(tempfile.mkdtemp(prefix="halvorn-a11y-"))
     session = None

@@ -32,23 +32,6 @@ import script_support as support  # noqa: E402
 AUTOSAVE_SECONDS = 2
 
 
-class Display:
-    """An Xvfb server on the first free display number."""
-
-    def __init__(self):
-        read_end, write_end = os.pipe()
-        self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-            pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        with os.fdopen(read_end) as pipe:
-            self.name = ":" + pipe.readline().strip()
-
-    def close(self):
-        self.server.terminate()
-        self.server.wait(timeout=10)
-
-
 class Session:
     def __init__(self, program, cli, display, workdir):
         self.program, self.cli, self.workdir = program, cli, workdir
@@ -135,7 +118,7 @@ def main():
     args = parser.parse_args()
     support.require_tools({"Xvfb": "xvfb", "xdotool": "xdotool"})
 
-    display = Display()
+    display = support.XvfbDisplay()
     workdir = Path(tempfile.mkdtemp(prefix="halvorn-window-"))
     running = []
     try:
